@@ -1,0 +1,1 @@
+// The page agent: filled in by the page agent work.
