@@ -6,6 +6,8 @@
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
 
 namespace vesk::text {
@@ -69,6 +71,97 @@ std::string prefix(std::string_view utf8, std::size_t count) {
     }
     std::string out;
     text.tempSubString(0, end).toUTF8String(out);
+    return out;
+}
+
+std::string cut(std::string_view utf8, std::size_t count) {
+    if (utf8.size() <= count) return std::string(utf8);
+    if (count == 0) return {};
+    auto text = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    auto breaks = characterBreaks(text);
+    // The end of the (count - 1)th character, when the text has more than
+    // `count` characters at all.
+    int32_t keep = 0;
+    if (breaks) {
+        breaks->first();
+        for (std::size_t i = 0; i <= count; ++i) {
+            int32_t next = breaks->next();
+            if (next == icu::BreakIterator::DONE) return std::string(utf8);
+            if (i + 2 == count) keep = next;
+        }
+    } else {
+        if (static_cast<std::size_t>(text.countChar32()) <= count) return std::string(utf8);
+        keep = text.moveIndex32(0, static_cast<int32_t>(count - 1));
+    }
+    std::string out;
+    text.tempSubString(0, keep).toUTF8String(out);
+    out += "…";
+    return out;
+}
+
+std::string suffix(std::string_view utf8, std::size_t count) {
+    auto text = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    auto breaks = characterBreaks(text);
+    int32_t start = text.length();
+    if (breaks) {
+        breaks->last();
+        for (std::size_t i = 0; i < count; ++i) {
+            int32_t previous = breaks->previous();
+            if (previous == icu::BreakIterator::DONE) return std::string(utf8);
+            start = previous;
+        }
+    } else {
+        start = text.moveIndex32(text.length(), -static_cast<int32_t>(std::min<std::size_t>(count, INT32_MAX)));
+    }
+    std::string out;
+    text.tempSubString(start).toUTF8String(out);
+    return out;
+}
+
+std::vector<std::string> splitLines(std::string_view utf8) {
+    // A line break is always a character of its own (only CR LF joins), so
+    // splitting at the break scalars splits at whole characters.
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    std::size_t i = 0;
+    auto breakAt = [&](std::size_t length) {
+        lines.emplace_back(utf8.substr(start, i - start));
+        i += length;
+        start = i;
+    };
+    while (i < utf8.size()) {
+        unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
+            breakAt(2);
+        } else if (c == '\n' || c == '\v' || c == '\f' || c == '\r') {
+            breakAt(1);
+        } else if (c == 0xC2 && utf8.substr(i, 2) == "\u0085") {
+            breakAt(2);
+        } else if (c == 0xE2 && (utf8.substr(i, 3) == "\u2028" || utf8.substr(i, 3) == "\u2029")) {
+            breakAt(3);
+        } else {
+            ++i;
+        }
+    }
+    lines.emplace_back(utf8.substr(start));
+    return lines;
+}
+
+std::string canonical(std::string_view utf8) {
+    auto text = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status)) return std::string(utf8);
+    if (nfc->isNormalized(text, status) && U_SUCCESS(status)) {
+        std::string out;
+        text.toUTF8String(out);
+        return out;
+    }
+    status = U_ZERO_ERROR;
+    icu::UnicodeString composed = nfc->normalize(text, status);
+    if (U_FAILURE(status)) return std::string(utf8);
+    std::string out;
+    composed.toUTF8String(out);
     return out;
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vesk::text {
 
@@ -18,6 +19,24 @@ std::size_t characterCount(std::string_view utf8);
 // The first `count` user-perceived characters of valid UTF-8 text; the whole
 // text when it is shorter. Never cuts inside a character.
 std::string prefix(std::string_view utf8, std::size_t count);
+
+// The text cut to `count` user-perceived characters: a longer text keeps its
+// first count - 1 characters and ends in "…" (U+2026), so that it has exactly
+// `count`; a text of `count` characters or fewer stays whole.
+std::string cut(std::string_view utf8, std::size_t count);
+
+// The last `count` user-perceived characters of valid UTF-8 text; the whole
+// text when it is shorter.
+std::string suffix(std::string_view utf8, std::size_t count);
+
+// The text split at every line break character (LF, VT, FF, CR, NEL, U+2028,
+// U+2029; CR LF is one character and so one break). Empty lines are kept, and
+// an empty text gives one empty line.
+std::vector<std::string> splitLines(std::string_view utf8);
+
+// The text in canonical composed form (NFC), so that canonically equivalent
+// texts compare and hash equal.
+std::string canonical(std::string_view utf8);
 
 // The text folded for searching: case-folded and stripped of diacritics,
 // so that "Café" and "CAFE" fold to the same text.
