@@ -64,6 +64,8 @@ struct UriDeleter {
 
 std::optional<std::string> siteKey(std::optional<std::string_view> scheme, std::string_view host,
                                    std::optional<int> port) {
+    // An IPv6 literal keys the same with or without its URL brackets.
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
     if (host.empty()) return std::nullopt;
     std::string key = lowercased(host);
     if (scheme && text::asciiLower(*scheme) == "http") {
@@ -77,6 +79,8 @@ std::optional<std::string> siteKeyOfURL(std::string_view url) {
     // The host is read the way the browser's own URLs hold it: percent-escapes
     // resolved and international names in their ASCII (punycode) form, so that
     // a typed site and the page's URL give the same key.
+    // GUri reads C strings: a NUL would silently cut the URL short.
+    if (url.find('\0') != std::string_view::npos) return std::nullopt;
     std::string text(url);
     GError* error = nullptr;
     std::unique_ptr<GUri, UriDeleter> uri(g_uri_parse(text.c_str(), G_URI_FLAGS_NONE, &error));

@@ -11,7 +11,8 @@ namespace vesk {
 
 // The lower-cased host; for http followed by ":" and the port (80 when none
 // is given), for any other scheme followed by ":" and the port only when it
-// is given and is not 443. An empty host gives none.
+// is given and is not 443. An empty host gives none; an IPv6 host is keyed
+// without brackets.
 std::optional<std::string> siteKey(std::optional<std::string_view> scheme, std::string_view host,
                                    std::optional<int> port);
 

@@ -44,6 +44,8 @@ TEST(FlowFormat, RoundTripsEveryFieldAndAction) {
     EXPECT_EQ(Flow::decoded(flow.encoded()), flow);
     Flow empty{.name = "", .steps = {}};
     EXPECT_EQ(Flow::decoded(empty.encoded()), empty);
+    // Bytes that are not UTF-8 cannot be written as JSON; they are replaced, not fatal.
+    EXPECT_EQ(Flow::decoded(Flow{.name = "a\xff"}.encoded()).name, "a\uFFFD");
 }
 
 TEST(FlowFormat, WritesSortedPrettyPlainJSONWithoutEmptyFields) {

@@ -20,6 +20,8 @@ TEST(SiteKey, OfURLs) {
     EXPECT_EQ(siteKeyOfURL("file:///tmp/page.html"), std::nullopt);
     EXPECT_EQ(siteKeyOfURL("not a url"), std::nullopt);
     EXPECT_EQ(siteKeyOfURL("https://shop.example:99999/"), std::nullopt);
+    EXPECT_EQ(siteKeyOfURL(std::string_view("https://a.example\0.b.example", 29)), std::nullopt);
+    EXPECT_EQ(siteKeyOfURL("http://[::1]:8080/"), "::1:8080");
 }
 
 TEST(SiteKey, OfParts) {
@@ -28,6 +30,7 @@ TEST(SiteKey, OfParts) {
     EXPECT_EQ(siteKey(std::nullopt, "host", 443), "host");
     EXPECT_EQ(siteKey("wss", "host", 8443), "host:8443");
     EXPECT_EQ(siteKey("https", "", 8443), std::nullopt);
+    EXPECT_EQ(siteKey("http", "[::1]", 8080), "::1:8080");
 }
 
 TEST(SiteKey, OfTypedText) {
