@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BrowserCore/RecordDecodingError.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdint>

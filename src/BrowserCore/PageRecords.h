@@ -13,6 +13,7 @@
 // (the ordered form writes keys in field order).
 
 #include "BrowserCore/NetworkRequest.h"
+#include "BrowserCore/RecordDecodingError.h"
 
 #include <nlohmann/json.hpp>
 
