@@ -1,0 +1,254 @@
+#pragma once
+
+// The one browser session: the page's web view and its popups, the options
+// that steer its waits, the profile whose website data it uses, the recorders
+// of what the page does, the tables of refs and windows, and the recording of
+// a flow. Every operation runs on the GTK main thread.
+//
+// The class is one object whose operations are spread over several files:
+// BrowserSession.cpp (construction, observation, profiles, windows),
+// BrowserSessionBridge.cpp (the page agent bridge), and one file for each
+// further group of operations.
+
+#include "BrowserCore/BrowserError.h"
+#include "BrowserCore/ConsoleRecorder.h"
+#include "BrowserCore/DialogRecorder.h"
+#include "BrowserCore/FrameInfo.h"
+#include "BrowserCore/Flow.h"
+#include "BrowserCore/NetworkRecorder.h"
+#include "BrowserCore/PageRecords.h"
+#include "BrowserCore/ResponseRecorder.h"
+#include "Platform/Clock.h"
+#include "Platform/GRef.h"
+#include "Platform/Observable.h"
+#include "Platform/Task.h"
+
+#include <nlohmann/json.hpp>
+#include <webkit/webkit.h>
+
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vesk {
+
+class WindowDelegate;
+
+// Receives "person" messages: the JSON text of one action of the person.
+class PersonListener {
+public:
+    std::function<void(const std::string&)> report;
+
+    void receive(JSCValue* body) const;
+};
+
+// Receives "frame" messages, in which each frame's page agent announces
+// itself when it starts in a new document.
+class FrameListener {
+public:
+    struct KnownFrame {
+        std::string id;
+        FrameInfo info;
+        bool operator==(const KnownFrame&) const = default;
+    };
+    // Per web view, the subframes that announced themselves, in order;
+    // duplicates stay.
+    std::map<WebKitWebView*, std::vector<KnownFrame>> known;
+
+    void receive(JSCValue* body, WebKitWebView* sender);
+};
+
+class BrowserSession : public std::enable_shared_from_this<BrowserSession> {
+public:
+    // The website data store the page uses: a persistent one by its UUID, or
+    // an ephemeral one that keeps nothing on disk.
+    class Profile {
+    public:
+        static Profile ephemeral() { return Profile(); }
+        static Profile persistent(std::string uuid) { return Profile(std::move(uuid)); }
+
+        bool isEphemeral() const { return !uuid_; }
+        const std::optional<std::string>& uuid() const { return uuid_; }
+        bool operator==(const Profile&) const = default;
+
+    private:
+        Profile() = default;
+        explicit Profile(std::string uuid) : uuid_(std::move(uuid)) {}
+        std::optional<std::string> uuid_;
+    };
+
+    struct Options {
+        Profile profile = Profile::ephemeral();
+        Duration navigationTimeout = seconds(30);
+        Duration settleQuiet = seconds(0.3);
+        Duration settleTimeout = seconds(5);
+        Duration suggestionsDelay = seconds(0.4);
+        Duration suggestionsTimeout = seconds(3);
+        Duration stepTimeout = seconds(5);
+        Duration frameTimeout = seconds(2);
+        bool recordsScriptedEvents = false;
+        bool operator==(const Options&) const = default;
+    };
+
+    // The durations of the phases of one command and what held its settle.
+    struct Phases {
+        Duration load{};
+        Duration settle{};
+        std::optional<bool> settled;
+        Duration snapshot{};
+        Duration drawing{};
+        std::map<std::string, Duration> heldBy;
+        std::vector<std::string> holders;
+
+        void hold(const std::string& cause, Duration duration, const std::optional<std::string>& label);
+        bool operator==(const Phases&) const = default;
+    };
+
+    struct Window {
+        std::string id;
+        std::string url;
+        bool isActive = false;
+        bool operator==(const Window&) const = default;
+    };
+
+    struct CommandMarks {
+        long previous = 0;
+        long current = 0;
+        bool operator==(const CommandMarks&) const = default;
+    };
+
+    struct LateScan;  // a subframe scan still outstanding
+
+    static constexpr const char* mainWindowID = "main";
+    static constexpr const char* applicationName = "Version/26.0 Safari/605.1.15";
+    static constexpr const char* worldName = "Vesk";
+    static constexpr std::size_t redactionLimit = 200000;
+    static const std::set<std::string>& allowedSchemes();
+
+    // The texts of the scripts injected into every page, made once.
+    static const std::string& agentScript();
+    static const std::string& requestWatcherScript();
+    static const std::string& consoleScript();
+
+    static std::shared_ptr<BrowserSession> create(Options options);
+    ~BrowserSession();
+    BrowserSession(const BrowserSession&) = delete;
+    BrowserSession& operator=(const BrowserSession&) = delete;
+
+    // Tracked fields.
+    Observable<GRef<WebKitWebView>> page;
+    Observable<std::optional<std::string>> url;
+    Observable<bool> isLoading{false};
+    Observable<double> loadProgress{0};
+    Observable<bool> canGoBack{false};
+    Observable<bool> canGoForward{false};
+    Observable<std::vector<GRef<WebKitWebView>>> popups;
+    Observable<GRef<WebKitWebView>> activePopup;
+    Observable<Options> options;  // every write is announced: use announce() or modify()
+    Observable<Profile> profile{Profile::ephemeral()};
+    Observable<std::map<std::string, std::map<std::string, std::string>>> variables;
+    Observable<std::map<std::string, std::map<std::string, FrameInfo>>> refFrames;
+    Observable<bool> dropsFrameAnswers{false};
+    Observable<long> lastRef{0};
+    Observable<std::map<std::string, PageSnapshot>> snapshots;
+    Observable<std::map<WebKitWebView*, std::string>> popupIDs;
+    Observable<long> lastPopup{0};
+    Observable<std::optional<Flow>> recording;
+    Observable<bool> recordingIsOnlyItsStart{false};
+    Observable<long> recordingConsoleMark{0};
+    Observable<CommandMarks> commandMarks;
+    Observable<std::shared_ptr<WindowDelegate>> windowDelegate;
+    Observable<std::map<WebKitWebView*, GRef<GtkWindow>>> stages;
+    std::map<std::string, std::shared_ptr<LateScan>> lateScans;
+
+    // Plain fields.
+    std::function<std::chrono::system_clock::time_point()> now = [] { return std::chrono::system_clock::now(); };
+    std::optional<std::string> waitingFor;
+    std::optional<Phases> phases;
+    DialogRecorder dialogs;
+    ConsoleRecorder console;
+    NetworkRecorder network;
+    ResponseRecorder responses;
+    PersonListener person;
+    FrameListener frames;
+
+    // Profiles, windows and the recording.
+    void useProfile(const Profile& profile);
+    void setVariables(std::map<std::string, std::map<std::string, std::string>> table);
+    std::string activeWindowID() const;
+    std::vector<Window> windows() const;
+    std::optional<PageSnapshot> currentSnapshot() const;
+    void closePopup(WebKitWebView* popup);
+    void recordStep(const FlowStep& step);
+    // The web view that commands act on: the active popup, else the page.
+    WebKitWebView* activeView() const;
+
+    // Commands and their network marks.
+    void markCommand();
+
+    // The page agent bridge. Sends one command to the page agent of the
+    // active window and gives back the reply's value, or none when the reply
+    // carries none. With no frame given, a command about a ref goes to the
+    // frame that owns the ref and every other command to the main frame.
+    Task<std::optional<nlohmann::json>> agentCall(std::string command, nlohmann::json args,
+                                                  std::optional<FrameInfo> frame = std::nullopt);
+    // The same, for callers that need a value: an empty reply fails with
+    // "<command> returned nothing"; a value that does not decode with
+    // `decode` fails as an unexpected shape.
+    template <typename T>
+    Task<T> agentValue(std::string command, nlohmann::json args, T (*decode)(const nlohmann::json&),
+                       std::optional<FrameInfo> frame = std::nullopt);
+    std::optional<FrameInfo> frameForRef(const std::string& ref) const;
+
+    template <typename Map>
+    static std::vector<std::string> tableKeys(const Map& table) {
+        std::vector<std::string> keys;
+        for (const auto& entry : table) keys.push_back(entry.first);
+        return keys;
+    }
+    static std::vector<std::string> knownFrameIDs(const std::map<WebKitWebView*, std::vector<FrameListener::KnownFrame>>& table);
+
+    // The values of the entries of `table` whose site is `site` or one of its
+    // parent domains, the most specific site winning.
+    static std::map<std::string, std::string> mergedForHost(
+        const std::string& site, const std::map<std::string, std::map<std::string, std::string>>& table);
+
+private:
+    explicit BrowserSession(Options options);
+    void takePersonAction(const std::string& text);
+    void rebuildRedaction();
+    void construct();
+    GRef<WebKitWebView> makePage(const Profile& profile);
+    void observePage(WebKitWebView* view);
+    void stopObservingPage();
+
+    std::vector<std::pair<GObject*, gulong>> watching_;
+};
+
+// Decodes a value the page agent sent back, turning a decoding failure into
+// the bridge's "returned an unexpected shape" error.
+[[noreturn]] void throwUnexpectedShape(const std::string& command, const std::string& problem);
+
+template <typename T>
+Task<T> BrowserSession::agentValue(std::string command, nlohmann::json args, T (*decode)(const nlohmann::json&),
+                                   std::optional<FrameInfo> frame) {
+    auto value = co_await agentCall(command, std::move(args), std::move(frame));
+    if (!value) {
+        throw BrowserError::script(command + " returned nothing");
+    }
+    try {
+        co_return decode(*value);
+    } catch (const BrowserError&) {
+        throw;
+    } catch (const std::exception& error) {
+        throwUnexpectedShape(command, error.what());
+    }
+}
+
+} // namespace vesk

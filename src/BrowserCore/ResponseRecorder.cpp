@@ -1,0 +1,7 @@
+#include "BrowserCore/ResponseRecorder.h"
+
+namespace vesk {
+
+void ResponseRecorder::attach(WebKitWebView*) {}
+
+} // namespace vesk
