@@ -244,6 +244,20 @@ void BrowserSession::markCommand() {
     commandMarks.set({commandMarks->current, network.ended()});
 }
 
+ConsoleRecorder::Taken BrowserSession::consoleMessages() {
+    return console.take();
+}
+
+NetworkRecorder::Taken BrowserSession::networkRequests(bool failedOnly) {
+    auto taken = network.take();
+    if (failedOnly) std::erase_if(taken.requests, [](const NetworkRequest& r) { return !r.failed(); });
+    return taken;
+}
+
+std::vector<NetworkRequest> BrowserSession::failedRequestsSince(std::int64_t mark) const {
+    return network.failedRequests(mark);
+}
+
 std::vector<std::string> BrowserSession::knownFrameIDs(
     const std::map<WebKitWebView*, std::vector<FrameListener::KnownFrame>>& table) {
     std::vector<std::string> ids;

@@ -27,6 +27,7 @@
 #include <webkit/webkit.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -191,6 +192,39 @@ public:
 
     // Commands and their network marks.
     void markCommand();
+    // What the recorders keep, oldest first, with how many older entries
+    // were not kept.
+    ConsoleRecorder::Taken consoleMessages();
+    NetworkRecorder::Taken networkRequests(bool failedOnly);
+    std::int64_t networkEnded() const { return network.ended(); }
+    std::vector<NetworkRequest> failedRequestsSince(std::int64_t mark) const;
+
+    // Frame scan (BrowserSessionScan.cpp): scans every frame of the active
+    // window into one snapshot, stored as that window's current snapshot.
+    Task<PageSnapshot> scan();
+
+    // Settling (BrowserSessionSettle.cpp).
+    Task<void> waitForQuietNetwork(std::optional<FrameInfo> frame);
+    Task<bool> settle();
+    Task<PageSnapshot> waitForDrawing(PageSnapshot snapshot);
+
+    // Navigation and load phases (BrowserSessionNavigation.cpp).
+    Task<PageSnapshot> navigate(std::string url, std::optional<std::string> recordedAs = std::nullopt);
+    Task<PageSnapshot> goBack();
+    Task<PageSnapshot> goForward();
+    Task<PageSnapshot> reload();
+
+    // Windows, popups and dialogs (BrowserSessionWindows.cpp).
+    void selectWindow(const std::string& id);
+    Task<void> closeWindow(std::string id);
+    DialogRecorder::Policy dialogPolicy() const { return dialogs.policy; }
+    void setDialogPolicy(DialogRecorder::Policy policy) { dialogs.policy = policy; }
+
+    // Script evaluation and screenshots (BrowserSessionEvaluate.cpp).
+    // The value as JSON text, or none for undefined.
+    Task<std::optional<std::string>> evaluate(std::string script);
+    // PNG bytes of the active window.
+    Task<std::vector<std::uint8_t>> screenshot();
 
     // The page agent bridge. Sends one command to the page agent of the
     // active window and gives back the reply's value, or none when the reply
