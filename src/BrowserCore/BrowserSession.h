@@ -34,6 +34,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -219,6 +220,15 @@ public:
     Task<void> closeWindow(std::string id);
     DialogRecorder::Policy dialogPolicy() const { return dialogs.policy; }
     void setDialogPolicy(DialogRecorder::Policy policy) { dialogs.policy = policy; }
+
+    // Redaction of secret values (BrowserSessionRedaction.cpp): every text
+    // for the agent is cut to its first 200000 characters and each stored
+    // value in it replaced by its ${NAME}.
+    std::string redact(std::string_view text) const;
+    std::string redactSecrets(std::string text) const;
+    PageElement redactElement(PageElement element) const;
+    PageSnapshot redactSnapshot(PageSnapshot snapshot) const;
+    ActionResult redactActionResult(ActionResult result) const;
 
     // Script evaluation and screenshots (BrowserSessionEvaluate.cpp).
     // The value as JSON text, or none for undefined.
