@@ -12,9 +12,11 @@ namespace vesk {
 
 namespace {
 
-// Message bodies are small flat objects; anything nested deeper is no body
-// of ours, and the bound keeps cyclic objects from recursing forever.
+// Message bodies are small flat objects; anything nested deeper or larger is
+// no body of ours. The bounds keep a cyclic or fanned-out object that a page
+// posts from recursing forever or growing without end.
 constexpr int depthLimit = 16;
+constexpr int valueLimit = 10000;
 
 std::string stringOf(JSCValue* value) {
     char* utf8 = jsc_value_to_string(value);
@@ -24,7 +26,9 @@ std::string stringOf(JSCValue* value) {
     return text;
 }
 
-nlohmann::json convert(JSCValue* value, int depth) {
+nlohmann::json convert(JSCValue* value, int depth, int& budget) {
+    if (budget <= 0) return nullptr;
+    --budget;
     if (!value || jsc_value_is_undefined(value) || jsc_value_is_null(value)) return nullptr;
     if (jsc_value_is_boolean(value)) return static_cast<bool>(jsc_value_to_boolean(value));
     if (jsc_value_is_number(value)) {
@@ -43,9 +47,9 @@ nlohmann::json convert(JSCValue* value, int depth) {
         JSCValue* lengthValue = jsc_value_object_get_property(value, "length");
         double length = jsc_value_to_double(lengthValue);
         g_object_unref(lengthValue);
-        for (guint i = 0; i < length && i < 100000; ++i) {
+        for (guint i = 0; i < length && budget > 0; ++i) {
             JSCValue* item = jsc_value_object_get_property_at_index(value, i);
-            array.push_back(convert(item, depth + 1));
+            array.push_back(convert(item, depth + 1, budget));
             g_object_unref(item);
         }
         return array;
@@ -53,9 +57,9 @@ nlohmann::json convert(JSCValue* value, int depth) {
     if (jsc_value_is_object(value)) {
         nlohmann::json object = nlohmann::json::object();
         gchar** names = jsc_value_object_enumerate_properties(value);
-        for (gchar** name = names; name && *name; ++name) {
+        for (gchar** name = names; name && *name && budget > 0; ++name) {
             JSCValue* property = jsc_value_object_get_property(value, *name);
-            object[text::validUtf8(*name)] = convert(property, depth + 1);
+            object[text::validUtf8(*name)] = convert(property, depth + 1, budget);
             g_object_unref(property);
         }
         g_strfreev(names);
@@ -66,6 +70,9 @@ nlohmann::json convert(JSCValue* value, int depth) {
 
 } // namespace
 
-nlohmann::json scriptMessageBody(JSCValue* value) { return convert(value, 0); }
+nlohmann::json scriptMessageBody(JSCValue* value) {
+    int budget = valueLimit;
+    return convert(value, 0, budget);
+}
 
 } // namespace vesk
