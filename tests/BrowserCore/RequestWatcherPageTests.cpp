@@ -104,7 +104,11 @@ TEST_F(RequestWatcherPage, MarksCountOnlyWhatEndedBetweenThem) {
     harness->call("await fetch('/fail');");
     awaitEnded(before + 1);
     auto middle = recorder.ended();
-    harness->call("await fetch('/missing'); await fetch('/ok');");
+    LoopbackServer::Response late;
+    late.status = 201;
+    late.delay = milliseconds(30);
+    server.serve("/late", late);
+    harness->call("await fetch('/missing'); await fetch('/late');");
     awaitEnded(middle + 2);
     auto after = recorder.ended();
 
@@ -116,6 +120,7 @@ TEST_F(RequestWatcherPage, MarksCountOnlyWhatEndedBetweenThem) {
     ASSERT_EQ(sinceMiddle.size(), 1u);
     EXPECT_EQ(sinceMiddle[0].url, server.url("/missing"));
     EXPECT_TRUE(recorder.failedRequests(after).empty());
+    EXPECT_EQ(recorder.recent().back().status, std::optional<int>(201));
     EXPECT_EQ(recorder.failedRequests(before, "main").size(), 2u);
 }
 

@@ -40,8 +40,10 @@ LoopbackServer::~LoopbackServer() {
     // Answer whatever still waits, so no connection is left hanging.
     for (auto& pending : pending_) {
         if (pending->timer) g_source_remove(pending->timer);
-        if (pending->open) {
+        if (g_signal_handler_is_connected(pending->message, pending->disconnected)) {
             g_signal_handler_disconnect(pending->message, pending->disconnected);
+        }
+        if (pending->open) {
             soup_server_message_set_status(pending->message, 503, nullptr);
             soup_server_message_unpause(pending->message);
         }
@@ -138,7 +140,6 @@ void LoopbackServer::onRequest(SoupServer*, SoupServerMessage* message, const ch
                 p->timer = 0;
                 if (p->open) {
                     p->open = false;
-                    g_signal_handler_disconnect(p->message, p->disconnected);
                     timer->server->answer(p->message, p->response);
                     soup_server_message_unpause(p->message);
                 }
