@@ -1,0 +1,53 @@
+#pragma once
+
+// The agent server's own failures. The message is the text the agent reads.
+
+#include "Platform/Clock.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vesk {
+
+class ToolError : public std::runtime_error {
+public:
+    enum class Kind {
+        unknownTool,
+        missingArgument,
+        oneOf,
+        invalidFlow,
+        unknownFlow,
+        unknownProfile,
+        noSuchStep,
+        tookTooLong,
+        notRecording,
+        invalidIndex,
+    };
+
+    static ToolError unknownTool(const std::string& name);
+    static ToolError missingArgument(const std::string& argument);
+    static ToolError oneOf(const std::vector<std::string>& arguments);
+    static ToolError invalidFlow(const std::string& detail);
+    static ToolError unknownFlow(const std::string& name);
+    static ToolError unknownProfile(const std::string& name);
+    static ToolError noSuchStep(const std::string& argument, std::int64_t count);
+    static ToolError tookTooLong(const std::string& tool, Duration limit, const std::string& waitingFor, bool acting);
+    static ToolError notRecording();
+    static ToolError invalidIndex();
+
+    Kind kind() const { return kind_; }
+
+private:
+    ToolError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
+
+    Kind kind_;
+};
+
+// A time limit as the agent reads it: whole minutes and seconds with wide
+// unit names in the current locale, units of zero left out
+// ("1 minute", "1 minute, 10 seconds").
+std::string formatLimit(Duration limit);
+
+} // namespace vesk
