@@ -10,6 +10,8 @@
 // BrowserSessionBridge.cpp (the page agent bridge), and one file for each
 // further group of operations.
 
+#include "BrowserCore/AgentEnvelope.h"
+#include "BrowserCore/AgentReplies.h"
 #include "BrowserCore/BrowserError.h"
 #include "BrowserCore/ConsoleRecorder.h"
 #include "BrowserCore/DialogRecorder.h"
@@ -41,6 +43,7 @@
 namespace vesk {
 
 class WindowDelegate;
+struct FrameListing;
 
 // Receives "person" messages: the JSON text of one action of the person.
 class PersonListener {
@@ -203,6 +206,14 @@ public:
     // Frame scan (BrowserSessionScan.cpp): scans every frame of the active
     // window into one snapshot, stored as that window's current snapshot.
     Task<PageSnapshot> scan();
+    // Asks one subframe for its scan, or decides from `lateScans` without
+    // asking. Never throws.
+    Task<FrameListing> listFrame(std::string id, FrameInfo info);
+    // Agent calls that need a value; an empty reply fails with
+    // "<command> returned nothing".
+    Task<Found> agentValueFound(std::string command, nlohmann::json args, std::optional<FrameInfo> frame = std::nullopt);
+    Task<PointerPoint> agentValuePointerPoint(std::string command, nlohmann::json args,
+                                              std::optional<FrameInfo> frame = std::nullopt);
 
     // Settling (BrowserSessionSettle.cpp).
     Task<void> waitForQuietNetwork(std::optional<FrameInfo> frame);
@@ -214,10 +225,22 @@ public:
     Task<PageSnapshot> goBack();
     Task<PageSnapshot> goForward();
     Task<PageSnapshot> reload();
+    // The wait that follows every load into the page: load, settle, scan and
+    // drawing, timed into `phases`. `navigation` is the id the response
+    // recorder gave the load (ResponseRecorder::beginNavigation).
+    Task<PageSnapshot> waitForLoad(std::optional<ResponseRecorder::NavigationID> navigation);
 
     // Windows, popups and dialogs (BrowserSessionWindows.cpp).
     void selectWindow(const std::string& id);
     Task<void> closeWindow(std::string id);
+    WebKitWebView* popupWithID(const std::string& id) const;
+    void addPopup(GRef<WebKitWebView> popup);
+    // Keeps a web view drawing and running as if visible while no window of
+    // the application shows it.
+    void prepareStage(WebKitWebView* view);
+    // Stages the page when no window shows it and makes the window delegate
+    // for it, once per page; the load path calls it before its first wait.
+    void ensureWindowDelegate();
     DialogRecorder::Policy dialogPolicy() const { return dialogs.policy; }
     void setDialogPolicy(DialogRecorder::Policy policy) { dialogs.policy = policy; }
 
@@ -274,10 +297,6 @@ private:
 
     std::vector<std::pair<GObject*, gulong>> watching_;
 };
-
-// Decodes a value the page agent sent back, turning a decoding failure into
-// the bridge's "returned an unexpected shape" error.
-[[noreturn]] void throwUnexpectedShape(const std::string& command, const std::string& problem);
 
 template <typename T>
 Task<T> BrowserSession::agentValue(std::string command, nlohmann::json args, T (*decode)(const nlohmann::json&),

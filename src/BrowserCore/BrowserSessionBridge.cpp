@@ -3,6 +3,7 @@
 // reached through the web process extension, which runs the command in that
 // frame's "Vesk" world and sends the reply back.
 
+#include "BrowserCore/AgentEnvelope.h"
 #include "BrowserCore/BrowserSession.h"
 #include "BrowserCore/FrameGone.h"
 #include "Platform/Async.h"
@@ -47,34 +48,6 @@ GVariant* toVariant(const json& value) {
         // travels as an empty text rather than failing the call.
         return g_variant_new_string("");
     }
-}
-
-struct Envelope {
-    bool ok = false;
-    std::optional<json> value;
-    std::optional<std::string> code;
-    std::optional<std::string> message;
-};
-
-std::optional<std::string> optionalText(const json& object, const char* key) {
-    auto found = object.find(key);
-    if (found == object.end() || found->is_null()) return std::nullopt;
-    if (!found->is_string()) throw std::runtime_error(std::string("\"") + key + "\" is not a string");
-    return found->get<std::string>();
-}
-
-Envelope decodeEnvelope(const std::string& text) {
-    json object = json::parse(text);
-    if (!object.is_object()) throw std::runtime_error("the reply is not an object");
-    auto ok = object.find("ok");
-    if (ok == object.end()) throw std::runtime_error("the key \"ok\" is missing");
-    if (!ok->is_boolean()) throw std::runtime_error("\"ok\" is not a boolean");
-    Envelope envelope;
-    envelope.ok = ok->get<bool>();
-    if (auto value = object.find("value"); value != object.end() && !value->is_null()) envelope.value = *value;
-    envelope.code = optionalText(object, "code");
-    envelope.message = optionalText(object, "message");
-    return envelope;
 }
 
 // The outcomes the web process extension replies with.
@@ -157,10 +130,6 @@ Task<CallReply> callSubframe(WebKitWebView* view, const FrameInfo& frame, const 
 
 } // namespace
 
-[[noreturn]] void throwUnexpectedShape(const std::string& command, const std::string& problem) {
-    throw BrowserError::script(command + " returned an unexpected shape: " + problem);
-}
-
 Task<std::optional<json>> BrowserSession::agentCall(std::string command, json args, std::optional<FrameInfo> frame) {
     // A command about a ref goes to the frame that owns the ref.
     if (!frame) {
@@ -178,25 +147,7 @@ Task<std::optional<json>> BrowserSession::agentCall(std::string command, json ar
     } else {
         reply = co_await callMainFrame(view, command, args);
     }
-    if (!reply.text) throw BrowserError::script(command + " returned no envelope");
-
-    Envelope envelope;
-    try {
-        envelope = decodeEnvelope(*reply.text);
-    } catch (const std::exception& error) {
-        throwUnexpectedShape(command, error.what());
-    }
-    if (!envelope.ok) {
-        // An empty message says no more than no message at all.
-        std::string message = envelope.message && !envelope.message->empty() ? *envelope.message : command + " failed";
-        if (envelope.code) {
-            if (auto failure = BrowserError::elementFailureFromRaw(*envelope.code)) {
-                throw BrowserError::element(*failure, message);
-            }
-        }
-        throw BrowserError::script(message);
-    }
-    co_return envelope.value;
+    co_return openEnvelope(command, reply.text);
 }
 
 std::optional<FrameInfo> BrowserSession::frameForRef(const std::string& ref) const {

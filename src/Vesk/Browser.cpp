@@ -1,0 +1,83 @@
+#include "Vesk/Browser.h"
+
+#include "BrowserMCP/StdioTransport.h"
+
+namespace vesk {
+
+namespace {
+
+BrowserSession::Options startOptions() {
+    BrowserSession::Options options;
+    options.profile = BrowserSession::Profile::ephemeral();
+    options.navigationTimeout = seconds(30);
+    options.settleQuiet = seconds(0.3);
+    options.settleTimeout = seconds(5);
+    options.suggestionsDelay = seconds(0.4);
+    options.suggestionsTimeout = seconds(3);
+    options.stepTimeout = seconds(5);
+    options.frameTimeout = seconds(2);
+    options.recordsScriptedEvents = false;
+    return options;
+}
+
+} // namespace
+
+bool Browser::takeStandardOutputIfClient() {
+    bool hasClient = StdioTransport::stdinIsPipe();
+    if (hasClient) StdioTransport::reserveOutput();
+    return hasClient;
+}
+
+Browser::Browser(Gtk::Application& application, bool hasClient)
+    : application_(application),
+      hasClient_(hasClient),
+      session_(BrowserSession::create(startOptions())),
+      settings_(defaults_) {
+    settings_.attach(session_, &activity_, nullptr);
+    if (!hasClient_) return;
+
+    // Without a window the application must stay up for the agent.
+    application_.hold();
+    server_ = std::make_unique<MCPServer>(session_.get(), activity_, nullptr, nullptr);
+    settings_.attach(session_, &activity_, server_.get());
+
+    // The first logged call shows the window to the person watching.
+    activity_.entriesChanged().connect([this] {
+        if (!activity_.entries().empty() && !window_) openWindow();
+    });
+    static_cast<void>(detach([this] { return serve(); }));
+}
+
+Browser::~Browser() {
+    settings_.attach(session_, nullptr, nullptr);
+}
+
+void Browser::activate() {
+    if (!hasClient_) openWindow();
+}
+
+void Browser::openWindow() {
+    if (!window_) {
+        window_ = std::make_unique<Gtk::Window>();
+        window_->set_title("Vesk");
+        window_->set_default_size(1320, 860);
+        gtk_window_set_child(window_->gobj(), GTK_WIDGET(session_->page->get()));
+        session_->page.changed().connect([this] {
+            gtk_window_set_child(window_->gobj(), GTK_WIDGET(session_->page->get()));
+        });
+        application_.add_window(*window_);
+    }
+    window_->present();
+}
+
+Task<void> Browser::serve() {
+    try {
+        co_await StdioTransport::run(*server_);
+    } catch (...) {
+        // Reading standard input failed: the agent is gone all the same.
+    }
+    application_.release();
+    application_.quit();
+}
+
+} // namespace vesk
