@@ -2398,8 +2398,13 @@ Object.defineProperty(globalThis, '__agent', {
 
 // Announce the frame: on every new document, and again when the document
 // comes back from the back/forward cache, since the session forgot its frames.
-post('frame', frameId());
+// This world's view of the frame's location is its own; page scripts cannot
+// change what it reads.
+function announce() {
+    post('frame', JSON.stringify({ id: frameId(), main: window === window.top, origin: location.origin }));
+}
+announce();
 window.addEventListener('pageshow', e => {
-    if (e.persisted) post('frame', frameId());
+    if (e.persisted) announce();
 }, true);
 })();
