@@ -236,3 +236,215 @@ TEST_F(PageAgent, NamesFieldsByEveryLabellingTechnique) {
     EXPECT_EQ(s["loadedFrom"], server.url("/form"));
     EXPECT_EQ(s["url"], server.url("/form"));
 }
+
+TEST_F(PageAgent, TellsRepeatedControlsApartAndKeepsTheirRefs) {
+    open("/table", R"(<title>People</title>
+<table>
+  <tr><th>Name</th><th>Action</th></tr>
+  <tr><td>Alice</td><td><button>Delete</button></td></tr>
+  <tr><td>Bob</td><td><button>Delete</button></td></tr>
+  <tr><td>Carol</td><td><button>Delete</button></td></tr>
+</table>
+<ul><li>Red shoes <button>Remove</button></li><li>Blue hat <button>Remove</button></li></ul>
+<button id=add onclick="const r = document.querySelector('table').insertRow(); r.innerHTML = '<td>Dave</td><td><button>Delete</button></td>'">Add row</button>)");
+    json first = scan(0);
+    std::vector<std::string> contexts;
+    for (const auto& e : first["elements"]) contexts.push_back(e.value("context", ""));
+    EXPECT_EQ(contexts, (std::vector<std::string>{"Alice", "Bob", "Carol", "Red shoes", "Blue hat", ""}));
+    EXPECT_EQ(first["elements"][0]["ref"], "e1");
+    EXPECT_EQ(first["lastRef"], 6);
+
+    // A later scan with a higher floor keeps every ref; only new elements
+    // are numbered above the floor.
+    json none = call("click", {{"ref", ref(first, "button", "Add row")}});
+    EXPECT_EQ(none, json({{"ok", true}})) << "an action answers without a value";
+    json second = scan(100);
+    ASSERT_EQ(second["elements"].size(), 7u);
+    for (std::size_t i = 0; i < 3; i++) EXPECT_EQ(second["elements"][i]["ref"], first["elements"][i]["ref"]);
+    EXPECT_EQ(second["elements"][3]["ref"], "e101");
+    EXPECT_EQ(second["elements"][3]["context"], "Dave");
+    EXPECT_EQ(second["elements"][6]["ref"], first["elements"][5]["ref"]);
+    EXPECT_EQ(second["lastRef"], 101);
+    json third = scan(50);
+    EXPECT_EQ(third["elements"], second["elements"]) << "an unchanged page gives the same elements";
+    EXPECT_EQ(third["lastRef"], 101);
+
+    // Locator and find describe an element by role, name and place.
+    std::string bob = second["elements"][1]["ref"];
+    json loc = value("locator", {{"ref", bob}});
+    EXPECT_EQ(loc["role"], "button");
+    EXPECT_EQ(loc["name"], "Delete");
+    EXPECT_EQ(loc["index"], 1);
+    EXPECT_EQ(loc["secret"], false);
+    ASSERT_TRUE(loc.contains("selector"));
+    EXPECT_EQ(page("return document.querySelectorAll(" + json(loc["selector"]).dump() + ").length"), 1);
+    json found = value("find", {{"role", "button"}, {"name", "Delete"}, {"index", 1}, {"floor", 101}});
+    EXPECT_EQ(found, json({{"ref", bob}, {"usedSelector", false}, {"lastRef", 101}}));
+
+    // A renamed element is found by its selector, and says so.
+    page("document.querySelectorAll('button')[1].textContent = 'Erase'");
+    json bySelector = value("find", {{"role", "button"}, {"name", "Delete"}, {"index", 3}, {"floor", 101},
+                                     {"selector", loc["selector"]}});
+    EXPECT_EQ(bySelector["ref"], bob);
+    EXPECT_EQ(bySelector["usedSelector"], true);
+
+    json missing = call("find", {{"role", "button"}, {"name", "Delete"}, {"index", 5}, {"floor", 101}});
+    EXPECT_EQ(missing["ok"], false);
+    EXPECT_EQ(missing["code"], "not_found");
+    EXPECT_EQ(missing["message"], "The page has 3 button \"Delete\", so there is no number 6 of them. "
+                                  "Take a snapshot to see what the page has now.");
+    json nothing = call("find", {{"role", "link"}, {"name", "Home"}, {"index", 0}, {"floor", 0}});
+    EXPECT_EQ(nothing["code"], "not_found");
+    EXPECT_EQ(nothing["message"], "No link \"Home\" is on the page. Take a snapshot to see what the page has now.");
+}
+
+TEST_F(PageAgent, ListsOnlyWhatAPersonCanSee) {
+    open("/hidden", std::string(srOnly) + R"(<title>Hidden</title>
+<button>Shown</button>
+<button style="display:none">NoDisplay</button>
+<button style="visibility:hidden">Invisible</button>
+<button style="opacity:0">Transparent</button>
+<div style="opacity:0"><button>InTransparent</button></div>
+<button style="width:0;height:0;padding:0;border:0;overflow:hidden">Tiny</button>
+<a href="#main" class=sr-only>Skip to content</a>
+<button style="position:absolute;left:-9999px">OffLeft</button>
+<div style="width:200px;height:40px;overflow:hidden"><div style="height:40px"></div><button>Clipped</button></div>
+<details><summary>More</summary><button>InDetails</button></details>
+<div hidden><a href="/x">InHidden</a></div>
+<p hidden>Hidden text</p><p>Visible text</p>
+<input type=checkbox id=fancy style="position:absolute;opacity:0"><label for=fancy>Fancy toggle</label>
+<div id=scroller style="height:60px;overflow:auto"><div style="height:300px"></div><button>InScroller</button></div>
+<div style="height:3000px"></div>
+<button id=below>Below</button>)");
+    json s = scan();
+    EXPECT_EQ(names(s), (std::set<std::string>{"button Shown", "button More", "checkbox Fancy toggle",
+                                               "button InScroller", "button Below"}));
+    std::string text = s["text"];
+    EXPECT_NE(text.find("Visible text"), std::string::npos);
+    for (const char* hidden : {"Hidden text", "Skip to content", "NoDisplay", "Invisible", "Transparent", "OffLeft",
+                               "Clipped", "InDetails", "InHidden"}) {
+        EXPECT_EQ(text.find(hidden), std::string::npos) << hidden;
+    }
+    EXPECT_TRUE(onScreen(s, ref(s, "button", "Shown")));
+    EXPECT_TRUE(onScreen(s, ref(s, "checkbox", "Fancy toggle")));
+    EXPECT_FALSE(onScreen(s, ref(s, "button", "InScroller"))) << "scrolled out of its panel";
+    EXPECT_FALSE(onScreen(s, ref(s, "button", "Below")));
+
+    // A click brings an element below the fold into view first.
+    std::string below = ref(s, "button", "Below");
+    page("document.getElementById('below').onclick = () => document.title = 'below clicked'");
+    value("click", {{"ref", below}});
+    EXPECT_EQ(page("return document.title"), "below clicked");
+    EXPECT_TRUE(onScreen(scan(), below));
+
+    // The hidden checkbox is used through its label.
+    value("click", {{"ref", ref(s, "checkbox", "Fancy toggle")}});
+    EXPECT_EQ(page("return document.getElementById('fancy').checked"), true);
+
+    // Opening the details shows what it holds.
+    value("click", {{"ref", ref(s, "button", "More")}});
+    EXPECT_TRUE(names(scan()).contains("button InDetails"));
+}
+
+TEST_F(PageAgent, ReportsAModalDialogAsACoverAndRefusesClicksBehindIt) {
+    open("/modal", R"~(<title>Shop</title>
+<button onclick="document.getElementById('d').showModal()">Open settings</button>
+<button onclick="document.title = 'behind clicked'">Behind</button>
+<dialog id=d aria-labelledby=dt><h2 id=dt>Cookie settings</h2><p>We use cookies.</p>
+  <button onclick="document.getElementById('d').close()">Accept</button></dialog>)~");
+    json before = scan();
+    EXPECT_FALSE(before.contains("cover"));
+    EXPECT_FALSE(element(before, "button", "Accept")) << "a closed dialog shows nothing";
+    value("click", {{"ref", ref(before, "button", "Open settings")}});
+    json open = scan();
+    ASSERT_TRUE(open.contains("cover"));
+    EXPECT_EQ(open["cover"]["name"], "Cookie settings");
+    EXPECT_EQ(open["cover"]["refs"], json::array({ref(open, "button", "Accept")}));
+
+    json behind = call("click", {{"ref", ref(open, "button", "Behind")}});
+    EXPECT_EQ(behind["ok"], false);
+    EXPECT_EQ(behind["code"], "obscured");
+    std::string message = behind["message"];
+    EXPECT_NE(message.find(ref(open, "button", "Behind") + " (button \"Behind\")"), std::string::npos) << message;
+    EXPECT_NE(message.find("Cookie settings"), std::string::npos) << message;
+    EXPECT_EQ(page("return document.title"), "Shop");
+
+    // Escape closes a modal dialog, as it would for a person.
+    value("press", {{"key", "Escape"}});
+    EXPECT_FALSE(scan().contains("cover"));
+}
+
+TEST_F(PageAgent, ReportsAnOverlayWithoutDialogRoleAsACover) {
+    open("/overlay", R"(<title>News</title>
+<style>#veil{position:fixed;inset:0;background:rgba(0,0,0,.5)} #box{position:fixed;top:30%;left:30%;width:300px;background:#fff}</style>
+<main><h1>Article</h1><p>Story text.</p><a href="/more">Read more</a></main>
+<div id=veil></div>
+<div id=box><h2>Subscribe</h2><input aria-label=Email><button>No thanks</button></div>)");
+    json s = scan();
+    ASSERT_TRUE(s.contains("cover")) << s.dump();
+    EXPECT_EQ(s["cover"]["name"], "Subscribe");
+    EXPECT_EQ(s["cover"]["refs"], json::array({ref(s, "textbox", "Email"), ref(s, "button", "No thanks")}));
+    json covered = call("click", {{"ref", ref(s, "link", "Read more")}});
+    EXPECT_EQ(covered["code"], "obscured");
+    EXPECT_EQ(s["mainText"], "Article\nStory text.\nRead more");
+    EXPECT_EQ(s["aroundText"], "Subscribe\nNo thanks");
+}
+
+TEST_F(PageAgent, SeesIntoOpenShadowRoots) {
+    open("/shadow", R"(<title>Shadow</title>
+<my-card><a href="/slotted">Slotted link</a></my-card>
+<script>
+customElements.define('my-card', class extends HTMLElement {
+  constructor() {
+    super();
+    const root = this.attachShadow({mode: 'open'});
+    root.innerHTML = '<p>Shadow text</p><label>Quantity <input id=q></label><button id=b>Inside</button><slot></slot>';
+    root.getElementById('b').addEventListener('click', () => { document.title = 'clicked inside'; });
+  }
+});
+</script>)");
+    json s = scan();
+    EXPECT_EQ(names(s), (std::set<std::string>{"textbox Quantity", "button Inside", "link Slotted link"}));
+    EXPECT_NE(s["text"].get<std::string>().find("Shadow text"), std::string::npos);
+    std::string inside = ref(s, "button", "Inside");
+    value("click", {{"ref", inside}});
+    EXPECT_EQ(page("return document.title"), "clicked inside");
+    value("fill", {{"ref", ref(s, "textbox", "Quantity")}, {"value", "3"}});
+    EXPECT_EQ(page("return document.querySelector('my-card').shadowRoot.getElementById('q').value"), "3");
+
+    json loc = value("locator", {{"ref", inside}});
+    std::string selector = loc["selector"];
+    EXPECT_NE(selector.find(">>>"), std::string::npos) << selector;
+    EXPECT_EQ(value("probe", {{"selector", selector}}), "found");
+    json found = value("find", {{"role", "button"}, {"name", "Gone"}, {"index", 0}, {"floor", 10}, {"selector", selector}});
+    EXPECT_EQ(found["ref"], inside);
+    EXPECT_EQ(found["usedSelector"], true);
+}
+
+TEST_F(PageAgent, IsOutOfReachOfPageScripts) {
+    open("/isolated", R"(<title>Tricky</title>
+<script>
+  // A hostile page: it replaces what an agent in its world would rely on.
+  JSON.stringify = () => 'hijacked';
+  Element.prototype.getBoundingClientRect = () => ({left: 0, top: 0, right: 0, bottom: 0, width: 0, height: 0});
+  window.getComputedStyle = () => ({display: 'none'});
+  EventTarget.prototype.dispatchEvent = function () { document.title = 'dispatch hijacked'; return true; };
+</script>
+<button onclick="document.title = 'clicked'">Press me</button>)");
+    json seen = page(R"(
+        const handlers = window.webkit && window.webkit.messageHandlers;
+        let posted = 'no';
+        try { handlers.person.postMessage('{"action":"click","trusted":true}'); posted = 'yes'; } catch (e) {}
+        try { handlers.frame.postMessage('forged'); posted = 'yes'; } catch (e) {}
+        return [typeof window.__agent, typeof globalThis.__agent, posted];)");
+    EXPECT_EQ(seen, json::array({"undefined", "undefined", "no"}));
+    json s = scan();
+    ASSERT_EQ(s["elements"].size(), 1u);
+    value("click", {{"ref", ref(s, "button", "Press me")}});
+    EXPECT_EQ(page("return document.title"), "clicked");
+    std::size_t announced = frames.size();
+    spinUntil([] { return false; }, milliseconds(100));
+    EXPECT_EQ(frames.size(), announced);
+    EXPECT_TRUE(std::find(frames.begin(), frames.end(), "forged") == frames.end());
+    EXPECT_TRUE(person.empty());
+}

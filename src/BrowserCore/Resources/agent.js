@@ -1115,7 +1115,7 @@ function matchesSafe(el, selector) {
     try { return el.matches(selector); } catch (e) { return false; }
 }
 
-function findCover() {
+function findCover(items) {
     const candidates = document.querySelectorAll('dialog[open], [aria-modal="true"], [role="dialog"], [role="alertdialog"]');
     let modal = null, floating = null;
     for (const el of candidates) {
@@ -1125,11 +1125,11 @@ function findCover() {
         else if (isFloating(el)) floating = el;
     }
     if (modal || floating) return modal || floating;
-    return overlayAtPoints();
+    return overlayAtPoints(items);
 }
 
 // A layer fixed over the whole viewport, with page content beneath it.
-function overlayAtPoints() {
+function overlayAtPoints(items) {
     const w = window.innerWidth, h = window.innerHeight;
     if (w < 10 || h < 10) return null;
     const layerAt = (x, y) => {
@@ -1152,10 +1152,22 @@ function overlayAtPoints() {
     }
     if (count < 3 || !covering) return null;
     // Something of the page must lie beneath, or the layer is the page itself.
-    const beneath = document.elementsFromPoint(w / 2, h / 2).some(node =>
-        node.localName !== 'html' && node.localName !== 'body' && !containsDeep(covering, node) &&
-        !containsDeep(node, covering));
+    const outside = node => node.localName !== 'html' && node.localName !== 'body' &&
+        !containsDeep(covering, node) && !containsDeep(node, covering) && getComputedStyle(node).position !== 'fixed';
+    const points = [[0.5, 0.5], [0.25, 0.25], [0.75, 0.25], [0.25, 0.75], [0.75, 0.75], [0.5, 0.1]];
+    const beneath = items.some(i => i.view && outside(i.el)) ||
+        points.some(([fx, fy]) => document.elementsFromPoint(w * fx, h * fy).some(outside));
     if (!beneath) return null;
+    // The notice itself may be a layer of its own above the veil: the one
+    // holding the controls that are on top there.
+    for (const item of items) {
+        if (!item.view || containsDeep(covering, item.el)) continue;
+        const x = (item.view.l + item.view.r) / 2, y = (item.view.t + item.view.b) / 2;
+        const hit = deepElementFromPoint(x, y);
+        if (!hit || !(containsDeep(item.el, hit) || (item.proxy && containsDeep(item.proxy, hit)))) continue;
+        const layer = layerAt(x, y);
+        if (layer && layer !== covering) return layer;
+    }
     const centre = layerAt(w / 2, h / 2);
     return centre && centre !== covering && !containsDeep(covering, centre) ? centre : covering;
 }
@@ -1239,7 +1251,7 @@ function scan(args) {
         reply.mainText = walk.main;
         reply.aroundText = walk.around;
     }
-    const coverRoot = findCover();
+    const coverRoot = findCover(walk.items);
     if (coverRoot) {
         const refs = [];
         for (const item of walk.items) {
