@@ -10,6 +10,11 @@
 //   (outcome, text): outcome 0 = the agent answered with a text (the text),
 //   1 = it answered with something else, 2 = it threw (the message),
 //   3 = the frame no longer exists.
+// - It answers the page message "vesk.page-call" (frame id, function body)
+//   by running the body in that frame's own world, where the page's scripts
+//   live, and replying with (outcome, text): 0 = the value as JSON text,
+//   1 = a value JSON cannot carry (undefined, null, a function), 2 = it
+//   threw (the message), 3 = the frame no longer exists.
 //
 // Only code in the "Vesk" world and the UI process can reach any of this;
 // page scripts cannot.
@@ -23,6 +28,7 @@ namespace {
 
 constexpr const char* worldName = "Vesk";
 constexpr const char* callMessage = "vesk.agent-call";
+constexpr const char* pageCallMessage = "vesk.page-call";
 
 enum Outcome : guint32 { answeredText = 0, answeredOther = 1, threw = 2, frameGone = 3 };
 
@@ -49,7 +55,8 @@ void onWindowObjectCleared(WebKitScriptWorld*, WebKitWebPage*, WebKitFrame* fram
 
 void reply(WebKitUserMessage* message, Outcome outcome, const char* text) {
     GVariant* parameters = g_variant_new("(us)", static_cast<guint32>(outcome), text ? text : "");
-    webkit_user_message_send_reply(message, webkit_user_message_new(callMessage, parameters));
+    webkit_user_message_send_reply(message,
+                                   webkit_user_message_new(webkit_user_message_get_name(message), parameters));
 }
 
 // Called from the page with (outcome, text); the message to answer rides
@@ -98,7 +105,42 @@ void callAgent(WebKitUserMessage* message) {
     g_object_unref(context);
 }
 
+void callPage(WebKitUserMessage* message) {
+    guint64 id = 0;
+    const char* body = nullptr;
+    g_variant_get(webkit_user_message_get_parameters(message), "(t&s)", &id, &body);
+
+    auto found = frames.find(id);
+    if (found == frames.end()) {
+        reply(message, frameGone, "The frame no longer exists.");
+        return;
+    }
+    JSCContext* context = webkit_frame_get_js_context(found->second);
+    std::string source = std::string("(function () {\n") + body + "\n})()";
+    JSCValue* value = jsc_context_evaluate(context, source.c_str(), -1);
+    if (JSCException* exception = jsc_context_get_exception(context)) {
+        reply(message, threw, jsc_exception_get_message(exception));
+        jsc_context_clear_exception(context);
+    } else {
+        char* json = value && !jsc_value_is_undefined(value) && !jsc_value_is_null(value) ? jsc_value_to_json(value, 0)
+                                                                                          : nullptr;
+        reply(message, json ? answeredText : answeredOther, json);
+        g_free(json);
+    }
+    g_clear_object(&value);
+    g_object_unref(context);
+}
+
 gboolean onPageMessage(WebKitWebPage*, WebKitUserMessage* message, gpointer) {
+    if (g_strcmp0(webkit_user_message_get_name(message), pageCallMessage) == 0) {
+        GVariant* parameters = webkit_user_message_get_parameters(message);
+        if (!parameters || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ts)"))) {
+            reply(message, threw, "The call was malformed.");
+        } else {
+            callPage(message);
+        }
+        return TRUE;
+    }
     if (g_strcmp0(webkit_user_message_get_name(message), callMessage) != 0) return FALSE;
     GVariant* parameters = webkit_user_message_get_parameters(message);
     if (!parameters || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(tss)"))) {
