@@ -448,3 +448,145 @@ TEST_F(PageAgent, IsOutOfReachOfPageScripts) {
     EXPECT_TRUE(std::find(frames.begin(), frames.end(), "forged") == frames.end());
     EXPECT_TRUE(person.empty());
 }
+
+TEST_F(PageAgent, ActsAsAPersonWouldAndThePageHearsIt) {
+    open("/actions", R"~(<title>Actions</title>
+<form id=f><input name=q aria-label=Query><button>Go</button></form>
+<select aria-label=Size onchange="document.title = 'size:' + this.value"><option>Small</option><option value=m>Medium</option><option disabled>Huge</option></select>
+<button id=count>Count</button>
+<input type=checkbox aria-label=Agree>
+<textarea aria-label=Notes></textarea>
+<input type=date aria-label=Day>
+<div style="height:3000px"></div>
+<script>
+  window.heard = [];
+  const q = document.querySelector('[name=q]');
+  q.addEventListener('input', e => heard.push('input:' + q.value));
+  q.addEventListener('change', () => heard.push('change:' + q.value));
+  document.getElementById('f').addEventListener('submit', e => { e.preventDefault(); document.title = 'submitted:' + q.value; });
+  const count = document.getElementById('count');
+  for (const type of ['pointerdown', 'mousedown', 'pointerup', 'mouseup', 'click'])
+    count.addEventListener(type, () => heard.push(type));
+</script>)~");
+    json s = scan();
+    std::string query = ref(s, "textbox", "Query");
+    value("fill", {{"ref", query}, {"value", "hello"}});
+    EXPECT_EQ(page("return [document.querySelector('[name=q]').value, heard, document.activeElement.name]"),
+              json::array({"hello", json::array({"input:hello", "change:hello"}), "q"}));
+    value("fill", {{"ref", query}, {"value", "bye"}});
+    EXPECT_EQ(page("return document.querySelector('[name=q]').value"), "bye") << "fill replaces what was there";
+    value("press", {{"ref", query}, {"key", "Enter"}});
+    EXPECT_EQ(page("return document.title"), "submitted:bye");
+
+    page("heard.length = 0");
+    value("click", {{"ref", ref(s, "button", "Count")}});
+    EXPECT_EQ(page("return heard"), json::array({"pointerdown", "mousedown", "pointerup", "mouseup", "click"}));
+
+    value("select", {{"ref", ref(s, "combobox", "Size")}, {"option", "Medium"}});
+    EXPECT_EQ(page("return document.title"), "size:m");
+    json size = *element(scan(), "combobox", "Size");
+    EXPECT_EQ(size["value"], "Medium");
+
+    value("click", {{"ref", ref(s, "checkbox", "Agree")}});
+    EXPECT_EQ((*element(scan(), "checkbox", "Agree"))["checked"], true);
+
+    std::string notes = ref(s, "textbox", "Notes");
+    value("fill", {{"ref", notes}, {"value", "one\ntwo"}});
+    EXPECT_EQ(page("return document.querySelector('textarea').value"), "one\ntwo");
+    value("press", {{"ref", notes}, {"key", "x"}});
+    EXPECT_EQ(page("return document.querySelector('textarea').value"), "one\ntwox");
+    value("press", {{"key", "Backspace"}});
+    EXPECT_EQ(page("return document.querySelector('textarea').value"), "one\ntwo") << "keys go to what has focus";
+    value("press", {{"key", "Tab"}});
+    EXPECT_EQ(page("return document.activeElement.getAttribute('aria-label')"), "Day");
+    value("fill", {{"ref", ref(s, "textbox", "Day")}, {"value", "2024-12-31"}});
+    EXPECT_EQ(page("return document.querySelector('[type=date]').value"), "2024-12-31");
+
+    value("scroll", {{"dx", 0}, {"dy", 400}});
+    EXPECT_EQ(page("return scrollY"), 400);
+    value("scroll", {{"ref", query}});
+    EXPECT_EQ(page("return scrollY"), 0);
+
+    json point = value("hover", {{"ref", ref(s, "button", "Count")}});
+    json box = page("const r = document.getElementById('count').getBoundingClientRect(); return [r.left, r.right, r.top, r.bottom]");
+    EXPECT_GT(point["x"].get<double>(), box[0].get<double>());
+    EXPECT_LT(point["x"].get<double>(), box[1].get<double>());
+    EXPECT_GT(point["y"].get<double>(), box[2].get<double>());
+    EXPECT_LT(point["y"].get<double>(), box[3].get<double>());
+    EXPECT_EQ(value("hovered", {{"ref", ref(s, "button", "Count")}}), false);
+    EXPECT_TRUE(person.empty()) << "the agent's own actions are not the person's: " << person.size();
+}
+
+TEST_F(PageAgent, ExplainsWhyAnElementCannotBeUsed) {
+    open("/failures", R"~(<title>Failures</title>
+<button disabled>Pay</button>
+<button id=vanish>Vanish</button>
+<button id=fade>Fade</button>
+<select aria-label=Colour><option>Red</option><option>Green</option><option disabled>Blue</option></select>
+<a href="/x">Link</a>
+<input type=date aria-label=Day>
+<input readonly aria-label=Code value=42>
+<div style="position:relative"><button>Under</button><div style="position:absolute;inset:0;background:white" class=shield></div></div>)~");
+    json s = scan();
+    auto failure = [&](const std::string& command, json args) {
+        json reply = call(command, args);
+        EXPECT_EQ(reply["ok"], false) << command << " " << args.dump();
+        EXPECT_FALSE(reply.value("message", "").empty());
+        return reply;
+    };
+    json disabled = failure("click", {{"ref", ref(s, "button", "Pay")}});
+    EXPECT_EQ(disabled["code"], "disabled");
+    EXPECT_EQ(disabled["message"].get<std::string>().rfind("Element " + ref(s, "button", "Pay") + " (button \"Pay\") is disabled", 0), 0u)
+        << disabled["message"];
+
+    std::string vanish = ref(s, "button", "Vanish");
+    page("document.getElementById('vanish').remove(); document.getElementById('fade').style.visibility = 'hidden'");
+    json gone = failure("click", {{"ref", vanish}});
+    EXPECT_EQ(gone["code"], "not_found");
+    EXPECT_NE(gone["message"].get<std::string>().find("no longer on the page"), std::string::npos);
+    json hidden = failure("click", {{"ref", ref(s, "button", "Fade")}});
+    EXPECT_EQ(hidden["code"], "not_visible");
+    json unknown = failure("click", {{"ref", "e999"}});
+    EXPECT_EQ(unknown["code"], "not_found");
+    EXPECT_EQ(unknown["message"].get<std::string>().rfind("No element e999 on this page.", 0), 0u);
+
+    std::string colour = ref(s, "combobox", "Colour");
+    json option = failure("select", {{"ref", colour}, {"option", "Purple"}});
+    EXPECT_EQ(option["code"], "no_option");
+    EXPECT_EQ(option["message"], "Element " + colour + " (combobox \"Colour\") has no option \"Purple\". "
+                                 "Its options: \"Red\", \"Green\", \"Blue\".");
+    EXPECT_EQ(failure("select", {{"ref", colour}, {"option", "Blue"}})["code"], "disabled");
+    EXPECT_EQ(value("select", {{"ref", colour}, {"option", "green"}}), nullptr) << "case does not matter";
+    EXPECT_EQ(failure("select", {{"ref", ref(s, "link", "Link")}, {"option", "x"}})["code"], "wrong_type");
+    EXPECT_EQ(failure("fill", {{"ref", colour}, {"value", "x"}})["code"], "wrong_type");
+    EXPECT_EQ(failure("fill", {{"ref", ref(s, "link", "Link")}, {"value", "x"}})["code"], "wrong_type");
+    json date = failure("fill", {{"ref", ref(s, "textbox", "Day")}, {"value", "31/12/2024"}});
+    EXPECT_EQ(date["code"], "wrong_type");
+    EXPECT_NE(date["message"].get<std::string>().find("2024-12-31"), std::string::npos) << date["message"];
+    EXPECT_EQ(failure("fill", {{"ref", ref(s, "textbox", "Code")}, {"value", "x"}})["code"], "disabled");
+    json covered = failure("click", {{"ref", ref(s, "button", "Under")}});
+    EXPECT_EQ(covered["code"], "obscured");
+    EXPECT_NE(covered["message"].get<std::string>().find("div.shield"), std::string::npos) << covered["message"];
+
+    // Failures that are not about an element carry no element code.
+    json noCommand = call("dance");
+    EXPECT_EQ(noCommand, json({{"ok", false}, {"message", "The page agent has no command \"dance\"."}}));
+    json noRef = call("click");
+    EXPECT_FALSE(noRef.contains("code"));
+    EXPECT_EQ(noRef["message"], "click needs a \"ref\" argument naming an element, such as e12.");
+    json badKey = call("press", {{"key", "Hyper+Q"}});
+    EXPECT_FALSE(badKey.contains("code"));
+    json badSelector = call("probe", {{"selector", "button[[["}});
+    EXPECT_FALSE(badSelector.contains("code"));
+    EXPECT_NE(badSelector["message"].get<std::string>().find("not valid CSS"), std::string::npos);
+}
+
+TEST_F(PageAgent, ProbesForTextAndSelectors) {
+    open("/probe", R"(<title>Probe</title><p>Order   <b>confirmed</b></p><p hidden>Secret note</p>
+<div class=toast style="display:none">Saved</div><button class=go>Go</button>)");
+    EXPECT_EQ(value("probe", {{"text", "Order confirmed"}}), "found");
+    EXPECT_EQ(value("probe", {{"text", "Secret note"}}), "missing");
+    EXPECT_EQ(value("probe", {{"selector", "button.go"}}), "found");
+    EXPECT_EQ(value("probe", {{"selector", ".toast"}}), "hidden");
+    EXPECT_EQ(value("probe", {{"selector", "#nothing"}}), "missing");
+}

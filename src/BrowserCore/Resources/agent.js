@@ -1747,6 +1747,13 @@ function fillControl(field, value, label) {
             fail('wrong_type', `Element ${label} did not take ${quote(value)}: it takes a number.`);
         }
         inputEvent(field, expected, 'insertText');
+    } else {
+        // Setting the value from script makes the engine forget the typing,
+        // so leaving the field later fires no second change of its own.
+        // (The engine ignores a value equal to the current one.)
+        const typedValue = field.value;
+        field.value = typedValue === '' ? '0' : '';
+        field.value = typedValue;
     }
     field.dispatchEvent(new Event('change', { bubbles: true }));
 }
