@@ -22,8 +22,9 @@ public:
 
 class DownloadFolder {
 public:
-    // Longest file name, in bytes, that the file systems we save to accept.
-    static constexpr std::size_t nameByteLimit = 255;
+    // Longest file name, in bytes, that the file systems we save to accept
+    // (255), less the suffix WebKit adds to the file while it is written.
+    static constexpr std::size_t nameByteLimit = 255 - std::char_traits<char>::length(".wkdownload");
     // Longest name, in user-perceived characters, that a suggestion keeps.
     static constexpr std::size_t nameCharacterLimit = 120;
 
@@ -45,7 +46,7 @@ public:
 
     // The suggested name reduced to a safe file name: its last path part
     // (backslashes count as slashes), without control characters, trimmed of
-    // spaces and tabs, at most 120 characters and 255 bytes, keeping its
+    // spaces and tabs, at most 120 characters and `nameByteLimit` bytes, keeping its
     // extension when cut; "download" when nothing usable is left.
     static std::string safeName(std::string_view suggested);
 

@@ -70,6 +70,7 @@ void ResponseRecorder::detach() {
     current_.reset();
     arriving.reset();
     currentFailed_ = false;
+    currentCommitted_ = false;
     mainResponseIsDownload_ = false;
 }
 
@@ -147,18 +148,21 @@ void ResponseRecorder::started() {
     current_ = pending_ ? *pending_ : ++lastID_;
     pending_.reset();
     currentFailed_ = false;
+    currentCommitted_ = false;
     arriving = current_;
 }
 
 void ResponseRecorder::committed() {
+    currentCommitted_ = true;
     if (arriving == current_) arriving.reset();
     if (followed && followed == current_) arrived = true;
 }
 
 void ResponseRecorder::finished() {
-    // WebKit reports the end of a failed load too; only a load that did not
-    // fail finishes with success.
-    if (currentFailed_) return;
+    // WebKit reports the end of a failed, cancelled or replaced load too:
+    // only a load that committed and did not fail finishes with success.
+    if (arriving == current_) arriving.reset();
+    if (currentFailed_ || !currentCommitted_) return;
     if (followed && followed == current_) ended = Ending{};
 }
 

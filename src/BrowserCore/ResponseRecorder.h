@@ -122,6 +122,7 @@ private:
     std::optional<NavigationID> pending_;  // taken by the next load start
     std::optional<NavigationID> current_;  // the load the view reports now
     bool currentFailed_ = false;           // its failure came; its finish is no success
+    bool currentCommitted_ = false;        // it committed; only then can it finish well
 
     std::map<WebKitDownload*, GRef<WebKitDownload>> downloads_;  // kept alive while running
     std::map<WebKitDownload*, Destination> destinations_;
