@@ -1,0 +1,129 @@
+// Settling, the quiet-network wait and the drawing wait on real pages.
+
+#include "SessionPages.h"
+#include "Support/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+std::shared_ptr<BrowserSession> sessionWith(void (*change)(BrowserSession::Options&)) {
+    auto session = BrowserSession::create({});
+    session->options.modify(change);
+    return session;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+} // namespace
+
+TEST(SessionSettle, HoldsAPageWhileItChangesAndNamesWhatChanged) {
+    LoopbackServer server;
+    server.serve("/", R"(<p id=counter>0</p><script>
+        let n = 0;
+        const timer = setInterval(() => { counter.textContent = ++n; if (n >= 12) clearInterval(timer); }, 100);
+        </script>)");
+    auto session = BrowserSession::create({});
+    ASSERT_TRUE(loadPage(*session, server.url("/")));
+
+    session->phases = BrowserSession::Phases{};
+    EXPECT_TRUE(runTask(session->settle()));
+    const auto& phases = *session->phases;
+    EXPECT_EQ(phases.settled, true);
+    EXPECT_GT(phases.heldBy.at("changes"), milliseconds(500));
+    EXPECT_GE(phases.settle, phases.heldBy.at("changes"));
+    ASSERT_FALSE(phases.holders.empty());
+    EXPECT_TRUE(startsWith(phases.holders[0], "changes in ")) << phases.holders[0];
+
+    // At rest now: the first poll settles, charging nothing more.
+    auto held = phases.heldBy;
+    EXPECT_TRUE(runTask(session->settle()));
+    EXPECT_EQ(session->phases->heldBy, held);
+}
+
+TEST(SessionSettle, APageThatNeverStopsEndsAtTheDeadlineWithoutAnError) {
+    LoopbackServer server;
+    server.serve("/", "<p id=counter>0</p><script>let n = 0; setInterval(() => counter.textContent = ++n, 50);</script>");
+    auto session = sessionWith([](auto& options) { options.settleTimeout = seconds(1); });
+    ASSERT_TRUE(loadPage(*session, server.url("/")));
+
+    // Without a phases record nothing is charged, and the answer is the same.
+    EXPECT_FALSE(runTask(session->settle()));
+    EXPECT_FALSE(session->phases.has_value());
+
+    session->phases = BrowserSession::Phases{};
+    EXPECT_FALSE(runTask(session->settle()));
+    EXPECT_EQ(session->phases->settled, false);
+    EXPECT_GE(session->phases->settle, seconds(1));
+    EXPECT_GE(session->phases->heldBy.at("changes"), seconds(0.9)) << "held for about the whole wait";
+
+    // A cancelled settle ends at its next check, unsettled.
+    auto settling = session->settle();
+    settling.cancel();
+    EXPECT_FALSE(runTask(std::move(settling)));
+}
+
+TEST(SessionSettle, TheQuietNetworkWaitFollowsTheRequestsOfTheFrameAsked) {
+    LoopbackServer server;
+    LoopbackServer::Response held;
+    held.hold = true;
+    server.serve("/held", held);
+    server.serve("/busy", "<p>busy</p><script>fetch('/held');</script>");
+    server.serve("/", "<p>idle</p><iframe src='" + server.url("/busy", "localhost") + "'></iframe>");
+    auto session = sessionWith([](auto& options) { options.suggestionsTimeout = seconds(1.5); });
+    WebKitWebView* page = session->page->get();
+    ASSERT_TRUE(loadPage(*session, server.url("/")));
+    ASSERT_TRUE(spinUntil([&] { return announcedFrameWithHost(*session, page, "localhost") && server.hits("/held") == 1; }));
+    FrameInfo busy = *announcedFrameWithHost(*session, page, "localhost");
+
+    // The main frame has no request: the wait lasts its least time only.
+    auto began = Clock::now();
+    runTask(session->waitForQuietNetwork(std::nullopt));
+    auto took = Clock::now() - began;
+    EXPECT_GE(took, session->options->suggestionsDelay);
+    EXPECT_LT(took, session->options->suggestionsTimeout);
+
+    // The frame's request never ends: the wait lasts until its deadline.
+    began = Clock::now();
+    runTask(session->waitForQuietNetwork(busy));
+    EXPECT_GE(Clock::now() - began, session->options->suggestionsTimeout);
+
+    // A frame that is gone has nothing to wait for.
+    FrameInfo gone = busy;
+    gone.id = "987654321";
+    began = Clock::now();
+    runTask(session->waitForQuietNetwork(gone));
+    EXPECT_LT(Clock::now() - began, session->options->suggestionsDelay);
+}
+
+TEST(SessionSettle, TheDrawingWaitRescansUntilThePageShowsSomething) {
+    LoopbackServer server;
+    server.serve("/late", "<body> <script>setTimeout(() => document.body.innerHTML = '<button>Drawn</button>', 400);</script>");
+    server.serve("/blank", "<body>  </body>");
+    auto session = sessionWith([](auto& options) { options.settleTimeout = seconds(2); });
+    ASSERT_TRUE(loadPage(*session, server.url("/late")));
+
+    PageSnapshot blank = runTask(session->scan());
+    ASSERT_TRUE(blank.elements.empty());
+    PageSnapshot drawn = runTask(session->waitForDrawing(blank));
+    EXPECT_EQ(namesOf(drawn), (std::vector<std::string>{"Drawn"}));
+    EXPECT_EQ(session->waitingFor, "the page to draw something");
+    EXPECT_EQ(session->currentSnapshot(), drawn);
+
+    // A page with something to show is returned as it is, at once.
+    session->waitingFor.reset();
+    EXPECT_EQ(runTask(session->waitForDrawing(drawn)), drawn);
+    EXPECT_FALSE(session->waitingFor.has_value());
+
+    // A page that stays blank is returned blank at the deadline.
+    ASSERT_TRUE(loadPage(*session, server.url("/blank")));
+    auto began = Clock::now();
+    PageSnapshot still = runTask(session->waitForDrawing(runTask(session->scan())));
+    EXPECT_GE(Clock::now() - began, seconds(2));
+    EXPECT_TRUE(still.elements.empty());
+}
