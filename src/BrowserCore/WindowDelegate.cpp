@@ -47,8 +47,9 @@ GtkWidget* WindowDelegate::onCreate(WebKitWebView* view, WebKitNavigationAction*
 
     const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
     self->closures_.opened(popup.get(), uri && *uri ? std::optional<std::string>(uri) : std::nullopt);
-    // WebKit takes a reference of its own to the view it is given.
-    return GTK_WIDGET(g_object_ref(popup.get()));
+    // WebKit keeps no reference of the view it is given (a new widget would
+    // be floating, for a window to take): the session's popup list owns it.
+    return GTK_WIDGET(popup.get());
 }
 
 void WindowDelegate::onClose(WebKitWebView* view, gpointer data) {
