@@ -193,8 +193,12 @@ struct RaceOutcome {
     std::exception_ptr error;
 };
 
+// Watches one racer to its end. `keep` holds the callables that started the
+// racers: a coroutine lambda's captures live in the lambda object, which must
+// outlive its task even after the race is decided.
 template <typename T>
-Task<void> watchRacer(OneShot<std::shared_ptr<RaceOutcome<T>>> finish, int index, Task<T> racer) {
+Task<void> watchRacer(OneShot<std::shared_ptr<RaceOutcome<T>>> finish, int index, Task<T> racer,
+                      [[maybe_unused]] std::shared_ptr<void> keep) {
     auto outcome = std::make_shared<RaceOutcome<T>>();
     outcome->winner = index;
     try {
@@ -221,10 +225,11 @@ TaskType race(StartFirst startFirst, StartSecond startSecond) {
     using T = decltype(std::declval<TaskType&>().result());
     OneShot<std::shared_ptr<detail::RaceOutcome<T>>> finish;
 
-    TaskType first = spawn(startFirst);
-    TaskType second = spawn(startSecond);
-    static_cast<void>(detach([&] { return detail::watchRacer<T>(finish, 0, first); }));
-    static_cast<void>(detach([&] { return detail::watchRacer<T>(finish, 1, second); }));
+    auto starters = std::make_shared<std::pair<StartFirst, StartSecond>>(std::move(startFirst), std::move(startSecond));
+    TaskType first = spawn(starters->first);
+    TaskType second = spawn(starters->second);
+    static_cast<void>(detach([&] { return detail::watchRacer<T>(finish, 0, first, starters); }));
+    static_cast<void>(detach([&] { return detail::watchRacer<T>(finish, 1, second, starters); }));
 
     auto outcome = co_await finish.wait();
     first.cancel();
