@@ -1,8 +1,10 @@
 #include "BrowserMCP/MCPServer.h"
 
+#include "BrowserMCP/BrowserToolSession.h"
 #include "BrowserMCP/Tool.h"
 
 #include <exception>
+#include <stdexcept>
 
 namespace vesk {
 
@@ -48,8 +50,23 @@ std::string encode(const Json& reply, const Json& id) {
 
 } // namespace
 
+namespace {
+
+std::unique_ptr<ToolSession> toolSessionOf(BrowserSession* session) {
+    if (!session) throw std::invalid_argument("The agent server needs a browser session.");
+    return std::make_unique<BrowserToolSession>(*session);
+}
+
+} // namespace
+
 MCPServer::MCPServer(BrowserSession* session, AgentActivity& activity, FlowStore* flows, ProfileStore* profiles)
-    : session_(session), activity_(activity), flows_(flows), profiles_(profiles) {}
+    : MCPServer(toolSessionOf(session), activity, flows, profiles) {}
+
+MCPServer::MCPServer(std::unique_ptr<ToolSession> session, AgentActivity& activity, FlowStore* flows,
+                     ProfileStore* profiles)
+    : session_(std::move(session)), activity_(activity), flows_(flows), profiles_(profiles) {
+    if (!session_) throw std::invalid_argument("The agent server needs a browser session.");
+}
 
 MCPServer::~MCPServer() = default;
 

@@ -7,10 +7,14 @@
 
 #include "BrowserMCP/Json.h"
 #include "BrowserMCP/ToolResult.h"
+#include "BrowserMCP/ToolSession.h"
 #include "Platform/Clock.h"
 #include "Platform/Task.h"
 
+#include <cstddef>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace vesk {
@@ -26,8 +30,11 @@ public:
     static constexpr const char* serverName = "Vesk";
     static constexpr const char* serverVersion = "0.5.0";
 
-    // The server keeps the four objects for the tool calls; they must outlive it.
+    // The server keeps the four objects for the tool calls; they must outlive
+    // it. The session must not be null.
     MCPServer(BrowserSession* session, AgentActivity& activity, FlowStore* flows, ProfileStore* profiles);
+    // The same over any view of the session, such as a stand-in in tests.
+    MCPServer(std::unique_ptr<ToolSession> session, AgentActivity& activity, FlowStore* flows, ProfileStore* profiles);
     virtual ~MCPServer();
     MCPServer(const MCPServer&) = delete;
     MCPServer& operator=(const MCPServer&) = delete;
@@ -40,14 +47,37 @@ public:
     Duration commandTimeout() const { return commandTimeout_; }
     void setCommandTimeout(Duration timeout) { commandTimeout_ = timeout; }
 
+    // The answer to every call while the person has paused the agent.
+    static constexpr const char* pausedText =
+        "The person watching the browser has paused the agent and taken control. Stop and ask them before continuing.";
+    // Error texts are cut to this many characters.
+    static constexpr std::size_t errorTextLimit = 2000;
+    // The tools that act on the page: a call given up on may still reach it.
+    static const std::set<std::string>& actingTools();
+
+    // How long one call of `name` may take: the command timeout, and for
+    // wait_for its own timeout on top; none for run_flow, whose steps are
+    // limited one by one.
+    std::optional<Duration> timeLimit(const std::string& name, const Json& arguments) const;
+    // wait_for's own timeout in seconds: "timeout_seconds", 10 when absent,
+    // kept within 0 to 300.
+    static double waitSeconds(const Json& arguments);
+    // What a call aims at, as the activity log shows it; may be empty.
+    std::string targetText(const std::string& name, const Json& arguments) const;
+
 protected:
     // Runs one tools/call: `name` is the params' "name" when it is a string,
     // else empty; `arguments` their "arguments" when it is an object, else
     // an empty object. Every failure of the tool is part of the result.
-    // Defined with the tool handlers in MCPServerTools.cpp.
+    // Defined in MCPServerTools.cpp.
     virtual Task<ToolResult> callTool(std::string name, Json arguments);
+    // The tool's content items, raced against its time limit.
+    Task<Json> runWithinLimit(std::string name, Json arguments);
+    // The switch over the tool names: the handler's content items (a JSON
+    // array), or its error. Defined in PageTools.cpp.
+    virtual Task<Json> runTool(std::string name, Json arguments);
 
-    BrowserSession* session_;
+    std::unique_ptr<ToolSession> session_;
     AgentActivity& activity_;
     FlowStore* flows_;
     ProfileStore* profiles_;
@@ -57,6 +87,22 @@ protected:
 
 private:
     Task<Json> dispatch(const std::string& method, const Json& params);
+
+    // The road of a call (MCPServerTools.cpp).
+    Task<Json> timeLimitTimer(std::string name, Duration limit, bool acting);
+    Json windowItems();
+    std::optional<Json> phaseMetadata() const;
+
+    // The page tools (PageTools.cpp).
+    Json pageText(const PageSnapshot& page, bool compact) const;
+    Task<Json> navigateTool(Json arguments);
+    Task<Json> snapshotTool();
+    Task<Json> findTool(Json arguments);
+    Task<Json> evaluateTool(Json arguments);
+    Json consoleTool();
+    Json networkTool(const Json& arguments);
+    Task<Json> screenshotTool();
+    Task<Json> windowTool(Json arguments);
 };
 
 } // namespace vesk

@@ -61,6 +61,10 @@ ToolError ToolError::notRecording() { return {Kind::notRecording, "Nothing is be
 
 ToolError ToolError::invalidIndex() { return {Kind::invalidIndex, "index must be a whole number from 0."}; }
 
+ToolError ToolError::notAvailable(const std::string& tool) {
+    return {Kind::notAvailable, "The tool " + tool + " is not available yet: it was not run."};
+}
+
 std::string formatLimit(Duration limit) {
     auto total = std::llround(toSeconds(limit));
     if (total < 0) total = 0;

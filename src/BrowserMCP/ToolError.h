@@ -24,6 +24,7 @@ public:
         tookTooLong,
         notRecording,
         invalidIndex,
+        notAvailable,
     };
 
     static ToolError unknownTool(const std::string& name);
@@ -36,6 +37,8 @@ public:
     static ToolError tookTooLong(const std::string& tool, Duration limit, const std::string& waitingFor, bool acting);
     static ToolError notRecording();
     static ToolError invalidIndex();
+    // A tool of the table whose work this build cannot do yet.
+    static ToolError notAvailable(const std::string& tool);
 
     Kind kind() const { return kind_; }
 

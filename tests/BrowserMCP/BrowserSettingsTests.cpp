@@ -2,6 +2,7 @@
 
 #include "BrowserMCP/AgentActivity.h"
 #include "BrowserMCP/MCPServer.h"
+#include "SessionDouble.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -86,7 +87,7 @@ TEST_F(BrowserSettingsTest, AChangeIsClampedStoredAndPushed) {
     UserDefaults defaults(folder);
     BrowserSettings settings(defaults);
     AgentActivity activity;
-    MCPServer server(nullptr, activity, nullptr, nullptr);
+    MCPServer server(std::make_unique<test::SessionDouble>(), activity, nullptr, nullptr);
     settings.attach({}, &activity, &server);
 
     int changes = 0;
@@ -132,7 +133,7 @@ TEST_F(BrowserSettingsTest, AttachPushesIntoWhatIsThere) {
     UserDefaults defaults(folder);
     BrowserSettings settings(defaults);
     AgentActivity activity;
-    MCPServer server(nullptr, activity, nullptr, nullptr);
+    MCPServer server(std::make_unique<test::SessionDouble>(), activity, nullptr, nullptr);
 
     settings.attach({}, &activity, nullptr);
     EXPECT_EQ(activity.runPause.get(), 300);

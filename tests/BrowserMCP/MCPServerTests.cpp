@@ -1,7 +1,9 @@
 #include "BrowserMCP/MCPServer.h"
 
 #include "BrowserMCP/AgentActivity.h"
+#include "BrowserMCP/PageRendering.h"
 #include "BrowserMCP/ToolArguments.h"
+#include "SessionDouble.h"
 #include "Support/MainLoop.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +21,8 @@ namespace {
 // its results are sent.
 class ScriptedServer : public MCPServer {
 public:
-    explicit ScriptedServer(AgentActivity& activity) : MCPServer(nullptr, activity, nullptr, nullptr) {}
+    explicit ScriptedServer(AgentActivity& activity)
+        : MCPServer(std::make_unique<test::SessionDouble>(), activity, nullptr, nullptr) {}
 
     std::function<ToolResult(const std::string&, const Json&)> tool;
     int calls = 0;
@@ -38,7 +41,7 @@ protected:
 class MCPServerTest : public testing::Test {
 protected:
     AgentActivity activity;
-    MCPServer server{nullptr, activity, nullptr, nullptr};
+    MCPServer server{std::make_unique<test::SessionDouble>(), activity, nullptr, nullptr};
     ScriptedServer scripted{activity};
 
     std::optional<std::string> send(MCPServer& to, const std::string& line) { return runTask(to.handle(line)); }
@@ -110,15 +113,17 @@ TEST_F(MCPServerTest, ListsTheToolsInTableOrder) {
     EXPECT_EQ(reply["id"], 2);
 }
 
-TEST_F(MCPServerTest, ToolsAreNotRunYetAndSaySo) {
-    auto known = answerJSON(server, R"({"id":3,"method":"tools/call","params":{"name":"snapshot"}})");
-    EXPECT_EQ(known["result"]["isError"], true);
-    EXPECT_EQ(known["result"]["content"][0]["type"], "text");
-    EXPECT_NE(known["result"]["content"][0]["text"].get<std::string>().find("not available"), std::string::npos);
+TEST_F(MCPServerTest, ToolsWithoutTheirSessionOperationSaySoAsAFailure) {
+    auto waiting = answerJSON(server, R"({"id":3,"method":"tools/call","params":{"name":"click","arguments":{"ref":"e1"}}})");
+    EXPECT_EQ(waiting["result"]["isError"], true);
+    EXPECT_EQ(waiting["result"]["content"][0]["text"],
+              PageRendering::pageContent(PageRendering::quoteLines("The tool click is not available yet: it was not run.")));
 
     auto unnamed = answerJSON(server, R"({"id":4,"method":"tools/call","params":{}})");
     EXPECT_EQ(unnamed["result"]["isError"], true);
-    EXPECT_EQ(unnamed["result"]["content"][0]["text"], "Unknown tool: ");
+    EXPECT_EQ(unnamed["result"]["content"][0]["text"], PageRendering::pageContent({"| Unknown tool: "}));
+    ASSERT_EQ(activity.entries().size(), 2u);
+    EXPECT_EQ(activity.entries()[1].tool, "");
 }
 
 TEST_F(MCPServerTest, ToolCallsGetTheirNameAndArgumentsLeniently) {

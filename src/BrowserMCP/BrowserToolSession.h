@@ -1,0 +1,40 @@
+#pragma once
+
+// The agent server's view of the real browser session: every operation is
+// handed to the session as it is.
+
+#include "BrowserMCP/ToolSession.h"
+
+namespace vesk {
+
+class BrowserToolSession final : public ToolSession {
+public:
+    // The session must outlive this object.
+    explicit BrowserToolSession(BrowserSession& session) : session_(session) {}
+
+    std::string redact(std::string_view text) const override;
+    PageSnapshot redactSnapshot(PageSnapshot snapshot) const override;
+    std::optional<BrowserSession::Phases> phases() const override;
+    void clearPhases() override;
+    void markCommand() override;
+    std::optional<std::string> waitingFor() const override;
+    std::vector<BrowserSession::Window> windows() const override;
+    std::optional<PageSnapshot> currentSnapshot() const override;
+
+    Task<PageSnapshot> navigate(std::string url) override;
+    Task<PageSnapshot> goBack() override;
+    Task<PageSnapshot> goForward() override;
+    Task<PageSnapshot> reload() override;
+    Task<PageSnapshot> scan() override;
+    Task<std::optional<std::string>> evaluate(std::string script) override;
+    Task<std::vector<std::uint8_t>> screenshot() override;
+    ConsoleRecorder::Taken consoleMessages() override;
+    NetworkRecorder::Taken networkRequests(bool failedOnly) override;
+    void selectWindow(const std::string& id) override;
+    Task<void> closeWindow(std::string id) override;
+
+private:
+    BrowserSession& session_;
+};
+
+} // namespace vesk
