@@ -1,0 +1,130 @@
+// How long one page agent "scan" of a page with 2,000 interactive elements
+// takes inside the page, timed there with performance.now(). It should stay
+// well under 100 ms. Run it under a display:
+//   scripts/test-session build/benchmarks/ScanBenchmark
+
+#include <gio/gio.h>
+#include <gtk/gtk.h>
+#include <webkit/webkit.h>
+
+#include <cstdio>
+#include <string>
+
+// Made by glib-compile-resources into the BrowserCore library.
+extern "C" GResource* vesk_browser_core_get_resource(void);
+
+namespace {
+
+// 250 rows of 8 controls each, with text around them, a header and a footer:
+// the shape of an admin table or a long shop listing.
+std::string benchmarkPage() {
+    std::string html = "<!doctype html><html><head><title>Orders</title><style>"
+                       "td{padding:4px} .sr-only{position:absolute;width:1px;height:1px;overflow:hidden;clip:rect(0 0 0 0)}"
+                       "</style></head><body><header><nav><a href=/>Home</a> <a href=/orders>Orders</a></nav></header>"
+                       "<main><h1>Orders</h1><table>";
+    for (int i = 0; i < 250; i++) {
+        auto n = std::to_string(i);
+        html += "<tr><td>Order " + n + "</td><td>Customer " + n + " <span class=sr-only>id " + n + "</span></td>"
+                "<td><a href=/orders/" + n + ">Open</a></td>"
+                "<td><button>Edit</button></td><td><button aria-label='Delete order " + n + "'>&times;</button></td>"
+                "<td><label><input type=checkbox> Paid</label></td>"
+                "<td><label for=q" + n + ">Quantity</label><input id=q" + n + " value=" + n + "></td>"
+                "<td><select aria-label=Status><option>New</option><option>Sent</option><option>Done</option></select></td>"
+                "<td><input type=date aria-label='Due date'></td>"
+                "<td><div role=button tabindex=0>More</div></td></tr>";
+    }
+    html += "</table></main><footer><p>Footer text</p></footer></body></html>";
+    return html;
+}
+
+// Runs `body` in the agent's world and waits for its text.
+std::string callInAgentWorld(WebKitWebView* view, const char* body) {
+    struct Outcome {
+        bool done = false;
+        std::string text;
+    } outcome;
+    webkit_web_view_call_async_javascript_function(
+        view, body, -1, nullptr, "Vesk", nullptr, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            auto* o = static_cast<Outcome*>(data);
+            GError* error = nullptr;
+            JSCValue* value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, &error);
+            if (error) {
+                o->text = std::string("error: ") + error->message;
+                g_error_free(error);
+            } else {
+                char* text = jsc_value_to_string(value);
+                o->text = text;
+                g_free(text);
+                g_object_unref(value);
+            }
+            o->done = true;
+        },
+        &outcome);
+    while (!outcome.done) g_main_context_iteration(nullptr, TRUE);
+    return outcome.text;
+}
+
+constexpr const char* measure = R"JS(
+    const runs = 20, times = [];
+    let reply = '';
+    for (let i = 0; i < runs; i++) {
+        const start = performance.now();
+        reply = __agent.call('scan', {floor: 0});
+        times.push(performance.now() - start);
+    }
+    const scan = JSON.parse(reply).value;
+    const first = times[0];
+    const sorted = times.slice(1).sort((a, b) => a - b);
+    const median = sorted[Math.floor(sorted.length / 2)];
+    const start = performance.now();
+    JSON.parse(__agent.call('find', {role: 'button', name: 'Edit', index: 200, floor: 0}));
+    const find = performance.now() - start;
+    return `scan of ${scan.elements.length} elements (${scan.onScreen.length} on screen, ` +
+        `${scan.text.length} characters of text, reply ${reply.length} characters): ` +
+        `first ${first.toFixed(1)} ms, median ${median.toFixed(1)} ms, ` +
+        `fastest ${sorted[0].toFixed(1)} ms, slowest ${sorted[sorted.length - 1].toFixed(1)} ms ` +
+        `over ${runs - 1} more runs; find ${find.toFixed(1)} ms`;
+)JS";
+
+} // namespace
+
+int main() {
+    if (!gtk_init_check()) {
+        std::fprintf(stderr, "ScanBenchmark needs a display: run it in scripts/test-session\n");
+        return 1;
+    }
+    GBytes* agent = g_resource_lookup_data(vesk_browser_core_get_resource(), "/app/vesk/BrowserCore/agent.js",
+                                           G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
+    if (!agent) {
+        std::fprintf(stderr, "agent.js is missing from the BrowserCore resources\n");
+        return 1;
+    }
+    std::string source(static_cast<const char*>(g_bytes_get_data(agent, nullptr)), g_bytes_get_size(agent));
+    g_bytes_unref(agent);
+
+    WebKitUserContentManager* manager = webkit_user_content_manager_new();
+    WebKitUserScript* script = webkit_user_script_new_for_world(source.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                                                WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, "Vesk",
+                                                                nullptr, nullptr);
+    webkit_user_content_manager_add_script(manager, script);
+    webkit_user_script_unref(script);
+    auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", manager, nullptr));
+    GtkWindow* window = GTK_WINDOW(gtk_window_new());
+    gtk_window_set_default_size(window, 1280, 900);
+    gtk_window_set_child(window, GTK_WIDGET(view));
+    gtk_window_present(window);
+
+    bool loaded = false;
+    g_signal_connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, bool* done) {
+                         if (event == WEBKIT_LOAD_FINISHED) *done = true;
+                     }),
+                     &loaded);
+    webkit_web_view_load_html(view, benchmarkPage().c_str(), "http://127.0.0.1/orders");
+    while (!loaded) g_main_context_iteration(nullptr, TRUE);
+
+    std::printf("%s\n", callInAgentWorld(view, measure).c_str());
+    gtk_window_destroy(window);
+    g_object_unref(manager);
+    return 0;
+}
