@@ -238,6 +238,9 @@ public:
     // Keeps a web view drawing and running as if visible while no window of
     // the application shows it.
     void prepareStage(WebKitWebView* view);
+    // Takes a web view off its stage, so that a window of the application
+    // can show it; nothing when it has none.
+    void unstage(WebKitWebView* view);
     // Stages the page when no window shows it and makes the window delegate
     // for it, once per page; the load path calls it before its first wait.
     void ensureWindowDelegate();

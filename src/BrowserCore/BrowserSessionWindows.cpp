@@ -81,6 +81,16 @@ void BrowserSession::prepareStage(WebKitWebView* view) {
     stages.modify([&](auto& table) { table[view] = made; });
 }
 
+void BrowserSession::unstage(WebKitWebView* view) {
+    auto found = stages->find(view);
+    if (found == stages->end()) return;
+    GRef<GtkWindow> stage = found->second;
+    GRef<WebKitWebView> keep = GRef<WebKitWebView>::retain(view);
+    stages.modify([&](auto& table) { table.erase(view); });
+    if (GTK_WINDOW(gtk_widget_get_root(GTK_WIDGET(view))) == stage.get()) gtk_window_set_child(stage.get(), nullptr);
+    gtk_window_destroy(stage.get());
+}
+
 void BrowserSession::ensureWindowDelegate() {
     if (*windowDelegate) return;
     prepareStage(page->get());

@@ -58,6 +58,19 @@ TEST(SessionWindows, APopupBecomesTheActiveWindowAndDrawsOffScreen) {
     ASSERT_TRUE(session->stages->contains(popup));
     EXPECT_EQ(GTK_WINDOW(gtk_widget_get_root(GTK_WIDGET(popup))), session->stages->at(popup).get());
 
+    // A window of the application can take it off its stage to show it.
+    session->unstage(popup);
+    EXPECT_FALSE(session->stages->contains(popup));
+    EXPECT_EQ(gtk_widget_get_root(GTK_WIDGET(popup)), nullptr);
+    GtkWindow* shown = GTK_WINDOW(gtk_window_new());
+    gtk_window_set_child(shown, GTK_WIDGET(popup));
+    session->prepareStage(popup);
+    EXPECT_FALSE(session->stages->contains(popup)) << "a view that a window shows needs no stage";
+    gtk_window_set_child(shown, nullptr);
+    gtk_window_destroy(shown);
+    session->prepareStage(popup);
+    ASSERT_TRUE(session->stages->contains(popup));
+
     // Commands act on the popup; its snapshot is its own.
     PageSnapshot snapshot = runTask(session->scan());
     EXPECT_EQ(namesOf(snapshot), (std::vector<std::string>{"In popup"}));
