@@ -124,6 +124,8 @@ void callPage(WebKitUserMessage* message) {
     } else {
         char* json = value && !jsc_value_is_undefined(value) && !jsc_value_is_null(value) ? jsc_value_to_json(value, 0)
                                                                                           : nullptr;
+        // A value JSON cannot carry (a BigInt, a cycle) may leave an exception behind.
+        jsc_context_clear_exception(context);
         reply(message, json ? answeredText : answeredOther, json);
         g_free(json);
     }
