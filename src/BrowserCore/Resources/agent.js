@@ -166,6 +166,17 @@ function queryOrFail(selector, command) {
     }
 }
 
+// Computed styles are live: one kept per element serves every later scan.
+const styles = new WeakMap();
+function styleOf(el) {
+    let cs = styles.get(el);
+    if (!cs) {
+        cs = getComputedStyle(el);
+        styles.set(el, cs);
+    }
+    return cs;
+}
+
 // ---------------------------------------------------------------------------
 // Rectangles, in CSS pixels of the frame's viewport.
 
@@ -204,7 +215,7 @@ function rootClips() {
     // off-canvas menu) cannot be reached.
     const hiddenX = el => {
         if (!el) return false;
-        const o = getComputedStyle(el).overflowX;
+        const o = styleOf(el).overflowX;
         return o === 'hidden' || o === 'clip';
     };
     if (hiddenX(html) || hiddenX(body)) hard.r = document.documentElement.clientWidth - sx;
@@ -219,7 +230,7 @@ function ownClips(state, position) {
         return { hard: vp, view: vp };
     }
     if (position === 'absolute') return { hard: state.absHard, view: state.absView };
-    return { hard: state.hard, view: state.view };
+    return state;
 }
 
 // The state for an element's children.
@@ -281,7 +292,7 @@ function visibility(el) {
     let state = rootClips();
     for (let i = chain.length - 1; i >= 0; i--) {
         const a = chain[i];
-        const cs = getComputedStyle(a);
+        const cs = styleOf(a);
         if (cs.display === 'none') return null;
         const position = cs.position;
         const own = ownClips(state, position);
@@ -292,7 +303,7 @@ function visibility(el) {
 }
 
 function visibilityIn(el, state, depth) {
-    const cs = getComputedStyle(el);
+    const cs = styleOf(el);
     const display = cs.display;
     if (display === 'none') return null;
     if (display === 'contents' || !el.checkVisibility({ opacityProperty: true, visibilityProperty: true })) {
@@ -448,7 +459,7 @@ const SILENT_TAGS = new Set(['script', 'style', 'template', 'noscript', 'head', 
 function hiddenForName(el) {
     if (el.getAttribute('aria-hidden') === 'true') return true;
     if (el.checkVisibility({ visibilityProperty: true })) return false;
-    return getComputedStyle(el).display !== 'contents';
+    return styleOf(el).display !== 'contents';
 }
 
 // `fromContent` names an element that has no role of its own (a clickable
@@ -777,6 +788,27 @@ function findMain() {
 
 class OutOfTime extends Error {}
 
+// The children of an element in the flat tree, visited in order without
+// building a list where none is needed.
+function forEachFlatChild(el, fn) {
+    const shadow = el.shadowRoot;
+    if (shadow) {
+        for (let child = shadow.firstChild; child; child = child.nextSibling) fn(child);
+        return;
+    }
+    if (el.localName === 'slot' && el.getRootNode().host) {
+        const assigned = el.assignedNodes();
+        if (assigned.length) {
+            for (const child of assigned) fn(child);
+            return;
+        }
+    }
+    for (let child = el.firstChild; child; child = child.nextSibling) fn(child);
+}
+
+const NO_CURSOR_TAGS = new Set(['html', 'body', 'main', 'header', 'footer', 'nav', 'section', 'article', 'aside',
+    'form', 'fieldset', 'legend', 'table', 'thead', 'tbody', 'tfoot', 'colgroup', 'col', 'ul', 'ol', 'dl']);
+
 function walkPage(options) {
     const withText = options.text;
     const until = options.until;
@@ -786,6 +818,9 @@ function walkPage(options) {
     const mainEl = withText ? findMain() : null;
     const hasMain = !!mainEl;
     const viewport = viewportRect();
+    const stack = [];      // the frames of the elements being visited, outermost first
+    let order = 0;         // elements entered so far: page order of items
+    let kept = 0;          // items kept so far: a clickable container holds none of its own
     let counter = 0;
 
     function addText(data, region, pre) {
@@ -798,6 +833,28 @@ function walkPage(options) {
         around.separate(sep);
     }
 
+    // An element that shows the pointer hand without being a control is
+    // clicked as a whole: the outermost element of that hand is listed. The
+    // cursor is read only above text (and icons), where such a thing can be.
+    function pointerAbove() {
+        let top = -1;
+        for (let i = stack.length - 1; i >= 0; i--) {
+            const frame = stack[i];
+            if (frame.noCursor) break;
+            if (frame.pointer === undefined) frame.pointer = styleOf(frame.el).cursor === 'pointer';
+            if (!frame.pointer) break;
+            top = i;
+            if (frame.item) return;
+        }
+        if (top < 0) return;
+        const frame = stack[top];
+        const el = frame.el, role = explicitRole(el);
+        if (role === 'none' || role === 'presentation' || role === 'dialog' || role === 'alertdialog' ||
+            (el.localName === 'label' && el.control)) return;
+        frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order };
+        items.push(frame.item);
+    }
+
     // Visits one element and what it holds; returns where its visible
     // content lies, or null when none of it shows.
     function visit(el, state, ctx) {
@@ -805,36 +862,40 @@ function walkPage(options) {
         if (SKIP_TAGS.has(tag)) return null;
         if (until && (++counter & 255) === 0 && Date.now() > until) throw new OutOfTime();
 
-        const cs = getComputedStyle(el);
+        const cs = styleOf(el);
         const display = cs.display;
-        const boxless = display === 'contents';
-        if (display === 'none' || (!boxless && !el.checkVisibility({ opacityProperty: true }))) {
+        if (display === 'none' || cs.opacity === '0') {
             if (!ctx.editable) hiddenControl(el);
             return null;
         }
+        const boxless = display === 'contents';
         const styleShows = cs.visibility === 'visible';
         const position = cs.position;
+        const overflow = boxless ? 'visible' : cs.overflow;
         const own = ownClips(state, position);
-        const box = boxless ? null : rectOf(el.getBoundingClientRect());
-        const seen = box ? intersect(box, own.hard) : null;
-        const ownShows = styleShows && shows(seen);
 
         // Is it something a person acts on?
         const role = ctx.editable ? null : roleOf(el);
         const listed = role !== null && WIDGET_ROLES.has(role) && tag !== 'option';
-        let pointer = ctx.pointer, candidate = false;
-        if (!listed && !ctx.inWidget && tag !== 'html' && tag !== 'body') {
-            pointer = cs.cursor === 'pointer';
-            candidate = (pointer && !ctx.pointer) || el.hasAttribute('onclick') ||
-                (el.hasAttribute('tabindex') && el.tabIndex >= 0);
-            if (candidate && (role === 'none' || role === 'presentation' || role === 'dialog' ||
-                role === 'alertdialog' || (tag === 'label' && el.control))) candidate = false;
+        const frame = { el, order: order++, item: null, pointer: undefined, noCursor: false, keptBefore: kept };
+        if (listed) {
+            frame.item = { el, role, generic: false, rect: null, view: null, proxy: null, order: frame.order };
+            items.push(frame.item);
+        } else if (ctx.inWidget || ctx.editable || NO_CURSOR_TAGS.has(tag)) {
+            frame.noCursor = true;
+        } else if (el.hasAttribute('onclick') || (el.hasAttribute('tabindex') && el.tabIndex >= 0)) {
+            if (role !== 'none' && role !== 'presentation' && role !== 'dialog' && role !== 'alertdialog') {
+                frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order };
+                items.push(frame.item);
+            }
         }
-        let item = null;
-        if (listed || candidate) {
-            item = { el, role: listed ? role : (role || 'generic'), generic: !listed, rect: null, view: null, proxy: null };
-            items.push(item);
-        }
+
+        // Its box, only where something needs it.
+        let box = null;
+        const needBox = !boxless && (listed || frame.item || overflow !== 'visible' ||
+            position === 'absolute' || position === 'fixed');
+        if (needBox) box = rectOf(el.getBoundingClientRect());
+        let boxKnown = needBox || boxless;
 
         let region = ctx.region;
         if (withText && region !== 'around') {
@@ -843,45 +904,76 @@ function walkPage(options) {
         }
         const editable = ctx.editable || (role === 'textbox' && el.isContentEditable);
         const pre = ctx.pre || tag === 'pre';
-        const childCtx = region === ctx.region && pointer === ctx.pointer && !listed && editable === ctx.editable && pre === ctx.pre
+        const childCtx = region === ctx.region && !listed && editable === ctx.editable && pre === ctx.pre
             ? ctx
-            : { region, pointer, inWidget: ctx.inWidget || listed, editable, pre };
-        const childState = childClips(state, el, cs, position, box, own);
+            : { region, inWidget: ctx.inWidget || listed, editable, pre };
+        const childState = box ? childClips(state, el, cs, position, box, own) : (position === 'static' ? state : {
+            hard: own.hard, view: own.view, absHard: own.hard, absView: own.view,
+        });
 
         const block = withText && !boxless && !display.startsWith('inline');
         const sep = display === 'table-cell' ? '\t' : '\n';
         if (block) separate(sep);
 
-        const before = items.length;
+        stack.push(frame);
         let inner = null;
+        let ownShows = false, textChecked = false;
         if (tag === 'br') {
             if (withText && styleShows) separate('\n');
-        } else if (!LEAF_TAGS.has(tag)) {
+        } else if (tag === 'details' && !el.open) {
+            // Only the summary of a closed disclosure shows.
+            for (let child = el.firstElementChild; child; child = child.nextElementSibling) {
+                if (child.localName === 'summary') {
+                    const r = visit(child, childState, childCtx);
+                    if (r) inner = union(inner, r);
+                    break;
+                }
+            }
+        } else if (LEAF_TAGS.has(tag)) {
+            if (!ctx.inWidget && !listed && (tag === 'img' || tag === 'svg')) pointerAbove();
+        } else {
             let preText = null;
-            for (const child of flatChildren(el)) {
+            forEachFlatChild(el, child => {
                 const type = child.nodeType;
                 if (type === 1) {
                     const r = visit(child, childState, childCtx);
                     if (r) inner = union(inner, r);
-                } else if (type === 3 && withText && styleShows) {
+                } else if (type === 3) {
                     const data = child.data;
                     if (!/\S/.test(data)) {
-                        addText(data, region, pre);
-                        continue;
+                        if (withText && styleShows) addText(data, region, pre);
+                        return;
                     }
-                    if (!ownShows && !boxless && !(box && cs.overflow === 'visible' && textShows(child, childState))) continue;
+                    if (!textChecked) {
+                        textChecked = true;
+                        if (!boxKnown) {
+                            box = rectOf(el.getBoundingClientRect());
+                            boxKnown = true;
+                        }
+                        const seen = box ? intersect(box, own.hard) : null;
+                        ownShows = styleShows && !!seen && (shows(seen) ||
+                            (overflow === 'visible' && textShows(child, childState)));
+                        if (ownShows && !ctx.inWidget && !listed && !ctx.editable) pointerAbove();
+                    }
+                    if (!withText || !ownShows) return;
                     if (preText === null) preText = pre || /^pre|^break/.test(cs.whiteSpace);
                     addText(data, region, preText);
                 }
-            }
+            });
         }
+        stack.pop();
         if (block) separate(sep);
 
-        if (item) finishItem(item, ownShows ? seen : null, own, inner, before);
-        return ownShows ? seen : inner;
+        // A clickable element found through its content needs its box now.
+        if (frame.item && !boxKnown) box = rectOf(el.getBoundingClientRect());
+        const seen = box ? intersect(box, own.hard) : null;
+        const visible = styleShows && shows(seen) ? seen : null;
+        if (frame.item) finishItem(frame, visible, own, inner);
+        return visible || (ownShows && seen) || inner;
     }
 
-    function finishItem(item, seen, own, inner, before) {
+    function finishItem(frame, seen, own, inner) {
+        const item = frame.item;
         let rect = seen, view = seen ? intersect(seen, own.view) : null;
         if (!rect && inner) {
             rect = inner;
@@ -890,11 +982,9 @@ function walkPage(options) {
         if (item.generic) {
             // A clickable container of other controls is not one itself:
             // its controls are what a person uses.
-            for (let i = before; i < items.length; i++) {
-                if (!items[i].drop) {
-                    item.drop = true;
-                    return;
-                }
+            if (kept > frame.keptBefore) {
+                item.drop = true;
+                return;
             }
             if (rect) {
                 item.name = accessibleName(item.el, true);
@@ -916,6 +1006,7 @@ function walkPage(options) {
         }
         item.rect = rect;
         item.view = view ? intersect(view, viewport) : null;
+        kept++;
     }
 
     function textShows(node, state) {
@@ -931,15 +1022,18 @@ function walkPage(options) {
         if (!standIn) return;
         items.push({
             el, role: nativeRole(el), generic: false, rect: standIn.v.rect,
-            view: standIn.v.view ? intersect(standIn.v.view, viewport) : null, proxy: standIn.label,
+            view: standIn.v.view ? intersect(standIn.v.view, viewport) : null, proxy: standIn.label, order: order++,
         });
+        kept++;
     }
 
     if (html) {
-        visit(html, rootClips(), { region: null, pointer: false, inWidget: false, editable: false, pre: false });
+        visit(html, rootClips(), { region: null, inWidget: false, editable: false, pre: false });
     }
+    const kept_ = items.filter(i => !i.drop);
+    kept_.sort((a, b) => a.order - b.order);
     return {
-        items: items.filter(i => !i.drop),
+        items: kept_,
         text: all.toString().trim(),
         main: main.toString().trim(),
         around: around.toString().trim(),
@@ -1037,44 +1131,66 @@ function checkedState(el, role) {
 
 // Text that tells repeated elements apart, or places a choice in its group:
 // the row, list item, group or section that holds it.
-function contextOf(el, name, role, grouped) {
+function contextOf(el, name, grouped, memo) {
     let node = flatParent(el);
     for (let depth = 0; node && node.nodeType === 1 && depth < 12; depth++, node = flatParent(node)) {
         const tag = node.localName;
         if (tag === 'body' || tag === 'html') break;
         const nodeRole = explicitRole(node);
-        if (tag === 'fieldset') {
-            const legend = node.querySelector(':scope > legend');
-            if (legend) return collapse(legend.textContent);
-        }
-        if (nodeRole && /^(group|radiogroup|listbox|menu|menubar|tablist|tree|toolbar|region|dialog|form)$/.test(nodeRole) ||
-            tag === 'form' || tag === 'section' || tag === 'dialog') {
-            const label = node.getAttribute('aria-label') ||
-                referencedElements(node, 'aria-labelledby').map(r => r.textContent).join(' ');
-            if (label && collapse(label)) return collapse(label);
-        }
+        const label = memo(node, 'label', () => groupLabel(node, tag, nodeRole));
+        if (label) return label;
         if (grouped) continue;
         if (tag === 'tr' || nodeRole === 'row') {
             const cells = node.querySelectorAll(':scope > td, :scope > th, :scope > [role="cell"], :scope > [role="gridcell"], :scope > [role="rowheader"]');
             for (const cell of cells) {
                 if (containsDeep(cell, el)) continue;
-                const t = collapse(visibleText(cell));
+                const t = memo(cell, 'text', () => collapse(visibleText(cell)));
                 if (t && t !== name) return t;
             }
         }
         if (tag === 'li' || tag === 'article' || tag === 'section' || tag === 'tr' ||
             nodeRole === 'listitem' || nodeRole === 'row' || nodeRole === 'article' || depth >= 2) {
-            const heading = node.querySelector('h1, h2, h3, h4, h5, h6, [role="heading"]');
+            // A large container says nothing about one control in it.
+            if (memo(node, 'size', () => node.getElementsByTagName('*').length) > 60) continue;
+            const heading = memo(node, 'heading', () => node.querySelector('h1, h2, h3, h4, h5, h6, [role="heading"]'));
             if (heading && !containsDeep(heading, el)) {
-                const t = collapse(visibleText(heading));
+                const t = memo(heading, 'text', () => collapse(visibleText(heading)));
                 if (t) return t;
             }
-            if ((node.textContent || '').length > 2000) continue;
             const t = collapse(visibleText(node, el));
             if (t && t !== name) return t;
         }
     }
     return '';
+}
+
+// The name of a group, fieldset or labelled region that holds choices.
+function groupLabel(node, tag, nodeRole) {
+    if (tag === 'fieldset') {
+        const legend = node.querySelector(':scope > legend');
+        if (legend) return collapse(legend.textContent);
+    }
+    if (nodeRole && /^(group|radiogroup|listbox|menu|menubar|tablist|tree|toolbar|region|dialog|form)$/.test(nodeRole) ||
+        tag === 'form' || tag === 'section' || tag === 'dialog') {
+        const label = node.getAttribute('aria-label') ||
+            referencedElements(node, 'aria-labelledby').map(r => r.textContent).join(' ');
+        if (label) return collapse(label);
+    }
+    return '';
+}
+
+// Remembers what a scan has learnt of an element, for the elements after it.
+function memoizer() {
+    const known = new Map();
+    return (node, what, compute) => {
+        let entry = known.get(node);
+        if (!entry) {
+            entry = {};
+            known.set(node, entry);
+        }
+        if (!(what in entry)) entry[what] = compute();
+        return entry[what];
+    };
 }
 
 // The visible text inside an element, leaving one element out.
@@ -1105,7 +1221,7 @@ const GROUPED_ROLES = new Set(['radio', 'checkbox', 'option', 'menuitem', 'menui
 
 function isFloating(el) {
     for (let node = el, depth = 0; node && node.nodeType === 1 && depth < 4; node = flatParent(node), depth++) {
-        const p = getComputedStyle(node).position;
+        const p = styleOf(node).position;
         if (p === 'fixed' || p === 'absolute' || p === 'sticky') return true;
     }
     return false;
@@ -1136,7 +1252,7 @@ function overlayAtPoints(items) {
         let layer = null;
         for (let node = deepElementFromPoint(x, y); node && node.nodeType === 1; node = flatParent(node)) {
             if (node.localName === 'body' || node.localName === 'html') break;
-            if (getComputedStyle(node).position === 'fixed') layer = node;
+            if (styleOf(node).position === 'fixed') layer = node;
         }
         return layer;
     };
@@ -1153,7 +1269,7 @@ function overlayAtPoints(items) {
     if (count < 3 || !covering) return null;
     // Something of the page must lie beneath, or the layer is the page itself.
     const outside = node => node.localName !== 'html' && node.localName !== 'body' &&
-        !containsDeep(covering, node) && !containsDeep(node, covering) && getComputedStyle(node).position !== 'fixed';
+        !containsDeep(covering, node) && !containsDeep(node, covering) && styleOf(node).position !== 'fixed';
     const points = [[0.5, 0.5], [0.25, 0.25], [0.75, 0.25], [0.25, 0.75], [0.75, 0.75], [0.5, 0.1]];
     const beneath = items.some(i => i.view && outside(i.el)) ||
         points.some(([fx, fy]) => document.elementsFromPoint(w * fx, h * fy).some(outside));
@@ -1226,13 +1342,14 @@ function scan(args) {
     }
 
     const elements = [], onScreen = [];
+    const memo = memoizer();
     for (const item of walk.items) {
         const n = refFor(item.el, floor);
         remember(n, item.role, item.name);
         const repeated = counts.get(item.role + '\u0000' + item.name) > 1;
         let context = '';
         if (repeated || GROUPED_ROLES.has(item.role)) {
-            context = contextOf(item.el, item.name, item.role, !repeated);
+            context = contextOf(item.el, item.name, !repeated, memo);
             if (context === item.name) context = '';
         }
         const rec = elementRecord(item, n, item.name, context ? cut(context, CONTEXT_LIMIT) : '', frame);
@@ -1467,7 +1584,7 @@ function describeCovering(hit) {
         const n = refOf.get(control);
         return `${roleOf(control)} ${quote(accessibleName(control))}` + (n ? ` (e${n})` : '');
     }
-    const layer = closestDeep(hit, n => getComputedStyle(n).position === 'fixed');
+    const layer = closestDeep(hit, n => styleOf(n).position === 'fixed');
     const text = cut(collapse(visibleText(layer || hit)), 60);
     return `<${describeNode(layer || hit)}>` + (text ? ` ${quote(text)}` : '');
 }
@@ -1613,7 +1730,7 @@ function scroll(args) {
 function scrollPageBy(dx, dy, from) {
     const page = document.scrollingElement || document.documentElement;
     const canScroll = (el, isPage) => {
-        const cs = getComputedStyle(el);
+        const cs = styleOf(el);
         const okY = dy === 0 || (el.scrollHeight > el.clientHeight + 1 &&
             (isPage ? cs.overflowY !== 'hidden' : /auto|scroll|overlay/.test(cs.overflowY)) &&
             (dy > 0 ? el.scrollTop + el.clientHeight < el.scrollHeight - 1 : el.scrollTop > 0));
@@ -2261,7 +2378,7 @@ function clickedElement(start) {
         if (tag === 'label' && node.control) return node.control;
         const role = roleOf(node);
         if (role && WIDGET_ROLES.has(role) && !(role === 'option' && tag === 'option')) return node;
-        if (getComputedStyle(node).cursor === 'pointer' || node.hasAttribute('onclick')) outerPointer = node;
+        if (styleOf(node).cursor === 'pointer' || node.hasAttribute('onclick')) outerPointer = node;
     }
     return outerPointer;
 }
