@@ -761,3 +761,49 @@ TEST_F(NamedFrame, UsesTheIdTheWebProcessGaveTheFrame) {
     EXPECT_EQ(frames.back()["id"], "42");
     EXPECT_EQ(scan()["frame"], "42");
 }
+
+TEST_F(PageAgent, ListsClickableThingsThatAreNotControlsByWhatTheyShow) {
+    open("/cards", R"~(<title>Cards</title>
+<style>.card{cursor:pointer;border:1px solid;margin:4px;padding:4px} .card *{cursor:pointer}</style>
+<div class=card onclick="document.title='first'"><h3>Weekend in Rome</h3><p>From 300 euros</p></div>
+<div class=card><h3>Week in Oslo</h3><button>Book</button></div>
+<table><tr style="cursor:pointer" onclick="document.title='row'"><td>Invoice 7</td><td>Paid</td></tr></table>
+<span class=card tabindex=0></span>
+<div style="cursor:pointer"></div>)~");
+    json s = scan();
+    EXPECT_EQ(names(s), (std::set<std::string>{"generic Weekend in Rome From 300 euros", "button Book",
+                                               "generic Invoice 7 Paid", "generic "}))
+        << "a clickable container of controls is not listed, nor one that shows nothing";
+    value("click", {{"ref", ref(s, "generic", "Weekend in Rome From 300 euros")}});
+    EXPECT_EQ(page("return document.title"), "first");
+    value("click", {{"ref", ref(s, "generic", "Invoice 7 Paid")}});
+    EXPECT_EQ(page("return document.title"), "row");
+}
+
+TEST_F(PageAgent, WorksCustomWidgets) {
+    open("/widgets", R"~(<title>Widgets</title>
+<div role=combobox aria-label=Fruit aria-expanded=false aria-controls=list tabindex=0 id=combo>Pick one</div>
+<ul role=listbox id=list hidden><li role=option>Apple</li><li role=option>Pear</li></ul>
+<div contenteditable=true aria-label=Message style="min-height:20px"></div>
+<input aria-label=City id=city autocomplete=off><ul id=suggest></ul>
+<script>
+  combo.addEventListener('click', () => { list.hidden = false; combo.setAttribute('aria-expanded', 'true'); });
+  list.addEventListener('click', e => { combo.textContent = e.target.textContent; list.hidden = true; });
+  city.addEventListener('input', () => {
+    suggest.innerHTML = ['Paris', 'Parma'].filter(c => c.startsWith(city.value)).map(c => '<li role=option>' + c + '</li>').join('');
+  });
+</script>)~");
+    json s = scan();
+    value("select", {{"ref", ref(s, "combobox", "Fruit")}, {"option", "Pear"}});
+    EXPECT_EQ(page("return document.getElementById('combo').textContent"), "Pear");
+
+    std::string message = ref(s, "textbox", "Message");
+    value("fill", {{"ref", message}, {"value", "Hello there"}});
+    EXPECT_EQ(page("return document.querySelector('[contenteditable]').textContent"), "Hello there");
+    EXPECT_EQ((*element(scan(), "textbox", "Message"))["value"], "Hello there");
+
+    value("fill", {{"ref", ref(s, "textbox", "City")}, {"value", "Par"}});
+    json after = scan();
+    EXPECT_TRUE(element(after, "option", "Paris"));
+    EXPECT_TRUE(element(after, "option", "Parma"));
+}
