@@ -8,12 +8,6 @@ namespace vesk::PageRendering {
 
 namespace {
 
-constexpr std::string_view mainWindow = "main";
-
-} // namespace
-
-namespace {
-
 constexpr std::size_t listCap = 30;
 constexpr std::size_t addedCap = 80;
 constexpr std::size_t removedRangeLimit = 30;
@@ -92,7 +86,7 @@ std::string actionResult(const ActionResult& result, const std::optional<PageSna
     if (!result.settled) parts.emplace_back("Warning: the page was still loading or changing when the wait ended.");
 
     if (result.switchedWindow && after) {
-        if (result.window == mainWindow) {
+        if (result.window == BrowserSession::mainWindowID) {
             parts.emplace_back("The window closed. Commands are back on the main page.");
         } else {
             parts.push_back("Commands now act on the window " + text::validUtf8(result.window) + ".");

@@ -10,6 +10,7 @@
 // stay outside it. Every text returned is valid UTF-8, whatever bytes the page
 // sent.
 
+#include "BrowserCore/BrowserSession.h"
 #include "BrowserCore/ConsoleMessage.h"
 #include "BrowserCore/NetworkRequest.h"
 #include "BrowserCore/PageRecords.h"
@@ -107,15 +108,11 @@ std::string network(const std::vector<NetworkRequest>& requests, std::size_t dro
 // exceed that of `text`.
 std::string evaluateResult(std::string_view text, std::size_t fullLength);
 
-// One open window, as BrowserSession::windows lists it.
-struct OpenWindow {
-    std::string id;  // "main" for the page itself
-    std::string url;
-    bool isActive = false;
-};
+// One open window as BrowserSession::windows lists it ("main" for the page).
+using OpenWindow = BrowserSession::Window;
 
 // The note about open windows after a tool result, or none. `hadSeparateWindow`:
 // a separate window was open after the previous tool call.
-std::optional<std::string> windowContext(const std::vector<OpenWindow>& windows, bool hadSeparateWindow);
+std::optional<std::string> windowContext(const std::vector<BrowserSession::Window>& windows, bool hadSeparateWindow);
 
 } // namespace vesk::PageRendering

@@ -4,14 +4,8 @@
 
 namespace vesk::PageRendering {
 
-namespace {
-
-constexpr std::string_view mainWindow = "main";
-
-} // namespace
-
-std::optional<std::string> windowContext(const std::vector<OpenWindow>& windows, bool hadSeparateWindow) {
-    const OpenWindow* active = nullptr;
+std::optional<std::string> windowContext(const std::vector<BrowserSession::Window>& windows, bool hadSeparateWindow) {
+    const BrowserSession::Window* active = nullptr;
     for (const auto& window : windows) {
         if (window.isActive) {
             active = &window;
@@ -23,7 +17,7 @@ std::optional<std::string> windowContext(const std::vector<OpenWindow>& windows,
         return "This happened in the main page: the separate window it had opened is closed, and commands act on the "
                "main page.";
     }
-    const std::string lead = active->id == mainWindow
+    const std::string lead = active->id == BrowserSession::mainWindowID
                                  ? std::string("This happened in the main page, not in a window it opened.")
                                  : "This happened in " + text::validUtf8(active->id) + ", a separate window the page opened.";
     Lines lines;

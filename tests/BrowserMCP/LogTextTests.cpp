@@ -49,7 +49,7 @@ TEST(EvaluateText, QuotesTheResultAndNotesWhatWasLeftOut) {
 }
 
 TEST(WindowContext, ListsTheOpenWindowsAndMarksTheActiveOne) {
-    using W = R::OpenWindow;
+    using W = BrowserSession::Window;
     EXPECT_EQ(R::windowContext({W{"main", "https://a.example/", true}}, false), std::nullopt);
     EXPECT_EQ(R::windowContext({W{"main", "https://a.example/", true}}, true),
               "This happened in the main page: the separate window it had opened is closed, and commands act on "
