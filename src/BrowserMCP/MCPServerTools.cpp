@@ -131,7 +131,7 @@ Task<Json> MCPServer::timeLimitTimer(std::string name, Duration limit, bool acti
 }
 
 Json MCPServer::windowItems() {
-    std::vector<PageRendering::OpenWindow> open;
+    std::vector<BrowserSession::Window> open;
     for (const auto& window : session_->windows()) {
         open.push_back({window.id, session_->redact(window.url), window.isActive});
     }

@@ -281,7 +281,7 @@ TEST_F(ToolCallTest, TheWindowNoteFollowsTheItemsAndTellsWhenThePopupIsGone) {
     session->open = {{"main", "http://127.0.0.1/", false}, {"w1", "http://127.0.0.1/popup", true}};
     auto two = call("snapshot");
     ASSERT_EQ(two["content"].size(), 2u);
-    std::vector<PageRendering::OpenWindow> open{{"main", "http://127.0.0.1/", false},
+    std::vector<BrowserSession::Window> open{{"main", "http://127.0.0.1/", false},
                                                 {"w1", "http://127.0.0.1/popup", true}};
     EXPECT_EQ(two["content"][1]["text"], *PageRendering::windowContext(open, false));
 
