@@ -316,6 +316,8 @@ TEST_F(PageAgent, ListsOnlyWhatAPersonCanSee) {
 <details><summary>More</summary><button>InDetails</button></details>
 <div hidden><a href="/x">InHidden</a></div>
 <p hidden>Hidden text</p><p>Visible text</p>
+<div style="display:contents">Contents text</div>
+<div tabindex=0 style="overflow:auto;height:30px">Scrolling notes</div><pre tabindex=0>let code = 1;</pre>
 <input type=checkbox id=fancy style="position:absolute;opacity:0"><label for=fancy>Fancy toggle</label>
 <div id=scroller style="height:60px;overflow:auto"><div style="height:300px"></div><button>InScroller</button></div>
 <div style="height:3000px"></div>
@@ -325,6 +327,8 @@ TEST_F(PageAgent, ListsOnlyWhatAPersonCanSee) {
                                                "button InScroller", "button Below"}));
     std::string text = s["text"];
     EXPECT_NE(text.find("Visible text"), std::string::npos);
+    EXPECT_NE(text.find("Contents text"), std::string::npos) << "text of an element without a box of its own";
+    EXPECT_NE(text.find("Scrolling notes\nlet code = 1;"), std::string::npos) << "focusable for the keyboard only: text, not controls";
     for (const char* hidden : {"Hidden text", "Skip to content", "NoDisplay", "Invisible", "Transparent", "OffLeft",
                                "Clipped", "InDetails", "InHidden"}) {
         EXPECT_EQ(text.find(hidden), std::string::npos) << hidden;
@@ -794,8 +798,10 @@ TEST_F(PageAgent, WorksCustomWidgets) {
   });
 </script>)~");
     json s = scan();
+    EXPECT_EQ((*element(s, "combobox", "Fruit"))["value"], "Pick one");
     value("select", {{"ref", ref(s, "combobox", "Fruit")}, {"option", "Pear"}});
     EXPECT_EQ(page("return document.getElementById('combo').textContent"), "Pear");
+    EXPECT_EQ((*element(scan(), "combobox", "Fruit"))["value"], "Pear");
 
     std::string message = ref(s, "textbox", "Message");
     value("fill", {{"ref", message}, {"value", "Hello there"}});

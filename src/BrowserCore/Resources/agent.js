@@ -411,7 +411,11 @@ function nativeRole(el) {
     case 'option':
         return 'option';
     }
-    if (el.isContentEditable && !(el.parentElement && el.parentElement.isContentEditable)) return 'textbox';
+    // Only an element that says so starts an editable region (the attribute
+    // check spares the walk a style lookup on every element).
+    const editable = el.getAttribute('contenteditable');
+    if (editable !== null && editable !== 'false' && el.isContentEditable &&
+        !(el.parentElement && el.parentElement.isContentEditable)) return 'textbox';
     return null;
 }
 
@@ -725,27 +729,52 @@ class TextBuilder {
         this.parts.push(s);
         this.length += s.length;
     }
-    add(data, pre) {
-        if (pre) {
-            const lines = data.split(/\r\n|[\n\r]/);
-            lines.forEach((line, i) => {
-                if (i) this.separate('\n');
-                this.emit(line);
-            });
-            return;
-        }
-        const s = data.replace(/[ \t\n\r\f]+/g, ' ');
-        if (s === ' ') {
-            if (this.pending === '') this.separate(' ');
-            return;
-        }
-        const lead = s.charCodeAt(0) === 32, trail = s.charCodeAt(s.length - 1) === 32;
+    // One piece of collapsed text: its words, and whether white space stood
+    // before and after them.
+    piece(body, lead, trail) {
+        if (this.full) return;
         if (lead && this.pending === '') this.separate(' ');
-        this.emit(s.slice(lead ? 1 : 0, trail ? s.length - 1 : s.length));
+        if (body) this.emit(body);
         if (trail) this.separate(' ');
     }
     toString() {
         return this.parts.join('');
+    }
+}
+
+// The page's text, and the same text split into the main content and what
+// lies around it.
+class PageText {
+    constructor(hasMain) {
+        this.all = new TextBuilder();
+        this.main = new TextBuilder();
+        this.around = new TextBuilder();
+        this.hasMain = hasMain;
+    }
+    separate(sep) {
+        this.all.separate(sep);
+        this.main.separate(sep);
+        this.around.separate(sep);
+    }
+    add(data, pre, region) {
+        const part = region === 'around' || (!region && this.hasMain) ? this.around : this.main;
+        if (pre) {
+            const lines = data.split(/\r\n|[\n\r]/);
+            for (let i = 0; i < lines.length; i++) {
+                if (i) {
+                    this.all.separate('\n');
+                    part.separate('\n');
+                }
+                this.all.emit(lines[i]);
+                part.emit(lines[i]);
+            }
+            return;
+        }
+        const s = data.replace(/[ \t\n\r\f]+/g, ' ');
+        const lead = s.charCodeAt(0) === 32, trail = s.length > 1 && s.charCodeAt(s.length - 1) === 32;
+        const body = s === ' ' ? '' : s.slice(lead ? 1 : 0, trail ? s.length - 1 : s.length);
+        this.all.piece(body, lead, trail);
+        part.piece(body, lead, trail);
     }
 }
 
@@ -788,22 +817,15 @@ function findMain() {
 
 class OutOfTime extends Error {}
 
-// The children of an element in the flat tree, visited in order without
-// building a list where none is needed.
-function forEachFlatChild(el, fn) {
-    const shadow = el.shadowRoot;
-    if (shadow) {
-        for (let child = shadow.firstChild; child; child = child.nextSibling) fn(child);
-        return;
-    }
-    if (el.localName === 'slot' && el.getRootNode().host) {
-        const assigned = el.assignedNodes();
-        if (assigned.length) {
-            for (const child of assigned) fn(child);
-            return;
-        }
-    }
-    for (let child = el.firstChild; child; child = child.nextSibling) fn(child);
+// Elements made focusable so the keyboard can scroll or read them, not to be
+// clicked: a scrolling panel, a tab's panel, a region, a code block.
+const FOCUS_ONLY_ROLES = new Set(['tabpanel', 'region', 'dialog', 'alertdialog', 'document', 'article', 'main',
+    'group', 'list', 'table', 'grid', 'treegrid', 'log', 'status', 'feed', 'application', 'figure', 'tooltip',
+    'form', 'navigation', 'complementary', 'banner', 'contentinfo', 'search']);
+const FOCUS_ONLY_TAGS = new Set(['pre', 'main', 'section', 'article', 'aside', 'nav', 'table', 'ul', 'ol', 'dl',
+    'form', 'dialog', 'figure', 'header', 'footer', 'code']);
+function focusOnly(el, tag, role, overflow) {
+    return FOCUS_ONLY_ROLES.has(role) || FOCUS_ONLY_TAGS.has(tag) || /auto|scroll/.test(overflow);
 }
 
 const NO_CURSOR_TAGS = new Set(['html', 'body', 'main', 'header', 'footer', 'nav', 'section', 'article', 'aside',
@@ -813,25 +835,18 @@ function walkPage(options) {
     const withText = options.text;
     const until = options.until;
     const items = [];
-    const all = new TextBuilder(), main = new TextBuilder(), around = new TextBuilder();
     const html = document.documentElement;
     const mainEl = withText ? findMain() : null;
     const hasMain = !!mainEl;
+    const text = new PageText(hasMain);
     const viewport = viewportRect();
     const stack = [];      // the frames of the elements being visited, outermost first
     let order = 0;         // elements entered so far: page order of items
     let kept = 0;          // items kept so far: a clickable container holds none of its own
     let counter = 0;
 
-    function addText(data, region, pre) {
-        all.add(data, pre);
-        (region === 'around' || (!region && hasMain) ? around : main).add(data, pre);
-    }
-    function separate(sep) {
-        all.separate(sep);
-        main.separate(sep);
-        around.separate(sep);
-    }
+    const addText = (data, region, pre) => text.add(data, pre, region);
+    const separate = sep => text.separate(sep);
 
     // An element that shows the pointer hand without being a control is
     // clicked as a whole: the outermost element of that hand is listed. The
@@ -883,7 +898,7 @@ function walkPage(options) {
             items.push(frame.item);
         } else if (ctx.inWidget || ctx.editable || NO_CURSOR_TAGS.has(tag)) {
             frame.noCursor = true;
-        } else if (el.hasAttribute('onclick') || (el.hasAttribute('tabindex') && el.tabIndex >= 0)) {
+        } else if (el.hasAttribute('onclick') || (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow))) {
             if (role !== 'none' && role !== 'presentation' && role !== 'dialog' && role !== 'alertdialog') {
                 frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order };
                 items.push(frame.item);
@@ -933,7 +948,18 @@ function walkPage(options) {
             if (!ctx.inWidget && !listed && (tag === 'img' || tag === 'svg')) pointerAbove();
         } else {
             let preText = null;
-            forEachFlatChild(el, child => {
+            // The flat tree: a shadow root's content, a slot's assigned nodes.
+            let list = null, index = 0, child;
+            const shadow = el.shadowRoot;
+            if (shadow) {
+                child = shadow.firstChild;
+            } else if (tag === 'slot' && el.getRootNode().host && (list = el.assignedNodes()).length) {
+                child = list[0];
+            } else {
+                list = null;
+                child = el.firstChild;
+            }
+            for (; child; child = list ? list[++index] : child.nextSibling) {
                 const type = child.nodeType;
                 if (type === 1) {
                     const r = visit(child, childState, childCtx);
@@ -942,7 +968,7 @@ function walkPage(options) {
                     const data = child.data;
                     if (!/\S/.test(data)) {
                         if (withText && styleShows) addText(data, region, pre);
-                        return;
+                        continue;
                     }
                     if (!textChecked) {
                         textChecked = true;
@@ -950,16 +976,21 @@ function walkPage(options) {
                             box = rectOf(el.getBoundingClientRect());
                             boxKnown = true;
                         }
+                        // Text of an element without a box of its own shows
+                        // where its parent does.
                         const seen = box ? intersect(box, own.hard) : null;
-                        ownShows = styleShows && !!seen && (shows(seen) ||
-                            (overflow === 'visible' && textShows(child, childState)));
+                        ownShows = styleShows && (boxless || (!!seen && (shows(seen) ||
+                            (overflow === 'visible' && textShows(child, childState)))));
                         if (ownShows && !ctx.inWidget && !listed && !ctx.editable) pointerAbove();
                     }
-                    if (!withText || !ownShows) return;
-                    if (preText === null) preText = pre || /^pre|^break/.test(cs.whiteSpace);
-                    addText(data, region, preText);
+                    if (!withText || !ownShows) continue;
+                    // White space matters only where it could show.
+                    if (preText === null && (pre || /[\n\r\t]| {2}/.test(data))) {
+                        preText = pre || /^pre|^break/.test(cs.whiteSpace);
+                    }
+                    addText(data, region, preText === true);
                 }
-            });
+            }
         }
         stack.pop();
         if (block) separate(sep);
@@ -1034,9 +1065,9 @@ function walkPage(options) {
     kept_.sort((a, b) => a.order - b.order);
     return {
         items: kept_,
-        text: all.toString().trim(),
-        main: main.toString().trim(),
-        around: around.toString().trim(),
+        text: text.all.toString().trim(),
+        main: text.main.toString().trim(),
+        around: text.around.toString().trim(),
         hasMain,
     };
 }
@@ -1087,7 +1118,9 @@ function elementRecord(item, ref, name, context, frame) {
         value = el.getAttribute('aria-valuetext') || el.getAttribute('aria-valuenow') || undefined;
         if (value === undefined && (role === 'combobox' || role === 'textbox' || role === 'searchbox')) {
             const inner = el.querySelector('input, textarea');
+            // A list that is not a field shows its choice as its text.
             if (inner) value = inner.value;
+            else if (role === 'combobox') value = collapse(visibleText(el)) || undefined;
         }
     }
     if (value) rec.value = cut(value, VALUE_LIMIT);
@@ -1132,8 +1165,8 @@ function checkedState(el, role) {
 // Text that tells repeated elements apart, or places a choice in its group:
 // the row, list item, group or section that holds it.
 function contextOf(el, name, grouped, memo) {
-    let node = flatParent(el);
-    for (let depth = 0; node && node.nodeType === 1 && depth < 12; depth++, node = flatParent(node)) {
+    let node = flatParent(el), from = el;
+    for (let depth = 0; node && node.nodeType === 1 && depth < 12; depth++, from = node, node = flatParent(node)) {
         const tag = node.localName;
         if (tag === 'body' || tag === 'html') break;
         const nodeRole = explicitRole(node);
@@ -1141,9 +1174,10 @@ function contextOf(el, name, grouped, memo) {
         if (label) return label;
         if (grouped) continue;
         if (tag === 'tr' || nodeRole === 'row') {
-            const cells = node.querySelectorAll(':scope > td, :scope > th, :scope > [role="cell"], :scope > [role="gridcell"], :scope > [role="rowheader"]');
+            const cells = memo(node, 'cells', () => Array.from(node.querySelectorAll(
+                ':scope > td, :scope > th, :scope > [role="cell"], :scope > [role="gridcell"], :scope > [role="rowheader"]')));
             for (const cell of cells) {
-                if (containsDeep(cell, el)) continue;
+                if (cell === from) continue;
                 const t = memo(cell, 'text', () => collapse(visibleText(cell)));
                 if (t && t !== name) return t;
             }
