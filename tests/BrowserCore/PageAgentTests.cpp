@@ -813,3 +813,34 @@ TEST_F(PageAgent, WorksCustomWidgets) {
     EXPECT_TRUE(element(after, "option", "Paris"));
     EXPECT_TRUE(element(after, "option", "Parma"));
 }
+
+TEST_F(PageAgent, ASubframeNamesItsElementsAfterItsFrame) {
+    server.serve("/pay", "<title>Card</title><label>Card number <input></label><button>Pay now</button>");
+    open("/checkout", R"(<title>Checkout</title><button>Back</button>
+<iframe title="Payment form" src="/pay" style="position:absolute;left:100px;top:200px;width:400px;height:200px;border:0"></iframe>)");
+    ASSERT_TRUE(spinUntil([&] { return frames.size() >= 2; }));
+    json main = scan(0);
+    // The main frame's own world reaches the agent of a subframe of its origin,
+    // as the web process does for the session.
+    auto inFrame = [&](const std::string& command, const json& args) {
+        std::string body = "return JSON.parse(document.querySelector('iframe').contentWindow.__agent.call(" +
+                           json(command).dump() + ", " + args.dump() + "))";
+        return harness->call(body, world);
+    };
+    ASSERT_TRUE(spinUntil([&] {
+        return inFrame("probe", {{"text", "Pay now"}}) == json({{"ok", true}, {"value", "found"}});
+    }));
+    json sub = inFrame("scan", {{"floor", main["lastRef"]}, {"until", 1e15}})["value"];
+    EXPECT_EQ(sub["loadedFrom"], server.url("/pay"));
+    EXPECT_NE(sub["frame"], main["frame"]);
+    ASSERT_EQ(sub["elements"].size(), 2u);
+    for (const auto& e : sub["elements"]) EXPECT_EQ(e["frame"], "Payment form");
+    EXPECT_EQ(sub["elements"][0]["ref"], "e" + std::to_string(main["lastRef"].get<int>() + 1));
+    EXPECT_FALSE(main["elements"][0].contains("frame")) << "the main frame's elements carry no frame";
+
+    // Where the pointer goes, in the page's own coordinates.
+    json point = inFrame("hover", {{"ref", sub["elements"][1]["ref"]}})["value"];
+    EXPECT_GT(point["x"].get<double>(), 100);
+    EXPECT_GT(point["y"].get<double>(), 200);
+    EXPECT_LT(point["y"].get<double>(), 400);
+}
