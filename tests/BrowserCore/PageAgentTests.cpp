@@ -844,3 +844,12 @@ TEST_F(PageAgent, ASubframeNamesItsElementsAfterItsFrame) {
     EXPECT_GT(point["y"].get<double>(), 200);
     EXPECT_LT(point["y"].get<double>(), 400);
 }
+
+TEST_F(PageAgent, KeepsItsRepliesReadableWhenThePageCutsACharacterInTwo) {
+    open("/broken", "<title>Broken</title><button id=b></button><p id=p></p>");
+    // Half of an emoji, as a page that cuts text by code units leaves it.
+    page("document.getElementById('b').textContent = 'Save \\uD83D'; document.getElementById('p').textContent = '\\uDE00 done \\uD83D\\uDE00'");
+    json s = scan();  // parsed strictly: a lone surrogate escape would throw
+    EXPECT_EQ(s["elements"][0]["name"], "Save \xEF\xBF\xBD");
+    EXPECT_EQ(s["text"], "Save \xEF\xBF\xBD\n\xEF\xBF\xBD done \xF0\x9F\x98\x80");
+}

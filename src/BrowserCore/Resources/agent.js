@@ -49,6 +49,17 @@ function fail(code, message) {
     throw new AgentFailure(code, message);
 }
 
+// JSON text the session can read: a lone surrogate (half of a character the
+// page cut in two) would make the whole reply undecodable, so it becomes
+// U+FFFD, as in any UTF-8 text.
+const LONE_SURROGATE = /\\u[dD][89a-fA-F][0-9a-fA-F]{2}/;
+function toJSON(value) {
+    const text = JSON.stringify(value);
+    if (!LONE_SURROGATE.test(text)) return text;
+    return JSON.stringify(value, (key, v) => typeof v === 'string' ? v.replace(
+        /[\uD800-\uDBFF](?![\uDC00-\uDFFF])|(?<![\uD800-\uDBFF])[\uDC00-\uDFFF]/g, '\uFFFD') : v);
+}
+
 function randomId() {
     const bytes = new Uint8Array(8);
     crypto.getRandomValues(bytes);
@@ -2379,7 +2390,7 @@ function reportPerson(action, el, value, trusted) {
     }
     if (value !== undefined) body.value = value;
     body.trusted = !!trusted;
-    post('person', JSON.stringify(body));
+    post('person', toJSON(body));
 }
 
 function eventTarget(e) {
@@ -2528,7 +2539,7 @@ const COMMANDS = {
 function envelope(ok, value) {
     const reply = { ok };
     if (value !== undefined) reply.value = value;
-    return JSON.stringify(reply);
+    return toJSON(reply);
 }
 
 function failure(e, command) {
@@ -2540,7 +2551,7 @@ function failure(e, command) {
         const text = e && typeof e === 'object' ? (e.message || e.name || '') : String(e ?? '');
         if (text) reply.message = `The page agent failed on ${command}: ${text}`;
     }
-    return JSON.stringify(reply);
+    return toJSON(reply);
 }
 
 function call(command, args) {
