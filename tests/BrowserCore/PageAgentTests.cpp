@@ -496,6 +496,8 @@ TEST_F(PageAgent, ActsAsAPersonWouldAndThePageHearsIt) {
 
     value("click", {{"ref", ref(s, "checkbox", "Agree")}});
     EXPECT_EQ((*element(scan(), "checkbox", "Agree"))["checked"], true);
+    value("press", {{"ref", ref(s, "checkbox", "Agree")}, {"key", "Space"}});
+    EXPECT_EQ((*element(scan(), "checkbox", "Agree"))["checked"], false) << "space toggles a checkbox";
 
     std::string notes = ref(s, "textbox", "Notes");
     value("fill", {{"ref", notes}, {"value", "one\ntwo"}});
@@ -533,7 +535,8 @@ TEST_F(PageAgent, ExplainsWhyAnElementCannotBeUsed) {
 <a href="/x">Link</a>
 <input type=date aria-label=Day>
 <input readonly aria-label=Code value=42>
-<div style="position:relative"><button>Under</button><div style="position:absolute;inset:0;background:white" class=shield></div></div>)~");
+<div style="position:relative"><button>Under</button><div style="position:absolute;inset:0;background:white" class=shield></div></div>
+<button style="pointer-events:none">Numb</button>)~");
     json s = scan();
     auto failure = [&](const std::string& command, json args) {
         json reply = call(command, args);
@@ -571,6 +574,7 @@ TEST_F(PageAgent, ExplainsWhyAnElementCannotBeUsed) {
     EXPECT_EQ(date["code"], "wrong_type");
     EXPECT_NE(date["message"].get<std::string>().find("2024-12-31"), std::string::npos) << date["message"];
     EXPECT_EQ(failure("fill", {{"ref", ref(s, "textbox", "Code")}, {"value", "x"}})["code"], "disabled");
+    EXPECT_EQ(failure("click", {{"ref", ref(s, "button", "Numb")}})["code"], "disabled");
     json covered = failure("click", {{"ref", ref(s, "button", "Under")}});
     EXPECT_EQ(covered["code"], "obscured");
     EXPECT_NE(covered["message"].get<std::string>().find("div.shield"), std::string::npos) << covered["message"];

@@ -191,7 +191,6 @@ function styleOf(el) {
 // ---------------------------------------------------------------------------
 // Rectangles, in CSS pixels of the frame's viewport.
 
-const NO_CLIP = { l: -Infinity, t: -Infinity, r: Infinity, b: Infinity };
 const EMPTY = { l: 0, t: 0, r: 0, b: 0 };
 
 function intersect(a, b) {
@@ -1639,6 +1638,11 @@ function describeCovering(hit) {
 function clickPoint(target, receiver, label, command) {
     let v = visibility(receiver);
     if (!v) fail('not_visible', notVisibleMessage(label, command));
+    if (styleOf(receiver).pointerEvents === 'none') {
+        fail('disabled', `Element ${label} does not respond to the pointer (the page has turned pointer events off ` +
+            `for it), so a ${command} would reach whatever lies beneath. Pages do this while the element is not ` +
+            'ready: wait for the page, or reach it with press (Tab, then Enter).');
+    }
     const inView = r => r && r.r - r.l >= 1 && r.b - r.t >= 1;
     if (!inView(v.view)) {
         scrollIntoViewNow(receiver);
