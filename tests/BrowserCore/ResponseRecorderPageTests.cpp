@@ -119,6 +119,42 @@ TEST(ResponseRecorderPage, FollowsItsNavigationToCommitAndEnd) {
     EXPECT_TRUE(failureText(*session).starts_with("Navigation failed: ")) << failureText(*session);
     EXPECT_GT(failureText(*session).size(), std::string("Navigation failed: ").size());
     EXPECT_EQ(session->responses.arriving, std::nullopt);
+
+    // The page's process ending ends the followed navigation.
+    start(*session, server.url("/never"));
+    ASSERT_TRUE(spinUntil([&] { return server.hits("/never") == 2; }));
+    webkit_web_view_terminate_web_process(session->page->get());
+    ASSERT_TRUE(ends(*session));
+    EXPECT_EQ(failureText(*session), "Navigation failed: The web content process terminated");
+}
+
+TEST(ResponseRecorderPage, FollowsOnlyThePageOfTheCurrentProfile) {
+    LoopbackServer server;
+    server.serve("/file", attachment("data", "text/plain", "file.txt"));
+    LoopbackServer::Response missing;
+    missing.status = 410;
+    server.serve("/gone", missing);
+    auto first = BrowserSession::Profile::persistent("33333333-3333-4333-8333-333333333333");
+    auto second = BrowserSession::Profile::persistent("44444444-4444-4444-8444-444444444444");
+    BrowserSession::Options options;
+    options.profile = first;
+    auto session = BrowserSession::create(options);
+
+    session->useProfile(second);
+    start(*session, server.url("/gone"));
+    ASSERT_TRUE(ends(*session));
+    EXPECT_EQ(session->responses.failedStatus(server.url("/gone")), 410);
+
+    // Back on the first profile's network session, a download is saved once.
+    session->useProfile(first);
+    EXPECT_TRUE(session->responses.failed.empty());
+    start(*session, server.url("/file"));
+    ASSERT_TRUE(ends(*session));
+    EXPECT_EQ(failureText(*session), "");
+    auto files = session->responses.takeDownloaded();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].name, "file.txt");
+    EXPECT_EQ(session->responses.folder.taken(), (std::set<std::string>{"file.txt"}));
 }
 
 TEST(ResponseRecorderPage, KeepsOnlyTheMainDocumentsHTTPFailures) {
@@ -184,6 +220,8 @@ TEST(ResponseRecorderPage, SavesDownloadsUnderSafeUniqueNames) {
     EXPECT_EQ(download("/report").name, "report 2.csv");
     EXPECT_EQ(download("/page-file").name, "page.html");
     EXPECT_EQ(download("/blob.bin").name, "blob.bin");
+    // The download may finish before WebKit gives up the load it came from.
+    ASSERT_TRUE(spinUntil([&] { return !webkit_web_view_is_loading(session->page->get()); }));
     const char* shown = webkit_web_view_get_uri(session->page->get());
     EXPECT_EQ(std::string(shown ? shown : ""), "") << "only downloads: the page never showed anything";
 
