@@ -350,11 +350,34 @@ function childrenVisibility(el, cs, state, box, depth) {
     return rect ? { rect, view } : null;
 }
 
+// The labels of each control, found once per command and tree: the engine's
+// own list walks the whole document for every control whose labels are asked
+// for after the page last changed.
+let labelMaps = new Map();
+function labelsOf(el) {
+    const root = el.getRootNode();
+    let map = labelMaps.get(root);
+    if (!map) {
+        map = new Map();
+        if (root.querySelectorAll) {
+            for (const label of root.querySelectorAll('label')) {
+                const control = label.control;
+                if (!control) continue;
+                const list = map.get(control);
+                if (list) list.push(label);
+                else map.set(control, [label]);
+            }
+        }
+        labelMaps.set(root, map);
+    }
+    return map.get(el) || [];
+}
+
 // A checkbox or radio button hidden behind a styled label is used through
 // that label: the label stands in for it on the page.
 function labelStandIn(el) {
-    if (el.localName !== 'input' || !/^(checkbox|radio|file)$/.test(el.type) || !el.labels) return null;
-    for (const label of el.labels) {
+    if (el.localName !== 'input' || !/^(checkbox|radio|file)$/.test(el.type)) return null;
+    for (const label of labelsOf(el)) {
         const v = visibility(label);
         if (v) return { label, v };
     }
@@ -562,8 +585,9 @@ function embeddedValue(el, role) {
 }
 
 function labelsName(el, c) {
-    if (!el.labels || !el.labels.length) return '';
-    return collapse(Array.from(el.labels, label => nameOf(label, {
+    const labels = labelsOf(el);
+    if (!labels.length) return '';
+    return collapse(labels.map(label => nameOf(label, {
         root: c.root, recursing: true, labelledBy: false, hiddenOk: true,
     })).join(' '));
 }
@@ -2560,6 +2584,7 @@ function failure(e, command) {
 
 function call(command, args) {
     const name = String(command);
+    labelMaps = new Map();
     const handler = Object.prototype.hasOwnProperty.call(COMMANDS, name) ? COMMANDS[name] : null;
     if (!handler) {
         return failure(new AgentFailure(null, `The page agent has no command ${quote(name)}.`), name);
