@@ -452,6 +452,18 @@ function nativeRole(el) {
     return null;
 }
 
+// The role of an element without attributes: only its tag can give one.
+function bareRole(el, tag) {
+    switch (tag) {
+    case 'button': return 'button';
+    case 'input': return 'textbox';
+    case 'select': return 'combobox';
+    case 'textarea': return 'textbox';
+    case 'summary': return nativeRole(el);
+    }
+    return null;
+}
+
 // The role of an element for the list, or null. Presentation roles on
 // elements a person can operate are ignored, as browsers do.
 function roleOf(el) {
@@ -822,6 +834,7 @@ const SKIP_TAGS = new Set(['script', 'style', 'noscript', 'template', 'head', 'm
 // Walked, but their children are not page content of their own.
 const LEAF_TAGS = new Set(['input', 'select', 'textarea', 'img', 'svg', 'canvas', 'video', 'audio', 'math',
     'picture', 'progress', 'meter']);
+const AROUND_TAGS = new Set(['nav', 'header', 'footer', 'aside']);
 const AROUND_ROLES = new Set(['navigation', 'menubar', 'menu', 'banner', 'contentinfo', 'complementary', 'search']);
 const AROUND_NAMES = /^(site-?|page-?|global-?|main-?|top-?)?(header|footer|nav|navbar|navigation|menu|menubar|sidebar|side-?bar|breadcrumbs?|masthead|topbar|toolbar)$/i;
 
@@ -923,8 +936,10 @@ function walkPage(options) {
         const overflow = boxless ? 'visible' : cs.overflow;
         const own = ownClips(state, position);
 
-        // Is it something a person acts on?
-        const role = ctx.editable ? null : roleOf(el);
+        // Is it something a person acts on? (Most elements carry no attribute
+        // at all, which spares the lookups.)
+        const hasAttributes = el.hasAttributes();
+        const role = ctx.editable ? null : hasAttributes ? roleOf(el) : bareRole(el, tag);
         const listed = role !== null && WIDGET_ROLES.has(role) && tag !== 'option';
         const frame = { el, order: order++, item: null, pointer: undefined, noCursor: false, keptBefore: kept };
         if (listed) {
@@ -932,7 +947,8 @@ function walkPage(options) {
             items.push(frame.item);
         } else if (ctx.inWidget || ctx.editable || NO_CURSOR_TAGS.has(tag)) {
             frame.noCursor = true;
-        } else if (el.hasAttribute('onclick') || (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow))) {
+        } else if (hasAttributes && (el.hasAttribute('onclick') ||
+            (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow)))) {
             if (role !== 'none' && role !== 'presentation' && role !== 'dialog' && role !== 'alertdialog') {
                 frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order };
                 items.push(frame.item);
@@ -949,7 +965,7 @@ function walkPage(options) {
         let region = ctx.region;
         if (withText && region !== 'around') {
             if (hasMain && el === mainEl) region = 'main';
-            else if (isAroundRegion(el, role, hasMain)) region = 'around';
+            else if ((hasAttributes || AROUND_TAGS.has(tag)) && isAroundRegion(el, role, hasMain)) region = 'around';
         }
         const editable = ctx.editable || (role === 'textbox' && el.isContentEditable);
         const pre = ctx.pre || tag === 'pre';
