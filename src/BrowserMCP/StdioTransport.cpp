@@ -43,13 +43,17 @@ int StdioTransport::reserveOutput(int fd, int divertTo) {
         close(reserved);
         return -1;
     }
-    if (fd == STDOUT_FILENO) replyDescriptor() = reserved;
+    if (fd == STDOUT_FILENO) {
+        replyDescriptor() = reserved;
+        // GLib's own messages must never land among the replies. GLib takes
+        // this only before any thread exists: the program reserves its
+        // output first thing.
+        g_log_writer_default_set_use_stderr(TRUE);
+    }
     return reserved;
 }
 
 Task<void> StdioTransport::run(MCPServer& server) {
-    // GLib's own messages must never land among the replies.
-    g_log_writer_default_set_use_stderr(TRUE);
     std::unique_ptr<GInputStream, void (*)(gpointer)> input(g_unix_input_stream_new(STDIN_FILENO, FALSE), g_object_unref);
     ReplyWriter writer(replyDescriptor());
     co_await serve(input.get(), writer, [&server](std::string line) { return server.handle(std::move(line)); });
