@@ -19,7 +19,9 @@
 #include "BrowserCore/Flow.h"
 #include "BrowserCore/NetworkRecorder.h"
 #include "BrowserCore/PageRecords.h"
+#include "BrowserCore/Redaction.h"
 #include "BrowserCore/ResponseRecorder.h"
+#include "BrowserCore/TOTP.h"
 #include "Platform/Clock.h"
 #include "Platform/GRef.h"
 #include "Platform/Observable.h"
@@ -158,6 +160,11 @@ public:
     Observable<Options> options;  // every write is announced: use announce() or modify()
     Observable<Profile> profile{Profile::ephemeral()};
     Observable<std::map<std::string, std::map<std::string, std::string>>> variables;
+    // The compiled hiding of every non-empty value of `variables`; follows it.
+    Observable<std::optional<Redaction>> redaction;
+    // Site key → credential name → two-factor key; the profile store sets it
+    // whole, right after `variables`.
+    Observable<std::map<std::string, std::map<std::string, TOTP>>> otpKeys;
     Observable<std::map<std::string, std::map<std::string, FrameInfo>>> refFrames;
     Observable<bool> dropsFrameAnswers{false};
     Observable<long> lastRef{0};
@@ -251,10 +258,27 @@ public:
     // for the agent is cut to its first 200000 characters and each stored
     // value in it replaced by its ${NAME}.
     std::string redact(std::string_view text) const;
+    // The pass of the secret pattern alone.
     std::string redactSecrets(std::string text) const;
     PageElement redactElement(PageElement element) const;
     PageSnapshot redactSnapshot(PageSnapshot snapshot) const;
     ActionResult redactActionResult(ActionResult result) const;
+    // The pattern of every non-empty value of the table, all sites together;
+    // none when there is no such value.
+    static std::optional<Redaction> buildRedaction(
+        const std::map<std::string, std::map<std::string, std::string>>& variables);
+    // The current and previous code of every key of `otpKeys`, standing
+    // alone, each named "<credential>.otp"; none without keys.
+    std::optional<Redaction> otpPattern() const;
+
+    // Site values (BrowserSessionSiteValues.cpp). The site a value typed into
+    // the element with that ref would reach (the frame's own origin for a
+    // subframe), or that of the active window's page without a ref.
+    std::optional<std::string> siteForRef(const std::optional<std::string>& ref) const;
+    // Every value usable at that site: variables and credential fields of the
+    // site and its parent domains, and the current "<credential>.otp" codes.
+    // Empty when there is no site.
+    std::map<std::string, std::string> siteValues(const std::optional<std::string>& ref = std::nullopt) const;
 
     // Script evaluation and screenshots (BrowserSessionEvaluate.cpp).
     // The value as JSON text, or none for undefined.

@@ -1,78 +1,93 @@
 // What leaves the session for the agent passes through here, so that a
-// stored value a page shows back reaches the agent only as its ${NAME}.
+// stored value or a current one-time code that a page shows back reaches the
+// agent only as its ${NAME}.
 
 #include "BrowserCore/BrowserSession.h"
-#include "Platform/Text.h"
 
 namespace vesk {
 
+namespace {
+
+// Hides values in the texts of one record: the code pattern is made once for
+// all of them, since codes change with the clock.
+class Redactor {
+public:
+    Redactor(const std::optional<Redaction>& secrets, std::optional<Redaction> codes)
+        : secrets_(secrets), codes_(std::move(codes)) {}
+
+    std::string operator()(std::string_view text) const {
+        return redactText(text, BrowserSession::redactionLimit, secrets_, codes_);
+    }
+
+    void operator()(std::optional<std::string>& field) const {
+        if (field) field = (*this)(*field);
+    }
+
+    PageElement element(PageElement element) const {
+        element.name = (*this)(element.name);
+        (*this)(element.context);
+        (*this)(element.value);
+        (*this)(element.href);
+        (*this)(element.options);
+        return element;
+    }
+
+private:
+    const std::optional<Redaction>& secrets_;
+    std::optional<Redaction> codes_;
+};
+
+} // namespace
+
+std::optional<Redaction> BrowserSession::buildRedaction(
+    const std::map<std::string, std::map<std::string, std::string>>& variables) {
+    return secretsRedaction(variables);
+}
+
+std::optional<Redaction> BrowserSession::otpPattern() const {
+    return oneTimeCodeRedaction(*otpKeys, now());
+}
+
 std::string BrowserSession::redact(std::string_view text) const {
-    std::string kept = text::prefix(text::validUtf8(text), redactionLimit);
-    return redactSecrets(std::move(kept));
+    return Redactor(*redaction, otpPattern())(text);
 }
 
 std::string BrowserSession::redactSecrets(std::string text) const {
-    // No secret value is known to the session until the profile store pushes
-    // values with a pattern to hide them by.
-    return text;
+    if (!*redaction) return text;
+    return utf8((*redaction)->replace(utf16(text), [](const icu::UnicodeString& stretch) { return stretch; }));
 }
 
 PageElement BrowserSession::redactElement(PageElement element) const {
-    auto pass = [&](std::string& field) { field = redact(field); };
-    auto passOptional = [&](std::optional<std::string>& field) {
-        if (field) field = redact(*field);
-    };
-    pass(element.ref);
-    pass(element.role);
-    pass(element.name);
-    pass(element.tag);
-    passOptional(element.context);
-    passOptional(element.frame);
-    passOptional(element.value);
-    passOptional(element.href);
-    passOptional(element.type);
-    passOptional(element.options);
-    return element;
+    return Redactor(*redaction, otpPattern()).element(std::move(element));
 }
 
+// Refs, roles, tags, kinds and numbers stay as they are: a short value that
+// happens to equal a ref must not break the agent's handle on the element.
 PageSnapshot BrowserSession::redactSnapshot(PageSnapshot snapshot) const {
+    Redactor redact(*redaction, otpPattern());
     snapshot.url = redact(snapshot.url);
     snapshot.title = redact(snapshot.title);
-    for (auto& element : snapshot.elements) element = redactElement(std::move(element));
-    std::set<std::string> onScreen;
-    for (const auto& ref : snapshot.onScreen) onScreen.insert(redact(ref));
-    snapshot.onScreen = std::move(onScreen);
     snapshot.text = redact(snapshot.text);
-    if (snapshot.mainText) snapshot.mainText = redact(*snapshot.mainText);
-    if (snapshot.aroundText) snapshot.aroundText = redact(*snapshot.aroundText);
-    if (snapshot.cover) {
-        snapshot.cover->name = redact(snapshot.cover->name);
-        for (auto& ref : snapshot.cover->refs) ref = redact(ref);
-    }
+    redact(snapshot.mainText);
+    redact(snapshot.aroundText);
+    if (snapshot.cover) snapshot.cover->name = redact(snapshot.cover->name);
     for (auto& file : snapshot.downloads) {
         file.name = redact(file.name);
         file.path = redact(file.path);
-        if (file.type) file.type = redact(*file.type);
     }
-    for (auto& frame : snapshot.unansweredFrames) frame = redact(frame);
+    for (auto& element : snapshot.elements) element = redact.element(std::move(element));
     return snapshot;
 }
 
 ActionResult BrowserSession::redactActionResult(ActionResult result) const {
+    Redactor redact(*redaction, otpPattern());
     result.url = redact(result.url);
     result.title = redact(result.title);
-    for (auto& element : result.changes.added) element = redactElement(std::move(element));
-    for (auto& ref : result.changes.removed) ref = redact(ref);
-    for (auto& element : result.changes.changed) element = redactElement(std::move(element));
-    for (auto& element : result.suggestions) element = redactElement(std::move(element));
+    for (auto& element : result.changes.added) element = redact.element(std::move(element));
+    for (auto& element : result.changes.changed) element = redact.element(std::move(element));
+    for (auto& element : result.suggestions) element = redact.element(std::move(element));
     for (auto& dialog : result.dialogs) dialog.message = redact(dialog.message);
-    for (auto& request : result.failedRequests) {
-        request.method = redact(request.method);
-        request.url = redact(request.url);
-        if (request.error) request.error = redact(*request.error);
-        if (request.window) request.window = redact(*request.window);
-    }
-    result.window = redact(result.window);
+    for (auto& request : result.failedRequests) request.url = redact(request.url);
     return result;
 }
 
