@@ -5,6 +5,7 @@
 
 #include "BrowserCore/AgentEnvelope.h"
 #include "BrowserCore/BrowserSession.h"
+#include "BrowserCore/FrameChannel.h"
 #include "BrowserCore/FrameGone.h"
 #include "Platform/Async.h"
 
@@ -87,32 +88,10 @@ Task<CallReply> callMainFrame(WebKitWebView* view, const std::string& command, c
 }
 
 Task<CallReply> callSubframe(WebKitWebView* view, const FrameInfo& frame, const std::string& command, const json& args) {
-    guint64 id = g_ascii_strtoull(frame.id.c_str(), nullptr, 10);
     WebKitUserMessage* message = webkit_user_message_new(
-        "vesk.agent-call", g_variant_new("(tss)", id, command.c_str(), args.dump().c_str()));
-
-    GRef<WebKitWebView> keep = GRef<WebKitWebView>::retain(view);
-    auto result = co_await gAsync([&](GAsyncReadyCallback callback, gpointer data) {
-        webkit_web_view_send_message_to_page(view, message, nullptr, callback, data);
-    });
-    GError* error = nullptr;
-    WebKitUserMessage* answer = webkit_web_view_send_message_to_page_finish(view, result.get(), &error);
-    if (error) {
-        std::string text = error->message;
-        g_error_free(error);
-        throw BrowserError::script(text);
-    }
-    guint32 outcome = 0;
-    const char* text = nullptr;
-    GVariant* parameters = webkit_user_message_get_parameters(answer);
-    if (!parameters || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) {
-        g_object_unref(answer);
-        throw BrowserError::script("The frame sent back a malformed reply.");
-    }
-    g_variant_get(parameters, "(u&s)", &outcome, &text);
+        "vesk.agent-call", g_variant_new("(tss)", webProcessFrameID(frame), command.c_str(), args.dump().c_str()));
+    auto [outcome, body] = co_await sendToFrame(view, message);
     CallReply reply;
-    std::string body = text;
-    g_object_unref(answer);
     switch (static_cast<SubframeOutcome>(outcome)) {
     case SubframeOutcome::answeredText:
         reply.text = body;

@@ -2,6 +2,7 @@
 // page's own changes and animations, and its first drawing.
 
 #include "BrowserCore/BrowserSession.h"
+#include "BrowserCore/FrameChannel.h"
 #include "BrowserCore/JsonFields.h"
 #include "Platform/Async.h"
 
@@ -57,36 +58,16 @@ Task<std::optional<json>> callInMainFrame(WebKitWebView* view, const char* body)
 
 // The same in a subframe, which only the web process extension reaches.
 Task<std::optional<json>> callInSubframe(WebKitWebView* view, const FrameInfo& frame, const char* body) {
-    guint64 id = g_ascii_strtoull(frame.id.c_str(), nullptr, 10);
-    WebKitUserMessage* message = webkit_user_message_new("vesk.page-call", g_variant_new("(ts)", id, body));
-    GRef<WebKitWebView> keep = GRef<WebKitWebView>::retain(view);
-    auto result = co_await gAsync([&](GAsyncReadyCallback callback, gpointer data) {
-        webkit_web_view_send_message_to_page(view, message, nullptr, callback, data);
-    });
-    GError* error = nullptr;
-    WebKitUserMessage* answer = webkit_web_view_send_message_to_page_finish(view, result.get(), &error);
-    if (error) {
-        std::string text = error->message;
-        g_error_free(error);
-        throw std::runtime_error(text);
-    }
-    GVariant* parameters = webkit_user_message_get_parameters(answer);
-    if (!parameters || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) {
-        g_object_unref(answer);
-        throw std::runtime_error("The frame sent back a malformed reply.");
-    }
-    guint32 outcome = 0;
-    const char* text = nullptr;
-    g_variant_get(parameters, "(u&s)", &outcome, &text);
-    std::string body_ = text;
-    g_object_unref(answer);
+    WebKitUserMessage* message =
+        webkit_user_message_new("vesk.page-call", g_variant_new("(ts)", webProcessFrameID(frame), body));
+    auto [outcome, answer] = co_await sendToFrame(view, message);
     switch (static_cast<PageCallOutcome>(outcome)) {
     case PageCallOutcome::json:
-        co_return parsed(body_.c_str());
+        co_return parsed(answer.c_str());
     case PageCallOutcome::notJSON:
         co_return std::nullopt;
     default:
-        throw std::runtime_error(body_);
+        throw std::runtime_error(answer);
     }
 }
 
