@@ -2,6 +2,7 @@
 #include "Platform/Async.h"
 #include "Support/LoopbackServer.h"
 #include "Support/MainLoop.h"
+#include "SessionPages.h"
 
 #include <gtest/gtest.h>
 
@@ -9,42 +10,10 @@ using namespace vesk;
 using vesk::test::LoopbackServer;
 using vesk::test::runTask;
 using vesk::test::spinUntil;
+using vesk::test::loadPage;
+using vesk::test::pageValue;
 
 namespace {
-
-// Runs a script in the page world of a view and gives back its value as text.
-Task<std::string> pageText(WebKitWebView* view, std::string script) {
-    auto result = co_await gAsync([&](GAsyncReadyCallback callback, gpointer data) {
-        webkit_web_view_evaluate_javascript(view, script.c_str(), -1, nullptr, nullptr, nullptr, callback, data);
-    });
-    GError* error = nullptr;
-    JSCValue* value = webkit_web_view_evaluate_javascript_finish(view, result.get(), &error);
-    if (error) {
-        std::string message = error->message;
-        g_error_free(error);
-        throw std::runtime_error(message);
-    }
-    char* text = jsc_value_to_string(value);
-    std::string out = text;
-    g_free(text);
-    g_object_unref(value);
-    co_return out;
-}
-
-// Shows the session's page in a window of its own, so it lays out and draws.
-struct Shown {
-    GtkWindow* window = GTK_WINDOW(gtk_window_new());
-    explicit Shown(WebKitWebView* view) {
-        gtk_window_set_child(window, GTK_WIDGET(view));
-        gtk_window_present(window);
-    }
-    ~Shown() { gtk_window_destroy(window); }
-};
-
-bool load(BrowserSession& session, const std::string& url) {
-    webkit_web_view_load_uri(session.page->get(), url.c_str());
-    return spinUntil([&] { return session.url.get() == url && !*session.isLoading; });
-}
 
 FlowStep step(FlowStep::Action action, std::string value) {
     FlowStep s;
@@ -85,18 +54,17 @@ TEST(BrowserSession, StartsWithItsDefaultsAndFollowsThePage) {
 
     int urlChanges = 0;
     session->url.changed().connect([&] { ++urlChanges; });
-    Shown shown(session->page->get());
-    ASSERT_TRUE(load(*session, server.url("/")));
+    ASSERT_TRUE(loadPage(*session, server.url("/")));
     EXPECT_EQ(urlChanges, 1);
     EXPECT_EQ(*session->loadProgress, 1.0);
     EXPECT_EQ(session->windows(), (std::vector<BrowserSession::Window>{{"main", server.url("/"), true}}));
 
     server.serve("/next", "<p>next</p>");
-    ASSERT_TRUE(load(*session, server.url("/next")));
+    ASSERT_TRUE(loadPage(*session, server.url("/next")));
     EXPECT_TRUE(spinUntil([&] { return *session->canGoBack; }));
     EXPECT_FALSE(*session->canGoForward);
 
-    auto agent = runTask(pageText(session->page->get(), "navigator.userAgent"));
+    auto agent = pageValue(session->page->get(), "navigator.userAgent").get<std::string>();
     EXPECT_TRUE(agent.ends_with("(KHTML, like Gecko) Version/26.0 Safari/605.1.15")) << agent;
     EXPECT_EQ(agent.find("Safari/605.1.15"), agent.rfind("Safari/605.1.15")) << "the application name appears once";
 }
@@ -150,9 +118,9 @@ TEST(BrowserSession, ProfilesKeepTheirCookiesApart) {
     auto session = BrowserSession::create(options);
     EXPECT_FALSE(webkit_network_session_is_ephemeral(webkit_web_view_get_network_session(session->page->get())));
 
-    ASSERT_TRUE(load(*session, server.url("/set")));
-    ASSERT_TRUE(load(*session, server.url("/read")));
-    EXPECT_EQ(runTask(pageText(session->page->get(), "document.cookie")), "who=alice");
+    ASSERT_TRUE(loadPage(*session, server.url("/set")));
+    ASSERT_TRUE(loadPage(*session, server.url("/read")));
+    EXPECT_EQ(pageValue(session->page->get(), "document.cookie"), "who=alice");
 
     // The same profile again changes nothing.
     WebKitWebView* before = session->page->get();
@@ -164,12 +132,12 @@ TEST(BrowserSession, ProfilesKeepTheirCookiesApart) {
     EXPECT_NE(session->page->get(), before);
     EXPECT_EQ(*session->profile, second);
     EXPECT_EQ(*session->url, std::nullopt) << "the new page has loaded nothing yet";
-    ASSERT_TRUE(load(*session, server.url("/read")));
-    EXPECT_EQ(runTask(pageText(session->page->get(), "document.cookie")), "");
+    ASSERT_TRUE(loadPage(*session, server.url("/read")));
+    EXPECT_EQ(pageValue(session->page->get(), "document.cookie"), "");
 
     session->useProfile(first);
-    ASSERT_TRUE(load(*session, server.url("/read")));
-    EXPECT_EQ(runTask(pageText(session->page->get(), "document.cookie")), "who=alice");
+    ASSERT_TRUE(loadPage(*session, server.url("/read")));
+    EXPECT_EQ(pageValue(session->page->get(), "document.cookie"), "who=alice");
 }
 
 TEST(BrowserSession, MergesTheValuesOfASiteAndItsParentDomains) {
