@@ -19,6 +19,7 @@
 #include "BrowserCore/Flow.h"
 #include "BrowserCore/NetworkRecorder.h"
 #include "BrowserCore/PageRecords.h"
+#include "BrowserCore/PersonAction.h"
 #include "BrowserCore/Redaction.h"
 #include "BrowserCore/ResponseRecorder.h"
 #include "BrowserCore/TOTP.h"
@@ -237,6 +238,42 @@ public:
     // recorder gave the load (ResponseRecorder::beginNavigation).
     Task<PageSnapshot> waitForLoad(std::optional<ResponseRecorder::NavigationID> navigation);
 
+    // Waits (BrowserSessionWaits.cpp). Each polls every 50 ms against one
+    // deadline, checks at least once even with a zero timeout, throws
+    // BrowserError::timeout when the deadline passes and records its step
+    // only on success; `recordedAs`, when given, is what the step keeps in
+    // place of the text, selector, pattern or request.
+    Task<void> waitForText(std::string text, bool gone, Duration timeout,
+                           std::optional<std::string> recordedAs = std::nullopt);
+    Task<void> waitForSelector(std::string selector, bool gone, Duration timeout,
+                               std::optional<std::string> recordedAs = std::nullopt);
+    // The page's URL (never a popup's) contains the pattern, its ${NAME}
+    // references of the current site replaced by their values.
+    Task<void> waitForURL(std::string pattern, Duration timeout, std::optional<std::string> recordedAs = std::nullopt);
+    // `request` is "METHOD url-part" or a URL part; `statusPattern` a class
+    // such as "2xx" (BrowserError::invalidStatus otherwise). Counts requests
+    // that ended since the previous command began; a match with another
+    // status fails at once with BrowserError::requestStatus.
+    Task<void> waitForRequest(std::string request, std::string statusPattern, Duration timeout,
+                              std::optional<std::string> recordedAs = std::nullopt);
+    // Checks once that no console error was counted since the mark (none:
+    // since the last recording began); BrowserError::consoleErrors otherwise.
+    void expectNoConsoleErrors(std::optional<std::int64_t> mark = std::nullopt);
+
+    // Recording (BrowserSessionRecording.cpp).
+    bool isRecording() const;
+    // Starts a new recording, replacing one under way; on a page with a URL
+    // that is not about:, its first step navigates there.
+    void recordStart(const std::string& name);
+    // Takes in pending typing, then ends the recording and returns it; none
+    // when nothing was being recorded.
+    Task<std::optional<Flow>> recordStop();
+    // Records what the person typed that the page has not reported yet.
+    // Never throws; the acting commands run it before their own step.
+    Task<void> captureTyped();
+    // Turns one action of the person into a step, its typed value masked.
+    void maskRecordedValue(const PersonAction& action);
+
     // Windows, popups and dialogs (BrowserSessionWindows.cpp).
     void selectWindow(const std::string& id);
     Task<void> closeWindow(std::string id);
@@ -316,6 +353,9 @@ public:
 private:
     explicit BrowserSession(Options options);
     void takePersonAction(const std::string& text);
+    // The poll loop of the text and selector waits.
+    Task<void> probeUntil(nlohmann::json args, bool gone, Duration timeout, std::string goneLabel,
+                          std::string presentLabel);
     void rebuildRedaction();
     void construct();
     GRef<WebKitWebView> makePage(const Profile& profile);

@@ -51,9 +51,4 @@ void BrowserSession::rebuildRedaction() {
     redaction.set(buildRedaction(*variables));
 }
 
-void BrowserSession::takePersonAction(const std::string&) {
-    // The person's actions are taken in only while a recording runs, and
-    // recording from the page is not wired yet.
-}
-
 } // namespace vesk
