@@ -67,10 +67,13 @@ RequestCheck checkRequests(const std::deque<NetworkRequest>& recent, std::int64_
         last = &request;
     }
     if (!last) return RequestCheck{};
-    std::string got = last->status                   ? std::to_string(*last->status)
-                      : last->error && !last->error->empty() ? *last->error
-                                                             : "network error";
-    return RequestCheck{RequestCheck::Outcome::wrongStatus, std::move(got)};
+    RequestCheck check{RequestCheck::Outcome::wrongStatus, "network error"};
+    if (last->status) {
+        check.got = std::to_string(*last->status);
+    } else if (last->error && !last->error->empty()) {
+        check.got = *last->error;
+    }
+    return check;
 }
 
 } // namespace vesk
