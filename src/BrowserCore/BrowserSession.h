@@ -337,6 +337,43 @@ public:
                        std::optional<FrameInfo> frame = std::nullopt);
     std::optional<FrameInfo> frameForRef(const std::string& ref) const;
 
+    // Acting on the page (BrowserSessionActions.cpp, BrowserSessionHover.cpp).
+    // Every action runs through runAction: the command, then settling, a
+    // scan, and for a page that navigated its first drawing; `waitingFor`
+    // and `phases` follow it, and the result compares the page before and
+    // after. The element actions capture how to find the element again
+    // before acting, and hand the matching flow step to recordStep only once
+    // the action succeeded.
+    //
+    // `arguments` go to the page agent unchanged; a textual "ref" in them
+    // picks the frame. `expectsSuggestions` (fill alone) also waits for the
+    // requests the command set off and reports the new options as
+    // suggestions.
+    Task<ActionResult> runAction(std::string command, nlohmann::json arguments, bool expectsSuggestions);
+    // The shared act-and-record path of select, press and fill: typed input
+    // first, then the step made before acting (a password field's literal
+    // fill value recorded as "${PASSWORD}"), the action, and the step.
+    Task<ActionResult> actAndRecord(std::string command, nlohmann::json arguments, FlowStep::Action action,
+                                    std::optional<std::string> ref, std::optional<std::string> value,
+                                    bool expectsSuggestions);
+    Task<ActionResult> click(std::string ref);
+    // Moves the web view's pointer over the element, as the person's mouse would.
+    Task<ActionResult> hover(std::string ref);
+    // `recordAs` is what the step keeps in place of the option or key.
+    Task<ActionResult> select(std::string ref, std::string option, std::optional<std::string> recordAs = std::nullopt);
+    Task<ActionResult> press(std::string key, std::optional<std::string> ref = std::nullopt,
+                             std::optional<std::string> recordAs = std::nullopt);
+    Task<ActionResult> scrollTo(std::string ref);
+    Task<ActionResult> scrollBy(double dx, double dy);
+    // The element a flow step's locator describes in the active window now.
+    struct Located {
+        std::string ref;
+        bool usedSelector = false;  // found by the CSS selector, not by role and name
+        bool operator==(const Located&) const = default;
+    };
+    // With `byNameOnly` and a name, the selector is not offered to the page.
+    Task<Located> locate(Locator locator, bool byNameOnly);
+
     template <typename Map>
     static std::vector<std::string> tableKeys(const Map& table) {
         std::vector<std::string> keys;

@@ -1793,11 +1793,15 @@ function hover(args) {
     return { x, y };
 }
 
+// A document in quirks mode lets a bare ':hover' match links alone; a
+// second pseudo-class in the compound lifts that quirk for every element.
+const HOVER = ':hover:is(*)';
+
 function hovered(args) {
     const { el } = elementFor(args, 'hovered');
-    if (matchesSafe(el, ':hover')) return true;
+    if (matchesSafe(el, HOVER)) return true;
     const standIn = labelStandIn(el);
-    return !!(standIn && matchesSafe(standIn.label, ':hover'));
+    return !!(standIn && matchesSafe(standIn.label, HOVER));
 }
 
 function scroll(args) {

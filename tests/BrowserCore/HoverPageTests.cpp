@@ -1,0 +1,150 @@
+// Hover on real pages: the web view's pointer moves over the element, so the
+// page's :hover rules and its trusted pointer events follow, on the page's
+// off-screen stage, in popups and at any page zoom.
+
+#include "ActionPages.h"
+#include "SessionPages.h"
+#include "Support/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+constexpr const char* menuPage = R"HTML(<!doctype html><title>Shop</title>
+<style>
+  .menu .sub { display: none; }
+  .menu:hover .sub { display: block; }
+</style>
+<div class=menu><button>Products</button><ul class=sub><li><a href="/laptops">Laptops</a></li></ul></div>
+<button id=help>Help</button><p id=tip hidden>Ask us anything</p>
+<script>
+  // Only the pointer itself may open the tip: an event a script made would not.
+  help.addEventListener('mouseover', e => { if (e.isTrusted) tip.hidden = false; });
+</script>)HTML";
+
+} // namespace
+
+TEST(Hover, RevealsAMenuByItsHoverRuleAndFollowsThePointerOn) {
+    LoopbackServer server;
+    server.serve("/", menuPage);
+    auto session = actionSession();
+    PageSnapshot page = runTask(session->navigate(server.url("/")));
+    ASSERT_FALSE(contains(namesIn(page.elements), "Laptops"));
+    // The page lies on its stage, outside every screen.
+    ASSERT_TRUE(session->stages->contains(session->page->get()));
+
+    std::vector<std::string> labels;
+    ActionResult shown = runNotingLabels(*session, session->hover(refOf(page, "button", "Products")), labels);
+    EXPECT_EQ(labels, (std::vector<std::string>{"the page to answer the hover", "the page to settle after the hover",
+                                                "a snapshot of the page after the hover"}));
+    EXPECT_EQ(session->waitingFor, std::nullopt);
+    EXPECT_TRUE(contains(namesIn(shown.changes.added), "Laptops"));
+    EXPECT_FALSE(shown.navigated);
+    EXPECT_GT(session->phases->load, Duration::zero());
+
+    // Moving on to another element closes the menu and fires the page's own
+    // trusted pointer events.
+    std::string laptops = refOf(*session->currentSnapshot(), "link", "Laptops");
+    ActionResult moved = runTask(session->hover(refOf(page, "button", "Help")));
+    EXPECT_EQ(moved.changes.removed, (std::vector<std::string>{laptops}));
+    EXPECT_TRUE(moved.changes.textChanged);
+    EXPECT_NE(session->currentSnapshot()->text.find("Ask us anything"), std::string::npos);
+}
+
+TEST(Hover, WorksInQuirksModeAtAnyZoomAndInPopups) {
+    LoopbackServer server;
+    // No doctype: a bare :hover would match links alone.
+    server.serve("/", R"HTML(<title>Old</title>
+<style>
+  #far + p { display: none; }
+  #far:hover + p { display: block; }
+</style>
+<button style="position:absolute;left:0;top:0;width:100px;height:30px">Near</button>
+<button id=far style="position:absolute;left:220px;top:110px;width:100px;height:30px">Far</button>
+<p style="position:absolute;left:0;top:200px">Far tip</p>
+<button onclick="window.open('/popup')" style="position:absolute;left:0;top:300px">Open</button>)HTML");
+    server.serve("/popup", R"HTML(<!doctype html><title>Popup</title>
+<style> #tip { display: none; } button:hover + #tip { display: block; } </style>
+<button>Menu</button><p id=tip>Popup tip</p>)HTML");
+    auto session = actionSession();
+    PageSnapshot page = runTask(session->navigate(server.url("/")));
+
+    // At twice the size, the page's point lies twice as far into the view.
+    webkit_web_view_set_zoom_level(session->page->get(), 2.0);
+    ActionResult zoomed = runTask(session->hover(refOf(page, "button", "Far")));
+    EXPECT_TRUE(zoomed.changes.textChanged);
+    EXPECT_NE(session->currentSnapshot()->text.find("Far tip"), std::string::npos);
+    webkit_web_view_set_zoom_level(session->page->get(), 1.0);
+
+    ActionResult opened = runTask(session->click(refOf(page, "button", "Open")));
+    ASSERT_EQ(opened.window, "w1");
+    WebKitWebView* popup = session->activeView();
+    ASSERT_TRUE(session->stages->contains(popup));
+    ActionResult inPopup = runTask(session->hover(refOf(*session->currentSnapshot(), "button", "Menu")));
+    EXPECT_EQ(inPopup.window, "w1");
+    EXPECT_NE(session->currentSnapshot()->text.find("Popup tip"), std::string::npos);
+    EXPECT_EQ(pageValue(popup, "document.querySelector('button').matches(':hover')"), true);
+}
+
+TEST(Hover, FailsWithoutAWindowAndPassesElementFailuresThrough) {
+    LoopbackServer server;
+    server.serve("/", menuPage);
+    // A frame of another origin cannot tell where it lies in the page, so
+    // the point its agent gives is its own, and the pointer misses.
+    server.serve("/framed", "<!doctype html><title>Framed</title><iframe src=\"" + server.url("/inner", "localhost") +
+                                "\" style=\"position:absolute;left:400px;top:300px\"></iframe>");
+    server.serve("/inner", "<!doctype html><button style=\"margin:0\">Inner</button>");
+    auto session = actionSession();
+
+    PageSnapshot framed = runTask(session->navigate(server.url("/framed")));
+    std::string ref = refOf(framed, "button", "Inner");
+    ASSERT_TRUE(session->frameForRef(ref));
+    auto missed = browserErrorOf(session->hover(ref));
+    ASSERT_TRUE(missed);
+    EXPECT_EQ(missed->failure(), BrowserError::ElementFailure::obscured);
+    EXPECT_EQ(missed->description(),
+              "Element " + ref +
+                  " did not come under the pointer. The page shows it there, so the web view may not have followed "
+                  "the move: hover relies on WebKit behavior that is not documented, and a system update may have "
+                  "changed it");
+    EXPECT_GE(session->phases->load, seconds(1));
+
+    PageSnapshot page = runTask(session->navigate(server.url("/")));
+    session->recordStart("hover");
+    const auto recorded = (*session->recording)->steps;
+
+    auto missing = browserErrorOf(session->hover("e99999"));
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->failure(), BrowserError::ElementFailure::notFound);
+
+    // A web view that no window holds has no pointer to move.
+    session->unstage(session->page->get());
+    auto noWindow = browserErrorOf(session->hover(refOf(page, "button", "Help")));
+    ASSERT_TRUE(noWindow);
+    EXPECT_EQ(noWindow->kind(), BrowserError::Kind::noPage);
+    EXPECT_EQ(session->waitingFor, std::nullopt);
+    EXPECT_EQ(pageValue(session->page->get(), "tip.hidden"), true);
+    EXPECT_EQ((*session->recording)->steps, recorded);
+}
+
+TEST(Hover, ReachesAnElementOfAFrameOfTheSameOrigin) {
+    LoopbackServer server;
+    server.serve("/", "<!doctype html><title>Outer</title>"
+                      "<iframe src=\"/inner\" style=\"position:absolute;left:400px;top:300px\"></iframe>");
+    server.serve("/inner", R"HTML(<!doctype html><button style="margin:0">Inner</button>
+<script>
+  document.querySelector('button').addEventListener('mouseover', e => {
+      if (e.isTrusted) parent.document.title = 'Pointer inside';
+  });
+</script>)HTML");
+    auto session = actionSession();
+    PageSnapshot page = runTask(session->navigate(server.url("/")));
+    std::string ref = refOf(page, "button", "Inner");
+    ASSERT_TRUE(session->frameForRef(ref));
+
+    ActionResult result = runTask(session->hover(ref));
+    EXPECT_EQ(result.title, "Pointer inside");
+}
