@@ -60,8 +60,15 @@ TEST(FillPage, TypesTheValueOfItsOwnSiteAndTheAgentSeesOnlyTheReference) {
     session->now = [] { return std::chrono::system_clock::time_point(std::chrono::seconds(59)); };
 
     PageSnapshot page = runTask(session->navigate(server.url("/")));
+    session->recordStart("sign in");
     ActionResult result = runTask(session->fill(refNamed(page, "Email"), "${EMAIL}"));
     EXPECT_EQ(inputValue(*session, "email"), "ann@example.com");
+    // The recording keeps the reference, never the value.
+    auto flow = runTask(session->recordStop());
+    ASSERT_TRUE(flow);
+    ASSERT_FALSE(flow->steps.empty());
+    EXPECT_EQ(flow->steps.back().action, FlowStep::Action::fill);
+    EXPECT_EQ(flow->steps.back().value, "${EMAIL}");
 
     // What the page shows back is hidden in the result and the next snapshot.
     ActionResult shown = session->redactActionResult(result);
