@@ -49,4 +49,46 @@ void BrowserToolSession::selectWindow(const std::string& id) { session_.selectWi
 
 Task<void> BrowserToolSession::closeWindow(std::string id) { return session_.closeWindow(std::move(id)); }
 
+ActionResult BrowserToolSession::redactActionResult(ActionResult result) const {
+    return session_.redactActionResult(std::move(result));
+}
+
+Task<ActionResult> BrowserToolSession::click(std::string ref) { return session_.click(std::move(ref)); }
+
+Task<ActionResult> BrowserToolSession::hover(std::string ref) { return session_.hover(std::move(ref)); }
+
+Task<ActionResult> BrowserToolSession::fill(std::string ref, std::string text) {
+    return session_.fill(std::move(ref), std::move(text), {});
+}
+
+Task<ActionResult> BrowserToolSession::select(std::string ref, std::string option) {
+    return session_.select(std::move(ref), std::move(option));
+}
+
+Task<ActionResult> BrowserToolSession::press(std::string key, std::optional<std::string> ref) {
+    return session_.press(std::move(key), std::move(ref));
+}
+
+Task<ActionResult> BrowserToolSession::scrollTo(std::string ref) { return session_.scrollTo(std::move(ref)); }
+
+Task<ActionResult> BrowserToolSession::scrollBy(double dx, double dy) { return session_.scrollBy(dx, dy); }
+
+Task<void> BrowserToolSession::waitForText(std::string text, bool gone, Duration timeout) {
+    return session_.waitForText(std::move(text), gone, timeout);
+}
+
+Task<void> BrowserToolSession::waitForSelector(std::string selector, bool gone, Duration timeout) {
+    return session_.waitForSelector(std::move(selector), gone, timeout);
+}
+
+Task<void> BrowserToolSession::waitForURL(std::string part, Duration timeout) {
+    return session_.waitForURL(std::move(part), timeout);
+}
+
+Task<void> BrowserToolSession::waitForRequest(std::string request, std::string status, Duration timeout) {
+    return session_.waitForRequest(std::move(request), std::move(status), timeout);
+}
+
+void BrowserToolSession::expectNoConsoleErrors() { session_.expectNoConsoleErrors(); }
+
 } // namespace vesk

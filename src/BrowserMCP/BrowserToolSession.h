@@ -33,6 +33,20 @@ public:
     void selectWindow(const std::string& id) override;
     Task<void> closeWindow(std::string id) override;
 
+    ActionResult redactActionResult(ActionResult result) const override;
+    Task<ActionResult> click(std::string ref) override;
+    Task<ActionResult> hover(std::string ref) override;
+    Task<ActionResult> fill(std::string ref, std::string text) override;
+    Task<ActionResult> select(std::string ref, std::string option) override;
+    Task<ActionResult> press(std::string key, std::optional<std::string> ref) override;
+    Task<ActionResult> scrollTo(std::string ref) override;
+    Task<ActionResult> scrollBy(double dx, double dy) override;
+    Task<void> waitForText(std::string text, bool gone, Duration timeout) override;
+    Task<void> waitForSelector(std::string selector, bool gone, Duration timeout) override;
+    Task<void> waitForURL(std::string part, Duration timeout) override;
+    Task<void> waitForRequest(std::string request, std::string status, Duration timeout) override;
+    void expectNoConsoleErrors() override;
+
 private:
     BrowserSession& session_;
 };

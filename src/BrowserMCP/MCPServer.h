@@ -103,6 +103,10 @@ private:
     Json networkTool(const Json& arguments);
     Task<Json> screenshotTool();
     Task<Json> windowTool(Json arguments);
+    // The acting tools and the waits (ActingTools.cpp).
+    Task<Json> actingTool(const std::string& name, Json arguments, std::optional<PageSnapshot> before);
+    Json actionContent(ActionResult result, const std::optional<PageSnapshot>& before) const;
+    Task<Json> waitForTool(Json arguments);
 };
 
 } // namespace vesk

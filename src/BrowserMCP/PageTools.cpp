@@ -41,6 +41,8 @@ bool inToolTable(const std::string& name) {
 } // namespace
 
 Task<Json> MCPServer::runTool(std::string name, Json arguments) {
+    // The page before the call: what an action's result is compared with.
+    std::optional<PageSnapshot> before = session_->currentSnapshot();
     if (name == "navigate") co_return co_await navigateTool(std::move(arguments));
     if (name == "back") co_return pageText(co_await session_->goBack(), true);
     if (name == "forward") co_return pageText(co_await session_->goForward(), true);
@@ -52,8 +54,12 @@ Task<Json> MCPServer::runTool(std::string name, Json arguments) {
     if (name == "network") co_return networkTool(arguments);
     if (name == "screenshot") co_return co_await screenshotTool();
     if (name == "window") co_return co_await windowTool(std::move(arguments));
-    // The acting tools, the waits, the flows and the profiles need session
-    // operations this build does not have: they say so rather than pretend.
+    if (actingTools().contains(name) || name == "scroll") {
+        co_return co_await actingTool(name, std::move(arguments), std::move(before));
+    }
+    if (name == "wait_for") co_return co_await waitForTool(std::move(arguments));
+    // The flows and the profiles need session operations this build does not
+    // have: they say so rather than pretend.
     if (inToolTable(name)) throw ToolError::notAvailable(name);
     throw ToolError::unknownTool(name);
 }

@@ -9,6 +9,7 @@
 #include "BrowserCore/ConsoleRecorder.h"
 #include "BrowserCore/NetworkRecorder.h"
 #include "BrowserCore/PageRecords.h"
+#include "Platform/Clock.h"
 #include "Platform/Task.h"
 
 #include <cstdint>
@@ -55,6 +56,26 @@ public:
     virtual NetworkRecorder::Taken networkRequests(bool failedOnly) = 0;
     virtual void selectWindow(const std::string& id) = 0;
     virtual Task<void> closeWindow(std::string id) = 0;
+
+    // --- Acting on the page and waiting ---
+    virtual ActionResult redactActionResult(ActionResult result) const = 0;
+    virtual Task<ActionResult> click(std::string ref) = 0;
+    virtual Task<ActionResult> hover(std::string ref) = 0;
+    // The text as the agent wrote it: ${NAME} references are replaced for
+    // the page's own site by the session.
+    virtual Task<ActionResult> fill(std::string ref, std::string text) = 0;
+    virtual Task<ActionResult> select(std::string ref, std::string option) = 0;
+    // No ref: the focused element receives the key.
+    virtual Task<ActionResult> press(std::string key, std::optional<std::string> ref) = 0;
+    virtual Task<ActionResult> scrollTo(std::string ref) = 0;
+    virtual Task<ActionResult> scrollBy(double dx, double dy) = 0;
+    virtual Task<void> waitForText(std::string text, bool gone, Duration timeout) = 0;
+    virtual Task<void> waitForSelector(std::string selector, bool gone, Duration timeout) = 0;
+    virtual Task<void> waitForURL(std::string part, Duration timeout) = 0;
+    virtual Task<void> waitForRequest(std::string request, std::string status, Duration timeout) = 0;
+    // Throws the console-errors error when errors were logged since the
+    // recording began, else since the session began.
+    virtual void expectNoConsoleErrors() = 0;
 };
 
 } // namespace vesk

@@ -114,10 +114,10 @@ TEST_F(MCPServerTest, ListsTheToolsInTableOrder) {
 }
 
 TEST_F(MCPServerTest, ToolsWithoutTheirSessionOperationSaySoAsAFailure) {
-    auto waiting = answerJSON(server, R"({"id":3,"method":"tools/call","params":{"name":"click","arguments":{"ref":"e1"}}})");
+    auto waiting = answerJSON(server, R"({"id":3,"method":"tools/call","params":{"name":"list_flows","arguments":{}}})");
     EXPECT_EQ(waiting["result"]["isError"], true);
     EXPECT_EQ(waiting["result"]["content"][0]["text"],
-              PageRendering::pageContent(PageRendering::quoteLines("The tool click is not available yet: it was not run.")));
+              PageRendering::pageContent(PageRendering::quoteLines("The tool list_flows is not available yet: it was not run.")));
 
     auto unnamed = answerJSON(server, R"({"id":4,"method":"tools/call","params":{}})");
     EXPECT_EQ(unnamed["result"]["isError"], true);

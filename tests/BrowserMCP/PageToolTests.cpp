@@ -12,6 +12,7 @@
 #include <glib.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace vesk;
@@ -155,11 +156,58 @@ TEST_F(PageToolTest, WindowSelectsOrClosesAndThenReadsTheWindow) {
 }
 
 TEST_F(PageToolTest, ToolsWithoutTheirSessionOperationAnswerThatTheyAreNotAvailable) {
-    for (const char* tool : {"click", "hover", "fill", "select", "press", "scroll", "wait_for", "record_start",
-                             "record_stop", "list_flows", "run_flow", "repair_flow", "list_profiles", "use_profile"}) {
+    for (const char* tool : {"record_start", "record_stop", "list_flows", "run_flow", "repair_flow", "list_profiles",
+                             "use_profile"}) {
         EXPECT_EQ(errorOf(tool, {{"ref", "e1"}}),
                   quotedError(std::string("The tool ") + tool + " is not available yet: it was not run."));
     }
     EXPECT_TRUE(session->calls.empty());
     EXPECT_EQ(errorOf("Snapshot"), quotedError("Unknown tool: Snapshot"));
+}
+
+TEST_F(PageToolTest, ActingToolsReadTheirArgumentsInOrderAndReportWhatChanged) {
+    EXPECT_EQ(errorOf("fill", {{"text", "x"}}), quotedError("Missing required argument: ref"));
+    EXPECT_EQ(errorOf("fill", {{"ref", "e1"}}), quotedError("Missing required argument: text"));
+    EXPECT_EQ(errorOf("select", {{"ref", "e1"}}), quotedError("Missing required argument: option"));
+    EXPECT_EQ(errorOf("press", {{"ref", "e1"}}), quotedError("Missing required argument: key"));
+    EXPECT_TRUE(session->calls.empty());
+
+    session->actionResult.url = "http://shop.test/cart";
+    session->actionResult.title = "Cart";
+    session->actionResult.window = "main";
+    for (auto [tool, arguments, expected] : std::vector<std::tuple<const char*, Json, const char*>>{
+             {"click", {{"ref", "e1"}}, "click e1"},
+             {"hover", {{"ref", "e2"}}, "hover e2"},
+             {"fill", {{"ref", "e3"}, {"text", "${USER}"}}, "fill e3 ${USER}"},
+             {"select", {{"ref", "e4"}, {"option", "Red"}}, "select e4 Red"},
+             {"press", {{"key", "Enter"}}, "press Enter"},
+             {"press", {{"key", "Tab"}, {"ref", "e5"}}, "press Tab e5"},
+             {"scroll", {{"ref", "e6"}, {"dy", 400}}, "scrollTo e6"},
+             {"scroll", {{"dy", 400}}, "scrollBy 0 400"},
+             {"scroll", Json::object(), "scrollBy 0 0"},
+         }) {
+        session->calls.clear();
+        auto result = call(tool, arguments);
+        EXPECT_EQ(result["isError"], false) << tool;
+        EXPECT_EQ(session->calls, std::vector<std::string>{expected});
+        EXPECT_EQ(result["content"][0]["text"], PageRendering::actionResult(session->actionResult, std::nullopt, std::nullopt))
+            << tool;
+    }
+}
+
+TEST_F(PageToolTest, WaitForTakesExactlyOneWayAndItsOwnTimeout) {
+    const std::string fiveWays = "Give exactly one of text, selector, request, url, console_errors";
+    EXPECT_EQ(errorOf("wait_for", {{"text", "a"}, {"selector", "b"}}), quotedError(fiveWays));
+    EXPECT_EQ(errorOf("wait_for", {{"console_errors", false}}), quotedError(fiveWays));
+    EXPECT_EQ(errorOf("wait_for", {{"url", "x"}, {"absent", true}}), quotedError("Give exactly one of text, selector"));
+    EXPECT_TRUE(session->calls.empty());
+
+    EXPECT_EQ(call("wait_for", {{"text", 3}, {"selector", "#done"}})["content"][0]["text"], "Found.");
+    EXPECT_EQ(call("wait_for", {{"text", "Loading"}, {"absent", true}, {"timeout_seconds", 1000}})["content"][0]["text"],
+              "Gone.");
+    EXPECT_EQ(call("wait_for", {{"request", "POST /api"}})["content"][0]["text"], "Found.");
+    EXPECT_EQ(call("wait_for", {{"console_errors", true}, {"timeout_seconds", 5}})["content"][0]["text"],
+              "No console errors.");
+    EXPECT_EQ(session->calls, (std::vector<std::string>{"waitForSelector #done 10.000000", "waitForText Loading gone 300.000000",
+                                                        "waitForRequest POST /api 2xx 10.000000", "expectNoConsoleErrors"}));
 }

@@ -93,7 +93,49 @@ public:
         co_return;
     }
 
+    ActionResult actionResult;  // what every action gives
+    ActionResult redactActionResult(ActionResult result) const override {
+        result.title = redact(result.title);
+        result.url = redact(result.url);
+        return result;
+    }
+    Task<ActionResult> click(std::string ref) override { return act("click " + ref); }
+    Task<ActionResult> hover(std::string ref) override { return act("hover " + ref); }
+    Task<ActionResult> fill(std::string ref, std::string text) override { return act("fill " + ref + " " + text); }
+    Task<ActionResult> select(std::string ref, std::string option) override {
+        return act("select " + ref + " " + option);
+    }
+    Task<ActionResult> press(std::string key, std::optional<std::string> ref) override {
+        return act("press " + key + (ref ? " " + *ref : ""));
+    }
+    Task<ActionResult> scrollTo(std::string ref) override { return act("scrollTo " + ref); }
+    Task<ActionResult> scrollBy(double dx, double dy) override {
+        return act("scrollBy " + std::to_string(static_cast<int>(dx)) + " " + std::to_string(static_cast<int>(dy)));
+    }
+    Task<void> waitForText(std::string text, bool gone, Duration timeout) override {
+        return wait("waitForText " + text + (gone ? " gone " : " ") + std::to_string(toSeconds(timeout)));
+    }
+    Task<void> waitForSelector(std::string selector, bool gone, Duration timeout) override {
+        return wait("waitForSelector " + selector + (gone ? " gone " : " ") + std::to_string(toSeconds(timeout)));
+    }
+    Task<void> waitForURL(std::string part, Duration timeout) override {
+        return wait("waitForURL " + part + " " + std::to_string(toSeconds(timeout)));
+    }
+    Task<void> waitForRequest(std::string request, std::string status, Duration timeout) override {
+        return wait("waitForRequest " + request + " " + status + " " + std::to_string(toSeconds(timeout)));
+    }
+    void expectNoConsoleErrors() override { calls.push_back("expectNoConsoleErrors"); }
+
 private:
+    Task<ActionResult> act(std::string call) {
+        calls.push_back(std::move(call));
+        if (during) co_await during();
+        co_return actionResult;
+    }
+    Task<void> wait(std::string call) {
+        calls.push_back(std::move(call));
+        if (during) co_await during();
+    }
     Task<PageSnapshot> load(std::string call) {
         calls.push_back(std::move(call));
         if (during) co_await during();

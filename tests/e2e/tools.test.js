@@ -181,10 +181,30 @@ test('back and forward step through the page\'s history', async () => {
   assert.match(firstText(reload), /Popup window/);
 });
 
+test('fill, select and click act on the page, and wait_for sees what they caused', async () => {
+  const page = firstText(await call('navigate', { url: pages.url('/form') }));
+  const ref = (pattern) => {
+    const found = page.match(pattern);
+    assert.ok(found, `${pattern} in\n${page}`);
+    return found[1];
+  };
+  const filled = await call('fill', { ref: ref(/\[(e\d+)\] textbox "Name"/), text: 'Ada' });
+  assert.equal(filled.isError, false, firstText(filled));
+  const selected = await call('select', { ref: ref(/\[(e\d+)\] combobox "Colour"/), option: 'Blue' });
+  assert.equal(selected.isError, false, firstText(selected));
+  const clicked = await call('click', { ref: ref(/\[(e\d+)\] button "Greet"/) });
+  assert.equal(clicked.isError, false, firstText(clicked));
+  const waited = await call('wait_for', { text: 'Hello, Ada in Blue', timeout_seconds: 10 });
+  assert.equal(waited.isError, false, firstText(waited));
+  assert.equal(firstText(waited), 'Found.');
+  const missing = await call('click', { ref: 'e99999' });
+  assert.equal(missing.isError, true);
+});
+
 test('tools without their session work say they are not available', async () => {
-  const result = await call('click', { ref: 'e1' });
+  const result = await call('list_flows');
   assert.equal(result.isError, true);
-  assert.match(firstText(result), /The tool click is not available yet: it was not run\./);
+  assert.match(firstText(result), /The tool list_flows is not available yet: it was not run\./);
   const invalid = await call('navigate', { url: '' });
   assert.equal(invalid.isError, true);
   assert.match(firstText(invalid), /\| Invalid URL: /);

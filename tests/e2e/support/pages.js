@@ -17,6 +17,23 @@ const pages = {
   fetch('/api/missing');
 </script>
 </body></html>`,
+  '/form': `<!doctype html>
+<html><head><title>Greeting form</title></head>
+<body>
+<label>Name <input id="name"></label>
+<label>Colour <select id="colour"><option>Red</option><option>Blue</option></select></label>
+<button id="greet">Greet</button>
+<p id="out"></p>
+<script>
+  document.getElementById('greet').addEventListener('click', () => {
+    setTimeout(() => {
+      const name = document.getElementById('name').value;
+      const colour = document.getElementById('colour').value;
+      document.getElementById('out').textContent = 'Hello, ' + name + ' in ' + colour;
+    }, 300);
+  });
+</script>
+</body></html>`,
   '/popup': `<!doctype html>
 <html><head><title>Popup window</title></head>
 <body><p>This is the popup.</p></body></html>`,
