@@ -39,7 +39,8 @@ void BrowserSession::recordStart(const std::string& name) {
 Task<std::optional<Flow>> BrowserSession::recordStop() {
     co_await captureTyped();
     std::optional<Flow> taken = *recording;
-    recording.set(std::nullopt);
+    // Ending a recording always changes the field: no comparison needed.
+    if (taken) recording.announce(std::nullopt);
     co_return taken;
 }
 
