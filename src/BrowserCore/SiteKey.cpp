@@ -35,25 +35,7 @@ bool isTrimmed(UChar32 c) {
 }
 
 std::string_view trimmed(std::string_view text) {
-    const auto* data = reinterpret_cast<const uint8_t*>(text.data());
-    auto length = static_cast<int32_t>(text.size());
-    int32_t start = 0;
-    while (start < length) {
-        int32_t next = start;
-        UChar32 c;
-        U8_NEXT(data, next, length, c);
-        if (c < 0 || !isTrimmed(c)) break;
-        start = next;
-    }
-    int32_t end = length;
-    while (end > start) {
-        int32_t previous = end;
-        UChar32 c;
-        U8_PREV(data, start, previous, c);
-        if (c < 0 || !isTrimmed(c)) break;
-        end = previous;
-    }
-    return text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+    return text::trimmed(text, [](int32_t c) { return isTrimmed(c); });
 }
 
 struct UriDeleter {

@@ -1,29 +1,13 @@
 #include "BrowserCore/WhiteSpace.h"
 
+#include "Platform/Text.h"
+
 #include <unicode/utf8.h>
 
 namespace vesk {
 
 std::string trimmedWhiteSpace(std::string_view utf8) {
-    const auto* data = reinterpret_cast<const uint8_t*>(utf8.data());
-    auto length = static_cast<int32_t>(utf8.size());
-    int32_t begin = 0;
-    while (begin < length) {
-        int32_t next = begin;
-        UChar32 c;
-        U8_NEXT(data, next, length, c);
-        if (c < 0 || !isWhiteSpaceOrNewline(c)) break;
-        begin = next;
-    }
-    int32_t end = length;
-    while (end > begin) {
-        int32_t previous = end;
-        UChar32 c;
-        U8_PREV(data, begin, previous, c);
-        if (c < 0 || !isWhiteSpaceOrNewline(c)) break;
-        end = previous;
-    }
-    return std::string(utf8.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
+    return std::string(text::trimmed(utf8, [](int32_t c) { return isWhiteSpaceOrNewline(c); }));
 }
 
 std::vector<std::string> splitAtWhiteSpace(std::string_view utf8) {

@@ -192,6 +192,28 @@ bool containsFolded(std::string_view haystack, std::string_view needle) {
     return foldForSearch(haystack).find(foldForSearch(needle)) != std::string::npos;
 }
 
+std::string_view trimmed(std::string_view utf8, bool (*isTrimmed)(int32_t codePoint)) {
+    const auto* data = reinterpret_cast<const uint8_t*>(utf8.data());
+    auto length = static_cast<int32_t>(utf8.size());
+    int32_t begin = 0;
+    while (begin < length) {
+        int32_t next = begin;
+        UChar32 c;
+        U8_NEXT(data, next, length, c);
+        if (c < 0 || !isTrimmed(c)) break;
+        begin = next;
+    }
+    int32_t end = length;
+    while (end > begin) {
+        int32_t previous = end;
+        UChar32 c;
+        U8_PREV(data, begin, previous, c);
+        if (c < 0 || !isTrimmed(c)) break;
+        end = previous;
+    }
+    return utf8.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+}
+
 std::string asciiLower(std::string_view text) {
     std::string out(text);
     for (char& c : out) {

@@ -4,6 +4,7 @@
 // UTF-8 repair, and folding for case- and diacritic-insensitive search.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,10 @@ std::string foldForSearch(std::string_view utf8);
 
 // Whether `needle` occurs in `haystack`, regardless of case and diacritics.
 bool containsFolded(std::string_view haystack, std::string_view needle);
+
+// The text without the leading and trailing characters for which
+// `isTrimmed` (given a code point) holds; stops at an invalid sequence.
+std::string_view trimmed(std::string_view utf8, bool (*isTrimmed)(int32_t codePoint));
 
 // Lower-cases ASCII letters only (host names, schemes, status patterns).
 std::string asciiLower(std::string_view text);

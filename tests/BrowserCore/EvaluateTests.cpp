@@ -3,24 +3,18 @@
 #include "BrowserCore/BrowserSession.h"
 #include "Support/LoopbackServer.h"
 #include "Support/MainLoop.h"
+#include "SessionPages.h"
 
 #include <gtest/gtest.h>
 
 using namespace vesk;
+using vesk::test::Shown;
 using vesk::test::LoopbackServer;
 using vesk::test::runTask;
 using vesk::test::spinUntil;
 
 namespace {
 
-struct Shown {
-    GtkWindow* window = GTK_WINDOW(gtk_window_new());
-    explicit Shown(WebKitWebView* view) {
-        gtk_window_set_child(window, GTK_WIDGET(view));
-        gtk_window_present(window);
-    }
-    ~Shown() { gtk_window_destroy(window); }
-};
 
 template <typename T>
 std::optional<BrowserError> errorOf(Task<T> task) {

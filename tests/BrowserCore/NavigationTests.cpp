@@ -4,10 +4,12 @@
 #include "BrowserCore/BrowserSession.h"
 #include "Support/LoopbackServer.h"
 #include "Support/MainLoop.h"
+#include "SessionPages.h"
 
 #include <gtest/gtest.h>
 
 using namespace vesk;
+using vesk::test::Shown;
 using vesk::test::LoopbackServer;
 using vesk::test::runTask;
 using vesk::test::spinUntil;
@@ -15,14 +17,6 @@ using vesk::test::spinUntil;
 namespace {
 
 // Shows the session's page in a window of its own, so it lays out and draws.
-struct Shown {
-    GtkWindow* window = GTK_WINDOW(gtk_window_new());
-    explicit Shown(WebKitWebView* view) {
-        gtk_window_set_child(window, GTK_WIDGET(view));
-        gtk_window_present(window);
-    }
-    ~Shown() { gtk_window_destroy(window); }
-};
 
 std::shared_ptr<BrowserSession> quickSession(Duration navigationTimeout = seconds(30)) {
     BrowserSession::Options options;

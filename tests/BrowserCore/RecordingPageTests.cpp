@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 using namespace vesk;
+using vesk::test::Shown;
 using vesk::test::LoopbackServer;
 using vesk::test::RealInput;
 using vesk::test::loadPage;
@@ -23,15 +24,6 @@ using vesk::test::spinUntil;
 
 namespace {
 
-struct Shown {
-    GtkWindow* window = GTK_WINDOW(gtk_window_new());
-    explicit Shown(WebKitWebView* view) {
-        gtk_window_set_default_size(window, 800, 600);
-        gtk_window_set_child(window, GTK_WIDGET(view));
-        gtk_window_present(window);
-    }
-    ~Shown() { gtk_window_destroy(window); }
-};
 
 // The middle of the element the selector finds, in the view's coordinates.
 std::pair<double, double> centreOf(WebKitWebView* view, const std::string& selector) {
@@ -87,7 +79,7 @@ protected:
         BrowserSession::Options options;
         options.settleTimeout = seconds(1);
         session = BrowserSession::create(options);
-        shown = std::make_unique<Shown>(session->page->get());
+        shown = std::make_unique<Shown>(session->page->get(), 800, 600);
         server.serve("/", formPage);
         server.serve("/second", "<title>Second</title><p>second page</p>");
     }
@@ -184,7 +176,7 @@ TEST(RecordingRealInput, ThePersonsClicksTypingAndChoicesBecomeStepsWithoutThePa
     LoopbackServer server;
     server.serve("/", formPage);
     auto session = BrowserSession::create({});
-    Shown shown(session->page->get());
+    Shown shown(session->page->get(), 800, 600);
     auto view = [&] { return session->page->get(); };
     auto storeOnThisSite = [&](std::map<std::string, std::string> values) {
         session->setVariables({{siteKeyOfURL(server.url("/")).value(), std::move(values)}});

@@ -17,6 +17,20 @@
 
 namespace vesk::test {
 
+// Shows a view in a window of its own, so that it lays out and draws; a
+// width and height give the window a default size.
+struct Shown {
+    GtkWindow* window = GTK_WINDOW(gtk_window_new());
+    explicit Shown(WebKitWebView* view, int width = 0, int height = 0) {
+        if (width > 0 && height > 0) gtk_window_set_default_size(window, width, height);
+        gtk_window_set_child(window, GTK_WIDGET(view));
+        gtk_window_present(window);
+    }
+    ~Shown() { gtk_window_destroy(window); }
+    Shown(const Shown&) = delete;
+    Shown& operator=(const Shown&) = delete;
+};
+
 // Loads the URL into the page, after what the load path does before its
 // first wait (the page's stage and the window delegate).
 inline bool loadPage(BrowserSession& session, const std::string& url) {

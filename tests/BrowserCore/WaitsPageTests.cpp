@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace vesk;
+using vesk::test::Shown;
 using vesk::test::LoopbackServer;
 using vesk::test::loadPage;
 using vesk::test::pageValue;
@@ -20,15 +21,6 @@ using vesk::test::spinUntil;
 
 namespace {
 
-struct Shown {
-    GtkWindow* window = GTK_WINDOW(gtk_window_new());
-    explicit Shown(WebKitWebView* view) {
-        gtk_window_set_default_size(window, 800, 600);
-        gtk_window_set_child(window, GTK_WIDGET(view));
-        gtk_window_present(window);
-    }
-    ~Shown() { gtk_window_destroy(window); }
-};
 
 // Runs the task and gives back its error's text; fails the test when it
 // succeeds. The deadline is short of every wait's own timeout in these tests,
@@ -63,7 +55,7 @@ protected:
     void SetUp() override {
         if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
         session = BrowserSession::create({});
-        shown = std::make_unique<Shown>(session->page->get());
+        shown = std::make_unique<Shown>(session->page->get(), 800, 600);
         LoopbackServer::Response created;
         created.status = 201;
         created.contentType = "application/json";
