@@ -1,6 +1,6 @@
 #include "BrowserMCP/BrowserSettings.h"
 
-#include "BrowserCore/BrowserSession.h"
+#include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserMCP/AgentActivity.h"
 #include "BrowserMCP/Json.h"
 #include "BrowserMCP/MCPServer.h"

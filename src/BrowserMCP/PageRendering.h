@@ -10,10 +10,10 @@
 // stay outside it. Every text returned is valid UTF-8, whatever bytes the page
 // sent.
 
-#include "BrowserCore/BrowserSession.h"
-#include "BrowserCore/ConsoleMessage.h"
-#include "BrowserCore/NetworkRequest.h"
-#include "BrowserCore/PageRecords.h"
+#include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserCore/Records/ConsoleMessage.h"
+#include "BrowserCore/Records/NetworkRequest.h"
+#include "BrowserCore/Records/PageRecords.h"
 
 #include <cstddef>
 #include <optional>

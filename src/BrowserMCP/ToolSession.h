@@ -5,10 +5,10 @@
 // time limit, redaction, result) can run against a stand-in without a page.
 // BrowserToolSession is the one that drives the real session.
 
-#include "BrowserCore/BrowserSession.h"
-#include "BrowserCore/ConsoleRecorder.h"
-#include "BrowserCore/NetworkRecorder.h"
-#include "BrowserCore/PageRecords.h"
+#include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserCore/Recorders/ConsoleRecorder.h"
+#include "BrowserCore/Recorders/NetworkRecorder.h"
+#include "BrowserCore/Records/PageRecords.h"
 #include "Platform/Clock.h"
 #include "Platform/Task.h"
 

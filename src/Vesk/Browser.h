@@ -4,7 +4,7 @@
 // decides once whether an agent is attached on standard input and, when one
 // is, serves it until standard input ends.
 
-#include "BrowserCore/BrowserSession.h"
+#include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserMCP/AgentActivity.h"
 #include "BrowserMCP/BrowserSettings.h"
 #include "BrowserMCP/MCPServer.h"

@@ -2,7 +2,7 @@
 
 // Builders for rendering tests: elements, pages and the expected wrapper.
 
-#include "BrowserCore/PageRecords.h"
+#include "BrowserCore/Records/PageRecords.h"
 
 #include <string>
 #include <vector>

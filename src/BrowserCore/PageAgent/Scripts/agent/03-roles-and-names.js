@@ -1,0 +1,296 @@
+// ---------------------------------------------------------------------------
+// Roles, as the HTML accessibility mappings give them.
+
+const KNOWN_ROLES = new Set(('alert alertdialog application article banner blockquote button caption cell checkbox ' +
+    'code columnheader combobox complementary contentinfo definition deletion dialog document emphasis feed figure ' +
+    'form generic grid gridcell group heading img insertion link list listbox listitem log main marquee math menu ' +
+    'menubar menuitem menuitemcheckbox menuitemradio meter navigation none note option paragraph presentation ' +
+    'progressbar radio radiogroup region row rowgroup rowheader scrollbar search searchbox separator slider ' +
+    'spinbutton status strong subscript superscript switch tab table tablist tabpanel term textbox time timer ' +
+    'toolbar tooltip tree treegrid treeitem').split(' '));
+
+// Roles a person acts on: an element with one of them is listed.
+const WIDGET_ROLES = new Set(['button', 'checkbox', 'combobox', 'link', 'listbox', 'menuitem', 'menuitemcheckbox',
+    'menuitemradio', 'option', 'radio', 'searchbox', 'slider', 'spinbutton', 'switch', 'tab', 'textbox',
+    'treeitem']);
+
+// Roles whose name comes from their content.
+const NAME_FROM_CONTENT = new Set(['button', 'cell', 'checkbox', 'columnheader', 'gridcell', 'heading', 'link',
+    'menuitem', 'menuitemcheckbox', 'menuitemradio', 'option', 'radio', 'row', 'rowheader', 'switch', 'tab',
+    'tooltip', 'treeitem', 'generic']);
+
+const TEXT_INPUTS = /^(text|search|email|url|tel|password|number|date|time|datetime-local|month|week|color|range)$/;
+
+function explicitRole(el) {
+    const attr = el.getAttribute('role');
+    if (!attr) return null;
+    for (const token of attr.trim().toLowerCase().split(/\s+/)) {
+        if (KNOWN_ROLES.has(token)) return token;
+    }
+    return null;
+}
+
+function nativeRole(el) {
+    switch (el.localName) {
+    case 'a':
+    case 'area':
+        return el.hasAttribute('href') ? 'link' : null;
+    case 'button':
+        return 'button';
+    case 'input':
+        switch (el.type) {
+        case 'hidden': return null;
+        case 'button': case 'submit': case 'reset': case 'image': case 'file': return 'button';
+        case 'checkbox': return 'checkbox';
+        case 'radio': return 'radio';
+        case 'range': return 'slider';
+        case 'number': return 'spinbutton';
+        case 'search': return el.hasAttribute('list') ? 'combobox' : 'searchbox';
+        default: return el.hasAttribute('list') ? 'combobox' : 'textbox';
+        }
+    case 'select':
+        return el.multiple || el.size > 1 ? 'listbox' : 'combobox';
+    case 'textarea':
+        return 'textbox';
+    case 'summary':
+        return el.parentElement && el.parentElement.localName === 'details' &&
+            el.parentElement.querySelector(':scope > summary') === el ? 'button' : null;
+    case 'option':
+        return 'option';
+    }
+    // Only an element that says so starts an editable region (the attribute
+    // check spares the walk a style lookup on every element).
+    const editable = el.getAttribute('contenteditable');
+    if (editable !== null && editable !== 'false' && el.isContentEditable &&
+        !(el.parentElement && el.parentElement.isContentEditable)) return 'textbox';
+    return null;
+}
+
+// The role of an element without attributes: only its tag can give one.
+function bareRole(el, tag) {
+    switch (tag) {
+    case 'button': return 'button';
+    case 'input': return 'textbox';
+    case 'select': return 'combobox';
+    case 'textarea': return 'textbox';
+    case 'summary': return nativeRole(el);
+    }
+    return null;
+}
+
+// The role of an element for the list, or null. Presentation roles on
+// elements a person can operate are ignored, as browsers do.
+function roleOf(el) {
+    const explicit = explicitRole(el);
+    const native = nativeRole(el);
+    if (explicit && explicit !== 'none' && explicit !== 'presentation') return explicit;
+    return native;
+}
+
+function isEditableText(el) {
+    if (el.localName === 'textarea') return true;
+    if (el.localName === 'input') return TEXT_INPUTS.test(el.type);
+    return el.isContentEditable;
+}
+
+function fieldValue(el) {
+    if (el.localName === 'input' || el.localName === 'textarea') return el.value;
+    return el.isContentEditable ? el.innerText.replace(/\n$/, '') : '';
+}
+
+function isSecret(el) {
+    if (el.localName !== 'input') return false;
+    if (el.type === 'password') return true;
+    return /\b(current-password|new-password)\b/.test(el.getAttribute('autocomplete') || '');
+}
+
+function isDisabled(el) {
+    try {
+        if (el.matches(':disabled')) return true;
+    } catch (e) { /* not a form control */ }
+    return el.getAttribute('aria-disabled') === 'true';
+}
+
+// ---------------------------------------------------------------------------
+// Accessible names, after the W3C accessible name computation.
+
+const BLOCK_TAGS = new Set(['address', 'article', 'aside', 'blockquote', 'br', 'dd', 'details', 'dialog', 'div',
+    'dl', 'dt', 'fieldset', 'figcaption', 'figure', 'footer', 'form', 'h1', 'h2', 'h3', 'h4', 'h5', 'h6', 'header',
+    'hr', 'li', 'main', 'nav', 'ol', 'p', 'pre', 'section', 'table', 'td', 'th', 'tr', 'ul']);
+const SILENT_TAGS = new Set(['script', 'style', 'template', 'noscript', 'head', 'title', 'meta', 'link']);
+
+function hiddenForName(el) {
+    if (el.getAttribute('aria-hidden') === 'true') return true;
+    if (el.checkVisibility({ visibilityProperty: true })) return false;
+    return styleOf(el).display !== 'contents';
+}
+
+// `fromContent` names an element that has no role of its own (a clickable
+// generic element) by its content, as a person reads it.
+function accessibleName(el, fromContent) {
+    let name = collapse(nameOf(el, { root: el, recursing: false, labelledBy: false, hiddenOk: false, fromContent: !!fromContent }));
+    if (!name) name = collapse(pseudoText(el, '::before') + pseudoText(el, '::after'));
+    return cut(name, NAME_LIMIT);
+}
+
+function referencedElements(el, attr) {
+    const ids = el.getAttribute(attr);
+    if (!ids) return [];
+    const root = el.getRootNode();
+    const found = [];
+    for (const id of ids.trim().split(/\s+/)) {
+        const ref = root.getElementById ? root.getElementById(id) : null;
+        if (ref) found.push(ref);
+    }
+    return found;
+}
+
+// Guards against reference cycles the page may build (labels and
+// aria-labelledby pointing back and forth).
+let nameDepth = 0;
+
+function nameOf(node, c) {
+    if (node.nodeType === 3) return node.data;
+    if (node.nodeType !== 1 || nameDepth > 40) return '';
+    nameDepth++;
+    try {
+        return nameOfElement(node, c);
+    } finally {
+        nameDepth--;
+    }
+}
+
+function nameOfElement(el, c) {
+    if (SILENT_TAGS.has(el.localName)) return '';
+    // A control met again inside its own label adds nothing to its name.
+    if (c.recursing && el === c.root && !c.labelledBy) return '';
+    if (el !== c.root && !c.hiddenOk && hiddenForName(el)) return '';
+
+    if (!c.labelledBy) {
+        const refs = referencedElements(el, 'aria-labelledby');
+        if (refs.length) {
+            const text = collapse(refs.map(ref => nameOf(ref, {
+                root: c.root, recursing: true, labelledBy: true, hiddenOk: c.hiddenOk || hiddenForName(ref),
+            })).join(' '));
+            if (text) return text;
+        }
+    }
+
+    const role = roleOf(el);
+    if (c.recursing && el !== c.root) {
+        const embedded = embeddedValue(el, role);
+        if (embedded !== null) return embedded;
+    }
+
+    const label = el.getAttribute('aria-label');
+    if (label && label.trim()) return label;
+
+    const native = nativeName(el, c);
+    if (native && native.trim()) return native;
+
+    if (c.recursing || NAME_FROM_CONTENT.has(role) || (el === c.root && c.fromContent)) {
+        const text = contentName(el, c);
+        if (text.trim()) return text;
+    }
+    return el.getAttribute('title') || '';
+}
+
+// The value of a control that sits inside another element's label.
+function embeddedValue(el, role) {
+    const tag = el.localName;
+    if (tag === 'select') {
+        return Array.from(el.selectedOptions, o => o.label || o.text).join(' ');
+    }
+    if (tag === 'input' && /^(button|submit|reset|image|checkbox|radio|file|hidden)$/.test(el.type)) return null;
+    if (tag === 'input' || tag === 'textarea') return el.value;
+    if (role === 'textbox' || role === 'searchbox') return el.textContent;
+    if (role === 'slider' || role === 'spinbutton') {
+        return el.getAttribute('aria-valuetext') || el.getAttribute('aria-valuenow') || '';
+    }
+    return null;
+}
+
+function labelsName(el, c) {
+    const labels = labelsOf(el);
+    if (!labels.length) return '';
+    return collapse(labels.map(label => nameOf(label, {
+        root: c.root, recursing: true, labelledBy: false, hiddenOk: true,
+    })).join(' '));
+}
+
+function nativeName(el, c) {
+    switch (el.localName) {
+    case 'input': {
+        const type = el.type;
+        if (type === 'button' || type === 'submit' || type === 'reset') {
+            if (el.hasAttribute('value')) return el.value;
+            return type === 'submit' ? 'Submit' : type === 'reset' ? 'Reset' : labelsName(el, c);
+        }
+        if (type === 'image') return el.alt || el.value || el.title || 'Submit';
+        return labelsName(el, c) || el.title || el.placeholder || el.getAttribute('aria-placeholder') || '';
+    }
+    case 'textarea':
+        return labelsName(el, c) || el.title || el.placeholder || el.getAttribute('aria-placeholder') || '';
+    case 'select':
+    case 'meter':
+    case 'progress':
+    case 'output':
+        return labelsName(el, c) || el.title || '';
+    case 'button':
+        return labelsName(el, c);
+    case 'fieldset': {
+        const legend = el.querySelector(':scope > legend');
+        return legend ? nameOf(legend, { ...c, recursing: true }) : '';
+    }
+    case 'figure': {
+        const caption = el.querySelector(':scope > figcaption');
+        return caption ? nameOf(caption, { ...c, recursing: true }) : '';
+    }
+    case 'table': {
+        const caption = el.caption;
+        return caption ? nameOf(caption, { ...c, recursing: true }) : '';
+    }
+    case 'img':
+    case 'area':
+        return el.getAttribute('alt') || '';
+    case 'svg': {
+        const title = el.querySelector(':scope > title');
+        return title ? title.textContent : '';
+    }
+    case 'optgroup':
+        return el.label;
+    case 'iframe':
+        return el.title;
+    }
+    if (el.isContentEditable && !c.recursing) {
+        return el.title || el.getAttribute('aria-placeholder') || '';
+    }
+    return '';
+}
+
+function contentName(el, c) {
+    if (el.localName === 'textarea' || el.localName === 'select' || el.localName === 'input') return '';
+    const inner = { root: c.root, recursing: true, labelledBy: c.labelledBy, hiddenOk: c.hiddenOk };
+    let text = '';
+    for (const child of flatChildren(el)) {
+        if (child.nodeType === 3) {
+            text += child.data;
+        } else if (child.nodeType === 1) {
+            const part = nameOf(child, inner);
+            text += BLOCK_TAGS.has(child.localName) ? ' ' + part + ' ' : part;
+        }
+    }
+    return text;
+}
+
+// Text that CSS puts before or after an element (content: "…"); icon-font
+// glyphs in the private use area mean nothing to read.
+function pseudoText(el, which) {
+    const content = getComputedStyle(el, which).content;
+    if (!content || content === 'none' || content === 'normal') return '';
+    const strings = content.match(/"(?:[^"\\]|\\.)*"/g);
+    if (!strings) return '';
+    return strings.map(s => s.slice(1, -1).replace(/\\(.)/g, '$1')).join('')
+        .replace(/[\uE000-\uF8FF]/g, '');
+}
+

@@ -1,0 +1,298 @@
+// ---------------------------------------------------------------------------
+// The page walk: every element a person can see and use, in page order, and
+// the visible text, split into main content and what lies around it.
+
+// Not walked at all.
+const SKIP_TAGS = new Set(['script', 'style', 'noscript', 'template', 'head', 'meta', 'link', 'title', 'iframe',
+    'frame', 'frameset', 'object', 'embed', 'datalist', 'option', 'optgroup', 'param', 'source', 'track', 'base']);
+// Walked, but their children are not page content of their own.
+const LEAF_TAGS = new Set(['input', 'select', 'textarea', 'img', 'svg', 'canvas', 'video', 'audio', 'math',
+    'picture', 'progress', 'meter']);
+const AROUND_TAGS = new Set(['nav', 'header', 'footer', 'aside']);
+const AROUND_ROLES = new Set(['navigation', 'menubar', 'menu', 'banner', 'contentinfo', 'complementary', 'search']);
+const AROUND_NAMES = /^(site-?|page-?|global-?|main-?|top-?)?(header|footer|nav|navbar|navigation|menu|menubar|sidebar|side-?bar|breadcrumbs?|masthead|topbar|toolbar)$/i;
+
+function isAroundRegion(el, role, hasMain) {
+    const tag = el.localName;
+    if (tag === 'nav' || role === 'navigation' || role === 'menubar' || role === 'menu') return true;
+    if (hasMain) return false;
+    if (role && AROUND_ROLES.has(role)) return true;
+    if ((tag === 'header' || tag === 'footer') && !role) {
+        return !el.parentElement || !el.parentElement.closest('article, aside, main, nav, section');
+    }
+    if (tag === 'aside' && !role) return true;
+    if (el.id && AROUND_NAMES.test(el.id)) return true;
+    const cls = el.getAttribute('class');
+    if (cls) {
+        for (const token of cls.split(/\s+/)) if (AROUND_NAMES.test(token)) return true;
+    }
+    return false;
+}
+
+function findMain() {
+    for (const el of document.querySelectorAll('main, [role="main"]')) {
+        if (el.checkVisibility()) return el;
+    }
+    return null;
+}
+
+class OutOfTime extends Error {}
+
+// Elements made focusable so the keyboard can scroll or read them, not to be
+// clicked: a scrolling panel, a tab's panel, a region, a code block.
+const FOCUS_ONLY_ROLES = new Set(['tabpanel', 'region', 'dialog', 'alertdialog', 'document', 'article', 'main',
+    'group', 'list', 'table', 'grid', 'treegrid', 'log', 'status', 'feed', 'application', 'figure', 'tooltip',
+    'form', 'navigation', 'complementary', 'banner', 'contentinfo', 'search']);
+const FOCUS_ONLY_TAGS = new Set(['pre', 'main', 'section', 'article', 'aside', 'nav', 'table', 'ul', 'ol', 'dl',
+    'form', 'dialog', 'figure', 'header', 'footer', 'code']);
+function focusOnly(el, tag, role, overflow) {
+    return FOCUS_ONLY_ROLES.has(role) || FOCUS_ONLY_TAGS.has(tag) || /auto|scroll/.test(overflow);
+}
+
+const NO_CURSOR_TAGS = new Set(['html', 'body', 'main', 'header', 'footer', 'nav', 'section', 'article', 'aside',
+    'form', 'fieldset', 'legend', 'table', 'thead', 'tbody', 'tfoot', 'colgroup', 'col', 'ul', 'ol', 'dl']);
+
+function walkPage(options) {
+    const withText = options.text;
+    const until = options.until;
+    const items = [];
+    const html = document.documentElement;
+    const mainEl = withText ? findMain() : null;
+    const hasMain = !!mainEl;
+    const text = new PageText(hasMain);
+    const viewport = viewportRect();
+    const stack = [];      // the frames of the elements being visited, outermost first
+    let order = 0;         // elements entered so far: page order of items
+    let kept = 0;          // items kept so far: a clickable container holds none of its own
+    let counter = 0;
+
+    const addText = (data, region, pre) => text.add(data, pre, region);
+    const separate = sep => text.separate(sep);
+
+    // An element that shows the pointer hand without being a control is
+    // clicked as a whole: the outermost element of that hand is listed. The
+    // cursor is read only above text (and icons), where such a thing can be.
+    function pointerAbove() {
+        let top = -1;
+        for (let i = stack.length - 1; i >= 0; i--) {
+            const frame = stack[i];
+            if (frame.noCursor) break;
+            if (frame.pointer === undefined) frame.pointer = styleOf(frame.el).cursor === 'pointer';
+            if (!frame.pointer) break;
+            top = i;
+            if (frame.item) return;
+        }
+        if (top < 0) return;
+        const frame = stack[top];
+        const el = frame.el, role = explicitRole(el);
+        if (role === 'none' || role === 'presentation' || role === 'dialog' || role === 'alertdialog' ||
+            (el.localName === 'label' && el.control)) return;
+        frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order };
+        items.push(frame.item);
+    }
+
+    // Visits one element and what it holds; returns where its visible
+    // content lies, or null when none of it shows.
+    function visit(el, state, ctx) {
+        const tag = el.localName;
+        if (SKIP_TAGS.has(tag)) return null;
+        if (until && (++counter & 255) === 0 && Date.now() > until) throw new OutOfTime();
+
+        const cs = styleOf(el);
+        const display = cs.display;
+        if (display === 'none' || cs.opacity === '0') {
+            if (!ctx.editable) hiddenControl(el);
+            return null;
+        }
+        const boxless = display === 'contents';
+        const styleShows = cs.visibility === 'visible';
+        const position = cs.position;
+        const overflow = boxless ? 'visible' : cs.overflow;
+        const own = ownClips(state, position);
+
+        // Is it something a person acts on? (Most elements carry no attribute
+        // at all, which spares the lookups.)
+        const hasAttributes = el.hasAttributes();
+        const role = ctx.editable ? null : hasAttributes ? roleOf(el) : bareRole(el, tag);
+        const listed = role !== null && WIDGET_ROLES.has(role) && tag !== 'option';
+        const frame = { el, order: order++, item: null, pointer: undefined, noCursor: false, keptBefore: kept };
+        if (listed) {
+            frame.item = { el, role, generic: false, rect: null, view: null, proxy: null, order: frame.order };
+            items.push(frame.item);
+        } else if (ctx.inWidget || ctx.editable || NO_CURSOR_TAGS.has(tag)) {
+            frame.noCursor = true;
+        } else if (hasAttributes && (el.hasAttribute('onclick') ||
+            (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow)))) {
+            if (role !== 'none' && role !== 'presentation' && role !== 'dialog' && role !== 'alertdialog') {
+                frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order };
+                items.push(frame.item);
+            }
+        }
+
+        // Its box, only where something needs it.
+        let box = null;
+        const needBox = !boxless && (listed || frame.item || overflow !== 'visible' ||
+            position === 'absolute' || position === 'fixed');
+        if (needBox) box = rectOf(el.getBoundingClientRect());
+        let boxKnown = needBox || boxless;
+
+        let region = ctx.region;
+        if (withText && region !== 'around') {
+            if (hasMain && el === mainEl) region = 'main';
+            else if ((hasAttributes || AROUND_TAGS.has(tag)) && isAroundRegion(el, role, hasMain)) region = 'around';
+        }
+        const editable = ctx.editable || (role === 'textbox' && el.isContentEditable);
+        const pre = ctx.pre || tag === 'pre';
+        const childCtx = region === ctx.region && !listed && editable === ctx.editable && pre === ctx.pre
+            ? ctx
+            : { region, inWidget: ctx.inWidget || listed, editable, pre };
+        const childState = box ? childClips(state, el, cs, position, box, own) : (position === 'static' ? state : {
+            hard: own.hard, view: own.view, absHard: own.hard, absView: own.view,
+        });
+
+        const block = withText && !boxless && !display.startsWith('inline');
+        const sep = display === 'table-cell' ? '\t' : '\n';
+        if (block) separate(sep);
+
+        stack.push(frame);
+        let inner = null;
+        let ownShows = false, textChecked = false;
+        if (tag === 'br') {
+            if (withText && styleShows) separate('\n');
+        } else if (tag === 'details' && !el.open) {
+            // Only the summary of a closed disclosure shows.
+            for (let child = el.firstElementChild; child; child = child.nextElementSibling) {
+                if (child.localName === 'summary') {
+                    const r = visit(child, childState, childCtx);
+                    if (r) inner = union(inner, r);
+                    break;
+                }
+            }
+        } else if (LEAF_TAGS.has(tag)) {
+            if (!ctx.inWidget && !listed && (tag === 'img' || tag === 'svg')) pointerAbove();
+        } else {
+            let preText = null;
+            // The flat tree: a shadow root's content, a slot's assigned nodes.
+            let list = null, index = 0, child;
+            const shadow = el.shadowRoot;
+            if (shadow) {
+                child = shadow.firstChild;
+            } else if (tag === 'slot' && el.getRootNode().host && (list = el.assignedNodes()).length) {
+                child = list[0];
+            } else {
+                list = null;
+                child = el.firstChild;
+            }
+            for (; child; child = list ? list[++index] : child.nextSibling) {
+                const type = child.nodeType;
+                if (type === 1) {
+                    const r = visit(child, childState, childCtx);
+                    if (r) inner = union(inner, r);
+                } else if (type === 3) {
+                    const data = child.data;
+                    if (!/\S/.test(data)) {
+                        if (withText && styleShows) addText(data, region, pre);
+                        continue;
+                    }
+                    if (!textChecked) {
+                        textChecked = true;
+                        if (!boxKnown) {
+                            box = rectOf(el.getBoundingClientRect());
+                            boxKnown = true;
+                        }
+                        // Text of an element without a box of its own shows
+                        // where its parent does.
+                        const seen = box ? intersect(box, own.hard) : null;
+                        ownShows = styleShows && (boxless || (!!seen && (shows(seen) ||
+                            (overflow === 'visible' && textShows(child, childState)))));
+                        if (ownShows && !ctx.inWidget && !listed && !ctx.editable) pointerAbove();
+                    }
+                    if (!withText || !ownShows) continue;
+                    // White space matters only where it could show.
+                    if (preText === null && (pre || /[\n\r\t]| {2}/.test(data))) {
+                        preText = pre || /^pre|^break/.test(cs.whiteSpace);
+                    }
+                    addText(data, region, preText === true);
+                }
+            }
+        }
+        stack.pop();
+        if (block) separate(sep);
+
+        // A clickable element found through its content needs its box now.
+        if (frame.item && !boxKnown) box = rectOf(el.getBoundingClientRect());
+        const seen = box ? intersect(box, own.hard) : null;
+        const visible = styleShows && shows(seen) ? seen : null;
+        if (frame.item) finishItem(frame, visible, own, inner);
+        return visible || (ownShows && seen) || inner;
+    }
+
+    function finishItem(frame, seen, own, inner) {
+        const item = frame.item;
+        let rect = seen, view = seen ? intersect(seen, own.view) : null;
+        if (!rect && inner) {
+            rect = inner;
+            view = intersect(inner, own.view);
+        }
+        if (item.generic) {
+            // A clickable container of other controls is not one itself:
+            // its controls are what a person uses.
+            if (kept > frame.keptBefore) {
+                item.drop = true;
+                return;
+            }
+            if (rect) {
+                item.name = accessibleName(item.el, true);
+                if (!item.name && !(item.el.hasAttribute('tabindex') && item.el.tabIndex >= 0)) {
+                    item.drop = true;
+                    return;
+                }
+            }
+        }
+        if (!rect) {
+            const standIn = labelStandIn(item.el);
+            if (!standIn) {
+                item.drop = true;
+                return;
+            }
+            item.proxy = standIn.label;
+            rect = standIn.v.rect;
+            view = standIn.v.view;
+        }
+        item.rect = rect;
+        item.view = view ? intersect(view, viewport) : null;
+        kept++;
+    }
+
+    function textShows(node, state) {
+        const range = document.createRange();
+        range.selectNodeContents(node);
+        return !!intersect(rectOf(range.getBoundingClientRect()), state.hard);
+    }
+
+    // A control that is hidden itself but used through its visible label.
+    function hiddenControl(el) {
+        if (el.localName !== 'input') return;
+        const standIn = labelStandIn(el);
+        if (!standIn) return;
+        items.push({
+            el, role: nativeRole(el), generic: false, rect: standIn.v.rect,
+            view: standIn.v.view ? intersect(standIn.v.view, viewport) : null, proxy: standIn.label, order: order++,
+        });
+        kept++;
+    }
+
+    if (html) {
+        visit(html, rootClips(), { region: null, inWidget: false, editable: false, pre: false });
+    }
+    const kept_ = items.filter(i => !i.drop);
+    kept_.sort((a, b) => a.order - b.order);
+    return {
+        items: kept_,
+        text: text.all.toString().trim(),
+        main: text.main.toString().trim(),
+        around: text.around.toString().trim(),
+        hasMain,
+    };
+}
+

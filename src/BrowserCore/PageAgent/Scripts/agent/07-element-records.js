@@ -1,0 +1,178 @@
+// ---------------------------------------------------------------------------
+// Element records.
+
+function optionsText(labels) {
+    const shown = labels.slice(0, OPTIONS_SHOWN).join(' | ');
+    return labels.length > OPTIONS_SHOWN ? `${shown} | \u2026 ${labels.length - OPTIONS_SHOWN} more` : shown;
+}
+
+const optionLabel = o => collapse(o.label || o.text);
+
+function frameName() {
+    if (isTopFrame) return undefined;
+    try {
+        const fe = window.frameElement;
+        if (fe) {
+            const n = fe.getAttribute('title') || fe.getAttribute('name') || fe.id;
+            if (n) return cut(collapse(n), 60);
+        }
+    } catch (e) { /* another origin */ }
+    if (window.name) return cut(collapse(window.name), 60);
+    return location.host || 'an inline frame';
+}
+
+function elementRecord(item, ref, name, context, frame) {
+    const el = item.el, role = item.role, tag = el.localName;
+    const rec = { ref: 'e' + ref, role, name, tag };
+    if (context) rec.context = context;
+    if (frame) rec.frame = frame;
+
+    let value;
+    if (tag === 'select') {
+        value = Array.from(el.selectedOptions, optionLabel).filter(Boolean).join(', ');
+    } else if (tag === 'input' || tag === 'textarea') {
+        if (!/^(button|submit|reset|image|checkbox|radio|hidden)$/.test(el.type)) {
+            value = el.value;
+            if (el.type === 'file' && el.files && el.files.length) {
+                value = Array.from(el.files, f => f.name).join(', ');
+            }
+            if (isSecret(el)) value = '\u2022'.repeat(Math.min(value.length, 40));
+        }
+    } else if (el.isContentEditable && role === 'textbox') {
+        value = collapse(el.innerText);
+    } else if (role === 'slider' || role === 'spinbutton' || role === 'combobox' || role === 'textbox' || role === 'searchbox') {
+        value = el.getAttribute('aria-valuetext') || el.getAttribute('aria-valuenow') || undefined;
+        if (value === undefined && (role === 'combobox' || role === 'textbox' || role === 'searchbox')) {
+            const inner = el.querySelector('input, textarea');
+            // A list that is not a field shows its choice as its text.
+            if (inner) value = inner.value;
+            else if (role === 'combobox') value = collapse(visibleText(el)) || undefined;
+        }
+    }
+    if (value) rec.value = cut(value, VALUE_LIMIT);
+
+    const checked = checkedState(el, role);
+    if (checked !== undefined) rec.checked = checked;
+    if (isDisabled(el)) rec.disabled = true;
+    if (role === 'link') {
+        const href = el.href;
+        if (typeof href === 'string' && href && !/^javascript:/i.test(href)) rec.href = href;
+    }
+    if (tag === 'input' && !/^(text|checkbox|radio|submit|button|reset|hidden|search)$/.test(el.type)) {
+        rec.type = el.type;
+    }
+    if (el.required || el.getAttribute('aria-required') === 'true') rec.required = true;
+    if (tag === 'select') {
+        rec.options = optionsText(Array.from(el.options, optionLabel).filter(Boolean));
+    } else if (tag === 'input' && el.list) {
+        const labels = Array.from(el.list.options, o => collapse(o.value || o.label)).filter(Boolean);
+        if (labels.length) rec.options = optionsText(labels);
+    }
+    return rec;
+}
+
+function checkedState(el, role) {
+    if (el.localName === 'input' && (el.type === 'checkbox' || el.type === 'radio')) return el.checked;
+    const aria = name => {
+        const v = el.getAttribute(name);
+        return v === null ? undefined : v === 'true';
+    };
+    switch (role) {
+    case 'checkbox': case 'radio': case 'switch': case 'menuitemcheckbox': case 'menuitemradio':
+        return aria('aria-checked') ?? false;
+    case 'option': case 'tab': case 'treeitem':
+        return aria('aria-selected') ?? aria('aria-checked');
+    case 'button':
+        return aria('aria-pressed');
+    }
+    return undefined;
+}
+
+// Text that tells repeated elements apart, or places a choice in its group:
+// the row, list item, group or section that holds it.
+function contextOf(el, name, grouped, memo) {
+    let node = flatParent(el), from = el;
+    for (let depth = 0; node && node.nodeType === 1 && depth < 12; depth++, from = node, node = flatParent(node)) {
+        const tag = node.localName;
+        if (tag === 'body' || tag === 'html') break;
+        const nodeRole = explicitRole(node);
+        const label = memo(node, 'label', () => groupLabel(node, tag, nodeRole));
+        if (label) return label;
+        if (grouped) continue;
+        if (tag === 'tr' || nodeRole === 'row') {
+            const cells = memo(node, 'cells', () => Array.from(node.querySelectorAll(
+                ':scope > td, :scope > th, :scope > [role="cell"], :scope > [role="gridcell"], :scope > [role="rowheader"]')));
+            for (const cell of cells) {
+                if (cell === from) continue;
+                const t = memo(cell, 'text', () => collapse(visibleText(cell)));
+                if (t && t !== name) return t;
+            }
+        }
+        if (tag === 'li' || tag === 'article' || tag === 'section' || tag === 'tr' ||
+            nodeRole === 'listitem' || nodeRole === 'row' || nodeRole === 'article' || depth >= 2) {
+            // A large container says nothing about one control in it.
+            if (memo(node, 'size', () => node.getElementsByTagName('*').length) > 60) continue;
+            const heading = memo(node, 'heading', () => node.querySelector('h1, h2, h3, h4, h5, h6, [role="heading"]'));
+            if (heading && !containsDeep(heading, el)) {
+                const t = memo(heading, 'text', () => collapse(visibleText(heading)));
+                if (t) return t;
+            }
+            const t = collapse(visibleText(node, el));
+            if (t && t !== name) return t;
+        }
+    }
+    return '';
+}
+
+// The name of a group, fieldset or labelled region that holds choices.
+function groupLabel(node, tag, nodeRole) {
+    if (tag === 'fieldset') {
+        const legend = node.querySelector(':scope > legend');
+        if (legend) return collapse(legend.textContent);
+    }
+    if (nodeRole && /^(group|radiogroup|listbox|menu|menubar|tablist|tree|toolbar|region|dialog|form)$/.test(nodeRole) ||
+        tag === 'form' || tag === 'section' || tag === 'dialog') {
+        const label = node.getAttribute('aria-label') ||
+            referencedElements(node, 'aria-labelledby').map(r => r.textContent).join(' ');
+        if (label) return collapse(label);
+    }
+    return '';
+}
+
+// Remembers what a scan has learnt of an element, for the elements after it.
+function memoizer() {
+    const known = new Map();
+    return (node, what, compute) => {
+        let entry = known.get(node);
+        if (!entry) {
+            entry = {};
+            known.set(node, entry);
+        }
+        if (!(what in entry)) entry[what] = compute();
+        return entry[what];
+    };
+}
+
+// The visible text inside an element, leaving one element out.
+function visibleText(root, leaveOut) {
+    let text = '';
+    const walk = node => {
+        for (const child of flatChildren(node)) {
+            if (text.length > 300) return;
+            if (child === leaveOut) continue;
+            if (child.nodeType === 3) text += child.data;
+            else if (child.nodeType === 1 && !SKIP_TAGS.has(child.localName) &&
+                child.checkVisibility({ opacityProperty: true, visibilityProperty: true })) {
+                if (BLOCK_TAGS.has(child.localName)) text += ' ';
+                if (!LEAF_TAGS.has(child.localName)) walk(child);
+                else if (child.localName === 'input' && /^(button|submit|reset)$/.test(child.type)) text += ' ' + child.value + ' ';
+                if (BLOCK_TAGS.has(child.localName)) text += ' ';
+            }
+        }
+    };
+    walk(root);
+    return text;
+}
+
+const GROUPED_ROLES = new Set(['radio', 'checkbox', 'option', 'menuitem', 'menuitemcheckbox', 'menuitemradio', 'tab', 'switch']);
+

@@ -1,0 +1,471 @@
+// ---------------------------------------------------------------------------
+// Acting. While the agent acts, the events it makes are not the person's.
+
+let acting = 0;
+
+function whileActing(fn) {
+    acting++;
+    try {
+        return fn();
+    } finally {
+        acting--;
+    }
+}
+
+async function whileActingAsync(fn) {
+    acting++;
+    try {
+        return await fn();
+    } finally {
+        acting--;
+    }
+}
+
+function scrollIntoViewNow(el) {
+    try {
+        el.scrollIntoView({ block: 'center', inline: 'center', behavior: 'instant' });
+    } catch (e) {
+        el.scrollIntoView({ block: 'center', inline: 'center' });
+    }
+}
+
+function describeNode(el) {
+    if (!el || el.nodeType !== 1) return 'something';
+    let s = el.localName;
+    if (el.id && el.id.length <= 30) s += '#' + el.id;
+    else {
+        const cls = (el.getAttribute('class') || '').trim().split(/\s+/).filter(Boolean).slice(0, 2);
+        if (cls.length) s += '.' + cls.join('.');
+    }
+    return s;
+}
+
+// How to name the thing that lies over an element.
+function describeCovering(hit) {
+    const cover = closestDeep(hit, n => n.localName === 'dialog' || /^(dialog|alertdialog)$/.test(n.getAttribute('role') || '') ||
+        n.getAttribute('aria-modal') === 'true');
+    if (cover) {
+        const name = coverName(cover);
+        return name ? `the dialog ${quote(name)}` : 'a dialog';
+    }
+    const control = closestDeep(hit, n => WIDGET_ROLES.has(roleOf(n) || ''));
+    if (control) {
+        const n = refOf.get(control);
+        return `${roleOf(control)} ${quote(accessibleName(control))}` + (n ? ` (e${n})` : '');
+    }
+    const layer = closestDeep(hit, n => styleOf(n).position === 'fixed');
+    const text = cut(collapse(visibleText(layer || hit)), 60);
+    return `<${describeNode(layer || hit)}>` + (text ? ` ${quote(text)}` : '');
+}
+
+// Where a person's click on the element would land: a point inside its
+// visible part where the element itself (or its label) is the topmost thing.
+function clickPoint(target, receiver, label, command) {
+    let v = visibility(receiver);
+    if (!v) fail('not_visible', notVisibleMessage(label, command));
+    if (styleOf(receiver).pointerEvents === 'none') {
+        fail('disabled', `Element ${label} does not respond to the pointer (the page has turned pointer events off ` +
+            `for it), so a ${command} would reach whatever lies beneath. Pages do this while the element is not ` +
+            'ready: wait for the page, or reach it with press (Tab, then Enter).');
+    }
+    const inView = r => r && r.r - r.l >= 1 && r.b - r.t >= 1;
+    if (!inView(v.view)) {
+        scrollIntoViewNow(receiver);
+        v = visibility(receiver);
+        if (!v) fail('not_visible', notVisibleMessage(label, command));
+    }
+    const area = v.view || v.rect;
+    const w = area.r - area.l, h = area.b - area.t;
+    const fractions = [[0.5, 0.5], [0.25, 0.5], [0.75, 0.5], [0.5, 0.25], [0.5, 0.75], [0.2, 0.2], [0.8, 0.8]];
+    let blocker = null;
+    for (const [fx, fy] of fractions) {
+        const x = area.l + w * fx, y = area.t + h * fy;
+        if (x < 0 || y < 0 || x >= window.innerWidth || y >= window.innerHeight) continue;
+        const hit = deepElementFromPoint(x, y);
+        if (!hit) continue;
+        if (containsDeep(receiver, hit) || containsDeep(target, hit) ||
+            (hit.localName === 'label' && hit.control === target) ||
+            (closestDeep(hit, n => n.localName === 'label') || {}).control === target) {
+            return { x, y, hit };
+        }
+        blocker = blocker || hit;
+    }
+    if (!blocker) fail('not_visible', notVisibleMessage(label, command));
+    const covering = describeCovering(blocker);
+    fail('obscured', `Element ${label} is covered by ${covering} where a person would ${command === 'hover' ? 'point at' : 'click'} it, ` +
+        `so the ${command} would reach that instead. Close or answer what covers it first, or scroll the element clear of it.`);
+}
+
+function notVisibleMessage(label, command) {
+    return `Element ${label} is on the page but not visible (hidden, collapsed, without size or outside what can be ` +
+        `scrolled to), so a person could not ${command === 'fill' ? 'type into' : command === 'select' ? 'choose in' : command} it. ` +
+        'Open the menu, tab or section that holds it first, then take a snapshot.';
+}
+
+function checkEnabled(el, label, command) {
+    if (isDisabled(el)) {
+        fail('disabled', `Element ${label} is disabled, so it cannot be ${command === 'fill' ? 'typed into' : command === 'select' ? 'changed' : 'used'}. ` +
+            'A form often enables it once its required fields are filled; check them, or wait for the page.');
+    }
+    if (closestDeep(el, n => n.hasAttribute('inert'))) {
+        fail('disabled', `Element ${label} is switched off by the page (it lies in an inert part of the page, ` +
+            'usually behind an open dialog). Finish with what the page shows in front of it first.');
+    }
+}
+
+function mouseInit(x, y, extra) {
+    return Object.assign({
+        bubbles: true, cancelable: true, composed: true, view: window,
+        clientX: x, clientY: y, screenX: x + window.screenX, screenY: y + window.screenY,
+        button: 0, buttons: 0, detail: 1, pointerId: 1, pointerType: 'mouse', isPrimary: true,
+    }, extra);
+}
+
+function focusableAncestor(el) {
+    return closestDeep(el, n => n.tabIndex >= 0 || n.hasAttribute('tabindex') || n.isContentEditable ||
+        /^(input|select|textarea|button|a|summary)$/.test(n.localName)) || null;
+}
+
+function clickAt(point) {
+    const { x, y, hit } = point;
+    const fire = (type, ctor, extra) => hit.dispatchEvent(new ctor(type, mouseInit(x, y, extra)));
+    const P = typeof PointerEvent === 'function' ? PointerEvent : MouseEvent;
+    fire('pointerover', P);
+    fire('pointerenter', P, { bubbles: false });
+    fire('mouseover', MouseEvent);
+    fire('mouseenter', MouseEvent, { bubbles: false });
+    fire('pointermove', P);
+    fire('mousemove', MouseEvent);
+    const downOk = fire('pointerdown', P, { buttons: 1 }) & fire('mousedown', MouseEvent, { buttons: 1 });
+    if (downOk) {
+        const focusable = focusableAncestor(hit);
+        if (focusable && hit.isConnected) focusable.focus({ preventScroll: true });
+        else {
+            const active = deepActiveElement();
+            if (active && active !== document.body && active.blur) active.blur();
+        }
+    }
+    if (!hit.isConnected) return;
+    fire('pointerup', P);
+    fire('mouseup', MouseEvent);
+    if (!hit.isConnected) return;
+    fire('click', MouseEvent);
+}
+
+function click(args) {
+    const { el, label } = elementFor(args, 'click');
+    checkEnabled(el, label, 'click');
+    const standIn = visibility(el) ? null : labelStandIn(el);
+    const receiver = standIn ? standIn.label : el;
+    whileActing(() => clickAt(clickPoint(el, receiver, label, 'click')));
+    return undefined;
+}
+
+function hover(args) {
+    const { el, label } = elementFor(args, 'hover');
+    const standIn = visibility(el) ? null : labelStandIn(el);
+    const receiver = standIn ? standIn.label : el;
+    const point = whileActing(() => clickPoint(el, receiver, label, 'hover'));
+    // From a subframe of the same origin, report the point in the top page.
+    let x = point.x, y = point.y;
+    try {
+        for (let w = window; w !== w.top && w.frameElement; w = w.parent) {
+            const fe = w.frameElement, r = fe.getBoundingClientRect();
+            x += r.left + fe.clientLeft;
+            y += r.top + fe.clientTop;
+        }
+    } catch (e) { /* a frame of another origin: the point stays the frame's */ }
+    return { x, y };
+}
+
+// A document in quirks mode lets a bare ':hover' match links alone; a
+// second pseudo-class in the compound lifts that quirk for every element.
+const HOVER = ':hover:is(*)';
+
+function hovered(args) {
+    const { el } = elementFor(args, 'hovered');
+    if (matchesSafe(el, HOVER)) return true;
+    const standIn = labelStandIn(el);
+    return !!(standIn && matchesSafe(standIn.label, HOVER));
+}
+
+function scroll(args) {
+    if (args.ref !== undefined) {
+        const { el, label } = elementFor(args, 'scroll');
+        const standIn = visibility(el) ? null : labelStandIn(el);
+        const receiver = standIn ? standIn.label : el;
+        if (!visibility(receiver)) fail('not_visible', notVisibleMessage(label, 'scroll to'));
+        whileActing(() => scrollIntoViewNow(receiver));
+        return undefined;
+    }
+    const dx = Number(args.dx) || 0, dy = Number(args.dy) || 0;
+    whileActing(() => scrollPageBy(dx, dy));
+    return undefined;
+}
+
+// Scrolls the page, or, on a page that does not scroll itself (an app whose
+// content scrolls in a panel), the largest panel that can scroll that way.
+function scrollPageBy(dx, dy, from) {
+    const page = document.scrollingElement || document.documentElement;
+    const canScroll = (el, isPage) => {
+        const cs = styleOf(el);
+        const okY = dy === 0 || (el.scrollHeight > el.clientHeight + 1 &&
+            (isPage ? cs.overflowY !== 'hidden' : /auto|scroll|overlay/.test(cs.overflowY)) &&
+            (dy > 0 ? el.scrollTop + el.clientHeight < el.scrollHeight - 1 : el.scrollTop > 0));
+        const okX = dx === 0 || (el.scrollWidth > el.clientWidth + 1 &&
+            (isPage ? cs.overflowX !== 'hidden' : /auto|scroll|overlay/.test(cs.overflowX)));
+        return okY && okX;
+    };
+    const by = el => {
+        try {
+            el.scrollBy({ left: dx, top: dy, behavior: 'instant' });
+        } catch (e) {
+            el.scrollBy(dx, dy);
+        }
+    };
+    // The panel around the given element comes first (keys pressed in it).
+    for (let node = from; node && node.nodeType === 1 && node !== page; node = flatParent(node)) {
+        if (canScroll(node, false)) return by(node);
+    }
+    if (page && canScroll(page, true)) return by(window);
+    let best = null, bestArea = 0;
+    for (const el of document.querySelectorAll('body *')) {
+        if (el.scrollHeight <= el.clientHeight + 1 && el.scrollWidth <= el.clientWidth + 1) continue;
+        if (!canScroll(el, false)) continue;
+        const area = el.clientWidth * el.clientHeight;
+        if (area > bestArea && el.checkVisibility()) {
+            best = el;
+            bestArea = area;
+        }
+    }
+    by(best || window);
+}
+
+// ---------------------------------------------------------------------------
+// fill
+
+const DIRECT_TYPES = /^(date|time|datetime-local|month|week|color|range)$/;
+const FORMATS = {
+    date: 'a date as 2024-12-31', time: 'a time as 13:45', 'datetime-local': 'a date and time as 2024-12-31T13:45',
+    month: 'a month as 2024-12', week: 'a week as 2024-W52', color: 'a colour as #336699', range: 'a number',
+    number: 'a number',
+};
+
+function inputEvent(el, data, inputType) {
+    let ev;
+    try {
+        ev = new InputEvent('input', { bubbles: true, composed: true, data, inputType });
+    } catch (e) {
+        ev = new Event('input', { bubbles: true, composed: true });
+    }
+    el.dispatchEvent(ev);
+}
+
+// The field inside a widget that takes the typing (a combobox wrapper).
+function typingTarget(el) {
+    if (isEditableText(el)) return el;
+    const role = roleOf(el);
+    if (role === 'textbox' || role === 'searchbox' || role === 'combobox' || role === 'spinbutton') {
+        const inner = el.querySelector('input, textarea, [contenteditable=""], [contenteditable="true"]') ||
+            (el.shadowRoot && el.shadowRoot.querySelector('input, textarea'));
+        if (inner && isEditableText(inner)) return inner;
+    }
+    return null;
+}
+
+function fill(args) {
+    const { el, label, role } = elementFor(args, 'fill');
+    if (typeof args.value !== 'string') fail(null, 'fill needs a "value" argument with the text to type.');
+    const value = args.value;
+    const field = typingTarget(el);
+    if (!field) {
+        const hint = el.localName === 'select' || role === 'combobox' || role === 'listbox'
+            ? 'Use select to choose one of its options.'
+            : role === 'checkbox' || role === 'radio' || role === 'switch'
+                ? 'Use click to check or uncheck it.'
+                : el.localName === 'input' && el.type === 'file'
+                    ? 'A file field takes a file from the file chooser: click it instead.'
+                    : 'Fill works on text fields; use click for buttons and links, and select for dropdowns.';
+        fail('wrong_type', `Element ${label} does not take typed text. ${hint}`);
+    }
+    checkEnabled(field, label, 'fill');
+    if (field.readOnly) {
+        fail('disabled', `Element ${label} is read-only, so nothing can be typed into it. ` +
+            'The page may fill it itself, or offer a button or picker to change it.');
+    }
+    const receiver = visibility(field) ? field : (visibility(el) ? el : null);
+    if (!receiver) fail('not_visible', notVisibleMessage(label, 'fill'));
+
+    whileActing(() => {
+        const v = visibility(receiver);
+        if (!v || !v.view) scrollIntoViewNow(receiver);
+        field.focus({ preventScroll: true });
+        if (field.isContentEditable && field.localName !== 'input' && field.localName !== 'textarea') {
+            fillEditable(field, value);
+        } else {
+            fillControl(field, value, label);
+        }
+        const state = fieldState(field);
+        state.baseline = fieldValue(field);
+        state.dirty = false;
+    });
+    return undefined;
+}
+
+function fillControl(field, value, label) {
+    const type = field.localName === 'input' ? field.type : 'textarea';
+    if (DIRECT_TYPES.test(type)) {
+        field.value = value;
+        if (value && field.value === '' || (type === 'range' && value && String(Number(value)) !== String(Number(field.value)) && isNaN(Number(value)))) {
+            fail('wrong_type', `Element ${label} did not take ${quote(value)}: it takes ${FORMATS[type]}.`);
+        }
+        inputEvent(field, value, 'insertReplacementText');
+        field.dispatchEvent(new Event('change', { bubbles: true }));
+        return;
+    }
+    let expected = value;
+    if (field.localName === 'input') expected = expected.replace(/[\r\n]+/g, '');
+    if (field.maxLength >= 0) expected = expected.slice(0, field.maxLength);
+    let typed = false;
+    try {
+        field.select();
+        typed = value === '' ? document.execCommand('delete') || field.value === ''
+            : document.execCommand('insertText', false, value);
+    } catch (e) {
+        typed = false;
+    }
+    if (!typed || field.value !== expected) {
+        // The editing command did not reach the field (it is not focused, or
+        // the engine refused): set the value as typing would leave it.
+        field.value = expected;
+        if (type === 'number' && expected && field.value === '') {
+            fail('wrong_type', `Element ${label} did not take ${quote(value)}: it takes a number.`);
+        }
+        inputEvent(field, expected, 'insertText');
+    } else {
+        // Setting the value from script makes the engine forget the typing,
+        // so leaving the field later fires no second change of its own.
+        // (The engine ignores a value equal to the current one.)
+        const typedValue = field.value;
+        field.value = typedValue === '' ? '0' : '';
+        field.value = typedValue;
+    }
+    field.dispatchEvent(new Event('change', { bubbles: true }));
+}
+
+function fillEditable(field, value) {
+    const selection = window.getSelection();
+    const range = document.createRange();
+    range.selectNodeContents(field);
+    selection.removeAllRanges();
+    selection.addRange(range);
+    let typed = false;
+    try {
+        typed = value === '' ? document.execCommand('delete') : document.execCommand('insertText', false, value);
+    } catch (e) {
+        typed = false;
+    }
+    if (!typed || collapse(field.innerText) !== collapse(value)) {
+        field.textContent = value;
+        inputEvent(field, value, 'insertText');
+    }
+}
+
+// ---------------------------------------------------------------------------
+// select
+
+const OPTION_ROLES = /^(option|menuitem|menuitemradio|menuitemcheckbox|radio|tab|treeitem)$/;
+
+function matchOption(options, wanted, labelOf, valueOf) {
+    const w = collapse(wanted);
+    return options.find(o => collapse(labelOf(o)) === w) ||
+        options.find(o => valueOf && valueOf(o) === wanted) ||
+        options.find(o => collapse(labelOf(o)).toLowerCase() === w.toLowerCase()) || null;
+}
+
+function noOption(label, wanted, labels) {
+    const listed = labels.slice(0, 20).map(quote).join(', ');
+    const more = labels.length > 20 ? `, and ${labels.length - 20} more` : '';
+    fail('no_option', `Element ${label} has no option ${quote(wanted)}. ` +
+        (labels.length ? `Its options: ${listed}${more}.` : 'It shows no options now; open it with click and take a snapshot.'));
+}
+
+function select(args) {
+    const { el, label, role } = elementFor(args, 'select');
+    if (typeof args.option !== 'string') fail(null, 'select needs an "option" argument with the option to choose.');
+    const wanted = args.option;
+    checkEnabled(el, label, 'select');
+
+    if (el.localName === 'select') {
+        if (!visibility(el)) fail('not_visible', notVisibleMessage(label, 'select'));
+        const options = Array.from(el.options);
+        const option = matchOption(options, wanted, o => o.label || o.text, o => o.value);
+        if (!option) noOption(label, wanted, options.map(optionLabel).filter(Boolean));
+        if (option.disabled || (option.parentElement && option.parentElement.localName === 'optgroup' && option.parentElement.disabled)) {
+            fail('disabled', `Option ${quote(optionLabel(option))} of ${label} is disabled, so it cannot be chosen.`);
+        }
+        whileActing(() => {
+            el.focus({ preventScroll: true });
+            if (!option.selected || !el.multiple) {
+                option.selected = true;
+                inputEvent(el, null, 'insertReplacementText');
+                el.dispatchEvent(new Event('change', { bubbles: true }));
+            }
+        });
+        return undefined;
+    }
+
+    if (el.localName === 'input' && el.list) {
+        const options = Array.from(el.list.options);
+        const option = matchOption(options, wanted, o => o.label || o.value, o => o.value);
+        if (!option) noOption(label, wanted, options.map(o => collapse(o.value || o.label)).filter(Boolean));
+        return fill({ ref: args.ref, value: option.value });
+    }
+
+    if (!/^(combobox|listbox|menu|menubar|radiogroup|tablist|tree|menuitem|button)$/.test(role || '')) {
+        fail('wrong_type', `Element ${label} is not a dropdown or list, so it has no options to choose. ` +
+            'Select works on dropdowns and lists; use click for buttons, links, checkboxes and radio buttons, and fill for text fields.');
+    }
+    return selectCustom(el, label, wanted);
+}
+
+// Options that a custom list shows: inside it, or in the popup it controls.
+function customOptions(el) {
+    const scopes = [el, ...referencedElements(el, 'aria-controls'), ...referencedElements(el, 'aria-owns')];
+    const inner = el.querySelector('[aria-controls], [aria-owns]');
+    if (inner) scopes.push(...referencedElements(inner, 'aria-controls'), ...referencedElements(inner, 'aria-owns'));
+    const active = el.getAttribute('aria-activedescendant');
+    if (active) {
+        const option = el.getRootNode().getElementById(active);
+        if (option && option.parentElement) scopes.push(option.parentElement);
+    }
+    const found = [];
+    for (const scope of scopes) {
+        for (const o of scope.querySelectorAll('[role]')) {
+            if (OPTION_ROLES.test(o.getAttribute('role')) && !found.includes(o) && visibility(o)) found.push(o);
+        }
+    }
+    return found;
+}
+
+function selectCustom(el, label, wanted) {
+    return whileActingAsync(async () => {
+        let options = customOptions(el);
+        if (!options.length) {
+            const v = visibility(el);
+            if (!v) fail('not_visible', notVisibleMessage(label, 'select'));
+            clickAt(clickPoint(el, el, label, 'select'));
+            const end = Date.now() + 1500;
+            while (!options.length && Date.now() < end) {
+                await new Promise(resolve => setTimeout(resolve, 50));
+                options = customOptions(el);
+            }
+        }
+        const option = matchOption(options, wanted, o => accessibleName(o), null);
+        if (!option) noOption(label, wanted, options.map(o => accessibleName(o)).filter(Boolean));
+        if (isDisabled(option)) fail('disabled', `Option ${quote(accessibleName(option))} of ${label} is disabled, so it cannot be chosen.`);
+        clickAt(clickPoint(option, option, `option ${quote(accessibleName(option))}`, 'select'));
+        return undefined;
+    });
+}
+

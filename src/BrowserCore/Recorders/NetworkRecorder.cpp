@@ -1,0 +1,119 @@
+#include "BrowserCore/Recorders/NetworkRecorder.h"
+
+#include "BrowserCore/Records/JsonFields.h"
+#include "BrowserCore/PageAgent/ScriptMessageBody.h"
+#include "Platform/Text.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace vesk {
+
+namespace {
+
+bool fromMainFrame(const nlohmann::json& body) {
+    auto found = body.find("mainFrame");
+    return found != body.end() && found->is_boolean() && found->get<bool>();
+}
+
+const std::string* stringAt(const nlohmann::json& body, const char* key) {
+    auto found = body.find(key);
+    return found != body.end() && found->is_string() ? &found->get_ref<const std::string&>() : nullptr;
+}
+
+// Keeps the user-perceived characters that are letters (by their first code
+// point), case unchanged: "get" stays, "M-SEARCH" becomes "MSEARCH".
+std::string lettersOnly(const std::string& utf8) {
+    auto text = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> breaks(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    icu::UnicodeString kept;
+    if (U_FAILURE(status)) {
+        for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
+            if (u_isalpha(text.char32At(i))) kept.append(text.char32At(i));
+        }
+    } else {
+        breaks->setText(text);
+        int32_t start = breaks->first();
+        for (int32_t end = breaks->next(); end != icu::BreakIterator::DONE; start = end, end = breaks->next()) {
+            if (u_isalpha(text.char32At(start))) kept.append(text, start, end - start);
+        }
+    }
+    std::string out;
+    kept.toUTF8String(out);
+    return out;
+}
+
+std::string knownError(const nlohmann::json& body) {
+    if (const std::string* error = stringAt(body, "error")) {
+        if (*error == "aborted" || *error == "timed out" || *error == "network error") return *error;
+    }
+    return "network error";
+}
+
+template <typename T>
+void appendBounded(std::deque<T>& list, T item, std::int64_t* leftOut) {
+    if (list.size() >= NetworkRecorder::requestLimit) {
+        list.pop_front();
+        if (leftOut) ++*leftOut;
+    }
+    list.push_back(std::move(item));
+}
+
+} // namespace
+
+void NetworkRecorder::receive(JSCValue* body, WebKitWebView* sender) { receive(scriptMessageBody(body), sender); }
+
+void NetworkRecorder::receive(const nlohmann::json& body, WebKitWebView* sender) {
+    if (!body.is_object() || !fromMainFrame(body)) return;
+    auto label = window ? window(sender) : std::nullopt;
+    if (!label) return;
+    const std::string* method = stringAt(body, "method");
+    const std::string* url = stringAt(body, "url");
+    auto ms = body.contains("ms") ? json_fields::integralValue<std::int64_t>(body["ms"]) : std::nullopt;
+    if (!method || !url || !ms) return;
+
+    NetworkRequest request;
+    request.method = text::prefix(lettersOnly(text::validUtf8(*method)), methodLimit);
+    request.url = text::prefix(text::validUtf8(*url), urlLimit);
+    if (body.contains("status")) request.status = json_fields::integralValue<int>(body["status"]);
+    if (!request.status) request.error = knownError(body);
+    request.milliseconds = *ms;
+    request.window = label->id;
+
+    if (!label->alone) severalWindows_ = true;
+    appendBounded(requests_, request, &leftOut_);
+    appendBounded(recent_, std::move(request), nullptr);
+    ++ended_;
+}
+
+NetworkRecorder::Taken NetworkRecorder::take() {
+    Taken taken{std::vector<NetworkRequest>(requests_.begin(), requests_.end()), leftOut_};
+    if (!severalWindows_) {
+        for (auto& request : taken.requests) request.window.reset();
+    }
+    requests_.clear();
+    leftOut_ = 0;
+    severalWindows_ = false;
+    return taken;
+}
+
+std::vector<NetworkRequest> NetworkRecorder::failedRequests(std::int64_t mark,
+                                                            const std::optional<std::string>& window) const {
+    // A mark is an earlier value of `ended`; one from the future counts nothing.
+    std::int64_t since = std::max<std::int64_t>(0, ended_ - mark);
+    auto count = static_cast<std::size_t>(std::min<std::int64_t>(since, static_cast<std::int64_t>(recent_.size())));
+    std::vector<NetworkRequest> failed;
+    for (auto it = recent_.end() - static_cast<std::ptrdiff_t>(count); it != recent_.end(); ++it) {
+        if (!it->failed()) continue;
+        if (window && it->window != window) continue;
+        failed.push_back(*it);
+    }
+    return failed;
+}
+
+} // namespace vesk

@@ -1,0 +1,400 @@
+#include "BrowserCore/Recorders/ResponseRecorder.h"
+
+#include "BrowserCore/Secrets/SiteKey.h"
+#include "Platform/Text.h"
+
+#include <glib/gstdio.h>
+#include <libsoup/soup.h>
+
+#include <algorithm>
+
+namespace vesk {
+
+namespace {
+
+constexpr const char* recorderKey = "vesk-response-recorder";
+
+std::string errorText(const GError* error) {
+    return error && error->message ? error->message : "unknown error";
+}
+
+std::optional<std::string> hostOf(const char* uri) {
+    GUri* parsed = g_uri_parse(uri, G_URI_FLAGS_NONE, nullptr);
+    if (!parsed) return std::nullopt;
+    const char* host = g_uri_get_host(parsed);
+    std::optional<std::string> out = host ? std::optional<std::string>(host) : std::nullopt;
+    g_uri_unref(parsed);
+    return out;
+}
+
+bool isHTTP(std::string_view url) {
+    const char* scheme = g_uri_peek_scheme(std::string(url).c_str());
+    return scheme && (std::string_view(scheme) == "http" || std::string_view(scheme) == "https");
+}
+
+} // namespace
+
+// What a signal handler holds: the recorder, weakly.
+struct ResponseRecorder::Handler {
+    std::weak_ptr<ResponseRecorder*> recorder;
+
+    static ResponseRecorder* of(gpointer data) {
+        auto locked = static_cast<Handler*>(data)->recorder.lock();
+        return locked ? *locked : nullptr;
+    }
+    static void destroy(gpointer data, GClosure*) { delete static_cast<Handler*>(data); }
+};
+
+ResponseRecorder::ResponseRecorder() : self_(std::make_shared<ResponseRecorder*>(this)) {}
+
+// Downloads still running keep their handlers, which find the recorder gone.
+ResponseRecorder::~ResponseRecorder() {
+    detach();
+}
+
+void ResponseRecorder::connect(gpointer instance, const char* signal, GCallback callback) {
+    gulong id = g_signal_connect_data(instance, signal, callback, new Handler{self_}, Handler::destroy, GConnectFlags(0));
+    connections_.emplace_back(GRef<GObject>::retain(G_OBJECT(instance)), id);
+}
+
+void ResponseRecorder::detach() {
+    for (auto& [instance, id] : connections_) {
+        g_signal_handler_disconnect(instance.get(), id);
+    }
+    connections_.clear();
+    if (view_ && g_object_get_data(G_OBJECT(view_.get()), recorderKey) == this) {
+        g_object_set_data(G_OBJECT(view_.get()), recorderKey, nullptr);
+    }
+    view_ = {};
+    pending_.reset();
+    current_.reset();
+    arriving.reset();
+    currentFailed_ = false;
+    currentCommitted_ = false;
+    mainResponseIsDownload_ = false;
+}
+
+void ResponseRecorder::attach(WebKitWebView* view) {
+    detach();
+    view_ = GRef<WebKitWebView>::retain(view);
+    g_object_set_data(G_OBJECT(view), recorderKey, this);
+
+    connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+                auto* self = Handler::of(data);
+                if (!self) return;
+                switch (event) {
+                case WEBKIT_LOAD_STARTED: self->started(); break;
+                case WEBKIT_LOAD_COMMITTED: self->committed(); break;
+                case WEBKIT_LOAD_FINISHED: self->finished(); break;
+                case WEBKIT_LOAD_REDIRECTED: break;
+                }
+            }));
+    connect(view, "load-failed",
+            G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, const char*, GError* error, gpointer data) -> gboolean {
+                if (auto* self = Handler::of(data)) {
+                    self->failedLoad(event != WEBKIT_LOAD_COMMITTED, error);
+                }
+                // The page keeps what it showed: no error page replaces it.
+                return TRUE;
+            }));
+    connect(view, "load-failed-with-tls-errors",
+            G_CALLBACK(+[](WebKitWebView*, const char* uri, GTlsCertificate* certificate, GTlsCertificateFlags,
+                           gpointer data) -> gboolean {
+                auto* self = Handler::of(data);
+                return self ? self->tlsFailed(uri, certificate) : FALSE;
+            }));
+    connect(view, "web-process-terminated",
+            G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data) {
+                if (auto* self = Handler::of(data)) self->processTerminated();
+            }));
+    connect(view, "decide-policy",
+            G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                           gpointer data) -> gboolean {
+                auto* self = Handler::of(data);
+                return self ? self->decide(decision, type) : FALSE;
+            }));
+    connect(view, "authenticate",
+            G_CALLBACK(+[](WebKitWebView*, WebKitAuthenticationRequest* request, gpointer data) -> gboolean {
+                auto* self = Handler::of(data);
+                return self ? self->authenticate(request) : FALSE;
+            }));
+    if (WebKitNetworkSession* network = webkit_web_view_get_network_session(view)) {
+        connect(network, "download-started",
+                G_CALLBACK(+[](WebKitNetworkSession*, WebKitDownload* download, gpointer data) {
+                    if (auto* self = Handler::of(data)) self->downloadStarted(download);
+                }));
+    }
+}
+
+// Following navigations -------------------------------------------------------
+
+ResponseRecorder::NavigationID ResponseRecorder::beginNavigation() {
+    pending_ = ++lastID_;
+    return *pending_;
+}
+
+void ResponseRecorder::follow(std::optional<NavigationID> navigation) {
+    followed = navigation;
+    ended.reset();
+    arrived = false;
+    downloaded.clear();
+}
+
+std::vector<DownloadedFile> ResponseRecorder::takeDownloaded() {
+    return std::exchange(downloaded, {});
+}
+
+void ResponseRecorder::started() {
+    current_ = pending_ ? *pending_ : ++lastID_;
+    pending_.reset();
+    currentFailed_ = false;
+    currentCommitted_ = false;
+    arriving = current_;
+}
+
+void ResponseRecorder::committed() {
+    currentCommitted_ = true;
+    if (arriving == current_) arriving.reset();
+    if (followed && followed == current_) arrived = true;
+}
+
+void ResponseRecorder::finished() {
+    // WebKit reports the end of a failed, cancelled or replaced load too:
+    // only a load that committed and did not fail finishes with success.
+    if (arriving == current_) arriving.reset();
+    if (currentFailed_ || !currentCommitted_) return;
+    if (followed && followed == current_) ended = Ending{};
+}
+
+void ResponseRecorder::failedLoad(bool provisional, const GError* error) {
+    if (provisional && arriving == current_) arriving.reset();
+    currentFailed_ = true;
+    if (!followed || followed != current_ || ended) return;
+    // A load given up for another one, or a response that became a download.
+    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) return;
+    if (g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE)) return;
+    ended = Ending{BrowserError::navigationFailed(errorText(error))};
+}
+
+void ResponseRecorder::processTerminated() {
+    ended = Ending{BrowserError::navigationFailed("The web content process terminated")};
+}
+
+gboolean ResponseRecorder::tlsFailed(const char* uri, GTlsCertificate* certificate) {
+    auto host = uri ? hostOf(uri) : std::nullopt;
+    if (!host || !certificate || !isLocalHost(*host)) return FALSE;
+    for (const auto& [acceptedHost, accepted] : acceptedCertificates_) {
+        // Accepted before and refused again: let the load fail.
+        if (acceptedHost == *host && g_tls_certificate_is_same(accepted.get(), certificate)) return FALSE;
+    }
+    WebKitNetworkSession* network = webkit_web_view_get_network_session(view_.get());
+    if (!network) return FALSE;
+    webkit_network_session_allow_tls_certificate_for_host(network, certificate, host->c_str());
+    acceptedCertificates_.emplace_back(*host, GRef<GTlsCertificate>::retain(certificate));
+
+    // The load starts again with the certificate accepted and stays the same
+    // navigation; the finish WebKit reports for the refused attempt is no success.
+    currentFailed_ = true;
+    if (current_) pending_ = current_;
+    struct Retry {
+        std::weak_ptr<ResponseRecorder*> recorder;
+        GRef<WebKitWebView> view;
+        std::string uri;
+    };
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer data) -> gboolean {
+            auto* retry = static_cast<Retry*>(data);
+            if (retry->recorder.lock()) webkit_web_view_load_uri(retry->view.get(), retry->uri.c_str());
+            return G_SOURCE_REMOVE;
+        },
+        new Retry{self_, view_, uri}, [](gpointer data) { delete static_cast<Retry*>(data); });
+    return TRUE;
+}
+
+// Responses -------------------------------------------------------------------
+
+std::string ResponseRecorder::responseKey(std::string_view url) {
+    return std::string(url.substr(0, url.find('#')));
+}
+
+std::optional<int> ResponseRecorder::failedStatus(std::string_view url) const {
+    auto found = failed.find(responseKey(url));
+    if (found == failed.end()) return std::nullopt;
+    return found->second;
+}
+
+void ResponseRecorder::noteMainResponse(std::string_view url, int status) {
+    std::string key = responseKey(url);
+    if (status >= 400 && status <= 599) {
+        if (failed.size() >= failedLimit) failed.clear();
+        failed[key] = status;
+    } else {
+        failed.erase(key);
+    }
+}
+
+gboolean ResponseRecorder::decide(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
+    if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+    auto* responseDecision = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+    WebKitURIResponse* response = webkit_response_policy_decision_get_response(responseDecision);
+    bool mainFrame = webkit_response_policy_decision_is_main_frame_main_resource(responseDecision);
+    const char* uri = webkit_uri_response_get_uri(response);
+
+    bool http = uri && isHTTP(uri);
+    if (mainFrame && http) noteMainResponse(uri, static_cast<int>(webkit_uri_response_get_status_code(response)));
+
+    bool attachment = false;
+    if (SoupMessageHeaders* headers = http ? webkit_uri_response_get_http_headers(response) : nullptr) {
+        const char* disposition = soup_message_headers_get_one(headers, "Content-Disposition");
+        attachment = disposition && text::asciiLower(disposition).starts_with("attachment");
+    }
+    if (webkit_response_policy_decision_is_mime_type_supported(responseDecision) && !attachment) {
+        webkit_policy_decision_use(decision);
+    } else if (mainFrame) {
+        mainResponseIsDownload_ = true;
+        webkit_policy_decision_download(decision);
+    } else {
+        // Subframes never download.
+        webkit_policy_decision_ignore(decision);
+    }
+    return TRUE;
+}
+
+// Logins and certificates ---------------------------------------------------------
+
+bool ResponseRecorder::isLocalHost(std::string_view host) {
+    std::string lower = text::asciiLower(host);
+    if (lower == "localhost") return true;
+    auto loopback = [](const std::string& text) {
+        GInetAddress* address = g_inet_address_new_from_string(text.c_str());
+        if (!address) return false;
+        bool local = g_inet_address_get_is_loopback(address);
+        g_object_unref(address);
+        return local;
+    };
+    if (lower.find(':') == std::string::npos) return loopback(lower);
+    std::string_view inner = lower;
+    while (!inner.empty() && (inner.front() == '[' || inner.front() == ']')) inner.remove_prefix(1);
+    while (!inner.empty() && (inner.back() == '[' || inner.back() == ']')) inner.remove_suffix(1);
+    // A scope ("%eth0") names an interface, never the loopback address itself.
+    if (inner.find('%') != std::string_view::npos) return false;
+    return loopback(std::string(inner));
+}
+
+gboolean ResponseRecorder::authenticate(WebKitAuthenticationRequest* request) {
+    WebKitAuthenticationScheme scheme = webkit_authentication_request_get_scheme(request);
+    if (scheme != WEBKIT_AUTHENTICATION_SCHEME_HTTP_BASIC && scheme != WEBKIT_AUTHENTICATION_SCHEME_HTTP_DIGEST) {
+        return FALSE;
+    }
+    // Without a login the page shows the server's own answer; a login that
+    // failed once is not tried again.
+    auto reject = [&] {
+        webkit_authentication_request_authenticate(request, nullptr);
+        return TRUE;
+    };
+    if (webkit_authentication_request_is_retry(request)) return reject();
+
+    std::optional<std::string> protocol;
+    if (WebKitSecurityOrigin* origin = webkit_authentication_request_get_security_origin(request)) {
+        if (const char* name = webkit_security_origin_get_protocol(origin)) protocol = name;
+        webkit_security_origin_unref(origin);
+    }
+    const char* host = webkit_authentication_request_get_host(request);
+    guint port = webkit_authentication_request_get_port(request);
+    auto site = siteKey(protocol, host ? host : "", port ? std::optional<int>(static_cast<int>(port)) : std::nullopt);
+    if (!site) return reject();
+
+    Variables values = variables(*site);
+    auto user = values.find("HTTP_USER");
+    auto password = values.find("HTTP_PASSWORD");
+    if (user == values.end() || password == values.end()) return reject();
+    WebKitCredential* credential =
+        webkit_credential_new(user->second.c_str(), password->second.c_str(), WEBKIT_CREDENTIAL_PERSISTENCE_NONE);
+    webkit_authentication_request_authenticate(request, credential);
+    webkit_credential_free(credential);
+    return TRUE;
+}
+
+// Downloads ---------------------------------------------------------------------
+
+void ResponseRecorder::downloadStarted(WebKitDownload* download) {
+    WebKitWebView* from = webkit_download_get_web_view(download);
+    // Another session's page on a shared network session: that session saves it.
+    if (from && from != view_.get()) {
+        void* owner = g_object_get_data(G_OBJECT(from), recorderKey);
+        if (owner && owner != this) return;
+    }
+    if (mainResponseIsDownload_ && from == view_.get()) mainDownloads_.insert(download);
+    mainResponseIsDownload_ = false;
+    downloads_[download] = GRef<WebKitDownload>::retain(download);
+
+    auto on = [&](const char* signal, GCallback callback) {
+        g_signal_connect_data(download, signal, callback, new Handler{self_}, Handler::destroy, GConnectFlags(0));
+    };
+    on("decide-destination", G_CALLBACK(+[](WebKitDownload* d, const char* suggested, gpointer data) -> gboolean {
+           auto* self = Handler::of(data);
+           if (self) return self->decideDestination(d, suggested);
+           // Nobody is left to say where it goes: it goes nowhere.
+           webkit_download_cancel(d);
+           return TRUE;
+       }));
+    on("finished", G_CALLBACK(+[](WebKitDownload* d, gpointer data) {
+           if (auto* self = Handler::of(data)) self->downloadFinished(d);
+       }));
+    on("failed", G_CALLBACK(+[](WebKitDownload* d, GError* error, gpointer data) {
+           if (auto* self = Handler::of(data)) self->downloadFailed(d, error);
+       }));
+}
+
+gboolean ResponseRecorder::decideDestination(WebKitDownload* download, const char* suggested) {
+    std::string name = suggested ? suggested : "";
+    try {
+        std::string path = folder.destination(name);
+        std::optional<std::string> type;
+        if (WebKitURIResponse* response = webkit_download_get_response(download)) {
+            const char* mime = webkit_uri_response_get_mime_type(response);
+            if (mime && *mime) type = mime;
+        }
+        destinations_[download] = {path, type};
+        webkit_download_set_destination(download, path.c_str());
+    } catch (const DownloadFolderError& error) {
+        endMainDownload(download, BrowserError::navigationFailed("The file " + name + " could not be saved: " +
+                                                                 error.what()));
+        webkit_download_cancel(download);
+    }
+    return TRUE;
+}
+
+void ResponseRecorder::endMainDownload(WebKitDownload* download, std::optional<BrowserError> failure) {
+    if (mainDownloads_.erase(download) && !ended) ended = Ending{std::move(failure)};
+}
+
+void ResponseRecorder::downloadFinished(WebKitDownload* download) {
+    // WebKit reports a failed download as finished too; its entry is gone by then.
+    auto keep = downloads_.extract(download);
+    auto found = destinations_.find(download);
+    if (found == destinations_.end()) return;
+    Destination destination = found->second;
+    destinations_.erase(found);
+
+    GStatBuf info;
+    std::int64_t size = g_stat(destination.path.c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : 0;
+    gchar* name = g_path_get_basename(destination.path.c_str());
+    downloaded.push_back(DownloadedFile{name, destination.path, size, destination.type});
+    g_free(name);
+    endMainDownload(download, std::nullopt);
+}
+
+void ResponseRecorder::downloadFailed(WebKitDownload* download, const GError* error) {
+    std::string name = "the file";
+    if (auto found = destinations_.find(download); found != destinations_.end()) {
+        gchar* base = g_path_get_basename(found->second.path.c_str());
+        name = base;
+        g_free(base);
+        destinations_.erase(found);
+    }
+    endMainDownload(download, BrowserError::navigationFailed("The download of " + name + " failed: " + errorText(error)));
+}
+
+} // namespace vesk

@@ -1,0 +1,135 @@
+#pragma once
+
+// Follows the page's navigations and responses: tells the load wait when the
+// navigation it follows has committed, finished or failed, keeps the HTTP
+// failures of main documents, saves downloads into the session's download
+// folder, and answers HTTP logins and the certificates of this machine.
+//
+// WebKit reports loads per view, not per navigation: each load that the
+// session starts gets an id from `beginNavigation`, the next load start on
+// the view carries it, and every later event of the view belongs to it until
+// another load starts. Loads the page starts by itself get ids of their own.
+
+#include "BrowserCore/Session/BrowserError.h"
+#include "BrowserCore/Session/DownloadFolder.h"
+#include "BrowserCore/Records/PageRecords.h"
+#include "Platform/GRef.h"
+
+#include <webkit/webkit.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vesk {
+
+class ResponseRecorder {
+public:
+    using Variables = std::map<std::string, std::string>;
+    using NavigationID = std::uint64_t;
+
+    // How the followed navigation ended: a failure carries its error.
+    struct Ending {
+        std::optional<BrowserError> failure;
+    };
+
+    // HTTP status (400 to 599) by URL without fragment, main frame only; at
+    // most `failedLimit` entries.
+    std::map<std::string, int> failed;
+    static constexpr std::size_t failedLimit = 200;
+    // The navigation that the load wait follows.
+    std::optional<NavigationID> followed;
+    // None while the followed navigation runs.
+    std::optional<Ending> ended;
+    // The followed navigation has committed.
+    bool arrived = false;
+    // The last navigation that started and has neither committed nor failed.
+    std::optional<NavigationID> arriving;
+    DownloadFolder folder{DownloadFolder::temporaryDownloadFolder()};
+    // Files finished since the load wait last took them.
+    std::vector<DownloadedFile> downloaded;
+    // The variables that apply to a site; empty until the session sets it.
+    std::function<Variables(const std::string& site)> variables = [](const std::string&) { return Variables{}; };
+
+    ResponseRecorder();
+    ~ResponseRecorder();
+    ResponseRecorder(const ResponseRecorder&) = delete;
+    ResponseRecorder& operator=(const ResponseRecorder&) = delete;
+
+    // Follows the navigations, responses, logins and downloads of the page's
+    // web view (and of its network session), leaving the previous view.
+    void attach(WebKitWebView* view);
+
+    // The id of the load that the session is about to start on the view.
+    NavigationID beginNavigation();
+    // Starts following a navigation: resets what the load wait reads.
+    void follow(std::optional<NavigationID> navigation);
+    // The finished downloads, handed over once.
+    std::vector<DownloadedFile> takeDownloaded();
+
+    // The HTTP failure status kept for the URL (its fragment ignored).
+    std::optional<int> failedStatus(std::string_view url) const;
+    // The URL cut before its first "#".
+    static std::string responseKey(std::string_view url);
+    // Notes a main-frame HTTP response: keeps a failure status, forgets the
+    // URL's earlier failure otherwise.
+    void noteMainResponse(std::string_view url, int status);
+
+    // Whether the host is this machine: "localhost", or a loopback IPv4 or
+    // IPv6 address (IPv6 with or without brackets).
+    static bool isLocalHost(std::string_view host);
+
+private:
+    struct Destination {
+        std::string path;
+        std::optional<std::string> type;
+    };
+    struct Handler;
+
+    // Navigation events of the attached view.
+    void started();
+    void committed();
+    void finished();
+    void failedLoad(bool provisional, const GError* error);
+    void processTerminated();
+    gboolean tlsFailed(const char* uri, GTlsCertificate* certificate);
+    gboolean decide(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
+    gboolean authenticate(WebKitAuthenticationRequest* request);
+
+    // Downloads of the attached view's network session.
+    void downloadStarted(WebKitDownload* download);
+    gboolean decideDestination(WebKitDownload* download, const char* suggested);
+    void downloadFinished(WebKitDownload* download);
+    void downloadFailed(WebKitDownload* download, const GError* error);
+    void endMainDownload(WebKitDownload* download, std::optional<BrowserError> failure);
+
+    void connect(gpointer instance, const char* signal, GCallback callback);
+    void detach();
+
+    // Lets callbacks that outlive the recorder find it gone.
+    std::shared_ptr<ResponseRecorder*> self_;
+    GRef<WebKitWebView> view_;
+    std::vector<std::pair<GRef<GObject>, gulong>> connections_;
+
+    NavigationID lastID_ = 0;
+    std::optional<NavigationID> pending_;  // taken by the next load start
+    std::optional<NavigationID> current_;  // the load the view reports now
+    bool currentFailed_ = false;           // its failure came; its finish is no success
+    bool currentCommitted_ = false;        // it committed; only then can it finish well
+
+    std::map<WebKitDownload*, GRef<WebKitDownload>> downloads_;  // kept alive while running
+    std::map<WebKitDownload*, Destination> destinations_;
+    std::set<WebKitDownload*> mainDownloads_;
+    bool mainResponseIsDownload_ = false;
+    // Certificates of local hosts accepted once, so a refused one is not retried forever.
+    std::vector<std::pair<std::string, GRef<GTlsCertificate>>> acceptedCertificates_;
+};
+
+} // namespace vesk

@@ -1,0 +1,70 @@
+#include "BrowserCore/Secrets/FillReferences.h"
+
+#include "BrowserCore/Session/BrowserError.h"
+#include "BrowserCore/Secrets/VariableNames.h"
+
+#include <set>
+#include <vector>
+
+namespace vesk {
+
+namespace {
+
+// Stops at the first reference this site may not receive; a plain name that
+// no site knows is left to be typed as written.
+void checkMissing(const std::string& name, const std::map<std::string, std::map<std::string, std::string>>& variables,
+                  const std::map<std::string, std::map<std::string, TOTP>>& otpKeys,
+                  const std::optional<std::string>& here) {
+    auto dot = name.find('.');
+    bool plain = dot == std::string::npos;
+    std::string base = plain ? name : name.substr(0, dot);
+
+    std::set<std::string> sites;  // sorted, without repeats
+    if (name == base + ".otp") {
+        for (const auto& [site, keys] : otpKeys) {
+            if (keys.contains(base)) sites.insert(site);
+        }
+    }
+    for (const auto& [site, values] : variables) {
+        if (values.contains(name)) sites.insert(site);
+    }
+    if (!sites.empty()) {
+        std::vector<std::string> list(sites.begin(), sites.end());
+        if (plain) throw BrowserError::variableOfAnotherSite(name, std::move(list), here.value_or(""));
+        throw BrowserError::credentialOfAnotherSite(name, std::move(list), here.value_or(""));
+    }
+    if (plain) return;
+
+    bool knownCredential = false;
+    for (const auto& [site, values] : variables) {
+        for (const auto& [stored, value] : values) {
+            if (stored.starts_with(base + ".")) knownCredential = true;
+        }
+    }
+    if (knownCredential && name == base + ".otp") throw BrowserError::credentialWithoutOTPKey(name);
+    throw BrowserError::credentialNotAvailable(name);
+}
+
+} // namespace
+
+std::string substitutedReferences(std::string_view text, const std::map<std::string, std::string>& values,
+                                  const std::map<std::string, std::map<std::string, std::string>>& variables,
+                                  const std::map<std::string, std::map<std::string, TOTP>>& otpKeys,
+                                  const std::optional<std::string>& here) {
+    auto names = variableNames(text);
+    for (const auto& name : names) {
+        if (!values.contains(name)) checkMissing(name, variables, otpKeys, here);
+    }
+    std::string out(text);
+    for (const auto& name : names) {
+        auto found = values.find(name);
+        if (found == values.end()) continue;
+        std::string reference = "${" + name + "}";
+        for (auto at = out.find(reference); at != std::string::npos; at = out.find(reference, at + found->second.size())) {
+            out.replace(at, reference.size(), found->second);
+        }
+    }
+    return out;
+}
+
+} // namespace vesk

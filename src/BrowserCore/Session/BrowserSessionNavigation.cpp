@@ -1,0 +1,168 @@
+// Loading into the page: navigate, back, forward, reload, and the wait that
+// follows each of them through its phases (load, settle, snapshot, drawing).
+
+#include "BrowserCore/Session/BrowserSession.h"
+
+#include "Platform/Async.h"
+
+namespace vesk {
+
+namespace {
+
+constexpr Duration loadPoll = milliseconds(50);
+// A page that has not been loading for this long counts as loaded.
+constexpr Duration idleEnough = milliseconds(500);
+
+bool hasURL(WebKitWebView* view) {
+    const char* uri = webkit_web_view_get_uri(view);
+    return uri && *uri;
+}
+
+FlowStep stepOf(FlowStep::Action action, std::optional<std::string> value = std::nullopt) {
+    FlowStep step;
+    step.action = action;
+    step.value = std::move(value);
+    return step;
+}
+
+// Clears the label of the running wait on every way out of it.
+struct WaitLabel {
+    std::optional<std::string>& label;
+    ~WaitLabel() { label.reset(); }
+};
+
+} // namespace
+
+Task<PageSnapshot> BrowserSession::navigate(std::string url, std::optional<std::string> recordedAs) {
+    auto keep = shared_from_this();
+    // g_uri_peek_scheme answers the scheme lower-cased, or none.
+    const char* scheme = g_uri_peek_scheme(url.c_str());
+    if (!scheme || !allowedSchemes().contains(scheme)) {
+        throw BrowserError::invalidURL(url);
+    }
+    auto navigation = responses.beginNavigation();
+    WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
+    webkit_web_view_load_request(page->get(), request);
+    g_object_unref(request);
+
+    PageSnapshot snapshot = co_await waitForLoad(navigation);
+    recordStep(stepOf(FlowStep::Action::navigate, recordedAs ? *recordedAs : url));
+    co_return snapshot;
+}
+
+Task<PageSnapshot> BrowserSession::goBack() {
+    auto keep = shared_from_this();
+    WebKitBackForwardList* history = webkit_web_view_get_back_forward_list(page->get());
+    WebKitBackForwardListItem* item = webkit_back_forward_list_get_back_item(history);
+    if (!item) throw BrowserError::navigationFailed("There is no previous page");
+    auto navigation = responses.beginNavigation();
+    webkit_web_view_go_to_back_forward_list_item(page->get(), item);
+
+    PageSnapshot snapshot = co_await waitForLoad(navigation);
+    recordStep(stepOf(FlowStep::Action::back));
+    co_return snapshot;
+}
+
+Task<PageSnapshot> BrowserSession::goForward() {
+    auto keep = shared_from_this();
+    WebKitBackForwardList* history = webkit_web_view_get_back_forward_list(page->get());
+    WebKitBackForwardListItem* item = webkit_back_forward_list_get_forward_item(history);
+    if (!item) throw BrowserError::navigationFailed("There is no next page");
+    auto navigation = responses.beginNavigation();
+    webkit_web_view_go_to_back_forward_list_item(page->get(), item);
+
+    PageSnapshot snapshot = co_await waitForLoad(navigation);
+    recordStep(stepOf(FlowStep::Action::forward));
+    co_return snapshot;
+}
+
+Task<PageSnapshot> BrowserSession::reload() {
+    auto keep = shared_from_this();
+    auto navigation = responses.beginNavigation();
+    webkit_web_view_reload(page->get());
+
+    PageSnapshot snapshot = co_await waitForLoad(navigation);
+    recordStep(stepOf(FlowStep::Action::reload));
+    co_return snapshot;
+}
+
+Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::NavigationID> navigation) {
+    auto keep = shared_from_this();
+    responses.follow(navigation);
+    if (activePopup->get()) activePopup.set({});
+    ensureWindowDelegate();
+
+    waitingFor = "the page to load";
+    phases = Phases{};
+    WaitLabel clearLabel{waitingFor};
+    // Adds the time a phase ran to its field, also when the phase fails.
+    auto timed = [this](Duration Phases::*field, Instant since) {
+        if (phases) (*phases).*field += Clock::now() - since;
+    };
+
+    // Load: until the followed navigation commits or ends, the page has been
+    // idle a while, or the time is up.
+    Instant start = Clock::now();
+    Instant deadline = start + options->navigationTimeout;
+    std::optional<Instant> notLoadingSince;
+    bool timedOut = false;
+    try {
+        while (!responses.ended && !responses.arrived) {
+            if (Clock::now() >= deadline) {
+                webkit_web_view_stop_loading(page->get());
+                timedOut = true;
+                break;
+            }
+            co_await sleepFor(loadPoll);
+            if (webkit_web_view_is_loading(activeView())) {
+                notLoadingSince.reset();
+            } else if (!notLoadingSince) {
+                notLoadingSince = Clock::now();
+            }
+            if (notLoadingSince && Clock::now() - *notLoadingSince >= idleEnough) break;
+        }
+    } catch (...) {
+        timed(&Phases::load, start);
+        throw;
+    }
+    timed(&Phases::load, start);
+    if (timedOut) throw BrowserError::timeout("loading the page");
+    if (responses.ended && responses.ended->failure) throw *responses.ended->failure;
+
+    waitingFor = "the loaded page to settle";
+    co_await settle();
+    checkCancellation();
+
+    // A navigation that only downloaded something leaves nothing to scan.
+    std::vector<DownloadedFile> downloads = responses.takeDownloaded();
+    if (!downloads.empty() && !hasURL(activeView())) {
+        PageSnapshot empty;
+        empty.downloads = std::move(downloads);
+        co_return empty;
+    }
+
+    waitingFor = "a snapshot of the loaded page";
+    Instant scanStart = Clock::now();
+    PageSnapshot scanned;
+    try {
+        scanned = co_await scan();
+    } catch (...) {
+        timed(&Phases::snapshot, scanStart);
+        throw;
+    }
+    timed(&Phases::snapshot, scanStart);
+
+    Instant drawingStart = Clock::now();
+    PageSnapshot drawn;
+    try {
+        drawn = co_await waitForDrawing(std::move(scanned));
+    } catch (...) {
+        timed(&Phases::drawing, drawingStart);
+        throw;
+    }
+    timed(&Phases::drawing, drawingStart);
+    drawn.downloads = std::move(downloads);
+    co_return drawn;
+}
+
+} // namespace vesk

@@ -1,0 +1,176 @@
+#include "BrowserCore/Session/PageSetup.h"
+
+#include <gio/gio.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+extern "C" GResource* vesk_browser_core_get_resource(void);
+
+namespace vesk {
+
+namespace {
+
+// Reads a page-side script compiled into the program. A missing script
+// means a broken build: the program cannot read pages without it.
+std::string pageScript(const char* name, const char* fatalMessage) {
+    std::string path = std::string("/app/vesk/BrowserCore/") + name;
+    GBytes* bytes = g_resource_lookup_data(vesk_browser_core_get_resource(), path.c_str(),
+                                           G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
+    gsize size = 0;
+    const char* data = bytes ? static_cast<const char*>(g_bytes_get_data(bytes, &size)) : nullptr;
+    if (!data || !g_utf8_validate(data, static_cast<gssize>(size), nullptr)) {
+        std::fprintf(stderr, "%s\n", fatalMessage);
+        std::abort();
+    }
+    std::string text(data, size);
+    g_bytes_unref(bytes);
+    return text;
+}
+
+void prepareWebContext() {
+    static bool prepared = false;
+    if (prepared) return;
+    prepared = true;
+    webkit_web_context_set_web_process_extensions_directory(webkit_web_context_get_default(),
+                                                            VESK_WEB_PROCESS_EXTENSIONS_DIR);
+}
+
+std::string profileFolder(const char* base, const std::string& uuid) {
+    char* path = g_build_filename(base, "Vesk", "WebsiteData", uuid.c_str(), nullptr);
+    std::string folder(path);
+    g_free(path);
+    return folder;
+}
+
+// One network session per persistent profile for the whole process: two
+// sessions on one folder would fight over its files.
+GRef<WebKitNetworkSession> networkSession(const BrowserSession::Profile& profile) {
+    if (profile.isEphemeral()) {
+        return GRef<WebKitNetworkSession>::adopt(webkit_network_session_new_ephemeral());
+    }
+    static std::map<std::string, GRef<WebKitNetworkSession>> sessions;
+    const std::string& uuid = *profile.uuid();
+    auto& session = sessions[uuid];
+    if (!session) {
+        auto data = profileFolder(g_get_user_data_dir(), uuid);
+        auto cache = profileFolder(g_get_user_cache_dir(), uuid);
+        session = GRef<WebKitNetworkSession>::adopt(webkit_network_session_new(data.c_str(), cache.c_str()));
+    }
+    return session;
+}
+
+struct HandlerContext {
+    std::weak_ptr<BrowserSession> session;
+    WebKitWebView* view;
+};
+
+void deleteContext(gpointer data, GClosure*) {
+    delete static_cast<HandlerContext*>(data);
+}
+
+void addScript(WebKitUserContentManager* manager, const std::string& source, WebKitUserContentInjectedFrames frames,
+               const char* world) {
+    // A null world is the page's own.
+    WebKitUserScript* script =
+        world ? webkit_user_script_new_for_world(source.c_str(), frames, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START,
+                                                 world, nullptr, nullptr)
+              : webkit_user_script_new(source.c_str(), frames, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr,
+                                       nullptr);
+    webkit_user_content_manager_add_script(manager, script);
+    webkit_user_script_unref(script);
+}
+
+} // namespace
+
+const std::string& BrowserSession::agentScript() {
+    static const std::string text = pageScript("agent.js", "agent.js is missing from the BrowserCore bundle");
+    return text;
+}
+
+const std::string& BrowserSession::requestWatcherScript() {
+    static const std::string text = pageScript("requests.js", "requests.js is missing from the BrowserCore bundle");
+    return text;
+}
+
+const std::string& BrowserSession::consoleScript() {
+    static const std::string text = pageScript("console.js", "console.js is missing from the BrowserCore bundle");
+    return text;
+}
+
+const std::string& PageSetup::userAgent() {
+    static const std::string agent = [] {
+        WebKitSettings* settings = webkit_settings_new();
+        std::string own = webkit_settings_get_user_agent(settings);
+        g_object_unref(settings);
+        // Keep the platform part and let the application name follow it once.
+        const std::string marker = "(KHTML, like Gecko)";
+        auto at = own.find(marker);
+        std::string platform = at == std::string::npos ? own : own.substr(0, at + marker.size());
+        return platform + " " + BrowserSession::applicationName;
+    }();
+    return agent;
+}
+
+GRef<WebKitWebView> PageSetup::makeWebView(std::weak_ptr<BrowserSession> session, const BrowserSession::Profile& profile,
+                                           WebKitWebView* related) {
+    prepareWebContext();
+
+    // P1, P7, P9: the user agent, windows opened by script, the inspector.
+    WebKitSettings* settings = webkit_settings_new();
+    webkit_settings_set_user_agent(settings, userAgent().c_str());
+    webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+    webkit_settings_set_enable_developer_extras(settings, TRUE);
+
+    // P3 to P6: the scripts and the message handlers, one manager per view so
+    // that each message names the view that sent it.
+    WebKitUserContentManager* manager = webkit_user_content_manager_new();
+    addScript(manager, BrowserSession::agentScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, BrowserSession::worldName);
+    addScript(manager, BrowserSession::requestWatcherScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, nullptr);
+    addScript(manager, BrowserSession::consoleScript(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, nullptr);
+    webkit_user_content_manager_register_script_message_handler(manager, "console", nullptr);
+    webkit_user_content_manager_register_script_message_handler(manager, "network", nullptr);
+    webkit_user_content_manager_register_script_message_handler(manager, "person", BrowserSession::worldName);
+    webkit_user_content_manager_register_script_message_handler(manager, "frame", BrowserSession::worldName);
+
+    // P2, P8: the profile's website data and the page's size. A popup shares
+    // the web process of the view that opened it.
+    GRef<WebKitNetworkSession> network;
+    WebKitWebView* view = nullptr;
+    if (related) {
+        view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings", settings,
+                                            "user-content-manager", manager, nullptr));
+    } else {
+        network = networkSession(profile);
+        view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", network.get(), "settings",
+                                            settings, "user-content-manager", manager, nullptr));
+    }
+    g_object_ref_sink(view);
+    gtk_widget_set_size_request(GTK_WIDGET(view), 1024, 768);
+    g_object_unref(settings);
+
+    auto connect = [&](const char* signal, GCallback callback) {
+        g_signal_connect_data(manager, signal, callback, new HandlerContext{session, view}, deleteContext,
+                              GConnectFlags(0));
+    };
+    connect("script-message-received::console", G_CALLBACK(+[](WebKitUserContentManager*, JSCValue* body, gpointer data) {
+                auto* context = static_cast<HandlerContext*>(data);
+                if (auto s = context->session.lock()) s->console.receive(body, context->view);
+            }));
+    connect("script-message-received::network", G_CALLBACK(+[](WebKitUserContentManager*, JSCValue* body, gpointer data) {
+                auto* context = static_cast<HandlerContext*>(data);
+                if (auto s = context->session.lock()) s->network.receive(body, context->view);
+            }));
+    connect("script-message-received::person", G_CALLBACK(+[](WebKitUserContentManager*, JSCValue* body, gpointer data) {
+                auto* context = static_cast<HandlerContext*>(data);
+                if (auto s = context->session.lock()) s->person.receive(body);
+            }));
+    connect("script-message-received::frame", G_CALLBACK(+[](WebKitUserContentManager*, JSCValue* body, gpointer data) {
+                auto* context = static_cast<HandlerContext*>(data);
+                if (auto s = context->session.lock()) s->frames.receive(body, context->view);
+            }));
+    g_object_unref(manager);
+    return GRef<WebKitWebView>::adopt(view);
+}
+
+} // namespace vesk

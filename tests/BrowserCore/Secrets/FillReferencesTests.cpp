@@ -1,0 +1,65 @@
+#include "BrowserCore/Session/BrowserError.h"
+#include "BrowserCore/Secrets/FillReferences.h"
+
+#include <gtest/gtest.h>
+
+using namespace vesk;
+
+namespace {
+
+using Table = std::map<std::string, std::map<std::string, std::string>>;
+using Keys = std::map<std::string, std::map<std::string, TOTP>>;
+using Values = std::map<std::string, std::string>;
+
+const Table variables{
+    {"shop.com", {{"EMAIL", "ann@shop.com"}, {"SHOP.user", "ann"}, {"SHOP.password", "pw1"}}},
+    {"bank.com", {{"EMAIL", "ann@bank.com"}, {"BANK.user", "ann"}, {"BANK.password", "pw2"}, {"PIN", "1234"}}},
+    {"mail.com", {{"PIN", "9999"}}},
+};
+const Keys keys{{"bank.com", {{"BANK", *TOTP::parse("JBSWY3DPEHPK3PXP")}}}};
+
+BrowserError failure(std::string_view text, const Values& values, std::optional<std::string> here) {
+    try {
+        substitutedReferences(text, values, variables, keys, here);
+    } catch (const BrowserError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no error for " << text;
+    return BrowserError::noPage();
+}
+
+} // namespace
+
+TEST(FillReferences, SubstitutesTheSiteValuesAndLeavesUnknownPlainNames) {
+    Values shop{{"EMAIL", "ann@shop.com"}, {"SHOP.user", "ann"}, {"SHOP.password", "pw1"}};
+    EXPECT_EQ(substitutedReferences("${SHOP.user}:${SHOP.password} ${EMAIL}${EMAIL}", shop, variables, keys, "shop.com"),
+              "ann:pw1 ann@shop.comann@shop.com");
+    EXPECT_EQ(substitutedReferences("no references", shop, variables, keys, "shop.com"), "no references");
+    EXPECT_EQ(substitutedReferences("cost ${NOWHERE} $5", shop, variables, keys, "shop.com"), "cost ${NOWHERE} $5");
+    // A value holding a later reference is substituted again at its turn.
+    Values chained{{"A", "<${B}>"}, {"B", "b"}};
+    EXPECT_EQ(substitutedReferences("${A}${B}", chained, {}, {}, "x.com"), "<b>b");
+}
+
+TEST(FillReferences, RefusesValuesOfOtherSitesBeforeTypingAnything) {
+    Values shop{{"EMAIL", "ann@shop.com"}};
+    auto error = failure("${EMAIL} ${PIN}", shop, "shop.com");
+    EXPECT_EQ(error, BrowserError::variableOfAnotherSite("PIN", {"bank.com", "mail.com"}, "shop.com"));
+    EXPECT_EQ(error.description(),
+              "The variable ${PIN} belongs to bank.com, mail.com and this window is on shop.com, so nothing was "
+              "typed. A variable is typed only on its own site and that site's subdomains.");
+
+    EXPECT_EQ(failure("${BANK.password}", shop, "shop.com"),
+              BrowserError::credentialOfAnotherSite("BANK.password", {"bank.com"}, "shop.com"));
+    // A code is of the sites that hold the credential's key.
+    EXPECT_EQ(failure("${BANK.otp}", shop, std::nullopt),
+              BrowserError::credentialOfAnotherSite("BANK.otp", {"bank.com"}, ""));
+}
+
+TEST(FillReferences, NamesCredentialFieldsThatDoNotExist) {
+    Values shop{{"SHOP.user", "ann"}, {"SHOP.password", "pw1"}};
+    EXPECT_EQ(failure("${SHOP.otp}", shop, "shop.com"), BrowserError::credentialWithoutOTPKey("SHOP.otp"));
+    EXPECT_EQ(failure("${GHOST.password}", shop, "shop.com"), BrowserError::credentialNotAvailable("GHOST.password"));
+    EXPECT_EQ(failure("${GHOST.otp}", shop, "shop.com"), BrowserError::credentialNotAvailable("GHOST.otp"));
+    EXPECT_EQ(failure("${SHOP.pin}", shop, "shop.com"), BrowserError::credentialNotAvailable("SHOP.pin"));
+}

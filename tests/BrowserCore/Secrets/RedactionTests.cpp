@@ -1,0 +1,143 @@
+#include "BrowserCore/Secrets/Redaction.h"
+#include "Platform/Text.h"
+
+#include <gtest/gtest.h>
+
+using namespace vesk;
+
+namespace {
+
+using Table = std::map<std::string, std::map<std::string, std::string>>;
+using Keys = std::map<std::string, std::map<std::string, TOTP>>;
+
+std::chrono::system_clock::time_point at(double seconds) {
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::duration<double>(seconds)));
+}
+
+// The RFC 6238 key: 287082 at 59 s, and its codes at 1111111109 s (081804)
+// and 1111111111 s (050471), one step apart.
+TOTP rfcKey() { return *TOTP::parse("GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"); }
+
+std::string hide(const Table& table, std::string_view text, const Keys& keys = {},
+                 std::chrono::system_clock::time_point now = at(1111111111)) {
+    return redactText(text, 200000, secretsRedaction(table), oneTimeCodeRedaction(keys, now));
+}
+
+} // namespace
+
+TEST(Redaction, WithoutValuesOnlyCutsTheText) {
+    EXPECT_FALSE(secretsRedaction({}));
+    EXPECT_FALSE(secretsRedaction({{"example.com", {{"EMPTY", ""}}}}));
+    std::string text;
+    for (int i = 0; i < 200003; ++i) text += "é";
+    std::string kept = hide({}, text);
+    EXPECT_EQ(text::characterCount(kept), 200000u);
+    EXPECT_EQ(hide({{"example.com", {{"EMPTY", ""}}}}, "nothing to hide"), "nothing to hide");
+}
+
+TEST(Redaction, HidesAValueInAnyLetterCaseOnEverySite) {
+    Table table{{"mail.example.com", {{"USER", "alice@example.com"}}}, {"other.org", {{"PIN", "Tiger-Lily"}}}};
+    EXPECT_EQ(hide(table, "Hello ALICE@Example.com!"), "Hello ${USER}!");
+    EXPECT_EQ(hide(table, "pin: tiger-lily."), "pin: ${PIN}.");
+    // Signs that mean something to a pattern stand for themselves.
+    Table signs{{"s", {{"ODD", "a.b*c(d)[e]$"}}}};
+    EXPECT_EQ(hide(signs, "x a.b*c(d)[e]$ y"), "x ${ODD} y");
+    EXPECT_EQ(hide(signs, "aXbbc(d)[e]$"), "aXbbc(d)[e]$");
+}
+
+TEST(Redaction, HidesPercentAndFormEncodings) {
+    Table table{{"s", {{"PW", "p@ss word&it's(1)~"}}}};
+    // Unreserved characters kept (RFC 3986).
+    EXPECT_EQ(hide(table, "/login?pw=p%40ss%20word%26it%27s%281%29~&next=1"), "/login?pw=${PW}&next=1");
+    // encodeURIComponent keeps ! * ' ( ).
+    EXPECT_EQ(hide(table, "?pw=p%40ss%20word%26it's(1)~"), "?pw=${PW}");
+    // Form bodies: "*" kept, "~" encoded, spaces as %20 or "+".
+    EXPECT_EQ(hide(table, "pw=p%40ss%20word%26it%27s%281%29%7E"), "pw=${PW}");
+    EXPECT_EQ(hide(table, "pw=p%40ss+word%26it%27s%281%29%7E"), "pw=${PW}");
+    Table accented{{"s", {{"CITY", "Zürich"}}}};
+    EXPECT_EQ(hide(accented, "?city=Z%C3%BCrich"), "?city=${CITY}");
+}
+
+TEST(Redaction, HidesAValueWithItsWhiteSpaceCollapsedButNotTheReverse) {
+    Table table{{"s", {{"ADDRESS", "  1 Main   Street\n\tSpringfield "}}}};
+    EXPECT_EQ(hide(table, "Ship to 1 Main Street Springfield today"), "Ship to ${ADDRESS} today");
+    Table single{{"s", {{"NAME", "Ann Lee"}}}};
+    EXPECT_EQ(hide(single, "Ann\nLee"), "Ann\nLee");
+}
+
+TEST(Redaction, HidesAValueCutOffByAnEllipsis) {
+    Table table{{"s", {{"TOKEN", "sk-live-1234567890"}}}};
+    EXPECT_EQ(hide(table, "key sk-l\u2026 shown"), "key ${TOKEN}\u2026 shown");
+    EXPECT_EQ(hide(table, "key SK-LIVE-12\u2026"), "key ${TOKEN}\u2026");
+    // Fewer than 4 characters, or no ellipsis right after, shows nothing.
+    EXPECT_EQ(hide(table, "sk-\u2026 sk-live-12 \u2026"), "sk-\u2026 sk-live-12 \u2026");
+    // The whole value followed by an ellipsis is the value itself.
+    EXPECT_EQ(hide(table, "sk-live-1234567890\u2026"), "${TOKEN}\u2026");
+
+    // At most 199 characters of a long value are taken before an ellipsis.
+    std::string longValue(300, 'q');
+    Table big{{"s", {{"BIG", longValue}}}};
+    EXPECT_EQ(hide(big, std::string(250, 'q') + "\u2026"), std::string(51, 'q') + "${BIG}\u2026");
+
+    // A value of any length gives a pattern that compiles, and each cut
+    // length from 4 to 199 characters is taken whole.
+    std::string alphabet;
+    for (int i = 0; i < 400; ++i) alphabet += static_cast<char>('a' + i % 26) + std::string(i % 7 == 0 ? "." : "");
+    Table longest{{"s", {{"LONGEST", alphabet}}}};
+    ASSERT_TRUE(secretsRedaction(longest));
+    for (std::size_t cut : {4u, 5u, 16u, 17u, 20u, 21u, 36u, 37u, 100u, 198u, 199u}) {
+        std::string shown = alphabet.substr(0, cut);
+        EXPECT_EQ(hide(longest, "[" + shown + "\u2026]"), "[${LONGEST}\u2026]") << cut;
+    }
+    std::string xs = "abcd" + std::string(396, 'x');
+    Table xTable{{"s", {{"XS", xs}}}};
+    EXPECT_EQ(hide(xTable, xs.substr(0, 199) + "\u2026"), "${XS}\u2026");
+    EXPECT_EQ(hide(xTable, xs.substr(0, 200) + "\u2026"), xs.substr(0, 200) + "\u2026");
+
+    EXPECT_EQ(truncatedValuePattern("abcdefg"), "abcd(?:e(?:f)?)?(?=\u2026)");
+    EXPECT_EQ(truncatedValuePattern("abcde"), "abcd(?=\u2026)");
+}
+
+TEST(Redaction, HidesAShortValueOnlyWhereItStandsAlone) {
+    Table table{{"s", {{"PIN", "731"}, {"TWO", "a b"}}}};
+    EXPECT_EQ(hide(table, "x7310 pin731"), "x7310 pin731");
+    EXPECT_EQ(hide(table, "pin 731, (731)"), "pin ${PIN}, (${PIN})");
+    // An encoding of four characters or more is hidden anywhere.
+    EXPECT_EQ(hide(table, "q=xa%20bx"), "q=x${TWO}x");
+    EXPECT_EQ(hide(table, "xa+bx and a+b"), "xa+bx and ${TWO}");
+}
+
+TEST(Redaction, PrefersLongerValuesAndTheNameThatSortsLast) {
+    Table table{{"a.com", {{"SHORT", "secret"}, {"ALPHA", "same-value"}}},
+                {"b.com", {{"LONG", "secret-123"}, {"BETA", "same-value"}}}};
+    EXPECT_EQ(hide(table, "secret-123 then secret"), "${LONG} then ${SHORT}");
+    EXPECT_EQ(hide(table, "same-value"), "${BETA}");
+    auto redaction = secretsRedaction(table);
+    ASSERT_TRUE(redaction);
+    EXPECT_EQ(redaction->names, (std::vector<std::string>{"LONG", "BETA", "ALPHA", "SHORT"}));
+}
+
+TEST(Redaction, HidesTheCurrentAndPreviousCodeStandingAloneFirst) {
+    Keys keys{{"bank.com", {{"BANK", rfcKey()}}}};
+    // At 1111111111 s the current code is 050471 and the previous 081804.
+    EXPECT_EQ(hide({}, "code 050471 or 081804.", keys), "code ${BANK.otp} or ${BANK.otp}.");
+    EXPECT_EQ(hide({}, "order 1050471 and 081804x", keys), "order 1050471 and 081804x");
+    // Two steps back is no longer hidden.
+    EXPECT_EQ(hide({}, "old 081804", keys, at(1111111111 + 60)), "old 081804");
+
+    // Codes go first, and a value never matches across one.
+    Table table{{"bank.com", {{"PHRASE", "code 050471"}, {"WORD", "code"}}}};
+    EXPECT_EQ(hide(table, "code 050471", keys), "${WORD} ${BANK.otp}");
+    EXPECT_EQ(hide(table, "no code here", keys), "no ${WORD} here");
+}
+
+TEST(Redaction, NamesEachCodeAfterItsCredential) {
+    auto other = *TOTP::parse("JBSWY3DPEHPK3PXP");
+    Keys keys{{"a.com", {{"ZED", rfcKey()}}}, {"b.com", {{"ALPHA", other}}}};
+    auto codes = oneTimeCodeRedaction(keys, at(59));
+    ASSERT_TRUE(codes);
+    EXPECT_EQ(codes->names, (std::vector<std::string>{"ALPHA.otp", "ALPHA.otp", "ZED.otp", "ZED.otp"}));
+    EXPECT_EQ(hide({}, "287082", keys, at(59)), "${ZED.otp}");
+    EXPECT_FALSE(oneTimeCodeRedaction({}, at(59)));
+}

@@ -1,0 +1,262 @@
+// Loading pages into the session: navigate, back, forward, reload and the
+// phases of the load wait, on a real web view against loopback pages.
+
+#include "BrowserCore/Session/BrowserSession.h"
+#include "Support/LoopbackServer.h"
+#include "Support/MainLoop.h"
+#include "SessionPages.h"
+
+#include <gtest/gtest.h>
+
+using namespace vesk;
+using vesk::test::Shown;
+using vesk::test::LoopbackServer;
+using vesk::test::runTask;
+using vesk::test::spinUntil;
+
+namespace {
+
+// Shows the session's page in a window of its own, so it lays out and draws.
+
+std::shared_ptr<BrowserSession> quickSession(Duration navigationTimeout = seconds(30)) {
+    BrowserSession::Options options;
+    options.settleTimeout = seconds(1);  // blank pages give up drawing soon
+    options.navigationTimeout = navigationTimeout;
+    return BrowserSession::create(options);
+}
+
+// Runs the task and gives back its error's text; fails the test when it succeeds.
+template <typename T>
+std::string errorOf(Task<T> task) {
+    try {
+        runTask(std::move(task));
+    } catch (const BrowserError& error) {
+        return error.description();
+    }
+    ADD_FAILURE() << "the operation did not fail";
+    return {};
+}
+
+// Runs the task, noting each label `waitingFor` takes while it runs.
+template <typename T>
+T runNotingLabels(BrowserSession& session, Task<T> task, std::vector<std::string>& labels) {
+    EXPECT_TRUE(spinUntil([&] {
+        if (session.waitingFor && (labels.empty() || labels.back() != *session.waitingFor)) {
+            labels.push_back(*session.waitingFor);
+        }
+        return task.isDone();
+    }));
+    return task.result();
+}
+
+bool hasElementNamed(const PageSnapshot& snapshot, const std::string& name) {
+    return std::any_of(snapshot.elements.begin(), snapshot.elements.end(),
+                       [&](const PageElement& element) { return element.name == name; });
+}
+
+FlowStep step(FlowStep::Action action, std::optional<std::string> value = std::nullopt) {
+    FlowStep s;
+    s.action = action;
+    s.value = std::move(value);
+    return s;
+}
+
+} // namespace
+
+TEST(Navigation, LoadsThroughItsPhasesWithoutWaitingForSlowSubresources) {
+    LoopbackServer server;
+    LoopbackServer::Response page;
+    page.body = "<title>Shop</title><p>Welcome</p><button>Buy</button><img src=/slow.png>";
+    page.delay = milliseconds(300);
+    server.serve("/", page);
+    LoopbackServer::Response held;
+    held.hold = true;
+    server.serve("/slow.png", held);
+    auto session = BrowserSession::create({});
+    Shown shown(session->page->get());
+
+    std::vector<std::string> labels;
+    auto snapshot = runNotingLabels(*session, session->navigate(server.url("/")), labels);
+    EXPECT_EQ(snapshot.url, server.url("/"));
+    EXPECT_EQ(snapshot.title, "Shop");
+    EXPECT_TRUE(hasElementNamed(snapshot, "Buy"));
+    EXPECT_EQ(snapshot.httpStatus, std::nullopt);
+    EXPECT_TRUE(snapshot.downloads.empty());
+    ASSERT_GE(labels.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(labels.begin(), labels.begin() + 3),
+              (std::vector<std::string>{"the page to load", "the loaded page to settle", "a snapshot of the loaded page"}));
+    EXPECT_EQ(session->waitingFor, std::nullopt);
+
+    // The image never came: the wait ended at the commit.
+    EXPECT_EQ(server.hits("/slow.png"), 1u);
+    EXPECT_TRUE(webkit_web_view_is_loading(session->page->get()));
+
+    ASSERT_TRUE(session->phases);
+    EXPECT_GE(session->phases->load, milliseconds(300));
+    EXPECT_GT(session->phases->settle, Duration::zero());
+    EXPECT_TRUE(session->phases->settled.has_value());
+    EXPECT_GT(session->phases->snapshot, Duration::zero());
+    EXPECT_EQ(session->currentSnapshot(), snapshot);
+}
+
+TEST(Navigation, FollowsRedirectsAndCarriesTheHTTPStatus) {
+    LoopbackServer server;
+    LoopbackServer::Response moved;
+    moved.status = 302;
+    moved.headers.push_back({"Location", "/new"});
+    server.serve("/old", moved);
+    server.serve("/new", "<p>new place</p>");
+    LoopbackServer::Response missing;
+    missing.status = 404;
+    missing.body = "<h1>Not here</h1>";
+    server.serve("/missing", missing);
+    auto session = quickSession();
+    Shown shown(session->page->get());
+
+    EXPECT_EQ(runTask(session->navigate(server.url("/old"))).url, server.url("/new"));
+
+    auto failed = runTask(session->navigate(server.url("/missing")));
+    EXPECT_EQ(failed.httpStatus, 404);
+    EXPECT_EQ(failed.text.find("Not here") != std::string::npos, true) << failed.text;
+
+    // Only a new response clears it (a fragment alone loads nothing).
+    server.serve("/missing", "<p>found again</p>");
+    runTask(session->navigate(server.url("/new")));
+    EXPECT_EQ(runTask(session->navigate(server.url("/missing#part"))).httpStatus, std::nullopt);
+}
+
+TEST(Navigation, RefusesSchemesOutsideTheAllowedOnes) {
+    LoopbackServer server;
+    server.serve("/", "<p>upper-case scheme</p>");
+    auto session = quickSession();
+    Shown shown(session->page->get());
+
+    for (std::string url : {"ftp://127.0.0.1/file", "file:///etc/passwd", "example.com", "javascript:alert(1)", "",
+                            "127.0.0.1:80/"}) {
+        EXPECT_EQ(errorOf(session->navigate(url)), "Invalid URL: " + url);
+    }
+    EXPECT_EQ(*session->url, std::nullopt) << "nothing was loaded";
+    EXPECT_TRUE(server.requests().empty());
+
+    std::string upper = "HTTP://127.0.0.1:" + std::to_string(server.port()) + "/";
+    EXPECT_EQ(runTask(session->navigate(upper)).url, server.url("/"));
+    EXPECT_EQ(runTask(session->navigate("data:text/html,<p>inline</p>")).text, "inline");
+    EXPECT_EQ(runTask(session->navigate("about:blank")).url, "about:blank");
+}
+
+TEST(Navigation, GoesBackForwardAndReloadsAndRecordsEachStep) {
+    LoopbackServer server;
+    server.serve("/a", "<title>A</title><p>first</p>");
+    server.serve("/b", "<title>B</title><p>second</p>");
+    auto session = quickSession();
+    Shown shown(session->page->get());
+
+    EXPECT_EQ(errorOf(session->goBack()), "Navigation failed: There is no previous page");
+    EXPECT_EQ(errorOf(session->goForward()), "Navigation failed: There is no next page");
+
+    Flow flow;
+    flow.name = "walk";
+    session->recording.set(flow);
+    runTask(session->navigate(server.url("/a"), "${SHOP}/a"));
+    EXPECT_EQ(errorOf(session->goBack()), "Navigation failed: There is no previous page");
+    runTask(session->navigate(server.url("/b")));
+    EXPECT_EQ(runTask(session->goBack()).title, "A");
+    EXPECT_EQ(runTask(session->goForward()).title, "B");
+    EXPECT_EQ(errorOf(session->goForward()), "Navigation failed: There is no next page");
+    auto hits = server.hits("/b");
+    EXPECT_EQ(runTask(session->reload()).title, "B");
+    EXPECT_EQ(server.hits("/b"), hits + 1);
+
+    EXPECT_EQ((*session->recording)->steps,
+              (std::vector<FlowStep>{step(FlowStep::Action::navigate, "${SHOP}/a"),
+                                     step(FlowStep::Action::navigate, server.url("/b")), step(FlowStep::Action::back),
+                                     step(FlowStep::Action::forward), step(FlowStep::Action::reload)}));
+}
+
+TEST(Navigation, FailsOnTimeoutsAndFailedLoadsRecordingNothing) {
+    LoopbackServer server;
+    LoopbackServer::Response held;
+    held.hold = true;
+    server.serve("/held", held);
+    auto session = quickSession(seconds(1));
+    Shown shown(session->page->get());
+    session->recording.set(Flow{});
+
+    EXPECT_EQ(errorOf(session->navigate(server.url("/held"))), "Timed out loading the page");
+    ASSERT_TRUE(session->phases);
+    EXPECT_GE(session->phases->load, seconds(1));
+    EXPECT_EQ(session->waitingFor, std::nullopt);
+    EXPECT_TRUE(spinUntil([&] { return !webkit_web_view_is_loading(session->page->get()); })) << "the load was stopped";
+
+    unsigned closed = 0;
+    {
+        LoopbackServer gone;
+        closed = gone.port();
+    }
+    auto failure = errorOf(session->navigate("http://127.0.0.1:" + std::to_string(closed) + "/"));
+    EXPECT_TRUE(failure.starts_with("Navigation failed: ")) << failure;
+    EXPECT_TRUE((*session->recording)->steps.empty());
+}
+
+TEST(Navigation, ANavigationThatOnlyDownloadsAnswersTheFiles) {
+    LoopbackServer server;
+    LoopbackServer::Response file;
+    file.body = "id,name\n1,ann\n";
+    file.contentType = "text/csv";
+    file.headers.push_back({"Content-Disposition", "attachment; filename=\"people.csv\""});
+    server.serve("/people.csv", file);
+    auto session = quickSession();
+    Shown shown(session->page->get());
+
+    auto snapshot = runTask(session->navigate(server.url("/people.csv")));
+    EXPECT_EQ(snapshot.url, "");
+    EXPECT_TRUE(snapshot.elements.empty());
+    ASSERT_EQ(snapshot.downloads.size(), 1u);
+    EXPECT_EQ(snapshot.downloads[0].name, "people.csv");
+    EXPECT_EQ(snapshot.downloads[0].size, 14);
+    EXPECT_EQ(snapshot.downloads[0].type, "text/csv");
+
+    // On a page that shows something, the files come with its snapshot.
+    server.serve("/shown", "<p>list</p>");
+    runTask(session->navigate(server.url("/shown")));
+    auto again = runTask(session->navigate(server.url("/people.csv")));
+    EXPECT_EQ(again.url, server.url("/shown"));
+    ASSERT_EQ(again.downloads.size(), 1u);
+    EXPECT_EQ(again.downloads[0].name, "people 2.csv");
+}
+
+TEST(Navigation, LoadsIntoThePageWhileAPopupIsActive) {
+    LoopbackServer server;
+    server.serve("/", "<p>page</p>");
+    auto session = quickSession();
+    Shown shown(session->page->get());
+    auto other = GRef<WebKitWebView>::adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new())));
+    session->popups.set({other});
+    session->activePopup.set(other);
+
+    auto snapshot = runTask(session->navigate(server.url("/")));
+    EXPECT_EQ(snapshot.text, "page");
+    EXPECT_EQ(session->activePopup->get(), nullptr);
+    EXPECT_EQ(session->popups->size(), 1u) << "the popup stays open";
+    EXPECT_EQ(webkit_web_view_get_uri(other.get()), nullptr);
+}
+
+TEST(Navigation, ACancelledWaitStopsAndSaysNothingIsWaiting) {
+    LoopbackServer server;
+    // The page never settles: it changes every 50 ms.
+    server.serve("/busy", "<p id=n>0</p><script>let i = 0; setInterval(() => n.textContent = ++i, 50)</script>");
+    auto session = BrowserSession::create({});
+    Shown shown(session->page->get());
+    session->recording.set(Flow{});
+
+    auto task = session->navigate(server.url("/busy"));
+    ASSERT_TRUE(spinUntil([&] { return session->waitingFor == "the loaded page to settle"; }));
+    task.cancel();
+    ASSERT_TRUE(spinUntil([&] { return task.isDone(); }));
+    EXPECT_THROW(task.result(), CancellationError);
+    EXPECT_EQ(session->waitingFor, std::nullopt);
+    ASSERT_TRUE(session->phases);
+    EXPECT_GT(session->phases->settle, Duration::zero());
+    EXPECT_EQ(session->phases->settled, false);
+    EXPECT_TRUE((*session->recording)->steps.empty());
+}

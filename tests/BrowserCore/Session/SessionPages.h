@@ -1,0 +1,149 @@
+#pragma once
+
+// Helpers for the tests that drive a real session's pages: loading as the
+// load path does, reading values from the page's own world, and a stand-in
+// page agent for frames whose agent must fail or stay silent.
+
+#include "BrowserCore/Session/BrowserSession.h"
+#include "Platform/Async.h"
+#include "Support/MainLoop.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+#include <string>
+
+namespace vesk::test {
+
+// Shows a view in a window of its own, so that it lays out and draws; a
+// width and height give the window a default size.
+struct Shown {
+    GtkWindow* window = GTK_WINDOW(gtk_window_new());
+    explicit Shown(WebKitWebView* view, int width = 0, int height = 0) {
+        if (width > 0 && height > 0) gtk_window_set_default_size(window, width, height);
+        gtk_window_set_child(window, GTK_WIDGET(view));
+        gtk_window_present(window);
+    }
+    ~Shown() { gtk_window_destroy(window); }
+    Shown(const Shown&) = delete;
+    Shown& operator=(const Shown&) = delete;
+};
+
+// Loads the URL into the page, after what the load path does before its
+// first wait (the page's stage and the window delegate).
+inline bool loadPage(BrowserSession& session, const std::string& url) {
+    session.ensureWindowDelegate();
+    webkit_web_view_load_uri(session.page->get(), url.c_str());
+    return spinUntil([&] { return session.url.get() == url && !*session.isLoading; });
+}
+
+inline Task<nlohmann::json> evaluateInPage(WebKitWebView* view, std::string script) {
+    GRef<WebKitWebView> keep = GRef<WebKitWebView>::retain(view);
+    auto result = co_await gAsync([&](GAsyncReadyCallback callback, gpointer data) {
+        webkit_web_view_evaluate_javascript(view, script.c_str(), -1, nullptr, nullptr, nullptr, callback, data);
+    });
+    GError* error = nullptr;
+    JSCValue* value = webkit_web_view_evaluate_javascript_finish(view, result.get(), &error);
+    if (error) {
+        std::string message = error->message;
+        g_error_free(error);
+        throw std::runtime_error(message);
+    }
+    nlohmann::json out;
+    if (value && !jsc_value_is_undefined(value)) {
+        char* text = jsc_value_to_json(value, 0);
+        if (text) out = nlohmann::json::parse(text);
+        g_free(text);
+    }
+    g_clear_object(&value);
+    co_return out;
+}
+
+// The value of a script run in the page's own world of the view's main frame.
+inline nlohmann::json pageValue(WebKitWebView* view, const std::string& script) {
+    return runTask(evaluateInPage(view, script));
+}
+
+// The distinct ids of the subframes that announced themselves in the view.
+inline std::set<std::string> announcedFrames(const BrowserSession& session, WebKitWebView* view) {
+    std::set<std::string> ids;
+    if (auto found = session.frames.known.find(view); found != session.frames.known.end()) {
+        for (const auto& frame : found->second) ids.insert(frame.id);
+    }
+    return ids;
+}
+
+inline const FrameInfo* announcedFrameWithHost(const BrowserSession& session, WebKitWebView* view,
+                                               const std::string& host) {
+    auto found = session.frames.known.find(view);
+    if (found == session.frames.known.end()) return nullptr;
+    for (const auto& frame : found->second) {
+        if (frame.info.host == host) return &frame.info;
+    }
+    return nullptr;
+}
+
+// A stand-in page agent for the frames whose URL holds "agent=silent" (it
+// never answers) or "agent=flaky" (it fails its first command, then answers
+// every scan with one button numbered above the floor). It runs before the
+// real agent, which then stays out, and announces its frame as the agent
+// does.
+inline void useStandInAgents(WebKitWebView* view) {
+    static const char* standIn = R"JS(
+(() => {
+    const mode = /agent=silent/.test(location.href) ? 'silent' : /agent=flaky/.test(location.href) ? 'flaky' : '';
+    if (!mode) return;
+    let calls = 0;
+    const held = [];  // kept reachable, so an unanswered call is never collected
+    const id = String(globalThis.__veskFrameId);
+    globalThis.__agent = Object.freeze({ call(command, args) {
+        calls += 1;
+        if (mode === 'silent') return new Promise(resolve => held.push(resolve));
+        if (calls === 1) return JSON.stringify({ ok: false, message: 'busy' });
+        const n = Number(args.floor) + 1;
+        return JSON.stringify({ ok: true, value: {
+            url: location.href, title: '', text: 'stand-in', onScreen: [],
+            elements: [{ ref: 'e' + n, role: 'button', name: 'Stand-in', tag: 'button' }],
+            lastRef: n, frame: id, loadedFrom: location.href } });
+    } });
+    window.webkit.messageHandlers.frame.postMessage(
+        JSON.stringify({ id, main: window === window.top, origin: location.origin }));
+})();
+)JS";
+    WebKitUserContentManager* manager = webkit_web_view_get_user_content_manager(view);
+    webkit_user_content_manager_remove_all_scripts(manager);
+    auto add = [&](const std::string& source, WebKitUserContentInjectedFrames frames, const char* world) {
+        WebKitUserScript* script =
+            world ? webkit_user_script_new_for_world(source.c_str(), frames, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START,
+                                                     world, nullptr, nullptr)
+                  : webkit_user_script_new(source.c_str(), frames, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START,
+                                           nullptr, nullptr);
+        webkit_user_content_manager_add_script(manager, script);
+        webkit_user_script_unref(script);
+    };
+    add(standIn, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, BrowserSession::worldName);
+    add(BrowserSession::agentScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, BrowserSession::worldName);
+    add(BrowserSession::requestWatcherScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, nullptr);
+    add(BrowserSession::consoleScript(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, nullptr);
+}
+
+inline std::vector<std::string> refsOf(const PageSnapshot& snapshot) {
+    std::vector<std::string> refs;
+    for (const auto& element : snapshot.elements) refs.push_back(element.ref);
+    return refs;
+}
+
+inline std::vector<std::string> namesOf(const PageSnapshot& snapshot) {
+    std::vector<std::string> names;
+    for (const auto& element : snapshot.elements) names.push_back(element.name);
+    return names;
+}
+
+inline bool allDistinct(std::vector<std::string> values) {
+    std::sort(values.begin(), values.end());
+    return std::adjacent_find(values.begin(), values.end()) == values.end();
+}
+
+} // namespace vesk::test
