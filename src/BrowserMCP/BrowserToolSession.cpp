@@ -91,4 +91,8 @@ Task<void> BrowserToolSession::waitForRequest(std::string request, std::string s
 
 void BrowserToolSession::expectNoConsoleErrors() { session_.expectNoConsoleErrors(); }
 
+void BrowserToolSession::recordStart(const std::string& name) { session_.recordStart(name); }
+
+Task<std::optional<Flow>> BrowserToolSession::recordStop() { return session_.recordStop(); }
+
 } // namespace vesk

@@ -3,6 +3,7 @@
 // The agent server's view of the real browser session: every operation is
 // handed to the session as it is.
 
+#include "BrowserCore/Flows/BrowserFlowSession.h"
 #include "BrowserMCP/ToolSession.h"
 
 namespace vesk {
@@ -10,7 +11,8 @@ namespace vesk {
 class BrowserToolSession final : public ToolSession {
 public:
     // The session must outlive this object.
-    explicit BrowserToolSession(BrowserSession& session) : session_(session) {}
+    explicit BrowserToolSession(BrowserSession& session)
+        : session_(session), flowSession_(session.shared_from_this()) {}
 
     std::string redact(std::string_view text) const override;
     PageSnapshot redactSnapshot(PageSnapshot snapshot) const override;
@@ -47,8 +49,13 @@ public:
     Task<void> waitForRequest(std::string request, std::string status, Duration timeout) override;
     void expectNoConsoleErrors() override;
 
+    void recordStart(const std::string& name) override;
+    Task<std::optional<Flow>> recordStop() override;
+    FlowSession& flowSession() override { return flowSession_; }
+
 private:
     BrowserSession& session_;
+    BrowserFlowSession flowSession_;
 };
 
 } // namespace vesk

@@ -5,6 +5,8 @@
 // and tools/call; a tool's failure is part of the tools/call result, never a
 // JSON-RPC error.
 
+#include "BrowserCore/Flows/FlowReport.h"
+#include "BrowserCore/Flows/Locator.h"
 #include "BrowserMCP/Json.h"
 #include "BrowserMCP/ToolResult.h"
 #include "BrowserMCP/ToolSession.h"
@@ -12,10 +14,13 @@
 #include "Platform/Task.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace vesk {
 
@@ -65,6 +70,15 @@ public:
     // What a call aims at, as the activity log shows it; may be empty.
     std::string targetText(const std::string& name, const Json& arguments) const;
 
+    // Replays `steps` from step `from` (counted from 1; the earlier ones are
+    // skipped), each step raced on its own against the step limit: the
+    // session's step timeout plus the command timeout. Never throws.
+    Task<FlowReport> runFlow(std::string name, std::vector<FlowStep> steps, std::int64_t from,
+                             std::map<std::string, std::string> values);
+    // A step's element as the repair text shows it: role, a blank, and the
+    // name between straight double quotes.
+    static std::string locatorText(const Locator& locator);
+
 protected:
     // Runs one tools/call: `name` is the params' "name" when it is a string,
     // else empty; `arguments` their "arguments" when it is an object, else
@@ -107,6 +121,16 @@ private:
     Task<Json> actingTool(const std::string& name, Json arguments, std::optional<PageSnapshot> before);
     Json actionContent(ActionResult result, const std::optional<PageSnapshot>& before) const;
     Task<Json> waitForTool(Json arguments);
+    // The flow tools (FlowTools.cpp).
+    Task<Json> flowTool(const std::string& name, Json arguments);
+    FlowStore& flowStore() const;
+    Task<Json> recordStopTool();
+    Json listFlowsTool();
+    Task<Json> runFlowTool(Json arguments);
+    Json repairFlowTool(const Json& arguments);
+    Task<std::vector<StepResult>> replayStep(std::string name, FlowStep step, std::map<std::string, std::string> values,
+                                             std::int64_t consoleMark);
+    Task<std::vector<StepResult>> stepTimer(std::string label, Duration limit, bool acting);
 };
 
 } // namespace vesk

@@ -86,19 +86,22 @@ Task<ToolResult> MCPServer::callTool(std::string name, Json arguments) {
     std::optional<std::string> failure;
     try {
         items = co_await runWithinLimit(name, std::move(arguments));
+    } catch (const ToolFailure& error) {
+        failure = error.what();
+        items = error.items();
     } catch (const std::exception& error) {
         failure = error.what();
     } catch (...) {
         failure = unknownFailure;
     }
 
+    // Whatever text a handler built, a secret value in it reaches the agent only as its ${NAME}.
+    for (auto& item : items) {
+        auto text = item.find("text");
+        if (text != item.end() && text->is_string()) *text = session_->redact(text->get<std::string>());
+    }
     if (!failure) {
         for (auto& item : windowItems()) items.push_back(std::move(item));
-        // Whatever text a handler built, a secret value in it reaches the agent only as its ${NAME}.
-        for (auto& item : items) {
-            auto text = item.find("text");
-            if (text != item.end() && text->is_string()) *text = session_->redact(text->get<std::string>());
-        }
         activity_.finish(entry, AgentActivity::Entry::Outcome::succeeded(), Clock::now());
         result.content = std::move(items);
     } else {
@@ -106,6 +109,7 @@ Task<ToolResult> MCPServer::callTool(std::string name, Json arguments) {
         activity_.finish(entry, AgentActivity::Entry::Outcome::failed(text), Clock::now());
         // An error text may carry the page's words: it is quoted as page content.
         result.content.push_back(textItem(PageRendering::pageContent(PageRendering::quoteLines(text))));
+        for (auto& item : items) result.content.push_back(std::move(item));
         for (auto& item : windowItems()) result.content.push_back(std::move(item));
         result.isError = true;
     }

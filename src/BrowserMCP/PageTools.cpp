@@ -58,8 +58,12 @@ Task<Json> MCPServer::runTool(std::string name, Json arguments) {
         co_return co_await actingTool(name, std::move(arguments), std::move(before));
     }
     if (name == "wait_for") co_return co_await waitForTool(std::move(arguments));
-    // The flows and the profiles need session operations this build does not
-    // have: they say so rather than pretend.
+    if (name == "record_start" || name == "record_stop" || name == "list_flows" || name == "run_flow" ||
+        name == "repair_flow") {
+        co_return co_await flowTool(name, std::move(arguments));
+    }
+    // The profiles need operations this build does not have: they say so
+    // rather than pretend.
     if (inToolTable(name)) throw ToolError::notAvailable(name);
     throw ToolError::unknownTool(name);
 }

@@ -2,6 +2,7 @@
 
 // The agent server's own failures. The message is the text the agent reads.
 
+#include "BrowserMCP/Json.h"
 #include "Platform/Clock.h"
 
 #include <cstdint>
@@ -46,6 +47,18 @@ private:
     ToolError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
 
     Kind kind_;
+};
+
+// A failure that still hands the agent content items after its text, such
+// as a recording whose save failed, so that nothing the agent made is lost.
+class ToolFailure : public std::runtime_error {
+public:
+    ToolFailure(const std::string& message, Json items) : std::runtime_error(message), items_(std::move(items)) {}
+    // A JSON array of content items.
+    const Json& items() const { return items_; }
+
+private:
+    Json items_;
 };
 
 // A time limit as the agent reads it: whole minutes and seconds with wide

@@ -5,6 +5,8 @@
 // time limit, redaction, result) can run against a stand-in without a page.
 // BrowserToolSession is the one that drives the real session.
 
+#include "BrowserCore/Flows/Flow.h"
+#include "BrowserCore/Flows/FlowSession.h"
 #include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserCore/Recorders/ConsoleRecorder.h"
 #include "BrowserCore/Recorders/NetworkRecorder.h"
@@ -76,6 +78,15 @@ public:
     // Throws the console-errors error when errors were logged since the
     // recording began, else since the session began.
     virtual void expectNoConsoleErrors() = 0;
+
+    // --- Recording and replaying flows ---
+
+    // A recording under way is replaced by the new one.
+    virtual void recordStart(const std::string& name) = 0;
+    // The recorded flow, or none when nothing was being recorded.
+    virtual Task<std::optional<Flow>> recordStop() = 0;
+    // What a flow replay asks of the session; lives as long as this object.
+    virtual FlowSession& flowSession() = 0;
 };
 
 } // namespace vesk

@@ -38,7 +38,7 @@ Browser::Browser(Gtk::Application& application, bool hasClient)
 
     // Without a window the application must stay up for the agent.
     application_.hold();
-    server_ = std::make_unique<MCPServer>(session_.get(), activity_, nullptr, nullptr);
+    server_ = std::make_unique<MCPServer>(session_.get(), activity_, &flows_, nullptr);
     settings_.attach(session_, &activity_, server_.get());
 
     // The first logged call shows the window to the person watching.

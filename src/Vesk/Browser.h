@@ -4,6 +4,7 @@
 // decides once whether an agent is attached on standard input and, when one
 // is, serves it until standard input ends.
 
+#include "BrowserCore/Flows/FlowStore.h"
 #include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserMCP/AgentActivity.h"
 #include "BrowserMCP/BrowserSettings.h"
@@ -41,6 +42,7 @@ private:
     std::shared_ptr<BrowserSession> session_;
     AgentActivity activity_;
     UserDefaults& defaults_ = UserDefaults::standard();
+    FlowStore flows_{defaults_};
     BrowserSettings settings_;
     std::unique_ptr<MCPServer> server_;
     std::unique_ptr<Gtk::Window> window_;

@@ -156,8 +156,7 @@ TEST_F(PageToolTest, WindowSelectsOrClosesAndThenReadsTheWindow) {
 }
 
 TEST_F(PageToolTest, ToolsWithoutTheirSessionOperationAnswerThatTheyAreNotAvailable) {
-    for (const char* tool : {"record_start", "record_stop", "list_flows", "run_flow", "repair_flow", "list_profiles",
-                             "use_profile"}) {
+    for (const char* tool : {"record_stop", "list_flows", "run_flow", "repair_flow", "list_profiles", "use_profile"}) {
         EXPECT_EQ(errorOf(tool, {{"ref", "e1"}}),
                   quotedError(std::string("The tool ") + tool + " is not available yet: it was not run."));
     }

@@ -6,6 +6,7 @@
 #include "BrowserMCP/ToolSession.h"
 #include "Platform/Async.h"
 #include "Platform/Text.h"
+#include "Support/FlowSessionDouble.h"
 
 #include <functional>
 #include <string>
@@ -125,6 +126,18 @@ public:
         return wait("waitForRequest " + request + " " + status + " " + std::to_string(toSeconds(timeout)));
     }
     void expectNoConsoleErrors() override { calls.push_back("expectNoConsoleErrors"); }
+
+    std::optional<Flow> recording;
+    FlowSessionDouble flows;
+    void recordStart(const std::string& name) override {
+        calls.push_back("recordStart " + name);
+        recording = Flow{name, {}};
+    }
+    Task<std::optional<Flow>> recordStop() override {
+        calls.push_back("recordStop");
+        co_return std::exchange(recording, std::nullopt);
+    }
+    FlowSession& flowSession() override { return flows; }
 
 private:
     Task<ActionResult> act(std::string call) {

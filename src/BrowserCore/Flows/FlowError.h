@@ -1,7 +1,7 @@
 #pragma once
 
-// The error of replaying and repairing flows. Each case carries the whole
-// sentence the agent or the person reads; the flow runner adds its own cases.
+// The error of replaying and repairing flows. Each case carries the words the
+// agent or the person reads; no description ends with a full stop.
 
 #include <exception>
 #include <string>
@@ -11,14 +11,23 @@ namespace vesk {
 class FlowError : public std::exception {
 public:
     enum class Kind {
+        missingVariable,
+        malformedStep,
         unrepairableStep,
     };
+
+    // A ${NAME} reference that neither the page's site nor the caller has a
+    // value for; `name` is the text inside the braces.
+    static FlowError missingVariable(std::string name);
+    // A step without the value or target its action needs; `message` is the
+    // whole sentence.
+    static FlowError malformedStep(std::string message);
 
     // A step that cannot take a new target; `message` is the description, unchanged.
     static FlowError unrepairableStep(std::string message);
 
     Kind kind() const { return kind_; }
-    // The case's text as given, before the description frames it (if it does).
+    // The case's text as given: the variable's name, or the sentence.
     const std::string& message() const { return message_; }
 
     const std::string& description() const { return description_; }

@@ -46,6 +46,15 @@ std::optional<Action> FlowStep::actionFromRaw(std::string_view raw) {
     return std::nullopt;
 }
 
+std::string FlowStep::summary() const {
+    std::string line(toRaw(action));
+    if (absent.value_or(false)) line += " (absent)";
+    if (target) line += " " + target->role + " \"" + target->name + "\"";
+    if (value && action != Action::fill) line += " " + *value;
+    if (status && *status != "2xx") line += " " + *status;
+    return line;
+}
+
 nlohmann::json FlowStep::toJSON() const {
     nlohmann::json object = {{"action", toRaw(action)}};
     if (target) object["target"] = target->toJSON();

@@ -48,6 +48,11 @@ struct FlowStep {
 
     bool operator==(const FlowStep&) const = default;
 
+    // The step on one line, as a replay report and the flows panel show it:
+    // the action ("waitForText (absent)"), the target's role and quoted name,
+    // the value as written (never a fill's) and a status other than "2xx".
+    std::string summary() const;
+
     // The fields that have a value, under their own names; the rest left out.
     nlohmann::json toJSON() const;
     // Throws FlowDecodingError; `path` names the step in error messages.

@@ -154,6 +154,8 @@ export async function startVesk({ timings } = {}) {
     client,
     transport,
     transportErrors,
+    // The user's data folder, where the flows folder lies.
+    dataHome: env.XDG_DATA_HOME,
     // Closes standard input and gives back how vesk ended and which of the
     // processes it had started were still running after it.
     async stop({ timeout = 20000 } = {}) {

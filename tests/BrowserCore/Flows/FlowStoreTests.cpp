@@ -1,0 +1,134 @@
+#include "BrowserCore/Flows/FlowFileName.h"
+#include "BrowserCore/Flows/FlowStore.h"
+
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <fstream>
+
+using namespace vesk;
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+namespace {
+
+Flow named(std::string name, std::size_t steps = 1) {
+    return Flow{std::move(name), std::vector<FlowStep>(steps, FlowStep{.action = FlowStep::Action::reload})};
+}
+
+class FlowStoreTest : public testing::Test {
+protected:
+    fs::path root = [] {
+        gchar* made = g_dir_make_tmp("vesk-flows-XXXXXX", nullptr);
+        fs::path path = made;
+        g_free(made);
+        return path;
+    }();
+    fs::path flows = root / "Flows";
+
+    void SetUp() override { fs::create_directories(flows); }
+    void TearDown() override { fs::remove_all(root); }
+
+    void put(const std::string& file, const std::string& bytes) const { std::ofstream(flows / file) << bytes; }
+    Flow read(const std::string& file) const {
+        std::ifstream in(flows / file);
+        return Flow::decoded(std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    static Names names(const FlowStore& store) {
+        Names out;
+        for (const auto& flow : store.flows()) out.push_back(flow.name);
+        return out;
+    }
+};
+
+} // namespace
+
+TEST(FlowFileName, KeepsLettersAndNumbersOfEveryScriptAndJoinsTheRest) {
+    for (const auto& [name, file] : std::vector<std::pair<std::string, std::string>>{
+             {"Log in, then buy!", "log-in-then-buy.json"},
+             {"Über Cafe\u0301 2", "über-café-2.json"},  // composed first
+             {"Вход / 登录 ٣", "вход-登录-٣.json"},
+             {"नमस्ते दुनिया", "नमस्ते-दुनिया.json"},  // vowel signs stay with their letters
+             {"../../etc/passwd", "etc-passwd.json"},
+             {"?!…", "flow.json"},
+         }) {
+        EXPECT_EQ(flowFileName(name), file) << name;
+    }
+}
+
+TEST_F(FlowStoreTest, ListsTheFlowsOfAMixedFolderAndDeletesTheFileEachCameFrom) {
+    put("a.json", named("b").encoded());
+    put("b.json", named("B!", 2).encoded());
+    put("notes.txt", named("text").encoded());
+    put("upper.JSON", named("upper").encoded());
+    put("broken.json", "{not json");
+    FlowStore store(flows, root);
+    EXPECT_EQ(names(store), (Names{"b", "B!"}));
+    EXPECT_FALSE(store.flowNamed("B"));
+
+    store.remove(*store.flowNamed("b"));
+    EXPECT_FALSE(fs::exists(flows / "a.json"));
+    EXPECT_EQ(names(store), (Names{"B!"}));
+    // Removed behind the store's back: the delete fails and changes nothing.
+    fs::remove(flows / "b.json");
+    EXPECT_THROW(store.remove(named("B!", 2)), FlowStoreError);
+    EXPECT_EQ(names(store), (Names{"B!"}));
+}
+
+TEST_F(FlowStoreTest, SortsLikeAPersonUnderTheCLocale) {
+    std::setlocale(LC_ALL, "C");
+    FlowStore store(flows, root);
+    for (const char* name : {"flow 10", "Flow 2", "alpha", "Zeta", "Étoile", "flow 2 b"}) store.save(named(name));
+    EXPECT_EQ(names(store), (Names{"alpha", "Étoile", "Flow 2", "flow 2 b", "flow 10", "Zeta"}));
+}
+
+TEST_F(FlowStoreTest, SavesNeverOverAFileThatIsNotAFlowAndTellsOfAReplacedName) {
+    FlowStore store(flows, root);
+    put("checkout.json", named("CHECKOUT!").encoded());
+    EXPECT_EQ(store.save(named("Checkout", 3)).replacedName, "CHECKOUT!");
+    EXPECT_FALSE(store.save(named("Checkout")).replacedName);
+
+    put("checkout.json", "plain text");
+    try {
+        store.save(named("checkout"));
+        ADD_FAILURE() << "saved over a file that is not a flow";
+    } catch (const FlowStoreError& error) {
+        EXPECT_TRUE(std::string(error.what()).starts_with("checkout.json already exists")) << error.what();
+    }
+    EXPECT_EQ(fs::file_size(flows / "checkout.json"), 10u);
+    // A name longer than the file system takes is refused with the reason.
+    EXPECT_THROW(store.save(named(std::string(300, 'a'))), FlowStoreError);
+    EXPECT_NO_THROW(store.save(named(std::string(250, 'a'))));
+}
+
+TEST_F(FlowStoreTest, SavesARepairAsACopyInTheDefaultFolderAndInPlaceInAChosenOne) {
+    FlowStore standard(flows, flows / "." / "");
+    standard.save(named("Login"));
+    auto copy = standard.saveRepaired(named("Login", 2));
+    EXPECT_TRUE(copy.copy);
+    EXPECT_EQ(read("login-repaired.json").name, "Login (repaired)");
+    EXPECT_EQ(standard.flowNamed("Login")->steps.size(), 1u);
+
+    put("mine.json", named("Signup").encoded());
+    FlowStore chosen(flows, root);
+    auto replaced = chosen.saveRepaired(named("Signup", 4));
+    EXPECT_FALSE(replaced.copy);
+    EXPECT_EQ(read("mine.json").steps.size(), 4u);
+    EXPECT_FALSE(fs::exists(flows / "signup.json"));
+}
+
+TEST_F(FlowStoreTest, RemembersTheChosenFolderUntilItVanishes) {
+    UserDefaults defaults(root / "config");
+    FlowStore(defaults).useDirectory(flows / "");
+    put("x.json", named("x").encoded());
+    FlowStore again(defaults);
+    EXPECT_EQ(again.directory(), flows);
+    EXPECT_EQ(names(again), (Names{"x"}));
+
+    fs::remove_all(flows);
+    FlowStore fallen(defaults);
+    EXPECT_EQ(fallen.directory(), FlowStore::standardDirectory());
+    fallen.useDirectory(root / "missing");
+    EXPECT_TRUE(fallen.flows().empty());
+}

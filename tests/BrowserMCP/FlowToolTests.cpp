@@ -1,0 +1,65 @@
+// The flow tools on a session stand-in; tests/e2e/flows.test.js has the rest.
+
+#include "BrowserCore/Flows/FlowStore.h"
+#include "BrowserMCP/AgentActivity.h"
+#include "BrowserMCP/MCPServer.h"
+#include "BrowserMCP/PageRendering.h"
+#include "SessionDouble.h"
+#include "Support/MainLoop.h"
+
+#include <glib.h>
+#include <gtest/gtest.h>
+
+using namespace vesk;
+using Action = FlowStep::Action;
+
+namespace {
+
+class FlowToolTest : public testing::Test {
+protected:
+    std::filesystem::path folder = [] {
+        gchar* made = g_dir_make_tmp("vesk-flow-tools-XXXXXX", nullptr);
+        std::filesystem::path path = made;
+        g_free(made);
+        return path;
+    }();
+    FlowStore store{folder, folder};
+    AgentActivity activity;
+    test::SessionDouble* session = new test::SessionDouble;
+    MCPServer server{std::unique_ptr<ToolSession>(session), activity, &store, nullptr};
+
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    Json call(const std::string& name, const Json& arguments) {
+        Json request = {{"id", 1}, {"method", "tools/call"}, {"params", {{"name", name}, {"arguments", arguments}}}};
+        return Json::parse(*test::runTask(server.handle(request.dump())))["result"];
+    }
+    static std::string text(const Json& result) { return result["content"][0]["text"]; }
+};
+
+} // namespace
+
+TEST_F(FlowToolTest, AConsoleCheckCountsTheErrorsOfTheWholeReplay) {
+    session->flows.during = [this](const std::string& call) {
+        if (call.starts_with("reload")) ++session->flows.consoleErrors;
+    };
+    Flow flow{"check", {{.action = Action::reload}, {.action = Action::waitForNoConsoleErrors}}};
+    Json result = call("run_flow", {{"flow", flow.encoded()}});
+    EXPECT_NE(text(result).find("\u2717 2. waitForNoConsoleErrors: The page logged 1 console error"), std::string::npos)
+        << text(result);
+    // A step without a target leaves no page: the screenshot follows the report.
+    EXPECT_EQ(result["content"][1]["type"], "image");
+}
+
+TEST_F(FlowToolTest, RunFlowChecksEveryArgumentBeforeItSwitchesAndSkipsTheStepsBeforeFrom) {
+    store.save(Flow{"three", std::vector<FlowStep>(3, FlowStep{.action = Action::reload})});
+    for (const Json& from : {Json(0), Json(4), Json(2.5)}) {
+        EXPECT_EQ(text(call("run_flow", {{"name", "three"}, {"from", from}, {"profile", "work"}})),
+                  PageRendering::pageContent(PageRendering::quoteLines(
+                      "from must be a step number from 1 to 3, as the report numbers the flow's steps.")));
+    }
+    EXPECT_EQ(text(call("run_flow", {{"name", "three"}, {"from", 2}})),
+              PageRendering::pageContent({"Flow \"three\": PASSED (2 of 3 steps passed)\n"
+                                          "\u2013 1. reload (skipped)\n\u2713 2. reload\n\u2713 3. reload"}));
+    EXPECT_EQ(session->flows.calls, (std::vector<std::string>{"mark", "reload", "mark", "reload"}));
+}
