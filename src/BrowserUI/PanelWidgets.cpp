@@ -1,0 +1,62 @@
+#include "BrowserUI/PanelWidgets.h"
+
+#include <glib.h>
+#include <glibmm/main.h>
+#include <gtk/gtk.h>
+
+namespace vesk::ui {
+
+std::string upperCased(std::string_view text) {
+    gchar* upper = g_utf8_strup(text.data(), static_cast<gssize>(text.size()));
+    std::string result(upper);
+    g_free(upper);
+    return result;
+}
+
+void setSelected(Gtk::Widget& widget, bool selected) {
+    gtk_accessible_update_state(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_STATE_SELECTED, selected ? TRUE : FALSE,
+                                -1);
+}
+
+void pad(Gtk::Widget& widget, int leading, int trailing, int top, int bottom) {
+    widget.set_margin_start(leading);
+    widget.set_margin_end(trailing);
+    widget.set_margin_top(top);
+    widget.set_margin_bottom(bottom);
+}
+
+void clear(Gtk::Box& box) {
+    while (Gtk::Widget* child = box.get_first_child()) box.remove(*child);
+}
+
+Gtk::Box* fieldRow(const std::string& label, int labelWidth, Gtk::Widget& field) {
+    auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+    row->add_css_class("fieldRow");
+    row->set_size_request(-1, 28);
+    auto* name = makeLabel(label, {"faintText"});
+    name->set_size_request(labelWidth, -1);
+    gtk_accessible_update_state(GTK_ACCESSIBLE(name->gobj()), GTK_ACCESSIBLE_STATE_HIDDEN, TRUE, -1);
+    row->append(*name);
+    field.set_hexpand(true);
+    field.set_valign(Gtk::Align::CENTER);
+    row->append(field);
+    return row;
+}
+
+void titleField(Gtk::Entry& field, const std::string& title, const std::string& prompt) {
+    field.add_css_class("bare");
+    field.add_css_class("text");
+    field.set_placeholder_text(prompt);
+    describe(field, title);
+}
+
+void LaterDraw::request() {
+    if (pending_.connected()) return;
+    pending_ = Glib::signal_idle().connect([this] {
+        pending_ = {};
+        draw_();
+        return false;
+    });
+}
+
+} // namespace vesk::ui

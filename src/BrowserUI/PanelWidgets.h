@@ -1,0 +1,55 @@
+#pragma once
+
+// The small pieces the panels and the settings are built of, beside the
+// shared view parts. Every text that a person or a page chose goes in as
+// plain text: no markup, no mnemonics.
+
+#include "BrowserUI/StandIns.h"
+
+#include <gtkmm/box.h>
+#include <gtkmm/entry.h>
+#include <gtkmm/widget.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace vesk::ui {
+
+// Upper case, as the small section titles are drawn.
+std::string upperCased(std::string_view text);
+
+// The selected state a screen reader reports (the shown section).
+void setSelected(Gtk::Widget& widget, bool selected);
+
+// Space on the four sides of a widget, in points.
+void pad(Gtk::Widget& widget, int leading, int trailing, int top, int bottom);
+
+// Removes every child of `box`.
+void clear(Gtk::Box& box);
+
+// A labelled field of a form: the label at the leading edge, `labelWidth`
+// wide and hidden from screen readers, then the field, on a raised rounded
+// rectangle 28 points high. The field is titled with `title` for screen
+// readers and shows `prompt` while empty.
+Gtk::Box* fieldRow(const std::string& label, int labelWidth, Gtk::Widget& field);
+void titleField(Gtk::Entry& field, const std::string& title, const std::string& prompt);
+
+// Draws a view again from the main loop, once for any number of requests in
+// a row: a view is never rebuilt inside one of its own signal handlers, and
+// a store change that announces several fields draws once.
+class LaterDraw : public sigc::trackable {
+public:
+    explicit LaterDraw(std::function<void()> draw) : draw_(std::move(draw)) {}
+    ~LaterDraw() { pending_.disconnect(); }
+    LaterDraw(const LaterDraw&) = delete;
+    LaterDraw& operator=(const LaterDraw&) = delete;
+
+    void request();
+
+private:
+    std::function<void()> draw_;
+    sigc::connection pending_;
+};
+
+} // namespace vesk::ui

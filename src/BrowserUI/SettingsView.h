@@ -1,0 +1,57 @@
+#pragma once
+
+// The content of the settings window: a sidebar of sections and the section
+// shown beside it. The timing rows read and write the settings; the profiles
+// and credentials sections are made afresh each time they are shown.
+
+#include "BrowserUI/SettingsSection.h"
+
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+
+#include <memory>
+#include <vector>
+
+namespace vesk {
+
+class BrowserSession;
+class BrowserSettings;
+class FlowStore;
+class ProfileStore;
+
+namespace ui {
+class NumberRow;
+}
+
+class SettingsView : public Gtk::Box {
+public:
+    SettingsView(std::shared_ptr<BrowserSession> session, FlowStore& flows, ProfileStore& profiles,
+                 BrowserSettings& settings);
+
+    SettingsSection section() const { return section_; }
+    void showSection(SettingsSection section);
+
+    // The sidebar's buttons, in the order of the sections, and "reset timings".
+    Gtk::Button& sectionButton(SettingsSection section);
+    Gtk::Button& resetButton() { return *reset_; }
+    // The timing rows of the section shown, top to bottom.
+    const std::vector<ui::NumberRow*>& numberRows() const { return numberRows_; }
+
+private:
+    Gtk::Box* makeSidebar();
+    void fillSection();
+    void timingsChanged();
+
+    std::shared_ptr<BrowserSession> session_;
+    FlowStore& flows_;
+    ProfileStore& profiles_;
+    BrowserSettings& settings_;
+    SettingsSection section_ = SettingsSection::agent;
+
+    std::vector<Gtk::Button*> sectionButtons_;
+    Gtk::Button* reset_ = nullptr;
+    Gtk::Box detail_{Gtk::Orientation::VERTICAL};
+    std::vector<ui::NumberRow*> numberRows_;
+};
+
+} // namespace vesk
