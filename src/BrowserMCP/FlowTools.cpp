@@ -126,7 +126,9 @@ Task<Json> MCPServer::runFlowTool(Json arguments) {
         from = *whole;
     }
     auto values = variablesArgument("variables", arguments);
-    if (profile) throw ToolError::notAvailable("run_flow with a profile");
+    // Switched only once the flow and its start are known to be good, so that
+    // a mistake does not blank the page.
+    if (profile) useProfile(*profile, false);
 
     FlowReport report = co_await runFlow(flow.name, flow.steps, from, std::move(values));
     Json items = itemList(textItem(PageRendering::pageContent({report.summary()})));

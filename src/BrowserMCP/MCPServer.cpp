@@ -1,5 +1,6 @@
 #include "BrowserMCP/MCPServer.h"
 
+#include "BrowserCore/Profiles/ProfileStore.h"
 #include "BrowserMCP/BrowserToolSession.h"
 #include "BrowserMCP/Tool.h"
 
@@ -60,7 +61,10 @@ std::unique_ptr<ToolSession> toolSessionOf(BrowserSession* session) {
 } // namespace
 
 MCPServer::MCPServer(BrowserSession* session, AgentActivity& activity, FlowStore* flows, ProfileStore* profiles)
-    : MCPServer(toolSessionOf(session), activity, flows, profiles) {}
+    : MCPServer(toolSessionOf(session), activity, flows, profiles) {
+    // The store serves the session the server drives.
+    if (profiles_) profiles_->setSession(session->weak_from_this());
+}
 
 MCPServer::MCPServer(std::unique_ptr<ToolSession> session, AgentActivity& activity, FlowStore* flows,
                      ProfileStore* profiles)

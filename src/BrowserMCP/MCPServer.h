@@ -28,6 +28,8 @@ class AgentActivity;
 class BrowserSession;
 class FlowStore;
 class ProfileStore;
+struct BrowserProfile;
+struct Credential;
 
 class MCPServer {
 public:
@@ -78,6 +80,19 @@ public:
     // A step's element as the repair text shows it: role, a blank, and the
     // name between straight double quotes.
     static std::string locatorText(const Locator& locator);
+
+    // The profile tools (ProfileTools.cpp). Makes the named profile current,
+    // or the temporary one for no name or "temporary" in any case, blanks
+    // around it ignored; an unknown name is created when `create` is true and
+    // fails with ToolError::unknownProfile otherwise. The store's errors pass
+    // through.
+    void useProfile(const std::optional<std::string>& name, bool create);
+    // A profile's line of list_profiles: its variables and credentials with
+    // their sites, never a value.
+    std::string profileLine(const BrowserProfile& profile) const;
+    // The references a credential offers and its sites, such as
+    // "${Login.user|password} on example.com".
+    static std::string credentialText(const Credential& credential);
 
 protected:
     // Runs one tools/call: `name` is the params' "name" when it is a string,
@@ -131,6 +146,11 @@ private:
     Task<std::vector<StepResult>> replayStep(std::string name, FlowStep step, std::map<std::string, std::string> values,
                                              std::int64_t consoleMark);
     Task<std::vector<StepResult>> stepTimer(std::string label, Duration limit, bool acting);
+
+    // The profile tools (ProfileTools.cpp).
+    ProfileStore& profileStore(const std::string& tool) const;
+    Json listProfilesTool();
+    Json useProfileTool(const Json& arguments);
 };
 
 } // namespace vesk

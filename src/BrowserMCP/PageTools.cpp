@@ -33,11 +33,6 @@ bool parsesAsURL(const std::string& text) {
                        nullptr, nullptr);
 }
 
-bool inToolTable(const std::string& name) {
-    const auto& tools = Tool::all();
-    return std::any_of(tools.begin(), tools.end(), [&](const Tool& tool) { return tool.name == name; });
-}
-
 } // namespace
 
 Task<Json> MCPServer::runTool(std::string name, Json arguments) {
@@ -62,9 +57,8 @@ Task<Json> MCPServer::runTool(std::string name, Json arguments) {
         name == "repair_flow") {
         co_return co_await flowTool(name, std::move(arguments));
     }
-    // The profiles need operations this build does not have: they say so
-    // rather than pretend.
-    if (inToolTable(name)) throw ToolError::notAvailable(name);
+    if (name == "list_profiles") co_return listProfilesTool();
+    if (name == "use_profile") co_return useProfileTool(arguments);
     throw ToolError::unknownTool(name);
 }
 

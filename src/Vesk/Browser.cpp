@@ -1,10 +1,15 @@
 #include "Vesk/Browser.h"
 
 #include "BrowserMCP/StdioTransport.h"
+#include "Platform/Keychain.h"
 
 namespace vesk {
 
 namespace {
+
+// The profiles file lives in Vesk in the user's data folder; secret values
+// are in the keychain under the service Vesk.
+std::filesystem::path profilesFolder() { return std::filesystem::path(g_get_user_data_dir()) / "Vesk"; }
 
 BrowserSession::Options startOptions() {
     BrowserSession::Options options;
@@ -32,13 +37,15 @@ Browser::Browser(Gtk::Application& application, bool hasClient)
     : application_(application),
       hasClient_(hasClient),
       session_(BrowserSession::create(startOptions())),
+      profiles_(profilesFolder(), std::make_unique<Keychain>("Vesk")),
       settings_(defaults_) {
+    profiles_.setSession(session_);
     settings_.attach(session_, &activity_, nullptr);
     if (!hasClient_) return;
 
     // Without a window the application must stay up for the agent.
     application_.hold();
-    server_ = std::make_unique<MCPServer>(session_.get(), activity_, &flows_, nullptr);
+    server_ = std::make_unique<MCPServer>(session_.get(), activity_, &flows_, &profiles_);
     settings_.attach(session_, &activity_, server_.get());
 
     // The first logged call shows the window to the person watching.

@@ -5,6 +5,7 @@
 // is, serves it until standard input ends.
 
 #include "BrowserCore/Flows/FlowStore.h"
+#include "BrowserCore/Profiles/ProfileStore.h"
 #include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserMCP/AgentActivity.h"
 #include "BrowserMCP/BrowserSettings.h"
@@ -43,6 +44,7 @@ private:
     AgentActivity activity_;
     UserDefaults& defaults_ = UserDefaults::standard();
     FlowStore flows_{defaults_};
+    ProfileStore profiles_;
     BrowserSettings settings_;
     std::unique_ptr<MCPServer> server_;
     std::unique_ptr<Gtk::Window> window_;

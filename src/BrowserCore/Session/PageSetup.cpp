@@ -1,5 +1,7 @@
 #include "BrowserCore/Session/PageSetup.h"
 
+#include "BrowserCore/Session/WebsiteData.h"
+
 #include <gio/gio.h>
 
 #include <cstdio>
@@ -34,30 +36,6 @@ void prepareWebContext() {
     prepared = true;
     webkit_web_context_set_web_process_extensions_directory(webkit_web_context_get_default(),
                                                             VESK_WEB_PROCESS_EXTENSIONS_DIR);
-}
-
-std::string profileFolder(const char* base, const std::string& uuid) {
-    char* path = g_build_filename(base, "Vesk", "WebsiteData", uuid.c_str(), nullptr);
-    std::string folder(path);
-    g_free(path);
-    return folder;
-}
-
-// One network session per persistent profile for the whole process: two
-// sessions on one folder would fight over its files.
-GRef<WebKitNetworkSession> networkSession(const BrowserSession::Profile& profile) {
-    if (profile.isEphemeral()) {
-        return GRef<WebKitNetworkSession>::adopt(webkit_network_session_new_ephemeral());
-    }
-    static std::map<std::string, GRef<WebKitNetworkSession>> sessions;
-    const std::string& uuid = *profile.uuid();
-    auto& session = sessions[uuid];
-    if (!session) {
-        auto data = profileFolder(g_get_user_data_dir(), uuid);
-        auto cache = profileFolder(g_get_user_cache_dir(), uuid);
-        session = GRef<WebKitNetworkSession>::adopt(webkit_network_session_new(data.c_str(), cache.c_str()));
-    }
-    return session;
 }
 
 struct HandlerContext {
@@ -141,7 +119,7 @@ GRef<WebKitWebView> PageSetup::makeWebView(std::weak_ptr<BrowserSession> session
         view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related, "settings", settings,
                                             "user-content-manager", manager, nullptr));
     } else {
-        network = networkSession(profile);
+        network = WebsiteData::standard().networkSession(profile);
         view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", network.get(), "settings",
                                             settings, "user-content-manager", manager, nullptr));
     }

@@ -129,10 +129,17 @@ export async function waitFor(condition, { timeout = 20000, what = 'the conditio
   }
 }
 
+// A fresh folder for what vesk keeps: its config, data and cache folders.
+export function makeHome() {
+  return mkdtempSync(join(tmpdir(), 'vesk-e2e-'));
+}
+
 // A vesk process with folders of its own. `timings`, when given, is stored
-// as the timing settings before vesk starts.
-export async function startVesk({ timings } = {}) {
-  const home = mkdtempSync(join(tmpdir(), 'vesk-e2e-'));
+// as the timing settings before vesk starts. With `home` (from makeHome) it
+// runs on those folders and leaves them when it stops, so that a later vesk
+// finds what this one kept.
+export async function startVesk({ timings, home: kept } = {}) {
+  const home = kept ?? makeHome();
   const config = join(home, 'config');
   const env = {
     ...process.env,
@@ -170,7 +177,7 @@ export async function startVesk({ timings } = {}) {
       } catch {
         leftBehind = started.filter(isRunning);
       }
-      rmSync(home, { recursive: true, force: true });
+      if (!kept) rmSync(home, { recursive: true, force: true });
       return { exit, started, leftBehind };
     },
   };

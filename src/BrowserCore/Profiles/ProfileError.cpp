@@ -1,0 +1,68 @@
+#include "BrowserCore/Profiles/ProfileError.h"
+
+namespace vesk {
+
+namespace {
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// A detail is followed by a sentence of ours: without its own full stop.
+std::string clause(std::string detail) {
+    while (!detail.empty() && (detail.back() == '.' || detail.back() == ' ')) detail.pop_back();
+    return detail;
+}
+
+} // namespace
+
+ProfileError ProfileError::duplicate(const std::string& name) {
+    return {Kind::duplicate, "There is already a profile named " + quoted(name)};
+}
+
+ProfileError ProfileError::invalidVariable(const std::string& name) {
+    return {Kind::invalidVariable, quoted(name) + " is not a variable name: use letters, digits and underscores"};
+}
+
+ProfileError ProfileError::invalidSite(const std::string& site) {
+    return {Kind::invalidSite, quoted(site) + " is not a site: give a URL, or a host such as localhost:3000"};
+}
+
+ProfileError ProfileError::unreadableFile(const std::string& path) {
+    return {Kind::unreadableFile, path + " could not be read, so it was not replaced and the profiles were not saved. "
+                                         "Fix or move the file and restart"};
+}
+
+ProfileError ProfileError::invalidCredentialName(const std::string& name) {
+    return {Kind::invalidCredentialName,
+            quoted(name) + " is not a credential name: use letters, digits and underscores, not starting with a digit"};
+}
+
+ProfileError ProfileError::duplicateCredential(const std::string& name) {
+    return {Kind::duplicateCredential, "There is already a credential named " + quoted(name)};
+}
+
+ProfileError ProfileError::emptyName() { return {Kind::emptyName, "A profile needs a name"}; }
+
+ProfileError ProfileError::noSite() { return {Kind::noSite, "A credential needs at least one site"}; }
+
+ProfileError ProfileError::invalidOTPKey() {
+    return {Kind::invalidOTPKey, "The 2FA key is not usable: give its base32 key or an otpauth://totp/ link using "
+                                 "SHA1, 6 digits and 30 seconds"};
+}
+
+ProfileError ProfileError::busyFile(const std::string& path) {
+    return {Kind::busyFile, path + " is being saved by another Vesk, so nothing was changed. Try again"};
+}
+
+ProfileError ProfileError::unreadableSecrets(const std::string& detail) {
+    return {Kind::unreadableSecrets,
+            "The keychain could not read the values stored now, so nothing was changed: " + clause(detail) +
+                ". Unlock the keychain and try again"};
+}
+
+ProfileError ProfileError::secretsNotErased(const std::string& detail) {
+    return {Kind::secretsNotErased,
+            "The credential was deleted, but the keychain did not erase its values: " + clause(detail) +
+                ". Remove the items of the service Vesk with the desktop's passwords tool"};
+}
+
+} // namespace vesk

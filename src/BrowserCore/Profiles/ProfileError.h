@@ -1,0 +1,55 @@
+#pragma once
+
+// The profile store's failures. The message is the text the person or the
+// agent reads; it has no final full stop.
+
+#include <stdexcept>
+#include <string>
+
+namespace vesk {
+
+class ProfileError : public std::runtime_error {
+public:
+    enum class Kind {
+        duplicate,
+        invalidVariable,
+        invalidSite,
+        unreadableFile,
+        invalidCredentialName,
+        duplicateCredential,
+        emptyName,
+        noSite,
+        invalidOTPKey,
+        busyFile,
+        unreadableSecrets,
+        secretsNotErased,
+    };
+
+    static ProfileError duplicate(const std::string& name);
+    static ProfileError invalidVariable(const std::string& name);
+    static ProfileError invalidSite(const std::string& site);
+    static ProfileError unreadableFile(const std::string& path);
+    static ProfileError invalidCredentialName(const std::string& name);
+    static ProfileError duplicateCredential(const std::string& name);
+    static ProfileError emptyName();
+    static ProfileError noSite();
+    static ProfileError invalidOTPKey();
+    // Another process held the profiles file's lock for too long.
+    static ProfileError busyFile(const std::string& path);
+    // A value that a change would have to put back could not be read first.
+    static ProfileError unreadableSecrets(const std::string& detail);
+    // A credential went, but the keychain kept its values.
+    static ProfileError secretsNotErased(const std::string& detail);
+
+    Kind kind() const { return kind_; }
+    bool operator==(const ProfileError& other) const {
+        return kind_ == other.kind_ && std::string(what()) == other.what();
+    }
+
+private:
+    ProfileError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
+
+    Kind kind_;
+};
+
+} // namespace vesk

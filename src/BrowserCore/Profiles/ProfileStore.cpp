@@ -1,0 +1,160 @@
+#include "BrowserCore/Profiles/ProfileStore.h"
+
+#include "BrowserCore/Profiles/FileLock.h"
+#include "BrowserCore/Profiles/ProfileStoreChange.h"
+#include "BrowserCore/Profiles/ProfileError.h"
+
+#include <glib.h>
+
+#include <set>
+#include <system_error>
+
+namespace vesk {
+
+namespace {
+
+// How long a change waits for another process to finish saving.
+constexpr std::chrono::milliseconds lockPatience{5000};
+
+} // namespace
+
+ProfileStore::Change::Change(ProfileStore& store) : store_(store) {
+    if (store_.changeDepth_++ > 0 || store_.unreadable_) return;
+    std::filesystem::path lockPath = store_.file_;
+    lockPath += ".lock";
+    try {
+        store_.lock_ = std::make_unique<FileLock>(lockPath, lockPatience);
+    } catch (const FileLock::Busy&) {
+        store_.saveRefusal_ = std::make_exception_ptr(ProfileError::busyFile(store_.file_.string()));
+        return;
+    } catch (...) {
+        store_.saveRefusal_ = std::current_exception();
+        return;
+    }
+    DiskState disk = store_.readDisk();
+    if (disk.exists && !disk.saved) {
+        store_.saveRefusal_ = std::make_exception_ptr(ProfileError::unreadableFile(store_.file_.string()));
+        return;
+    }
+    // A file that went missing is written again from what this process has.
+    if (disk.saved) store_.adopt(disk);
+}
+
+ProfileStore::Change::~Change() {
+    if (--store_.changeDepth_ > 0) return;
+    store_.lock_.reset();
+    store_.saveRefusal_ = nullptr;
+}
+
+ProfileStore::ProfileStore(std::filesystem::path folder, std::unique_ptr<SecretStore> secrets, WebsiteData& websiteData)
+    : file_(std::move(folder) / "profiles.json"), secrets_(std::move(secrets)), websiteData_(websiteData) {
+    load();
+    if (known_) removeLeftoverWebsiteData();
+}
+
+ProfileStore::~ProfileStore() = default;
+
+void ProfileStore::load() {
+    DiskState disk = readDisk();
+    if (!disk.saved) {
+        unreadable_ = disk.exists;
+        return;
+    }
+    profiles.set(disk.saved->profiles);
+    credentials.set(disk.saved->credentials.value_or(std::vector<Credential>{}));
+    currentID.set(disk.saved->current);
+    known_ = disk.bytes;
+}
+
+// A process that ended while removing a profile's website data left it
+// behind; the file says which profiles exist. Done under the lock, on the
+// file as it is then, so that a profile another process has just made keeps
+// its data.
+void ProfileStore::removeLeftoverWebsiteData() {
+    Change change(*this);
+    if (saveRefusal_) return;
+    std::set<std::string> kept;
+    for (const auto& profile : *profiles) kept.insert(profile.id);
+    websiteData_.removeLeftovers(kept);
+}
+
+ProfileStore::DiskState ProfileStore::readDisk() const {
+    DiskState disk;
+    disk.exists = g_file_test(file_.c_str(), G_FILE_TEST_EXISTS);
+    gchar* contents = nullptr;
+    gsize length = 0;
+    if (!g_file_get_contents(file_.c_str(), &contents, &length, nullptr)) return disk;
+    disk.bytes.assign(contents, length);
+    g_free(contents);
+    disk.saved = ProfilesFile::decode(disk.bytes);
+    return disk;
+}
+
+// The records of the file replace those in memory; the current profile is
+// this process's own choice and stays.
+void ProfileStore::adopt(const DiskState& disk) {
+    if (known_ == disk.bytes) return;
+    known_ = disk.bytes;
+    bool changed = profiles.set(disk.saved->profiles);
+    changed = credentials.set(disk.saved->credentials.value_or(std::vector<Credential>{})) || changed;
+    if (changed) applyCurrentProfile();
+}
+
+void ProfileStore::reload() {
+    if (unreadable_ || changeDepth_ > 0) return;
+    DiskState disk = readDisk();
+    if (disk.saved) adopt(disk);
+}
+
+void ProfileStore::saveProfiles() {
+    if (unreadable_) throw ProfileError::unreadableFile(file_.string());
+    if (saveRefusal_) std::rethrow_exception(saveRefusal_);
+    auto folder = file_.parent_path();
+    if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
+        throw std::system_error(errno, std::generic_category(), "Could not make the folder " + folder.string());
+    }
+    ProfilesFile::Saved saved{*currentID, *profiles, *credentials};
+    std::string bytes = ProfilesFile::encode(saved);
+    GError* error = nullptr;
+    // Written to a temporary file that then takes the place of the old one.
+    if (!g_file_set_contents(file_.c_str(), bytes.data(), static_cast<gssize>(bytes.size()), &error)) {
+        std::runtime_error failure(error->message);
+        g_error_free(error);
+        throw failure;
+    }
+    known_ = std::move(bytes);
+}
+
+void ProfileStore::setSession(std::weak_ptr<BrowserSession> session) {
+    setSession(std::make_shared<SessionLink>(std::move(session)));
+}
+
+void ProfileStore::setSession(std::shared_ptr<ProfileSession> session) {
+    session_ = std::move(session);
+    sessionChanged_.emit();
+    applyCurrentProfile();
+}
+
+std::shared_ptr<BrowserSession> ProfileStore::session() const {
+    auto link = std::dynamic_pointer_cast<SessionLink>(session_);
+    return link ? link->session() : nullptr;
+}
+
+void ProfileStore::applyCurrentProfile() {
+    if (session_ && session_->isAlive()) {
+        auto current = currentProfile();
+        session_->useProfile(current ? BrowserSession::Profile::persistent(current->id)
+                                     : BrowserSession::Profile::ephemeral());
+    }
+    syncSession();
+}
+
+bool ProfileStore::isIdentifier(std::string_view name) {
+    if (name.empty() || g_ascii_isdigit(name.front())) return false;
+    for (char c : name) {
+        if (!g_ascii_isalnum(c) && c != '_') return false;
+    }
+    return true;
+}
+
+} // namespace vesk

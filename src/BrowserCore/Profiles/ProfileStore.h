@@ -1,0 +1,148 @@
+#pragma once
+
+// The saved profiles, the credentials and the choice of the current profile.
+// Records are kept in profiles.json in the store's folder, secret values in
+// the secret store. The store tells the browser session which profile's
+// website data to use and pushes every value the current profile may type
+// into it.
+//
+// Every Vesk that an agent starts is a process of its own, all on one file.
+// So each change runs under an advisory lock on a file beside profiles.json
+// and is made to the records on disk at that moment, taking in what other
+// processes saved since; a change whose file cannot be locked or read is
+// refused at its save, with the undo that a failed save calls for.
+//
+// Operations: ProfileStore.cpp (file and session), ProfileStoreProfiles.cpp
+// (profiles and variables), ProfileStoreCredentials.cpp (credentials and the
+// push into the session).
+
+#include "BrowserCore/Profiles/BrowserProfile.h"
+#include "BrowserCore/Profiles/ProfileSession.h"
+#include "BrowserCore/Profiles/ProfilesFile.h"
+#include "BrowserCore/Session/WebsiteData.h"
+#include "Platform/Observable.h"
+#include "Platform/SecretStore.h"
+#include "Platform/Task.h"
+
+#include <sigc++/sigc++.h>
+
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesk {
+
+class FileLock;
+
+class ProfileStore {
+public:
+    // Loads `folder`/profiles.json. A missing file is a fresh start; a file
+    // that cannot be read or decoded leaves the store empty and refusing
+    // every save, the file untouched. After a clean load the website data of
+    // profiles that no longer exist is removed.
+    ProfileStore(std::filesystem::path folder, std::unique_ptr<SecretStore> secrets,
+                 WebsiteData& websiteData = WebsiteData::standard());
+    ~ProfileStore();
+    ProfileStore(const ProfileStore&) = delete;
+    ProfileStore& operator=(const ProfileStore&) = delete;
+
+    Observable<std::vector<BrowserProfile>> profiles;
+    Observable<std::vector<Credential>> credentials;
+    Observable<std::optional<ProfileID>> currentID;  // none: the temporary profile
+
+    const std::filesystem::path& file() const { return file_; }
+    bool unreadable() const { return unreadable_; }
+    SecretStore& secrets() { return *secrets_; }
+
+    // The session the store serves, kept weakly; setting it applies the
+    // current profile to it.
+    void setSession(std::weak_ptr<BrowserSession> session);
+    // The same with any receiver of the pushes, such as a stand-in.
+    void setSession(std::shared_ptr<ProfileSession> session);
+    // The browser session, when one is set and alive.
+    std::shared_ptr<BrowserSession> session() const;
+    sigc::signal<void()>& sessionChanged() { return sessionChanged_; }
+
+    // Takes in what other processes saved since the file was last read or
+    // written. Never throws; a file that cannot be read now changes nothing.
+    void reload();
+
+    // Profiles and variables (ProfileStoreProfiles.cpp).
+    std::optional<BrowserProfile> currentProfile() const;
+    // Case-insensitive, not trimmed.
+    std::optional<BrowserProfile> profileNamed(std::string_view name) const;
+    // Creates and saves a profile; does not select it.
+    BrowserProfile createProfile(const std::string& name);
+    // None selects the temporary profile.
+    void selectProfile(const std::optional<BrowserProfile>& profile);
+    // Removes the profile (the store's own record of it), its assignments,
+    // its values and, once no page uses it, its website data.
+    Task<void> deleteProfile(BrowserProfile profile);
+    void setVariable(const std::string& name, const std::string& value, const std::string& siteText,
+                     const ProfileID& profileID);
+    // `site` as stored in the variable.
+    void removeVariable(const std::string& name, const std::string& site, const ProfileID& profileID);
+
+    // Credentials (ProfileStoreCredentials.cpp). A password or key of none
+    // keeps the stored one; an empty or blank key removes it.
+    Credential addCredential(const std::string& name, const std::vector<std::string>& sites, const std::string& user,
+                             const std::optional<std::string>& password, const std::optional<std::string>& otpKey);
+    Credential updateCredential(const ProfileID& id, const std::string& name, const std::vector<std::string>& sites,
+                                const std::string& user, const std::optional<std::string>& password,
+                                const std::optional<std::string>& otpKey);
+    std::optional<std::string> storedUser(const ProfileID& id);
+    // The record goes even when the keychain keeps its values; that is then
+    // reported as ProfileError::secretsNotErased.
+    void deleteCredential(const ProfileID& id);
+    void assignCredential(const ProfileID& credentialID, bool assigned, const ProfileID& profileID);
+    void setCredentialGlobal(const ProfileID& id, bool global);
+    // Pushes the current profile's variables and credentials into the session.
+    void syncSession();
+
+    // A name of a variable or credential: [A-Za-z_][A-Za-z0-9_]*.
+    static bool isIdentifier(std::string_view name);
+
+private:
+    class Change;
+
+    void load();
+    void removeLeftoverWebsiteData();
+    // Reads the file as it is now; none when it is missing, an error when it
+    // exists but cannot be read or decoded.
+    struct DiskState {
+        bool exists = false;
+        std::string bytes;
+        std::optional<ProfilesFile::Saved> saved;
+    };
+    DiskState readDisk() const;
+    void adopt(const DiskState& disk);
+    void saveProfiles();
+    void applyCurrentProfile();
+    Credential saveCredential(const ProfileID& id, const std::string& name, const std::vector<std::string>& sites,
+                              const std::string& user, const std::optional<std::string>& password,
+                              const std::optional<std::string>& otpKey);
+    void changeCredential(const ProfileID& id, const std::function<void(Credential&)>& change);
+    void setSortedProfiles(std::vector<BrowserProfile> list);
+    void setSortedCredentials(std::vector<Credential> list);
+
+    std::filesystem::path file_;
+    bool unreadable_ = false;
+    std::unique_ptr<SecretStore> secrets_;
+    WebsiteData& websiteData_;
+    std::shared_ptr<ProfileSession> session_;
+    sigc::signal<void()> sessionChanged_;
+
+    // The file's bytes as this process last read or wrote them.
+    std::optional<std::string> known_;
+    // The change under way: its depth, its lock, and why its save must fail.
+    int changeDepth_ = 0;
+    std::unique_ptr<FileLock> lock_;
+    std::exception_ptr saveRefusal_;
+};
+
+} // namespace vesk

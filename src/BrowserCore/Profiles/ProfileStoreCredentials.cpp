@@ -1,0 +1,221 @@
+#include "BrowserCore/Profiles/ProfileStore.h"
+
+#include "BrowserCore/Profiles/ProfileError.h"
+#include "BrowserCore/Profiles/ProfileStoreChange.h"
+#include "BrowserCore/Profiles/SecretAccounts.h"
+#include "BrowserCore/Secrets/SiteKey.h"
+#include "Platform/KeychainError.h"
+#include "Platform/TextOrder.h"
+
+#include <algorithm>
+
+namespace vesk {
+
+namespace {
+
+struct SecretWrite {
+    std::string account;
+    std::optional<std::string> value;
+    std::optional<std::string> before;  // what the account held
+};
+
+// Puts back what the accounts held; a failure here cannot be helped and must
+// not hide the one being reported.
+void restore(SecretStore& secrets, const std::vector<SecretWrite>& writes, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        try {
+            secrets.write(writes[i].before, writes[i].account);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+bool isOffered(const Credential& credential, const ProfileID& profile) {
+    return credential.global ||
+           std::find(credential.profileIDs.begin(), credential.profileIDs.end(), profile) != credential.profileIDs.end();
+}
+
+} // namespace
+
+Credential ProfileStore::addCredential(const std::string& name, const std::vector<std::string>& sites,
+                                       const std::string& user, const std::optional<std::string>& password,
+                                       const std::optional<std::string>& otpKey) {
+    return saveCredential(newProfileID(), name, sites, user, password, otpKey.value_or(""));
+}
+
+Credential ProfileStore::updateCredential(const ProfileID& id, const std::string& name,
+                                          const std::vector<std::string>& sites, const std::string& user,
+                                          const std::optional<std::string>& password,
+                                          const std::optional<std::string>& otpKey) {
+    return saveCredential(id, name, sites, user, password, otpKey);
+}
+
+std::optional<std::string> ProfileStore::storedUser(const ProfileID& id) {
+    return secrets_->read(SecretAccounts::credential(id, "user"));
+}
+
+Credential ProfileStore::saveCredential(const ProfileID& id, const std::string& name,
+                                        const std::vector<std::string>& siteTexts, const std::string& user,
+                                        const std::optional<std::string>& password,
+                                        const std::optional<std::string>& otpKey) {
+    std::string trimmed = text::trimmedBlanks(name);
+    if (!isIdentifier(trimmed)) throw ProfileError::invalidCredentialName(trimmed);
+    Change change(*this);
+    for (const auto& other : *credentials) {
+        if (other.id != id && text::equalIgnoringCase(other.name, trimmed)) {
+            throw ProfileError::duplicateCredential(trimmed);
+        }
+    }
+    std::vector<std::string> sites;
+    for (const auto& siteText : siteTexts) {
+        auto site = siteKeyFromText(siteText);
+        if (!site) throw ProfileError::invalidSite(siteText);
+        if (std::find(sites.begin(), sites.end(), *site) == sites.end()) sites.push_back(*site);
+    }
+    if (sites.empty()) throw ProfileError::noSite();
+    std::optional<std::string> key;
+    if (otpKey) {
+        key = text::trimmedWhiteSpace(*otpKey);
+        if (!key->empty() && !TOTP::parse(*key)) throw ProfileError::invalidOTPKey();
+    }
+
+    auto existing = std::find_if(credentials->begin(), credentials->end(),
+                                 [&](const Credential& credential) { return credential.id == id; });
+    bool hasOTP = key ? !key->empty() : (existing != credentials->end() && existing->hasOTP);
+
+    std::vector<SecretWrite> writes{{SecretAccounts::credential(id, "user"), user, {}}};
+    if (password) writes.push_back({SecretAccounts::credential(id, "password"), *password, {}});
+    if (key) {
+        writes.push_back({SecretAccounts::credential(id, "otp"),
+                          key->empty() ? std::nullopt : std::optional<std::string>(*key), {}});
+    }
+    // Undoing means writing back what was there; a value that cannot be read
+    // now could not be put back, so nothing is written at all.
+    for (auto& write : writes) {
+        auto found = secrets_->lookup(write.account);
+        if (found.failed()) throw ProfileError::unreadableSecrets(*found.failure);
+        write.before = found.value;
+    }
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        try {
+            secrets_->write(writes[i].value, writes[i].account);
+        } catch (...) {
+            restore(*secrets_, writes, i);
+            throw;
+        }
+    }
+
+    auto remembered = *credentials;
+    Credential saved = existing != credentials->end() ? *existing : Credential{id, {}, {}, false, false, {}};
+    saved.name = trimmed;
+    saved.sites = sites;
+    saved.hasOTP = hasOTP;
+    auto list = remembered;
+    std::erase_if(list, [&](const Credential& credential) { return credential.id == id; });
+    list.push_back(saved);
+    std::stable_sort(list.begin(), list.end(), [](const Credential& a, const Credential& b) {
+        return text::standardCompare(a.name, b.name) < 0;
+    });
+    credentials.set(std::move(list));
+    try {
+        saveProfiles();
+    } catch (...) {
+        credentials.set(std::move(remembered));
+        restore(*secrets_, writes, writes.size());
+        throw;
+    }
+    syncSession();
+    return saved;
+}
+
+void ProfileStore::deleteCredential(const ProfileID& id) {
+    Change change(*this);
+    auto list = *credentials;
+    auto found = std::find_if(list.begin(), list.end(), [&](const Credential& credential) { return credential.id == id; });
+    if (found == list.end()) return;
+    list.erase(found);
+    // Put back in the same place when the save fails.
+    auto remembered = *credentials;
+    credentials.set(std::move(list));
+    try {
+        saveProfiles();
+    } catch (...) {
+        credentials.set(std::move(remembered));
+        throw;
+    }
+    std::optional<std::string> refusal;
+    for (const char* field : {"user", "password", "otp"}) {
+        try {
+            secrets_->write(std::nullopt, SecretAccounts::credential(id, field));
+        } catch (const KeychainError& error) {
+            if (!refusal) refusal = error.detail().empty() ? "error " + std::to_string(error.status()) : error.detail();
+        } catch (const std::exception& error) {
+            if (!refusal) refusal = error.what();
+        }
+    }
+    syncSession();
+    if (refusal) throw ProfileError::secretsNotErased(*refusal);
+}
+
+void ProfileStore::changeCredential(const ProfileID& id, const std::function<void(Credential&)>& change) {
+    Change under(*this);
+    auto list = *credentials;
+    auto found = std::find_if(list.begin(), list.end(), [&](const Credential& credential) { return credential.id == id; });
+    if (found == list.end()) return;
+    auto remembered = *credentials;
+    change(*found);
+    credentials.set(std::move(list));
+    try {
+        saveProfiles();
+    } catch (...) {
+        credentials.set(std::move(remembered));
+        throw;
+    }
+    syncSession();
+}
+
+void ProfileStore::assignCredential(const ProfileID& credentialID, bool assigned, const ProfileID& profileID) {
+    changeCredential(credentialID, [&](Credential& credential) {
+        std::erase(credential.profileIDs, profileID);
+        if (assigned) credential.profileIDs.push_back(profileID);
+    });
+}
+
+void ProfileStore::setCredentialGlobal(const ProfileID& id, bool global) {
+    changeCredential(id, [&](Credential& credential) { credential.global = global; });
+}
+
+void ProfileStore::syncSession() {
+    if (!session_ || !session_->isAlive()) return;
+    ProfileSession::Variables variables;
+    ProfileSession::OTPKeys otpKeys;
+    if (auto current = currentProfile()) {
+        for (const auto& variable : current->variables) {
+            auto& table = variables[variable.site];
+            auto value = secrets_->read(SecretAccounts::variable(current->id, variable.site, variable.name));
+            if (value) table[variable.name] = *value;
+            else table.erase(variable.name);
+        }
+        for (const auto& credential : *credentials) {
+            if (!isOffered(credential, current->id)) continue;
+            auto user = secrets_->read(SecretAccounts::credential(credential.id, "user"));
+            auto password = secrets_->read(SecretAccounts::credential(credential.id, "password"));
+            std::optional<TOTP> key;
+            if (credential.hasOTP) {
+                if (auto text = secrets_->read(SecretAccounts::credential(credential.id, "otp"))) key = TOTP::parse(*text);
+            }
+            for (const auto& site : credential.sites) {
+                auto& table = variables[site];
+                if (user) table[credential.name + ".user"] = *user;
+                else table.erase(credential.name + ".user");
+                if (password) table[credential.name + ".password"] = *password;
+                else table.erase(credential.name + ".password");
+                if (key) otpKeys[site].insert_or_assign(credential.name, *key);
+            }
+        }
+    }
+    session_->setVariables(std::move(variables));
+    session_->setOTPKeys(std::move(otpKeys));
+}
+
+} // namespace vesk

@@ -1,0 +1,279 @@
+// The profile store on a temporary folder, an in-memory secret store and a
+// session stand-in: the file and its refusals, names, variables,
+// credentials, the push into the session, and what each failure leaves.
+
+#include "BrowserCore/Profiles/ProfileError.h"
+#include "BrowserCore/Profiles/ProfileStore.h"
+#include "Support/MainLoop.h"
+#include "Support/ProfileDoubles.h"
+
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace vesk;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string otpKey = "JBSWY3DPEHPK3PXP";
+const std::string unknownID = "6F1C8E2A-0000-4000-8000-0000000000FF";
+
+class ProfileStoreTest : public testing::Test {
+protected:
+    fs::path folder = [] {
+        gchar* made = g_dir_make_tmp("vesk-profiles-XXXXXX", nullptr);
+        fs::path path(made);
+        g_free(made);
+        return path;
+    }();
+    WebsiteData websiteData{folder / "data", folder / "cache"};
+    test::MemorySecretStore* secrets = nullptr;
+    std::shared_ptr<test::ProfileSessionDouble> session = std::make_shared<test::ProfileSessionDouble>();
+    std::unique_ptr<ProfileStore> store = open();
+
+    void TearDown() override { fs::remove_all(folder); }
+
+    // A store as another process would make it on the same folder, with the
+    // same secrets.
+    std::unique_ptr<ProfileStore> open() {
+        auto owned = std::make_unique<test::MemorySecretStore>();
+        if (secrets) owned->values = secrets->values;
+        secrets = owned.get();
+        auto made = std::make_unique<ProfileStore>(folder, std::move(owned), websiteData);
+        made->setSession(session);
+        return made;
+    }
+    std::string fileText() const {
+        std::stringstream text;
+        text << std::ifstream(folder / "profiles.json").rdbuf();
+        return text.str();
+    }
+    void writeFile(const std::string& text) { std::ofstream(folder / "profiles.json") << text; }
+    template <typename Operation>
+    static std::string failure(Operation operation) {
+        try {
+            operation();
+        } catch (const std::exception& error) {
+            return error.what();
+        }
+        return "no failure";
+    }
+};
+
+TEST_F(ProfileStoreTest, TheFileIsCompactHoldsNoValueAndReadsBackTheSame) {
+    auto profile = store->createProfile("Shop/EU");
+    store->setVariable("TOKEN", "t0k", "localhost:3000", profile.id);
+    store->addCredential("Login", {"example.com"}, "ann", "pw", otpKey);
+    std::string text = fileText();
+    EXPECT_EQ(text.find_first_of(" \n"), std::string::npos);
+    EXPECT_NE(text.find("\"Shop\\/EU\""), std::string::npos);
+    EXPECT_EQ(text.find("\"current\""), std::string::npos);
+    EXPECT_EQ(text.find("t0k"), std::string::npos);
+    store->selectProfile(profile);
+    auto again = open();
+    EXPECT_EQ(*again->profiles, *store->profiles);
+    EXPECT_EQ(*again->credentials, *store->credentials);
+    EXPECT_EQ(*again->currentID, profile.id);
+
+    writeFile(R"({"current":")" + unknownID + R"(","profiles":[],"extra":1})");
+    again = open();
+    EXPECT_FALSE(again->currentProfile()) << "a current id of no profile is the temporary profile";
+    again->createProfile("B");
+    EXPECT_NE(fileText().find(R"("current":")" + unknownID + R"(")"), std::string::npos) << "and is written back";
+    EXPECT_NE(fileText().find(R"("credentials":[])"), std::string::npos);
+    EXPECT_EQ(fileText().find("extra"), std::string::npos);
+}
+
+TEST_F(ProfileStoreTest, AFileItCannotDecodeIsNeverReplaced) {
+    for (std::string text : std::vector<std::string>{
+             "not json", R"({"credentials":[]})", R"({"profiles":[{"id":"x","name":"A","variables":[]}]})",
+             R"({"profiles":[{"id":")" + unknownID + R"(","name":"A","variables":[{"name":"X"}]}]})"}) {
+        writeFile(text);
+        store = open();
+        EXPECT_TRUE(store->unreadable()) << text;
+        EXPECT_EQ(failure([&] { store->createProfile("B"); }),
+                  (folder / "profiles.json").string() + " could not be read, so it was not replaced and the "
+                                                        "profiles were not saved. Fix or move the file and restart");
+        EXPECT_EQ(fileText(), text);
+    }
+}
+
+TEST_F(ProfileStoreTest, NamesAreTrimmedUniqueAndSortedLikeAPersonWould) {
+    store->createProfile("item 10");
+    EXPECT_EQ(store->createProfile(" \t Item 2\u00A0").name, "Item 2");
+    EXPECT_EQ(failure([&] { store->createProfile("  ITEM 2"); }), "There is already a profile named \"ITEM 2\"");
+    EXPECT_EQ(failure([&] { store->createProfile(" \t "); }), "A profile needs a name");
+    EXPECT_EQ(store->profiles->at(0).name, "Item 2");
+
+    auto id = store->profiles->at(0).id;
+    EXPECT_EQ(failure([&] { store->setVariable("9A", "v", "a.com", id); }),
+              "\"9A\" is not a variable name: use letters, digits and underscores");
+    EXPECT_EQ(failure([&] { store->setVariable("A", "v", " http:// ", id); }),
+              "\" http:// \" is not a site: give a URL, or a host such as localhost:3000");
+    for (auto [name, site] : {std::pair{"Z", "b.com"}, {"_Y", "https://a.com/x"}, {"B", "b.com"}, {"B", "b.com"}}) {
+        store->setVariable(name, std::string(name) + site, site, id);
+    }
+    EXPECT_EQ(store->profiles->at(0).variables,
+              (std::vector<BrowserProfile::Variable>{{"_Y", "a.com"}, {"B", "b.com"}, {"Z", "b.com"}}));
+}
+
+TEST_F(ProfileStoreTest, CredentialsAreValidatedBeforeAnythingIsWritten) {
+    EXPECT_EQ(failure([&] { store->addCredential(" 1x ", {"a.com"}, "u", "p", {}); }),
+              "\"1x\" is not a credential name: use letters, digits and underscores, not starting with a digit");
+    EXPECT_EQ(failure([&] { store->addCredential("L", {"a.com", "http://"}, "u", "p", {}); }),
+              "\"http://\" is not a site: give a URL, or a host such as localhost:3000");
+    EXPECT_EQ(failure([&] { store->addCredential("L", {}, "u", "p", {}); }), "A credential needs at least one site");
+    EXPECT_EQ(failure([&] { store->addCredential("L", {"a.com"}, "u", "p", "no key!"); }),
+              "The 2FA key is not usable: give its base32 key or an otpauth://totp/ link using SHA1, 6 digits and "
+              "30 seconds");
+    EXPECT_TRUE(secrets->values.empty());
+
+    auto saved = store->addCredential(" Login ", {"a.com", "https://A.com", "b.com"}, "", "p", "\n" + otpKey + " ");
+    auto account = [&](const char* field) { return "credential/" + saved.id + "/" + field; };
+    EXPECT_EQ(saved.sites, (std::vector<std::string>{"a.com", "b.com"}));
+    EXPECT_EQ(secrets->values.at(account("user")), "");
+    EXPECT_EQ(secrets->values.at(account("otp")), otpKey);
+    EXPECT_EQ(failure([&] { store->addCredential("LOGIN", {"a.com"}, "u", "p", {}); }),
+              "There is already a credential named \"LOGIN\"");
+    store->updateCredential(saved.id, "LOGIN", {"a.com"}, "ann", std::nullopt, std::nullopt);
+    EXPECT_EQ(secrets->values.at(account("password")), "p");
+    EXPECT_TRUE(store->credentials->at(0).hasOTP);
+    store->updateCredential(saved.id, "LOGIN", {"a.com"}, "ann", std::nullopt, " \t");
+    EXPECT_FALSE(store->credentials->at(0).hasOTP);
+    EXPECT_FALSE(secrets->values.contains(account("otp")));
+}
+
+TEST_F(ProfileStoreTest, TheSessionGetsWhatTheCurrentProfileMayTypeAndNothingOnTheTemporaryOne) {
+    auto a = store->createProfile("A");
+    auto b = store->createProfile("B");
+    store->setVariable("TOKEN", "t", "a.com", a.id);
+    auto mine = store->addCredential("Mine", {"a.com", "b.com"}, "ann", "pw", {});
+    auto all = store->addCredential("All", {"c.com"}, "bob", "pw2", otpKey);
+    store->setCredentialGlobal(all.id, true);
+    store->assignCredential(mine.id, true, a.id);
+    store->assignCredential(mine.id, true, a.id);
+    EXPECT_EQ(store->credentials->at(1).profileIDs, std::vector<ProfileID>{a.id});
+    EXPECT_TRUE(session->variables.empty());
+
+    store->selectProfile(a);
+    EXPECT_EQ(session->used.back(), BrowserSession::Profile::persistent(a.id));
+    EXPECT_EQ(session->variables,
+              (ProfileSession::Variables{{"a.com", {{"TOKEN", "t"}, {"Mine.user", "ann"}, {"Mine.password", "pw"}}},
+                                         {"b.com", {{"Mine.user", "ann"}, {"Mine.password", "pw"}}},
+                                         {"c.com", {{"All.user", "bob"}, {"All.password", "pw2"}}}}));
+    EXPECT_EQ(session->otpKeys.at("c.com").at("All"), *TOTP::parse(otpKey));
+    store->selectProfile(b);
+    EXPECT_EQ(session->variables.size(), 1u) << "only the global credential";
+    store->selectProfile(a);
+    store->deleteCredential(mine.id);
+    EXPECT_FALSE(session->variables.contains("b.com"));
+}
+
+TEST_F(ProfileStoreTest, FailedSavesUndoWhatEachOperationCallsFor) {
+    auto kept = store->createProfile("Kept");
+    store->setVariable("OLD", "o", "a.com", kept.id);
+    auto login = store->addCredential("Login", {"a.com"}, "u", "p", {});
+    auto profiles = *store->profiles;
+    auto credentials = *store->credentials;
+    auto values = secrets->values;
+    // From now on the file cannot be read, and every save refuses.
+    fs::remove(folder / "profiles.json");
+    fs::create_directory(folder / "profiles.json");
+
+    EXPECT_NE(failure([&] { store->createProfile("New"); }), "no failure");
+    EXPECT_NE(failure([&] { store->setVariable("NEW", "n", "a.com", kept.id); }), "no failure");
+    EXPECT_NE(failure([&] { store->updateCredential(login.id, "Login", {"b.com"}, "u2", "p2", otpKey); }), "no failure");
+    EXPECT_NE(failure([&] { store->deleteCredential(login.id); }), "no failure");
+    EXPECT_NE(failure([&] { store->assignCredential(login.id, true, kept.id); }), "no failure");
+    EXPECT_EQ(*store->profiles, profiles);
+    EXPECT_EQ(*store->credentials, credentials);
+    EXPECT_EQ(secrets->values, values);
+
+    store->setVariable("OLD", "o2", "a.com", kept.id);
+    EXPECT_EQ(secrets->values.at(kept.id + "/a.com/OLD"), "o2") << "an existing variable needs no save";
+    EXPECT_NE(failure([&] { store->selectProfile(kept); }), "no failure");
+    EXPECT_EQ(session->used.back(), BrowserSession::Profile::persistent(kept.id)) << "the selection stays";
+    EXPECT_NE(failure([&] { store->removeVariable("OLD", "a.com", kept.id); }), "no failure");
+    EXPECT_TRUE(store->profiles->at(0).variables.empty()) << "the removal stays";
+    EXPECT_NE(failure([&] { test::runTask(store->deleteProfile(kept)); }), "no failure");
+    EXPECT_FALSE(*store->currentID) << "the temporary profile is current";
+    EXPECT_EQ(store->profiles->size(), 1u) << "and the profile is still there";
+}
+
+TEST_F(ProfileStoreTest, AKeychainThatRefusesOrCannotReadLeavesWhatItHeld) {
+    auto profile = store->createProfile("P");
+    auto login = store->addCredential("Login", {"a.com"}, "u", "p", otpKey);
+    auto values = secrets->values;
+    auto account = [&](const char* field) { return "credential/" + login.id + "/" + field; };
+
+    secrets->refusing = {account("otp")};
+    EXPECT_EQ(failure([&] { store->updateCredential(login.id, "Login", {"a.com"}, "u2", "p2", ""); }),
+              "The keychain did not store the value: User interaction is not allowed.");
+    EXPECT_EQ(secrets->values, values) << "the user name and password written first are put back";
+    secrets->refusing = {profile.id + "/a.com/X"};
+    EXPECT_NE(failure([&] { store->setVariable("X", "v", "a.com", profile.id); }), "no failure");
+    EXPECT_TRUE(store->profiles->at(0).variables.empty());
+
+    secrets->refusing = {};
+    secrets->unreadable = {account("password")};
+    EXPECT_EQ(failure([&] { store->updateCredential(login.id, "Login", {"a.com"}, "u2", "p2", std::nullopt); }),
+              "The keychain could not read the values stored now, so nothing was changed: the keychain is locked. "
+              "Unlock the keychain and try again");
+    EXPECT_EQ(secrets->values, values);
+
+    secrets->refusing = {account("password")};
+    EXPECT_EQ(failure([&] { store->deleteCredential(login.id); }),
+              "The credential was deleted, but the keychain did not erase its values: User interaction is not "
+              "allowed. Remove the items of the service Vesk with the desktop's passwords tool");
+    EXPECT_TRUE(store->credentials->empty());
+    EXPECT_FALSE(secrets->values.contains(account("otp")));
+}
+
+TEST_F(ProfileStoreTest, DeletingAProfileRemovesAllTheStoreKnowsOfItAndLeftoversGoAtStart) {
+    auto profile = store->createProfile("P");
+    auto stale = profile;
+    store->setVariable("A", "1", "a.com", profile.id);
+    auto login = store->addCredential("Login", {"a.com"}, "u", "p", {});
+    store->assignCredential(login.id, true, profile.id);
+    store->selectProfile(profile);
+    for (const auto& uuid : {profile.id, unknownID, std::string("not-a-profile")}) {
+        fs::create_directories(websiteData.dataFolder(uuid));
+        fs::create_directories(websiteData.cacheFolder(uuid));
+    }
+
+    test::runTask(store->deleteProfile(stale));
+    EXPECT_FALSE(secrets->values.contains(profile.id + "/a.com/A")) << "the copy passed in had no variables";
+    EXPECT_EQ(session->used.back(), BrowserSession::Profile::ephemeral());
+    EXPECT_TRUE(store->credentials->at(0).profileIDs.empty());
+    EXPECT_FALSE(fs::exists(websiteData.dataFolder(profile.id)) || fs::exists(websiteData.cacheFolder(profile.id)));
+
+    std::string text = fileText();
+    writeFile("garbage");
+    store = open();
+    EXPECT_TRUE(fs::exists(websiteData.dataFolder(unknownID))) << "kept while the file cannot be read";
+    writeFile(text);
+    store = open();
+    EXPECT_FALSE(fs::exists(websiteData.dataFolder(unknownID)) || fs::exists(websiteData.cacheFolder(unknownID)));
+    EXPECT_TRUE(fs::exists(websiteData.dataFolder("not-a-profile")));
+}
+
+TEST_F(ProfileStoreTest, TwoProcessesOnOneFileLoseNothingOfEachOther) {
+    auto other = open();
+    auto first = store->createProfile("First");
+    store->addCredential("Login", {"a.com"}, "u", "p", {});
+    other->selectProfile(other->createProfile("Second"));
+    EXPECT_EQ(failure([&] { other->createProfile("first"); }), "There is already a profile named \"first\"");
+    store->setVariable("A", "1", "a.com", first.id);
+
+    auto fresh = open();
+    ASSERT_EQ(fresh->profiles->size(), 2u);
+    EXPECT_EQ(fresh->credentials->size(), 1u);
+    EXPECT_EQ(fresh->profiles->at(0).variables.size(), 1u);
+    store->reload();
+    EXPECT_EQ(*store->profiles, *fresh->profiles);
+}
+
+} // namespace

@@ -1,0 +1,61 @@
+// The keychain on the Secret Service of the test session, seen by the
+// desktop's own tool as well.
+
+#include "Platform/Keychain.h"
+#include "Platform/KeychainError.h"
+
+#include <glib.h>
+#include <gtest/gtest.h>
+
+using namespace vesk;
+
+namespace {
+
+// The output of a shell command, or none when it failed.
+std::optional<std::string> shell(const std::string& command) {
+    gchar* out = nullptr;
+    gint status = 0;
+    const gchar* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    bool ran = g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out,
+                            nullptr, &status, nullptr) && g_spawn_check_wait_status(status, nullptr);
+    std::optional<std::string> text = ran ? std::optional<std::string>(out) : std::nullopt;
+    g_free(out);
+    return text;
+}
+
+bool noService() { return g_getenv("VESK_TEST_NO_SECRET_SERVICE") != nullptr; }
+
+TEST(Keychain, StoresReplacesAndDeletesTheItemsTheDesktopToolSees) {
+    if (noService()) GTEST_SKIP();
+    Keychain keychain("Vesk");
+    const std::string tool = "secret-tool lookup service Vesk account test/";
+    shell("printf typed | secret-tool store --label=hand service Vesk account test/hand");
+    EXPECT_EQ(keychain.read("test/hand"), "typed");
+    keychain.write("changed ünï", "test/hand");
+    EXPECT_EQ(shell(tool + "hand"), "changed ünï");
+    EXPECT_EQ(shell("secret-tool search --all service Vesk account test/hand | grep -c '^\\['"), "1\n")
+        << "replaced in place, not doubled";
+
+    keychain.write("", "test/empty");
+    EXPECT_EQ(keychain.read("test/empty"), std::optional<std::string>(""));
+    for (const char* account : {"test/hand", "test/empty", "test/never"}) keychain.write(std::nullopt, account);
+    auto gone = keychain.lookup("test/hand");
+    EXPECT_FALSE(gone.value);
+    EXPECT_FALSE(gone.failed()) << "absent, not unreadable";
+}
+
+// ctest runs this one again with a session bus on which nothing listens.
+TEST(KeychainWithoutService, ReadsNothingAndRefusesToStore) {
+    if (!noService()) GTEST_SKIP();
+    Keychain keychain("Vesk");
+    EXPECT_TRUE(keychain.lookup("any").failed());
+    EXPECT_FALSE(keychain.read("any"));
+    try {
+        keychain.write("value", "any");
+        ADD_FAILURE() << "the write was not refused";
+    } catch (const KeychainError& error) {
+        EXPECT_TRUE(std::string(error.what()).starts_with("The keychain did not store the value: ")) << error.what();
+    }
+}
+
+} // namespace
