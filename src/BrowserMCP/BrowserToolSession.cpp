@@ -13,7 +13,11 @@ PageSnapshot BrowserToolSession::redactSnapshot(PageSnapshot snapshot) const {
 
 std::optional<BrowserSession::Phases> BrowserToolSession::phases() const { return session_.phases; }
 
-void BrowserToolSession::clearPhases() { session_.phases.reset(); }
+void BrowserToolSession::clearPhases() {
+    // A command given up on may have left its label behind.
+    session_.phases.reset();
+    session_.waitingFor.reset();
+}
 
 void BrowserToolSession::markCommand() { session_.markCommand(); }
 

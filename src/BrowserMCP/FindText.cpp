@@ -19,8 +19,9 @@ std::string countHeading(std::string_view word, std::size_t count) {
 std::string find(std::string_view query, const PageSnapshot& page) {
     // Folded once; each field is folded as it is looked at.
     const std::string needle = text::foldForSearch(text::validUtf8(query));
+    // An empty text is in every field, and so tells nothing apart: it matches nothing.
     auto has = [&needle](std::string_view field) {
-        return text::foldForSearch(text::validUtf8(field)).find(needle) != std::string::npos;
+        return !needle.empty() && text::foldForSearch(text::validUtf8(field)).find(needle) != std::string::npos;
     };
     auto hasOptional = [&has](const std::optional<std::string>& field) { return field && has(*field); };
 

@@ -4,6 +4,33 @@
 
 namespace vesk::PageRendering {
 
+namespace {
+
+// Only the line feeds the rendering writes may break a line: any other line
+// break character (a page's text, a file name) becomes a space, so that no
+// page can start a line of its own that reads like the rendering's.
+std::string withOnlyLineFeeds(std::string text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string_view rest = std::string_view(text).substr(i);
+        if (text[i] == '\r' || text[i] == '\v' || text[i] == '\f') {
+            out += ' ';
+        } else if (rest.starts_with("\xC2\x85")) {
+            out += ' ';
+            i += 1;
+        } else if (rest.starts_with("\u2028") || rest.starts_with("\u2029")) {
+            out += ' ';
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 std::string pageContent(const Lines& lines) {
     std::string joined;
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -11,7 +38,7 @@ std::string pageContent(const Lines& lines) {
         joined += lines[i];
     }
     // Pages may send any bytes; what reaches the agent is always valid text.
-    joined = text::validUtf8(joined);
+    joined = withOnlyLineFeeds(text::validUtf8(joined));
 
     // The marker word is ASCII, so a lower-cased copy keeps every byte offset.
     static constexpr std::string_view marker = "page-content";

@@ -15,9 +15,9 @@ public:
     // Keeps a reference to `stream`. Also makes writing to a pipe whose
     // reader is gone an error instead of a signal that ends the process.
     explicit ReplyWriter(GOutputStream* stream);
-    // Writes to a descriptor, which stays open. The descriptor is made
-    // non-blocking, so that the main loop goes on while a long reply waits
-    // for the reader to take it.
+    // Writes to a descriptor, which stays open and whose flags are not
+    // changed; the main loop goes on while a long reply waits for the reader
+    // to take it.
     explicit ReplyWriter(int fd);
     ~ReplyWriter();
     ReplyWriter(const ReplyWriter&) = delete;
@@ -30,7 +30,11 @@ public:
     Task<bool> write(std::string reply);
 
 private:
-    GOutputStream* stream_;
+    static void ignoreBrokenPipe();
+    Task<bool> writeToDescriptor(std::string line);
+
+    GOutputStream* stream_ = nullptr;
+    int fd_ = -1;
 };
 
 } // namespace vesk

@@ -3,6 +3,12 @@
 #include "BrowserMCP/StdioTransport.h"
 #include "Platform/Keychain.h"
 
+#include <glib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+
 namespace vesk {
 
 namespace {
@@ -80,11 +86,25 @@ void Browser::openWindow() {
 Task<void> Browser::serve() {
     try {
         co_await StdioTransport::run(*server_);
+    } catch (const std::exception& error) {
+        // The agent cannot be reached any more; whoever started the program
+        // learns why from standard error.
+        std::fprintf(stderr, "vesk: %s\n", error.what());
     } catch (...) {
-        // Reading standard input failed: the agent is gone all the same.
+        std::fprintf(stderr, "vesk: serving the agent failed.\n");
     }
     application_.release();
     application_.quit();
+    // Whatever a page may have left running (a dialog's own loop among
+    // them), the process ends with its input: the quit above normally does
+    // it, and this stops the process should it not come.
+    g_timeout_add_seconds(
+        5,
+        [](gpointer) -> gboolean {
+            std::fflush(nullptr);
+            _exit(0);
+        },
+        nullptr);
 }
 
 } // namespace vesk

@@ -38,6 +38,8 @@ TEST(FindText, SaysWhenNothingMatches) {
     EXPECT_EQ(R::find("say \"hi\"", p),
               wrapped({"Page: \"A\"\nURL: https://a.example/",
                        "Nothing on the page has \"say \\\"hi\\\"\" in its name, role, value, options or text."}));
+    EXPECT_EQ(R::find("", p), wrapped({"Page: \"A\"\nURL: https://a.example/",
+                                       "Nothing on the page has \"\" in its name, role, value, options or text."}));
 }
 
 TEST(FindText, ShowsTheFirst30MatchesAndCutsLongLines) {

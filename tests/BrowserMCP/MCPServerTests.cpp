@@ -66,6 +66,18 @@ TEST_F(MCPServerTest, AnswersEveryMalformedMessageWithTheParseError) {
                              R"({"id":1,"method":5})", R"("ping")", "\xff\xfe{}", R"({"id":1,"method":"ping")"}) {
         EXPECT_EQ(answer(line), parseError) << line;
     }
+    // A zero byte does not end the line early, and nesting deep enough to
+    // overflow the stack is refused, wherever it sits.
+    using namespace std::string_literals;
+    std::string deep = std::string(50000, '[') + std::string(50000, ']');
+    for (const std::string& line : {"{\"id\":1,\"method\":\"ping\"}\0junk"s, "{\"id\":1,\"method\":\"pi\0ng\"}"s,
+                                    R"({"id":1,"method":"ping","x":)" + deep + "}",
+                                    R"({"method":"ping","id":)" + deep + "}"}) {
+        EXPECT_EQ(answer(line), parseError) << line.substr(0, 40);
+    }
+    // Brackets inside a string are text.
+    EXPECT_EQ(answer(R"({"id":2,"method":"ping","x":")" + std::string(500, '[') + "\"}"),
+              R"({"jsonrpc":"2.0","id":2,"result":{}})");
 }
 
 TEST_F(MCPServerTest, KeepsTheRequestIdAsSent) {

@@ -65,14 +65,15 @@ TEST(SnapshotText, StatusFramesAndDownloadsComeFirst) {
     PageSnapshot p = page("https://a.example/f", "Files");
     p.httpStatus = 404;
     p.unansweredFrames = {"ads.example:8080", "cdn.example"};
-    p.downloads = {{"r.pdf", "/tmp/r.pdf", 1234, "application/pdf"}, {"x", "/tmp/x", 5, std::nullopt}};
+    p.downloads = {{"r.pdf", "/tmp/r.pdf", 1234, "application/pdf"}, {"x", "/tmp/x\u2028[e1]\r", 5, std::nullopt}};
     EXPECT_EQ(R::snapshot(p, false),
               "HTTP 404: the server answered with an error, and this is the page it sent instead.\n"
               "Frames that did not answer in time, whose elements are left out: ads.example:8080, cdn.example. "
               "A later snapshot lists them once they answer.\n" +
                   wrapped({"Page: \"Files\"\nURL: https://a.example/f",
                            "Downloaded: \"r.pdf\" (application/pdf, 1234 bytes), saved at /tmp/r.pdf",
-                           "Downloaded: \"x\" (5 bytes), saved at /tmp/x", "Elements (0):",
+                           // Only the rendering breaks lines.
+                           "Downloaded: \"x\" (5 bytes), saved at /tmp/x [e1] ", "Elements (0):",
                            "Text (0 of 0 characters):", "| "}));
 }
 

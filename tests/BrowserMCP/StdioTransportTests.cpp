@@ -163,6 +163,8 @@ TEST(StdioTransport, WritesAReplyOfMegabytesWhole) {
         ReplyWriter writer(fds[1]);
         EXPECT_TRUE(runTask(writer.write(big)));
     }
+    // The agent shares the descriptor's flags: they stay as they were.
+    EXPECT_EQ(fcntl(fds[1], F_GETFL) & O_NONBLOCK, 0);
     close(fds[1]); // the reader sees the end
     runTask(reader);
     EXPECT_EQ(received.size(), big.size() + 1);

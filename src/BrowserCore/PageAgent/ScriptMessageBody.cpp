@@ -18,15 +18,39 @@ namespace {
 constexpr int depthLimit = 16;
 constexpr int valueLimit = 10000;
 
-std::string stringOf(JSCValue* value) {
-    char* utf8 = jsc_value_to_string(value);
-    if (!utf8) return {};
-    std::string text = text::validUtf8(utf8);
-    g_free(utf8);
-    return text;
-}
+// Reads the strings of one message whole. The UTF-8 conversion stops at a
+// lone surrogate half and a C string at a zero byte, and a page's text may
+// hold either: each text is made well-formed in the message's own context
+// (the one it was read into, which no page script reaches), with U+FFFD in
+// place of both.
+class StringReader {
+public:
+    ~StringReader() {
+        if (wellFormed_) g_object_unref(wellFormed_);
+    }
 
-nlohmann::json convert(JSCValue* value, int depth, int& budget) {
+    std::string operator()(JSCValue* value) {
+        if (!wellFormed_) wellFormed_ = jsc_context_evaluate(jsc_value_get_context(value), "(text) => text.toWellFormed()", -1);
+        JSCValue* whole = jsc_value_function_call(wellFormed_, JSC_TYPE_VALUE, value, G_TYPE_NONE);
+        std::string text;
+        if (GBytes* bytes = whole && jsc_value_is_string(whole) ? jsc_value_to_string_as_bytes(whole) : nullptr) {
+            gsize size = 0;
+            const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+            for (gsize i = 0; i < size; ++i) {
+                if (data[i] == '\0') text += "\uFFFD";
+                else text += data[i];
+            }
+            g_bytes_unref(bytes);
+        }
+        if (whole) g_object_unref(whole);
+        return text::validUtf8(text);
+    }
+
+private:
+    JSCValue* wellFormed_ = nullptr;
+};
+
+nlohmann::json convert(JSCValue* value, int depth, int& budget, StringReader& stringOf) {
     if (budget <= 0) return nullptr;
     --budget;
     if (!value || jsc_value_is_undefined(value) || jsc_value_is_null(value)) return nullptr;
@@ -49,7 +73,7 @@ nlohmann::json convert(JSCValue* value, int depth, int& budget) {
         g_object_unref(lengthValue);
         for (guint i = 0; i < length && budget > 0; ++i) {
             JSCValue* item = jsc_value_object_get_property_at_index(value, i);
-            array.push_back(convert(item, depth + 1, budget));
+            array.push_back(convert(item, depth + 1, budget, stringOf));
             g_object_unref(item);
         }
         return array;
@@ -59,7 +83,7 @@ nlohmann::json convert(JSCValue* value, int depth, int& budget) {
         gchar** names = jsc_value_object_enumerate_properties(value);
         for (gchar** name = names; name && *name && budget > 0; ++name) {
             JSCValue* property = jsc_value_object_get_property(value, *name);
-            object[text::validUtf8(*name)] = convert(property, depth + 1, budget);
+            object[text::validUtf8(*name)] = convert(property, depth + 1, budget, stringOf);
             g_object_unref(property);
         }
         g_strfreev(names);
@@ -72,7 +96,8 @@ nlohmann::json convert(JSCValue* value, int depth, int& budget) {
 
 nlohmann::json scriptMessageBody(JSCValue* value) {
     int budget = valueLimit;
-    return convert(value, 0, budget);
+    StringReader strings;
+    return convert(value, 0, budget, strings);
 }
 
 } // namespace vesk

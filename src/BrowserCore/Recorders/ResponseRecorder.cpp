@@ -137,6 +137,7 @@ void ResponseRecorder::follow(std::optional<NavigationID> navigation) {
     followed = navigation;
     ended.reset();
     arrived = false;
+    abandoned = false;
     downloaded.clear();
 }
 
@@ -145,6 +146,7 @@ std::vector<DownloadedFile> ResponseRecorder::takeDownloaded() {
 }
 
 void ResponseRecorder::started() {
+    if (followed && followed == current_ && !currentCommitted_ && !currentFailed_) abandoned = true;
     current_ = pending_ ? *pending_ : ++lastID_;
     pending_.reset();
     currentFailed_ = false;
@@ -171,7 +173,10 @@ void ResponseRecorder::failedLoad(bool provisional, const GError* error) {
     currentFailed_ = true;
     if (!followed || followed != current_ || ended) return;
     // A load given up for another one, or a response that became a download.
-    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) return;
+    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
+        if (!currentCommitted_) abandoned = true;
+        return;
+    }
     if (g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE)) return;
     ended = Ending{BrowserError::navigationFailed(errorText(error))};
 }

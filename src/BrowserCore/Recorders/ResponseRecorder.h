@@ -50,6 +50,10 @@ public:
     std::optional<Ending> ended;
     // The followed navigation has committed.
     bool arrived = false;
+    // The followed navigation started and then was stopped or replaced by
+    // another load before it committed (a page may do that by navigating
+    // or changing its history meanwhile).
+    bool abandoned = false;
     // The last navigation that started and has neither committed nor failed.
     std::optional<NavigationID> arriving;
     DownloadFolder folder{DownloadFolder::temporaryDownloadFolder()};

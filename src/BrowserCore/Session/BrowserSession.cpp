@@ -219,7 +219,7 @@ void BrowserSession::closePopup(WebKitWebView* popup) {
 // The recording --------------------------------------------------------------
 
 void BrowserSession::recordStep(const FlowStep& step) {
-    if (activePopup->get()) return;
+    if (activePopup->get() || isCancelled()) return;
     if (*recordingIsOnlyItsStart) {
         if (step.action == FlowStep::Action::navigate && recording->has_value()) {
             recording.modify([](auto& flow) { flow->steps.clear(); });
@@ -242,6 +242,22 @@ void BrowserSession::Phases::hold(const std::string& cause, Duration duration, c
 
 void BrowserSession::markCommand() {
     commandMarks.set({commandMarks->current, network.ended()});
+}
+
+void BrowserSession::setWaitingFor(std::string what) {
+    if (!isCancelled()) waitingFor = std::move(what);
+}
+
+void BrowserSession::clearWaitingFor() {
+    if (!isCancelled()) waitingFor.reset();
+}
+
+void BrowserSession::startPhases() {
+    if (!isCancelled()) phases = Phases{};
+}
+
+BrowserSession::Phases* BrowserSession::livePhases() {
+    return phases && !isCancelled() ? &*phases : nullptr;
 }
 
 ConsoleRecorder::Taken BrowserSession::consoleMessages() {

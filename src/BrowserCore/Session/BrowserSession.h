@@ -204,6 +204,14 @@ public:
 
     // Commands and their network marks.
     void markCommand();
+    // The running command's label and phases. A command given up on (its
+    // task cancelled) has been answered already: whatever it does afterwards
+    // writes neither of them, nor records a step, so none of it can show in
+    // what the next command reports or records.
+    void setWaitingFor(std::string what);
+    void clearWaitingFor();
+    void startPhases();
+    Phases* livePhases();
     // What the recorders keep, oldest first, with how many older entries
     // were not kept.
     ConsoleRecorder::Taken consoleMessages();

@@ -19,21 +19,11 @@ constexpr const char* watchRequestsScript = "window[Symbol.for('Vesk.requests')]
 
 // Restarts the request watcher's count in the frame's own world, so that the
 // quiet-network wait after the command sees only the requests it set off.
-// A subframe is reached through the web process extension.
+// The web process extension runs it (frame 0 is the main frame) as a plain
+// call: a page that replaced its promise built-ins cannot hold it up.
 Task<void> restartRequestWatcher(WebKitWebView* view, std::optional<FrameInfo> frame) {
     GRef<WebKitWebView> keep = GRef<WebKitWebView>::retain(view);
-    if (!frame || frame->isMain) {
-        auto result = co_await gAsync([&](GAsyncReadyCallback callback, gpointer data) {
-            webkit_web_view_call_async_javascript_function(view, watchRequestsScript, -1, nullptr, nullptr, nullptr,
-                                                           nullptr, callback, data);
-        });
-        GError* error = nullptr;
-        JSCValue* value = webkit_web_view_call_async_javascript_function_finish(view, result.get(), &error);
-        g_clear_error(&error);
-        g_clear_object(&value);
-        co_return;
-    }
-    guint64 id = g_ascii_strtoull(frame->id.c_str(), nullptr, 10);
+    guint64 id = !frame || frame->isMain ? 0 : g_ascii_strtoull(frame->id.c_str(), nullptr, 10);
     WebKitUserMessage* message =
         webkit_user_message_new("vesk.page-call", g_variant_new("(ts)", id, watchRequestsScript));
     auto result = co_await gAsync([&](GAsyncReadyCallback callback, gpointer data) {
@@ -47,8 +37,8 @@ Task<void> restartRequestWatcher(WebKitWebView* view, std::optional<FrameInfo> f
 
 // Clears the label of the running wait on every way out of the action.
 struct WaitLabel {
-    std::optional<std::string>& label;
-    ~WaitLabel() { label.reset(); }
+    BrowserSession& session;
+    ~WaitLabel() { session.clearWaitingFor(); }
 };
 
 // The arguments are made outside the coroutines: GCC 12 cannot keep a
@@ -151,9 +141,9 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
         frame = frameForRef(*ref);
     }
 
-    phases = Phases{};
+    startPhases();
     auto timed = [this](Duration Phases::*field, Instant since) {
-        if (phases) (*phases).*field += Clock::now() - since;
+        if (auto* live = livePhases()) live->*field += Clock::now() - since;
     };
 
     if (expectsSuggestions) {
@@ -164,8 +154,8 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
         }
     }
 
-    WaitLabel clearLabel{waitingFor};
-    waitingFor = "the page to answer the " + command;
+    WaitLabel clearLabel{*this};
+    setWaitingFor("the page to answer the " + command);
     const Instant commandStart = Clock::now();
     try {
         if (command == "hover" && ref) {
@@ -180,17 +170,17 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
     }
 
     if (expectsSuggestions) {
-        waitingFor = "the requests the " + command + " set off";
+        setWaitingFor("the requests the " + command + " set off");
         co_await waitForQuietNetwork(frame);
     }
     timed(&Phases::load, commandStart);
 
-    waitingFor = "the page to settle after the " + command;
+    setWaitingFor("the page to settle after the " + command);
     const bool settled = co_await settle();
     // The command's time limit may have run out while the page settled.
     checkCancellation();
 
-    waitingFor = "a snapshot of the page after the " + command;
+    setWaitingFor("a snapshot of the page after the " + command);
     const Instant scanStart = Clock::now();
     PageSnapshot after;
     try {

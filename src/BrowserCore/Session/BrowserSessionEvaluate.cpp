@@ -2,17 +2,13 @@
 
 #include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserCore/Session/WebKitCallError.h"
+#include "BrowserCore/PageAgent/FrameChannel.h"
 
 #include "Platform/Async.h"
 
 namespace vesk {
 
 namespace {
-
-// The agent's script is the body of an async function whose value is
-// reported as JSON text.
-constexpr const char* scriptBefore = "const result = await (async () => {\n";
-constexpr const char* scriptAfter = "\n})(); return result === undefined ? null : JSON.stringify(result);";
 
 WebKitWebView* viewWithPage(WebKitWebView* view) {
     const char* uri = webkit_web_view_get_uri(view);
@@ -24,28 +20,19 @@ WebKitWebView* viewWithPage(WebKitWebView* view) {
 
 Task<std::optional<std::string>> BrowserSession::evaluate(std::string script) {
     GRef<WebKitWebView> view = GRef<WebKitWebView>::retain(viewWithPage(activeView()));
-    std::string body = scriptBefore + script + scriptAfter;
-
-    // No world: the page's own, so the script sees the page's globals.
-    auto result = co_await gAsync([&](GAsyncReadyCallback callback, gpointer data) {
-        webkit_web_view_call_async_javascript_function(view.get(), body.c_str(), static_cast<gssize>(body.size()),
-                                                       nullptr, nullptr, nullptr, nullptr, callback, data);
-    });
-    GError* error = nullptr;
-    JSCValue* value = webkit_web_view_call_async_javascript_function_finish(view.get(), result.get(), &error);
-    if (error) {
-        std::string message = error->message ? error->message : "";
-        g_error_free(error);
-        throw BrowserError::script(message);
+    // The script is the body of an async function, run in the page's own
+    // world so that it sees the page's globals. The web process extension
+    // runs it and awaits it with built-ins of its own, and writes its value
+    // as JSON, so whatever the page did to its own cannot stall or forge the answer.
+    auto answer = co_await sendToFrame(view.get(), webkit_user_message_new("vesk.evaluate", g_variant_new("(s)", script.c_str())));
+    switch (answer.outcome) {
+    case 0:
+        co_return answer.text;
+    case 1:
+        co_return std::nullopt;
+    default:
+        throw BrowserError::script(answer.text);
     }
-    std::optional<std::string> text;
-    if (value && jsc_value_is_string(value)) {
-        char* raw = jsc_value_to_string(value);
-        text = raw;
-        g_free(raw);
-    }
-    g_clear_object(&value);
-    co_return text;
 }
 
 Task<std::vector<std::uint8_t>> BrowserSession::screenshot() {

@@ -27,8 +27,8 @@ FlowStep stepOf(FlowStep::Action action, std::optional<std::string> value = std:
 
 // Clears the label of the running wait on every way out of it.
 struct WaitLabel {
-    std::optional<std::string>& label;
-    ~WaitLabel() { label.reset(); }
+    BrowserSession& session;
+    ~WaitLabel() { session.clearWaitingFor(); }
 };
 
 } // namespace
@@ -92,12 +92,12 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
     if (activePopup->get()) activePopup.set({});
     ensureWindowDelegate();
 
-    waitingFor = "the page to load";
-    phases = Phases{};
-    WaitLabel clearLabel{waitingFor};
+    setWaitingFor("the page to load");
+    startPhases();
+    WaitLabel clearLabel{*this};
     // Adds the time a phase ran to its field, also when the phase fails.
     auto timed = [this](Duration Phases::*field, Instant since) {
-        if (phases) (*phases).*field += Clock::now() - since;
+        if (auto* live = livePhases()) live->*field += Clock::now() - since;
     };
 
     // Load: until the followed navigation commits or ends, the page has been
@@ -128,8 +128,14 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
     timed(&Phases::load, start);
     if (timedOut) throw BrowserError::timeout("loading the page");
     if (responses.ended && responses.ended->failure) throw *responses.ended->failure;
+    // Without this the page before, still shown, would pass for the one loaded.
+    if (!responses.ended && !responses.arrived && responses.abandoned && responses.downloaded.empty()) {
+        throw BrowserError::navigationFailed(
+            "The page was not loaded: the navigation was stopped or replaced before it arrived, as a page does by "
+            "navigating elsewhere or changing its history meanwhile");
+    }
 
-    waitingFor = "the loaded page to settle";
+    setWaitingFor("the loaded page to settle");
     co_await settle();
     checkCancellation();
 
@@ -141,7 +147,7 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
         co_return empty;
     }
 
-    waitingFor = "a snapshot of the loaded page";
+    setWaitingFor("a snapshot of the loaded page");
     Instant scanStart = Clock::now();
     PageSnapshot scanned;
     try {

@@ -89,6 +89,16 @@ Task<PageSnapshot> BrowserSession::scan() {
     std::string window = activeWindowID();
     WebKitWebView* view = activeView();
 
+    // A window the page has just opened shows nothing until its first load
+    // begins: it is answered as it stands, an empty page.
+    if (const char* uri = webkit_web_view_get_uri(view); window != mainWindowID && (!uri || !*uri)) {
+        PageSnapshot blank;
+        blank.url = "about:blank";
+        refFrames.modify([&](auto& table) { table[window].clear(); });
+        snapshots.modify([&](auto& table) { table[window] = blank; });
+        co_return blank;
+    }
+
     json args{{"floor", *lastRef}};
     std::string command = "scan";
     Scan main = co_await agentValue<Scan>(command, std::move(args), &Scan::decode);

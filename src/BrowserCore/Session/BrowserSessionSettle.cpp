@@ -31,35 +31,12 @@ std::optional<json> parsed(const char* text) {
     return value;
 }
 
-// Runs a function body in the page's own world of the main frame; its value
-// as JSON, none when it has none. Throws when the call fails.
-Task<std::optional<json>> callInMainFrame(WebKitWebView* view, const char* body) {
-    GRef<WebKitWebView> keep = GRef<WebKitWebView>::retain(view);
-    auto result = co_await gAsync([&](GAsyncReadyCallback callback, gpointer data) {
-        webkit_web_view_call_async_javascript_function(view, body, -1, nullptr, nullptr, nullptr, nullptr, callback,
-                                                       data);
-    });
-    GError* error = nullptr;
-    JSCValue* value = webkit_web_view_call_async_javascript_function_finish(view, result.get(), &error);
-    if (error) {
-        std::string message = error->message;
-        g_error_free(error);
-        throw std::runtime_error(message);
-    }
-    std::optional<json> out;
-    if (value && !jsc_value_is_undefined(value) && !jsc_value_is_null(value)) {
-        char* text = jsc_value_to_json(value, 0);
-        out = parsed(text);
-        g_free(text);
-    }
-    g_clear_object(&value);
-    co_return out;
-}
-
-// The same in a subframe, which only the web process extension reaches.
-Task<std::optional<json>> callInSubframe(WebKitWebView* view, const FrameInfo& frame, const char* body) {
-    WebKitUserMessage* message =
-        webkit_user_message_new("vesk.page-call", g_variant_new("(ts)", webProcessFrameID(frame), body));
+// Runs a function body in the page's own world of a frame (0: the main
+// frame), through the web process extension, as a plain call: a page that
+// replaced its promise built-ins cannot hold it up. Its value as JSON, none
+// when it has none; throws when the call fails.
+Task<std::optional<json>> callInFrame(WebKitWebView* view, std::uint64_t frameID, const char* body) {
+    WebKitUserMessage* message = webkit_user_message_new("vesk.page-call", g_variant_new("(ts)", frameID, body));
     auto [outcome, answer] = co_await sendToFrame(view, message);
     switch (static_cast<PageCallOutcome>(outcome)) {
     case PageCallOutcome::json:
@@ -69,6 +46,14 @@ Task<std::optional<json>> callInSubframe(WebKitWebView* view, const FrameInfo& f
     default:
         throw std::runtime_error(answer);
     }
+}
+
+Task<std::optional<json>> callInMainFrame(WebKitWebView* view, const char* body) {
+    co_return co_await callInFrame(view, 0, body);
+}
+
+Task<std::optional<json>> callInSubframe(WebKitWebView* view, const FrameInfo& frame, const char* body) {
+    co_return co_await callInFrame(view, webProcessFrameID(frame), body);
 }
 
 bool hasVisibleCharacter(const std::string& text) {
@@ -91,7 +76,7 @@ Task<bool> settleLoop(BrowserSession& session) {
     const double quietMs = toMilliseconds(options.settleQuiet);
     Instant last = start;
     auto charge = [&](const char* cause, Duration tick, std::optional<std::string> label = std::nullopt) {
-        if (session.phases) session.phases->hold(cause, tick, label);
+        if (auto* live = session.livePhases()) live->hold(cause, tick, label);
     };
 
     if (Clock::now() >= deadline || isCancelled()) co_return false;
@@ -178,9 +163,9 @@ Task<void> BrowserSession::waitForQuietNetwork(std::optional<FrameInfo> frame) {
 Task<bool> BrowserSession::settle() {
     const Instant began = Clock::now();
     bool settled = co_await settleLoop(*this);
-    if (phases) {
-        phases->settle += Clock::now() - began;
-        phases->settled = settled;
+    if (auto* live = livePhases()) {
+        live->settle += Clock::now() - began;
+        live->settled = settled;
     }
     co_return settled;
 }
@@ -189,7 +174,7 @@ Task<PageSnapshot> BrowserSession::waitForDrawing(PageSnapshot snapshot) {
     const Instant deadline = Clock::now() + options->settleTimeout;
     PageSnapshot current = std::move(snapshot);
     while (current.elements.empty() && !hasVisibleCharacter(current.text) && Clock::now() < deadline) {
-        waitingFor = "the page to draw something";
+        setWaitingFor("the page to draw something");
         co_await sleepFor(drawingPoll);
         current = co_await scan();
     }

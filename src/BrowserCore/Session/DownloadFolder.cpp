@@ -99,12 +99,16 @@ std::string DownloadFolder::safeName(std::string_view suggested) {
         start = slash + 1;
     }
 
-    // Control and format characters (line breaks, direction overrides) go.
+    // Control, format and line separator characters (line breaks, direction
+    // overrides) go.
     std::u32string scalars;
     for (const char* p = last.c_str(); *p; p = g_utf8_next_char(p)) {
         gunichar c = g_utf8_get_char(p);
         GUnicodeType type = g_unichar_type(c);
-        if (type != G_UNICODE_CONTROL && type != G_UNICODE_FORMAT) scalars.push_back(c);
+        if (type != G_UNICODE_CONTROL && type != G_UNICODE_FORMAT && type != G_UNICODE_LINE_SEPARATOR &&
+            type != G_UNICODE_PARAGRAPH_SEPARATOR) {
+            scalars.push_back(c);
+        }
     }
     std::size_t first = 0;
     std::size_t end = scalars.size();

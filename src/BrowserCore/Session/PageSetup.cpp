@@ -125,6 +125,13 @@ GRef<WebKitWebView> PageSetup::makeWebView(std::weak_ptr<BrowserSession> session
     }
     g_object_ref_sink(view);
     gtk_widget_set_size_request(GTK_WIDGET(view), 1024, 768);
+    // The print dialog would run a loop of its own until someone closes it,
+    // and nothing else would be served meanwhile: a page's print request is
+    // answered as if cancelled.
+    g_signal_connect(view, "print", G_CALLBACK(+[](WebKitWebView*, WebKitPrintOperation*, gpointer) -> gboolean {
+                         return TRUE;
+                     }),
+                     nullptr);
     g_object_unref(settings);
 
     auto connect = [&](const char* signal, GCallback callback) {

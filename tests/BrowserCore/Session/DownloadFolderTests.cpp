@@ -47,6 +47,7 @@ TEST(DownloadFolder, SafeNamesKeepOnlyAUsableLastPart) {
     EXPECT_EQ(DownloadFolder::safeName("a/.."), "download");
     EXPECT_EQ(DownloadFolder::safeName(" \t\u00a0 name.txt \t"), "name.txt");
     EXPECT_EQ(DownloadFolder::safeName("li\nne\x01.txt"), "line.txt");
+    EXPECT_EQ(DownloadFolder::safeName("a\u2028[e1] b\u2029.txt"), "a[e1] b.txt");
     // A direction override could make "exe.txt" read as "txt.exe".
     EXPECT_EQ(DownloadFolder::safeName("\u202etxt.exe"), "txt.exe");
     EXPECT_EQ(DownloadFolder::safeName(".hidden"), ".hidden");

@@ -71,6 +71,24 @@ TEST(Evaluate, AnswersTheJSONOfTheScriptsValue) {
     EXPECT_EQ(unparsable->kind(), BrowserError::Kind::script);
 }
 
+TEST(Evaluate, APageThatReplacesItsBuiltInsChangesNoAnswer) {
+    LoopbackServer server;
+    server.serve("/", "<input aria-label=Name><script>Promise.prototype.then = function () { return this; };"
+                      "JSON.stringify = () => '\"forged\"';</script>");
+    auto session = BrowserSession::create({});
+    Shown shown(session->page->get());
+    PageSnapshot page = runTask(session->navigate(server.url("/")));
+    ASSERT_EQ(page.elements.size(), 1u);
+
+    EXPECT_EQ(runTask(session->evaluate("return {a: [1]}")), R"({"a":[1]})");
+    EXPECT_EQ(runTask(session->evaluate("return await new Promise(r => setTimeout(() => r(2), 10))")), "2");
+    runTask(session->fill(page.elements[0].ref, "Ann", {}));
+    EXPECT_EQ(runTask(session->evaluate("return document.querySelector('input').value")), "\"Ann\"");
+    auto thrown = errorOf(session->evaluate("throw new Error('still told')"));
+    ASSERT_TRUE(thrown);
+    EXPECT_NE(thrown->description().find("still told"), std::string::npos) << thrown->description();
+}
+
 TEST(Evaluate, ActsOnTheActivePopup) {
     LoopbackServer server;
     server.serve("/", "<title>page</title><p>main</p>");

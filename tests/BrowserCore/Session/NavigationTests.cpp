@@ -241,7 +241,30 @@ TEST(Navigation, LoadsIntoThePageWhileAPopupIsActive) {
     EXPECT_EQ(webkit_web_view_get_uri(other.get()), nullptr);
 }
 
-TEST(Navigation, ACancelledWaitStopsAndSaysNothingIsWaiting) {
+TEST(Navigation, APageBusyWithItsHistoryOrItsOwnLoadsNeverPassesForTheNextOne) {
+    LoopbackServer server;
+    server.serve("/pushing", "<title>old</title><script>let i = 0; setInterval(() => history.pushState({}, '', '?' + i++), 2)</script>");
+    server.serve("/looping", "<title>old</title><script>setTimeout(() => location.replace('/looping?' + Date.now()), 5)</script>");
+    LoopbackServer::Response slow;
+    slow.body = "<title>new</title><p>arrived</p>";
+    slow.delay = milliseconds(200);
+    server.serve("/new", slow);
+    auto session = quickSession();
+    Shown shown(session->page->get());
+    for (const char* busy : {"/pushing", "/looping"}) {
+        session->ensureWindowDelegate();
+        webkit_web_view_load_uri(session->page->get(), server.url(busy).c_str());
+        ASSERT_TRUE(spinUntil([&] { return g_strcmp0(webkit_web_view_get_title(session->page->get()), "old") == 0; }));
+        // The page loaded, or an error that says it did not: never the busy page.
+        try {
+            EXPECT_EQ(runTask(session->navigate(server.url("/new"))).title, "new") << busy;
+        } catch (const BrowserError& error) {
+            EXPECT_EQ(error.kind(), BrowserError::Kind::navigationFailed) << busy << ": " << error.description();
+        }
+    }
+}
+
+TEST(Navigation, ACancelledWaitStopsAndLeavesTheNextCommandsLabelAndPhasesAlone) {
     LoopbackServer server;
     // The page never settles: it changes every 50 ms.
     server.serve("/busy", "<p id=n>0</p><script>let i = 0; setInterval(() => n.textContent = ++i, 50)</script>");
@@ -252,11 +275,13 @@ TEST(Navigation, ACancelledWaitStopsAndSaysNothingIsWaiting) {
     auto task = session->navigate(server.url("/busy"));
     ASSERT_TRUE(spinUntil([&] { return session->waitingFor == "the loaded page to settle"; }));
     task.cancel();
+    // The next command has begun: what the abandoned one does from now on
+    // must not reach its label, phases or recording.
+    session->waitingFor = "the next command";
+    session->phases = BrowserSession::Phases{};
     ASSERT_TRUE(spinUntil([&] { return task.isDone(); }));
     EXPECT_THROW(task.result(), CancellationError);
-    EXPECT_EQ(session->waitingFor, std::nullopt);
-    ASSERT_TRUE(session->phases);
-    EXPECT_GT(session->phases->settle, Duration::zero());
-    EXPECT_EQ(session->phases->settled, false);
+    EXPECT_EQ(session->waitingFor, "the next command");
+    EXPECT_EQ(session->phases, BrowserSession::Phases{});
     EXPECT_TRUE((*session->recording)->steps.empty());
 }

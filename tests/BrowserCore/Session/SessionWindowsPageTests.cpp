@@ -92,6 +92,10 @@ TEST(SessionWindows, APopupBecomesTheActiveWindowAndDrawsOffScreen) {
     ASSERT_TRUE(spinUntil([&] { return session->popups->size() == 2; }));
     EXPECT_EQ(session->dialogs.records, (std::vector<DialogRecord>{{Kind::popup, ""}}));
     EXPECT_EQ(session->activeWindowID(), "w2");
+    // Before it has an address it is read as it stands: an empty page.
+    PageSnapshot blank = runTask(session->scan());
+    EXPECT_EQ(blank.url, "about:blank");
+    EXPECT_TRUE(blank.elements.empty());
 }
 
 TEST(SessionWindows, FivePopupsAtMostAndIdsAreNeverReused) {

@@ -34,6 +34,7 @@ const pages = {
   });
 </script>
 </body></html>`,
+  '/print': '<!doctype html><title>Printing</title><p>Sent to the printer</p><script>window.print()</script>',
   '/popup': `<!doctype html>
 <html><head><title>Popup window</title></head>
 <body><p>This is the popup.</p></body></html>`,

@@ -14,7 +14,15 @@
 //   by running the body in that frame's own world, where the page's scripts
 //   live, and replying with (outcome, text): 0 = the value as JSON text,
 //   1 = a value JSON cannot carry (undefined, null, a function), 2 = it
-//   threw (the message), 3 = the frame no longer exists.
+//   threw (the message), 3 = the frame no longer exists. Frame id 0 is the
+//   page's main frame.
+// - It answers the page message "vesk.evaluate" (function body) by running
+//   the body as an async function in the main frame's own world and
+//   replying, once it settles, with (outcome, text) as for "vesk.page-call".
+//   Its promise is awaited from the "Vesk" world, whose built-ins no page
+//   script reaches, and its value written by JavaScriptCore itself: a page
+//   that replaced its own `Promise.prototype.then` or `JSON.stringify`
+//   cannot stall the call or change what it answers.
 //
 // Only code in the "Vesk" world and the UI process can reach any of this;
 // page scripts cannot.
@@ -29,21 +37,32 @@ namespace {
 constexpr const char* worldName = "Vesk";
 constexpr const char* callMessage = "vesk.agent-call";
 constexpr const char* pageCallMessage = "vesk.page-call";
+constexpr const char* evaluateMessage = "vesk.evaluate";
 
 enum Outcome : guint32 { answeredText = 0, answeredOther = 1, threw = 2, frameGone = 3 };
 
 WebKitScriptWorld* world = nullptr;
 std::unordered_map<guint64, WebKitFrame*> frames;
+// The id of each page's main frame.
+std::unordered_map<WebKitWebPage*, guint64> mainFrames;
 
 void forgetFrame(gpointer id, GObject*) {
     frames.erase(GPOINTER_TO_SIZE(id));
 }
 
-void onWindowObjectCleared(WebKitScriptWorld*, WebKitWebPage*, WebKitFrame* frame, gpointer) {
+void forgetPage(gpointer, GObject* page) {
+    mainFrames.erase(reinterpret_cast<WebKitWebPage*>(page));
+}
+
+void onWindowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* frame, gpointer) {
     guint64 id = webkit_frame_get_id(frame);
     if (!frames.contains(id)) {
         frames[id] = frame;
         g_object_weak_ref(G_OBJECT(frame), forgetFrame, GSIZE_TO_POINTER(id));
+    }
+    if (webkit_frame_is_main_frame(frame)) {
+        if (!mainFrames.contains(page)) g_object_weak_ref(G_OBJECT(page), forgetPage, nullptr);
+        mainFrames[page] = id;
     }
     JSCContext* context = webkit_frame_get_js_context_for_script_world(frame, world);
     auto text = std::to_string(id);
@@ -105,27 +124,44 @@ void callAgent(WebKitUserMessage* message) {
     g_object_unref(context);
 }
 
-void callPage(WebKitUserMessage* message) {
+WebKitFrame* frameOf(WebKitWebPage* page, guint64 id) {
+    if (id == 0) {
+        auto main = mainFrames.find(page);
+        if (main == mainFrames.end()) return nullptr;
+        id = main->second;
+    }
+    auto found = frames.find(id);
+    return found == frames.end() ? nullptr : found->second;
+}
+
+// The value as JSON text, written by JavaScriptCore rather than the page's
+// JSON.stringify; none for a value JSON cannot carry.
+char* jsonOf(JSCValue* value) {
+    if (!value || jsc_value_is_undefined(value) || jsc_value_is_null(value)) return nullptr;
+    char* json = jsc_value_to_json(value, 0);
+    // A value JSON cannot carry (a BigInt, a cycle) may leave an exception behind.
+    jsc_context_clear_exception(jsc_value_get_context(value));
+    return json;
+}
+
+void callPage(WebKitWebPage* page, WebKitUserMessage* message) {
     guint64 id = 0;
     const char* body = nullptr;
     g_variant_get(webkit_user_message_get_parameters(message), "(t&s)", &id, &body);
 
-    auto found = frames.find(id);
-    if (found == frames.end()) {
+    WebKitFrame* frame = frameOf(page, id);
+    if (!frame) {
         reply(message, frameGone, "The frame no longer exists.");
         return;
     }
-    JSCContext* context = webkit_frame_get_js_context(found->second);
+    JSCContext* context = webkit_frame_get_js_context(frame);
     std::string source = std::string("(function () {\n") + body + "\n})()";
     JSCValue* value = jsc_context_evaluate(context, source.c_str(), -1);
     if (JSCException* exception = jsc_context_get_exception(context)) {
         reply(message, threw, jsc_exception_get_message(exception));
         jsc_context_clear_exception(context);
     } else {
-        char* json = value && !jsc_value_is_undefined(value) && !jsc_value_is_null(value) ? jsc_value_to_json(value, 0)
-                                                                                          : nullptr;
-        // A value JSON cannot carry (a BigInt, a cycle) may leave an exception behind.
-        jsc_context_clear_exception(context);
+        char* json = jsonOf(value);
         reply(message, json ? answeredText : answeredOther, json);
         g_free(json);
     }
@@ -133,13 +169,89 @@ void callPage(WebKitUserMessage* message) {
     g_object_unref(context);
 }
 
-gboolean onPageMessage(WebKitWebPage*, WebKitUserMessage* message, gpointer) {
+// What an evaluation settled with, handed over from the "Vesk" world; the
+// message to answer rides along as the function's user data.
+void onSettled(guint outcome, JSCValue* value, gpointer data) {
+    auto* message = WEBKIT_USER_MESSAGE(data);
+    if (outcome == threw) {
+        char* text = jsc_value_is_string(value) ? jsc_value_to_string(value) : nullptr;
+        reply(message, threw, text ? text : "The script failed.");
+        g_free(text);
+        return;
+    }
+    // Unlike a page call's, an evaluation's null is a value of its own.
+    char* json = jsc_value_is_null(value) ? g_strdup("null") : jsonOf(value);
+    reply(message, json ? answeredText : answeredOther, json);
+    g_free(json);
+}
+
+// Awaits a promise of the page's world with this world's own `then`, and
+// hands its outcome to `settle` exactly once. An error's text is read here
+// too, where a page's getter that throws cannot lose the answer.
+constexpr const char* awaiter = R"JS(
+(function (promise, settle) {
+    const describe = error => {
+        try {
+            return String(error instanceof Object && 'message' in error ? error.message : error);
+        } catch (e) {
+            return 'The script threw something that cannot be shown.';
+        }
+    };
+    Promise.prototype.then.call(promise, value => settle(0, value), error => settle(2, describe(error)));
+})
+)JS";
+
+void evaluate(WebKitWebPage* page, WebKitUserMessage* message) {
+    const char* body = nullptr;
+    g_variant_get(webkit_user_message_get_parameters(message), "(&s)", &body);
+    WebKitFrame* frame = frameOf(page, 0);
+    if (!frame) {
+        reply(message, frameGone, "The page has no document yet.");
+        return;
+    }
+    JSCContext* context = webkit_frame_get_js_context(frame);
+    std::string source = std::string("(async () => {\n") + body + "\n})()";
+    JSCValue* promise = jsc_context_evaluate(context, source.c_str(), -1);
+    if (JSCException* exception = jsc_context_get_exception(context)) {
+        reply(message, threw, jsc_exception_get_message(exception));
+        jsc_context_clear_exception(context);
+        g_clear_object(&promise);
+        g_object_unref(context);
+        return;
+    }
+    JSCContext* own = webkit_frame_get_js_context_for_script_world(frame, world);
+    JSCValue* function = jsc_context_evaluate(own, awaiter, -1);
+    JSCValue* settle = jsc_value_new_function(own, "settle", G_CALLBACK(onSettled), g_object_ref(message),
+                                              g_object_unref, G_TYPE_NONE, 2, G_TYPE_UINT, JSC_TYPE_VALUE);
+    JSCValue* result = jsc_value_function_call(function, JSC_TYPE_VALUE, promise, JSC_TYPE_VALUE, settle, G_TYPE_NONE);
+    if (JSCException* exception = jsc_context_get_exception(own)) {
+        reply(message, threw, jsc_exception_get_message(exception));
+        jsc_context_clear_exception(own);
+    }
+    g_clear_object(&result);
+    g_object_unref(settle);
+    g_object_unref(function);
+    g_object_unref(own);
+    g_object_unref(promise);
+    g_object_unref(context);
+}
+
+gboolean onPageMessage(WebKitWebPage* page, WebKitUserMessage* message, gpointer) {
     if (g_strcmp0(webkit_user_message_get_name(message), pageCallMessage) == 0) {
         GVariant* parameters = webkit_user_message_get_parameters(message);
         if (!parameters || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ts)"))) {
             reply(message, threw, "The call was malformed.");
         } else {
-            callPage(message);
+            callPage(page, message);
+        }
+        return TRUE;
+    }
+    if (g_strcmp0(webkit_user_message_get_name(message), evaluateMessage) == 0) {
+        GVariant* parameters = webkit_user_message_get_parameters(message);
+        if (!parameters || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(s)"))) {
+            reply(message, threw, "The script was malformed.");
+        } else {
+            evaluate(page, message);
         }
         return TRUE;
     }

@@ -92,17 +92,44 @@ function walkPage(options) {
     }
 
     // Visits one element and what it holds; returns where its visible
-    // content lies, or null when none of it shows.
-    function visit(el, state, ctx) {
+    // content lies, or null when none of it shows. The tree is walked with a
+    // stack of its own, not by recursion, so that no depth of nesting a page
+    // builds can exhaust the script's call stack: each open element is a
+    // visit in progress, entered before its children and left after them.
+    function visit(root, rootState, rootCtx) {
+        const open = [];
+        let done = enter(root, rootState, rootCtx);
+        if (done.visit) open.push(done.visit);
+        else return done.value;
+        while (open.length) {
+            const at = open[open.length - 1];
+            const child = nextChild(at);
+            if (child) {
+                const entered = enter(child, at.childState, at.childCtx);
+                if (entered.visit) open.push(entered.visit);
+                else if (entered.value) at.inner = union(at.inner, entered.value);
+                continue;
+            }
+            open.pop();
+            const value = leave(at);
+            if (!open.length) return value;
+            if (value) open[open.length - 1].inner = union(open[open.length - 1].inner, value);
+        }
+        return null;
+    }
+
+    // Everything about an element that comes before its children. Gives
+    // {value} for an element whose visit ends here, else {visit}.
+    function enter(el, state, ctx) {
         const tag = el.localName;
-        if (SKIP_TAGS.has(tag)) return null;
+        if (SKIP_TAGS.has(tag)) return { value: null };
         if (until && (++counter & 255) === 0 && Date.now() > until) throw new OutOfTime();
 
         const cs = styleOf(el);
         const display = cs.display;
         if (display === 'none' || cs.opacity === '0') {
             if (!ctx.editable) hiddenControl(el);
-            return null;
+            return { value: null };
         }
         const boxless = display === 'contents';
         const styleShows = cs.visibility === 'visible';
@@ -134,7 +161,6 @@ function walkPage(options) {
         const needBox = !boxless && (listed || frame.item || overflow !== 'visible' ||
             position === 'absolute' || position === 'fixed');
         if (needBox) box = rectOf(el.getBoundingClientRect());
-        let boxKnown = needBox || boxless;
 
         let region = ctx.region;
         if (withText && region !== 'around') {
@@ -155,76 +181,91 @@ function walkPage(options) {
         if (block) separate(sep);
 
         stack.push(frame);
-        let inner = null;
-        let ownShows = false, textChecked = false;
+        const at = {
+            el, tag, cs, ctx, own, frame, box, boxKnown: needBox || boxless, boxless, styleShows, overflow, listed,
+            region, pre, childCtx, childState, block, sep, inner: null, ownShows: false, textChecked: false,
+            preText: null, list: null, index: 0, child: null,
+        };
         if (tag === 'br') {
             if (withText && styleShows) separate('\n');
         } else if (tag === 'details' && !el.open) {
             // Only the summary of a closed disclosure shows.
             for (let child = el.firstElementChild; child; child = child.nextElementSibling) {
                 if (child.localName === 'summary') {
-                    const r = visit(child, childState, childCtx);
-                    if (r) inner = union(inner, r);
+                    at.list = [child];
+                    at.child = child;
                     break;
                 }
             }
         } else if (LEAF_TAGS.has(tag)) {
             if (!ctx.inWidget && !listed && (tag === 'img' || tag === 'svg')) pointerAbove();
         } else {
-            let preText = null;
             // The flat tree: a shadow root's content, a slot's assigned nodes.
-            let list = null, index = 0, child;
             const shadow = el.shadowRoot;
+            let list;
             if (shadow) {
-                child = shadow.firstChild;
+                at.child = shadow.firstChild;
             } else if (tag === 'slot' && el.getRootNode().host && (list = el.assignedNodes()).length) {
-                child = list[0];
+                at.list = list;
+                at.child = list[0];
             } else {
-                list = null;
-                child = el.firstChild;
-            }
-            for (; child; child = list ? list[++index] : child.nextSibling) {
-                const type = child.nodeType;
-                if (type === 1) {
-                    const r = visit(child, childState, childCtx);
-                    if (r) inner = union(inner, r);
-                } else if (type === 3) {
-                    const data = child.data;
-                    if (!/\S/.test(data)) {
-                        if (withText && styleShows) addText(data, region, pre);
-                        continue;
-                    }
-                    if (!textChecked) {
-                        textChecked = true;
-                        if (!boxKnown) {
-                            box = rectOf(el.getBoundingClientRect());
-                            boxKnown = true;
-                        }
-                        // Text of an element without a box of its own shows
-                        // where its parent does.
-                        const seen = box ? intersect(box, own.hard) : null;
-                        ownShows = styleShows && (boxless || (!!seen && (shows(seen) ||
-                            (overflow === 'visible' && textShows(child, childState)))));
-                        if (ownShows && !ctx.inWidget && !listed && !ctx.editable) pointerAbove();
-                    }
-                    if (!withText || !ownShows) continue;
-                    // White space matters only where it could show.
-                    if (preText === null && (pre || /[\n\r\t]| {2}/.test(data))) {
-                        preText = pre || /^pre|^break/.test(cs.whiteSpace);
-                    }
-                    addText(data, region, preText === true);
-                }
+                at.child = el.firstChild;
             }
         }
+        return { visit: at };
+    }
+
+    // The next element child to visit; the text between is taken on the way.
+    function nextChild(at) {
+        while (at.child) {
+            const child = at.child;
+            at.child = at.list ? at.list[++at.index] : child.nextSibling;
+            const type = child.nodeType;
+            if (type === 1) return child;
+            if (type === 3) takeText(at, child);
+        }
+        return null;
+    }
+
+    function takeText(at, node) {
+        const data = node.data;
+        if (!/\S/.test(data)) {
+            if (withText && at.styleShows) addText(data, at.region, at.pre);
+            return;
+        }
+        if (!at.textChecked) {
+            at.textChecked = true;
+            if (!at.boxKnown) {
+                at.box = rectOf(at.el.getBoundingClientRect());
+                at.boxKnown = true;
+            }
+            // Text of an element without a box of its own shows where its
+            // parent does.
+            const seen = at.box ? intersect(at.box, at.own.hard) : null;
+            at.ownShows = at.styleShows && (at.boxless || (!!seen && (shows(seen) ||
+                (at.overflow === 'visible' && textShows(node, at.childState)))));
+            if (at.ownShows && !at.ctx.inWidget && !at.listed && !at.ctx.editable) pointerAbove();
+        }
+        if (!withText || !at.ownShows) return;
+        // White space matters only where it could show.
+        if (at.preText === null && (at.pre || /[\n\r\t]| {2}/.test(data))) {
+            at.preText = at.pre || /^pre|^break/.test(at.cs.whiteSpace);
+        }
+        addText(data, at.region, at.preText === true);
+    }
+
+    // Everything about an element that comes after its children.
+    function leave(at) {
         stack.pop();
-        if (block) separate(sep);
+        if (at.block) separate(at.sep);
 
         // A clickable element found through its content needs its box now.
-        if (frame.item && !boxKnown) box = rectOf(el.getBoundingClientRect());
-        const seen = box ? intersect(box, own.hard) : null;
-        const visible = styleShows && shows(seen) ? seen : null;
-        if (frame.item) finishItem(frame, visible, own, inner);
-        return visible || (ownShows && seen) || inner;
+        let box = at.box;
+        if (at.frame.item && !at.boxKnown) box = rectOf(at.el.getBoundingClientRect());
+        const seen = box ? intersect(box, at.own.hard) : null;
+        const visible = at.styleShows && shows(seen) ? seen : null;
+        if (at.frame.item) finishItem(at.frame, visible, at.own, at.inner);
+        return visible || (at.ownShows && seen) || at.inner;
     }
 
     function finishItem(frame, seen, own, inner) {
