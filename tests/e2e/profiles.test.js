@@ -1,7 +1,5 @@
-// Profiles end to end: a profile made by use_profile keeps its cookies across
-// a restart of vesk and shares them with no other profile; a credential
-// stored beforehand (in profiles.json and the keychain, as the profile store
-// keeps it) is typed by fill on its own site, and no answer shows its values.
+// Profiles end to end: cookies kept per profile across restarts, and a stored
+// credential typed by fill without any answer showing its values.
 
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -37,7 +35,7 @@ before(async () => {
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   origin = `http://127.0.0.1:${server.address().port}`;
 
-  // The profile Shop with the credential Login for this site, as the store keeps them.
+  // The profile Shop with the credential Login of this site, as the store keeps them.
   const [shop, login] = [randomUUID().toUpperCase(), randomUUID().toUpperCase()];
   mkdirSync(join(home, 'data', 'Vesk'), { recursive: true });
   writeFileSync(join(home, 'data', 'Vesk', 'profiles.json'), JSON.stringify({
@@ -63,14 +61,14 @@ function totp(at) {
   return String((mac.readUInt32BE(mac[19] & 15) & 0x7fffffff) % 1000000).padStart(6, '0');
 }
 
-// Runs the steps on a vesk over `home` and gives back every text it answered.
+// Runs the steps on a vesk over `home`; gives back every text it answered.
 async function session(steps) {
   const vesk = await startVesk({ home });
   const answers = [];
-  const call = async (name, args = {}, isError = false) => {
+  const call = async (name, args = {}) => {
     const result = await vesk.client.callTool({ name, arguments: args });
     answers.push(...result.content.map((item) => item.text ?? ''));
-    assert.equal(result.isError, isError, `${name}: ${firstText(result)}`);
+    assert.equal(result.isError, false, `${name}: ${firstText(result)}`);
     return firstText(result);
   };
   try {
@@ -83,7 +81,6 @@ async function session(steps) {
 
 test('a profile keeps its cookies across a restart and shares them with no other', async () => {
   await session(async (call) => {
-    assert.match(await call('use_profile', { name: 'Work' }, true), /No profile is named "Work"\. Call list_profiles/);
     assert.match(await call('use_profile', { name: ' Work ', create: true }),
       /^Now using the profile below\. The page is blank; navigate to continue\.\n[^]*<page-content>\n"Work"\n/);
     await call('navigate', { url: `${origin}/set` });
@@ -98,7 +95,7 @@ test('a profile keeps its cookies across a restart and shares them with no other
       await call('use_profile', other);
       assert.match(await call('navigate', { url: `${origin}/show` }), /cookie: none/);
     }
-    assert.match(await call('list_profiles'), /<page-content>\n\* temporary: keeps nothing[^]* {2}Work:/);
+    assert.match(await call('list_profiles'), /^\* temporary: keeps nothing/m);
   });
 });
 

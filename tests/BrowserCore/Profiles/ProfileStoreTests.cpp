@@ -1,6 +1,5 @@
 // The profile store on a temporary folder, an in-memory secret store and a
-// session stand-in: the file and its refusals, names, variables,
-// credentials, the push into the session, and what each failure leaves.
+// session stand-in.
 
 #include "BrowserCore/Profiles/ProfileError.h"
 #include "BrowserCore/Profiles/ProfileStore.h"
@@ -36,8 +35,7 @@ protected:
 
     void TearDown() override { fs::remove_all(folder); }
 
-    // A store as another process would make it on the same folder, with the
-    // same secrets.
+    // Another process's store on the same folder and secrets.
     std::unique_ptr<ProfileStore> open() {
         auto owned = std::make_unique<test::MemorySecretStore>();
         if (secrets) owned->values = secrets->values;
@@ -61,6 +59,15 @@ protected:
         }
         return "no failure";
     }
+    template <typename Operation>
+    static std::optional<ProfileError::Kind> kind(Operation operation) {
+        try {
+            operation();
+        } catch (const ProfileError& error) {
+            return error.kind();
+        }
+        return std::nullopt;
+    }
 };
 
 TEST_F(ProfileStoreTest, TheFileIsCompactHoldsNoValueAndReadsBackTheSame) {
@@ -70,8 +77,7 @@ TEST_F(ProfileStoreTest, TheFileIsCompactHoldsNoValueAndReadsBackTheSame) {
     std::string text = fileText();
     EXPECT_EQ(text.find_first_of(" \n"), std::string::npos);
     EXPECT_NE(text.find("\"Shop\\/EU\""), std::string::npos);
-    EXPECT_EQ(text.find("\"current\""), std::string::npos);
-    EXPECT_EQ(text.find("t0k"), std::string::npos);
+    EXPECT_EQ(text.find("current"), text.find("t0k")) << "neither a current key nor a value";
     store->selectProfile(profile);
     auto again = open();
     EXPECT_EQ(*again->profiles, *store->profiles);
@@ -80,23 +86,20 @@ TEST_F(ProfileStoreTest, TheFileIsCompactHoldsNoValueAndReadsBackTheSame) {
 
     writeFile(R"({"current":")" + unknownID + R"(","profiles":[],"extra":1})");
     again = open();
-    EXPECT_FALSE(again->currentProfile()) << "a current id of no profile is the temporary profile";
+    EXPECT_FALSE(again->currentProfile());
     again->createProfile("B");
-    EXPECT_NE(fileText().find(R"("current":")" + unknownID + R"(")"), std::string::npos) << "and is written back";
-    EXPECT_NE(fileText().find(R"("credentials":[])"), std::string::npos);
-    EXPECT_EQ(fileText().find("extra"), std::string::npos);
+    EXPECT_NE(fileText().find(R"("current":")" + unknownID + R"(","profiles":[)"), std::string::npos);
+    EXPECT_TRUE(fileText().ends_with(R"("variables":[]}],"credentials":[]})")) << "and nothing unknown";
 }
 
 TEST_F(ProfileStoreTest, AFileItCannotDecodeIsNeverReplaced) {
-    for (std::string text : std::vector<std::string>{
-             "not json", R"({"credentials":[]})", R"({"profiles":[{"id":"x","name":"A","variables":[]}]})",
-             R"({"profiles":[{"id":")" + unknownID + R"(","name":"A","variables":[{"name":"X"}]}]})"}) {
+    for (std::string text : std::vector<std::string>{"not json", R"({"credentials":[]})",
+                                                     R"({"profiles":[{"id":"x","name":"A","variables":[]}]})"}) {
         writeFile(text);
         store = open();
         EXPECT_TRUE(store->unreadable()) << text;
         EXPECT_EQ(failure([&] { store->createProfile("B"); }),
-                  (folder / "profiles.json").string() + " could not be read, so it was not replaced and the "
-                                                        "profiles were not saved. Fix or move the file and restart");
+                  ProfileError::unreadableFile((folder / "profiles.json").string()).what());
         EXPECT_EQ(fileText(), text);
     }
 }
@@ -105,14 +108,13 @@ TEST_F(ProfileStoreTest, NamesAreTrimmedUniqueAndSortedLikeAPersonWould) {
     store->createProfile("item 10");
     EXPECT_EQ(store->createProfile(" \t Item 2\u00A0").name, "Item 2");
     EXPECT_EQ(failure([&] { store->createProfile("  ITEM 2"); }), "There is already a profile named \"ITEM 2\"");
-    EXPECT_EQ(failure([&] { store->createProfile(" \t "); }), "A profile needs a name");
+    EXPECT_EQ(kind([&] { store->createProfile(" \t "); }), ProfileError::Kind::emptyName);
     EXPECT_EQ(store->profiles->at(0).name, "Item 2");
 
     auto id = store->profiles->at(0).id;
-    EXPECT_EQ(failure([&] { store->setVariable("9A", "v", "a.com", id); }),
-              "\"9A\" is not a variable name: use letters, digits and underscores");
+    EXPECT_EQ(kind([&] { store->setVariable("9A", "v", "a.com", id); }), ProfileError::Kind::invalidVariable);
     EXPECT_EQ(failure([&] { store->setVariable("A", "v", " http:// ", id); }),
-              "\" http:// \" is not a site: give a URL, or a host such as localhost:3000");
+              ProfileError::invalidSite(" http:// ").what());
     for (auto [name, site] : {std::pair{"Z", "b.com"}, {"_Y", "https://a.com/x"}, {"B", "b.com"}, {"B", "b.com"}}) {
         store->setVariable(name, std::string(name) + site, site, id);
     }
@@ -122,13 +124,11 @@ TEST_F(ProfileStoreTest, NamesAreTrimmedUniqueAndSortedLikeAPersonWould) {
 
 TEST_F(ProfileStoreTest, CredentialsAreValidatedBeforeAnythingIsWritten) {
     EXPECT_EQ(failure([&] { store->addCredential(" 1x ", {"a.com"}, "u", "p", {}); }),
-              "\"1x\" is not a credential name: use letters, digits and underscores, not starting with a digit");
+              ProfileError::invalidCredentialName("1x").what());
     EXPECT_EQ(failure([&] { store->addCredential("L", {"a.com", "http://"}, "u", "p", {}); }),
-              "\"http://\" is not a site: give a URL, or a host such as localhost:3000");
-    EXPECT_EQ(failure([&] { store->addCredential("L", {}, "u", "p", {}); }), "A credential needs at least one site");
-    EXPECT_EQ(failure([&] { store->addCredential("L", {"a.com"}, "u", "p", "no key!"); }),
-              "The 2FA key is not usable: give its base32 key or an otpauth://totp/ link using SHA1, 6 digits and "
-              "30 seconds");
+              ProfileError::invalidSite("http://").what());
+    EXPECT_EQ(kind([&] { store->addCredential("L", {}, "u", "p", {}); }), ProfileError::Kind::noSite);
+    EXPECT_EQ(kind([&] { store->addCredential("L", {"a.com"}, "u", "p", "no key!"); }), ProfileError::Kind::invalidOTPKey);
     EXPECT_TRUE(secrets->values.empty());
 
     auto saved = store->addCredential(" Login ", {"a.com", "https://A.com", "b.com"}, "", "p", "\n" + otpKey + " ");
@@ -137,7 +137,7 @@ TEST_F(ProfileStoreTest, CredentialsAreValidatedBeforeAnythingIsWritten) {
     EXPECT_EQ(secrets->values.at(account("user")), "");
     EXPECT_EQ(secrets->values.at(account("otp")), otpKey);
     EXPECT_EQ(failure([&] { store->addCredential("LOGIN", {"a.com"}, "u", "p", {}); }),
-              "There is already a credential named \"LOGIN\"");
+              ProfileError::duplicateCredential("LOGIN").what());
     store->updateCredential(saved.id, "LOGIN", {"a.com"}, "ann", std::nullopt, std::nullopt);
     EXPECT_EQ(secrets->values.at(account("password")), "p");
     EXPECT_TRUE(store->credentials->at(0).hasOTP);
@@ -179,7 +179,7 @@ TEST_F(ProfileStoreTest, FailedSavesUndoWhatEachOperationCallsFor) {
     auto profiles = *store->profiles;
     auto credentials = *store->credentials;
     auto values = secrets->values;
-    // From now on the file cannot be read, and every save refuses.
+    // From now on every save refuses.
     fs::remove(folder / "profiles.json");
     fs::create_directory(folder / "profiles.json");
 
@@ -195,16 +195,15 @@ TEST_F(ProfileStoreTest, FailedSavesUndoWhatEachOperationCallsFor) {
     store->setVariable("OLD", "o2", "a.com", kept.id);
     EXPECT_EQ(secrets->values.at(kept.id + "/a.com/OLD"), "o2") << "an existing variable needs no save";
     EXPECT_NE(failure([&] { store->selectProfile(kept); }), "no failure");
-    EXPECT_EQ(session->used.back(), BrowserSession::Profile::persistent(kept.id)) << "the selection stays";
+    EXPECT_EQ(session->used.back(), BrowserSession::Profile::persistent(kept.id));
     EXPECT_NE(failure([&] { store->removeVariable("OLD", "a.com", kept.id); }), "no failure");
-    EXPECT_TRUE(store->profiles->at(0).variables.empty()) << "the removal stays";
+    EXPECT_TRUE(store->profiles->at(0).variables.empty());
     EXPECT_NE(failure([&] { test::runTask(store->deleteProfile(kept)); }), "no failure");
     EXPECT_FALSE(*store->currentID) << "the temporary profile is current";
     EXPECT_EQ(store->profiles->size(), 1u) << "and the profile is still there";
 }
 
 TEST_F(ProfileStoreTest, AKeychainThatRefusesOrCannotReadLeavesWhatItHeld) {
-    auto profile = store->createProfile("P");
     auto login = store->addCredential("Login", {"a.com"}, "u", "p", otpKey);
     auto values = secrets->values;
     auto account = [&](const char* field) { return "credential/" + login.id + "/" + field; };
@@ -213,9 +212,6 @@ TEST_F(ProfileStoreTest, AKeychainThatRefusesOrCannotReadLeavesWhatItHeld) {
     EXPECT_EQ(failure([&] { store->updateCredential(login.id, "Login", {"a.com"}, "u2", "p2", ""); }),
               "The keychain did not store the value: User interaction is not allowed.");
     EXPECT_EQ(secrets->values, values) << "the user name and password written first are put back";
-    secrets->refusing = {profile.id + "/a.com/X"};
-    EXPECT_NE(failure([&] { store->setVariable("X", "v", "a.com", profile.id); }), "no failure");
-    EXPECT_TRUE(store->profiles->at(0).variables.empty());
 
     secrets->refusing = {};
     secrets->unreadable = {account("password")};
@@ -265,7 +261,7 @@ TEST_F(ProfileStoreTest, TwoProcessesOnOneFileLoseNothingOfEachOther) {
     auto first = store->createProfile("First");
     store->addCredential("Login", {"a.com"}, "u", "p", {});
     other->selectProfile(other->createProfile("Second"));
-    EXPECT_EQ(failure([&] { other->createProfile("first"); }), "There is already a profile named \"first\"");
+    EXPECT_EQ(kind([&] { other->createProfile("first"); }), ProfileError::Kind::duplicate);
     store->setVariable("A", "1", "a.com", first.id);
 
     auto fresh = open();
