@@ -2,6 +2,9 @@
 
 #include <glib.h>
 #include <glibmm/main.h>
+#include <gtkmm/dialog.h>
+#include <gtkmm/window.h>
+#include <sigc++/adaptors/track_obj.h>
 #include <gtk/gtk.h>
 
 namespace vesk::ui {
@@ -26,7 +29,8 @@ void pad(Gtk::Widget& widget, int leading, int trailing, int top, int bottom) {
 }
 
 void clear(Gtk::Box& box) {
-    while (Gtk::Widget* child = box.get_first_child()) box.remove(*child);
+    while (Gtk::Widget* child = box.get_first_child())
+        box.remove(*child);
 }
 
 Gtk::Box* fieldRow(const std::string& label, int labelWidth, Gtk::Widget& field) {
@@ -48,6 +52,22 @@ void titleField(Gtk::Entry& field, const std::string& title, const std::string& 
     field.add_css_class("text");
     field.set_placeholder_text(prompt);
     describe(field, title);
+}
+
+void chooseFolder(Gtk::Widget& over, const std::string& title, Glib::RefPtr<Gtk::FileChooserNative>& holder,
+                  std::function<void(const std::string&)> picked) {
+    holder = Gtk::FileChooserNative::create(title, Gtk::FileChooser::Action::SELECT_FOLDER);
+    if (auto* window = dynamic_cast<Gtk::Window*>(over.get_root())) holder->set_transient_for(*window);
+    holder->set_modal(true);
+    Gtk::FileChooserNative* chooser = holder.get();
+    chooser->signal_response().connect(sigc::track_obj(
+        [chooser, picked = std::move(picked)](int response) {
+            if (response != Gtk::ResponseType::ACCEPT) return;
+            auto file = chooser->get_file();
+            if (file && !file->get_path().empty()) picked(file->get_path());
+        },
+        over));
+    chooser->show();
 }
 
 void LaterDraw::request() {

@@ -8,6 +8,7 @@
 
 #include <gtkmm/box.h>
 #include <gtkmm/entry.h>
+#include <gtkmm/filechoosernative.h>
 #include <gtkmm/widget.h>
 
 #include <functional>
@@ -34,6 +35,13 @@ void clear(Gtk::Box& box);
 // readers and shows `prompt` while empty.
 Gtk::Box* fieldRow(const std::string& label, int labelWidth, Gtk::Widget& field);
 void titleField(Gtk::Entry& field, const std::string& title, const std::string& prompt);
+
+// Shows the system's chooser of one folder over the window of `over`; when
+// the person picks one, `picked` gets its path. A cancelled or failed choice
+// does nothing, and so does an answer that comes after `over` is gone. The
+// chooser is kept in `holder`, which should live as long as `over`.
+void chooseFolder(Gtk::Widget& over, const std::string& title, Glib::RefPtr<Gtk::FileChooserNative>& holder,
+                  std::function<void(const std::string&)> picked);
 
 // Draws a view again from the main loop, once for any number of requests in
 // a row: a view is never rebuilt inside one of its own signal handlers, and

@@ -10,7 +10,7 @@ namespace vesk {
 enum class SettingsSection { agent, page, flows, profiles, credentials };
 
 inline constexpr std::array allSettingsSections{SettingsSection::agent, SettingsSection::page, SettingsSection::flows,
-                                         SettingsSection::profiles, SettingsSection::credentials};
+                                                SettingsSection::profiles, SettingsSection::credentials};
 
 // Localised.
 std::string title(SettingsSection section);

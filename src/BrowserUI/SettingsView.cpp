@@ -1,5 +1,6 @@
 #include "BrowserUI/SettingsView.h"
 
+#include "BrowserCore/Flows/FlowStore.h"
 #include "BrowserMCP/BrowserSettings.h"
 #include "BrowserUI/NumberRow.h"
 #include "BrowserUI/PanelWidgets.h"
@@ -58,6 +59,7 @@ SettingsView::SettingsView(std::shared_ptr<BrowserSession> session, FlowStore& f
     detail_.add_css_class("on-background");
     append(detail_);
     settings_.timingsChanged().connect(sigc::mem_fun(*this, &SettingsView::timingsChanged));
+    flows_.directoryChanged().connect(sigc::mem_fun(*this, &SettingsView::directoryChanged));
     showSection(section_);
     timingsChanged();
 }
@@ -116,6 +118,7 @@ void SettingsView::showSection(SettingsSection section) {
 
 void SettingsView::fillSection() {
     numberRows_.clear();
+    folderRow_ = nullptr;
     ui::clear(detail_);
 
     auto* controls = Gtk::make_managed<Gtk::WindowControls>(Gtk::PackType::END);
@@ -138,6 +141,7 @@ void SettingsView::fillSection() {
     detail_.append(*ui::makeRule(Gtk::Orientation::HORIZONTAL, "separator"));
 
     auto* rows = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
+    if (section_ == SettingsSection::flows) rows->append(*makeFolderRow());
     for (const TimingRow& row : timingRows) {
         if (row.section != section_) continue;
         auto field = row.field;
@@ -155,6 +159,21 @@ void SettingsView::fillSection() {
     scroller->set_vexpand(true);
     scroller->set_child(*rows);
     detail_.append(*scroller);
+}
+
+Gtk::Widget* SettingsView::makeFolderRow() {
+    auto* choose = ui::makePlainButton(ui::localized("choose…"), {"violet"});
+    ui::describe(*choose, ui::localized("choose…"), ui::localized("Choose the flows folder"));
+    folderRow_ = Gtk::make_managed<ui::SettingsRow>(ui::localized("folder"), flows_.directory().string(), *choose);
+    choose->signal_clicked().connect([this] {
+        ui::chooseFolder(*this, ui::localized("Choose the flows folder"), folderChooser_,
+                         [this](const std::string& path) { flows_.useDirectory(path); });
+    });
+    return folderRow_;
+}
+
+void SettingsView::directoryChanged() {
+    if (folderRow_) folderRow_->setDetail(flows_.directory().string());
 }
 
 void SettingsView::timingsChanged() {

@@ -8,6 +8,7 @@
 
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
+#include <gtkmm/filechoosernative.h>
 
 #include <memory>
 #include <vector>
@@ -21,7 +22,8 @@ class ProfileStore;
 
 namespace ui {
 class NumberRow;
-}
+class SettingsRow;
+} // namespace ui
 
 class SettingsView : public Gtk::Box {
 public:
@@ -36,11 +38,15 @@ public:
     Gtk::Button& resetButton() { return *reset_; }
     // The timing rows of the section shown, top to bottom.
     const std::vector<ui::NumberRow*>& numberRows() const { return numberRows_; }
+    // The "folder" row of the flows section, while shown.
+    ui::SettingsRow* folderRow() const { return folderRow_; }
 
 private:
     Gtk::Box* makeSidebar();
     void fillSection();
     void timingsChanged();
+    Gtk::Widget* makeFolderRow();
+    void directoryChanged();
 
     std::shared_ptr<BrowserSession> session_;
     FlowStore& flows_;
@@ -52,6 +58,8 @@ private:
     Gtk::Button* reset_ = nullptr;
     Gtk::Box detail_{Gtk::Orientation::VERTICAL};
     std::vector<ui::NumberRow*> numberRows_;
+    ui::SettingsRow* folderRow_ = nullptr;
+    Glib::RefPtr<Gtk::FileChooserNative> folderChooser_;
 };
 
 } // namespace vesk

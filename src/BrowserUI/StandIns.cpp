@@ -16,10 +16,18 @@ struct Colour {
     const char* css;
 };
 constexpr std::array<Colour, 13> colours{{
-    {"background", "rgb(13,13,15)"}, {"sidebar", "rgb(19,19,23)"}, {"raised", "rgb(26,26,31)"},
-    {"separator", "rgb(31,31,37)"}, {"edge", "rgb(38,38,44)"}, {"text", "rgb(232,232,234)"},
-    {"secondaryText", "rgb(138,138,146)"}, {"faintText", "rgb(90,90,98)"}, {"violet", "rgb(124,92,255)"},
-    {"green", "rgb(63,191,143)"}, {"amber", "rgb(224,164,88)"}, {"blue", "rgb(90,169,230)"},
+    {"background", "rgb(13,13,15)"},
+    {"sidebar", "rgb(19,19,23)"},
+    {"raised", "rgb(26,26,31)"},
+    {"separator", "rgb(31,31,37)"},
+    {"edge", "rgb(38,38,44)"},
+    {"text", "rgb(232,232,234)"},
+    {"secondaryText", "rgb(138,138,146)"},
+    {"faintText", "rgb(90,90,98)"},
+    {"violet", "rgb(124,92,255)"},
+    {"green", "rgb(63,191,143)"},
+    {"amber", "rgb(224,164,88)"},
+    {"blue", "rgb(90,169,230)"},
     {"red", "rgb(239,101,101)"},
 }};
 
@@ -60,7 +68,8 @@ Gtk::Label* makeLabel(const std::string& text, std::initializer_list<const char*
     label->set_use_underline(false);
     label->set_text(text);
     label->set_xalign(0);
-    for (const char* name : classes) label->add_css_class(name);
+    for (const char* name : classes)
+        label->add_css_class(name);
     return label;
 }
 
@@ -92,7 +101,8 @@ void describe(Gtk::Widget& widget, const std::string& label, const std::string& 
 }
 
 void setColour(Gtk::Widget& widget, const char* colour) {
-    for (const auto& entry : colours) widget.remove_css_class(entry.name);
+    for (const auto& entry : colours)
+        widget.remove_css_class(entry.name);
     widget.add_css_class(colour);
 }
 

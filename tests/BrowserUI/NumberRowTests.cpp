@@ -67,7 +67,7 @@ TEST(NumberRow, TheFieldCommitsOnReturnAndShowsWhatIsStored) {
     const std::pair<const char*, const char*> typedAndShown[] = {{"900", "60"}, {"abc", "60"}, {" 7 ", "7"}};
     for (const auto& [typed, shown] : typedAndShown) {
         field.set_text(typed);
-        g_signal_emit_by_name(field.gobj(), "activate");  // Return
+        g_signal_emit_by_name(field.gobj(), "activate"); // Return
         EXPECT_EQ(field.get_text(), shown) << typed;
     }
     EXPECT_DOUBLE_EQ(settings.timings().settleTimeout, 7);

@@ -24,6 +24,12 @@
 
 namespace vesk::test {
 
+// A click on a button, at once (activating a button clicks it only after a
+// pause in which the button must stay on screen).
+inline void click(Gtk::Widget& button) {
+    g_signal_emit_by_name(button.gobj(), "clicked");
+}
+
 // What Return in a text field does.
 inline void pressReturn(Gtk::Widget& field) {
     g_signal_emit_by_name(field.gobj(), "activate");
@@ -41,7 +47,8 @@ public:
         g_free(made);
     }
     ~PanelHarness() {
-        for (Gtk::Window* window : windows_) delete window;
+        for (Gtk::Window* window : windows_)
+            delete window;
         std::filesystem::remove_all(folder);
     }
     PanelHarness(const PanelHarness&) = delete;
@@ -61,8 +68,7 @@ public:
     }
 
     // The view, made with `arguments`, alone in a window of the side panel's width.
-    template <typename View, typename... Arguments>
-    View& show(Arguments&&... arguments) {
+    template <typename View, typename... Arguments> View& show(Arguments&&... arguments) {
         auto* window = new Gtk::Window();
         window->set_default_size(340, 720);
         window->add_css_class("on-sidebar");
@@ -82,7 +88,8 @@ public:
         // Two frames later it has been laid out and drawn.
         int frames = 0;
         guint tick = gtk_widget_add_tick_callback(
-            window, [](GtkWidget*, GdkFrameClock*, gpointer count) -> gboolean {
+            window,
+            [](GtkWidget*, GdkFrameClock*, gpointer count) -> gboolean {
                 ++*static_cast<int*>(count);
                 return G_SOURCE_CONTINUE;
             },

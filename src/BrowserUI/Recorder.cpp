@@ -1,0 +1,216 @@
+#include "BrowserUI/Recorder.h"
+
+#include "BrowserCore/Flows/FlowStore.h"
+#include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserUI/RecorderState.h"
+
+namespace vesk::ui {
+
+namespace {
+
+Gtk::Box* row(int spacing) {
+    auto* made = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, spacing);
+    made->set_valign(Gtk::Align::CENTER);
+    return made;
+}
+
+Gtk::Widget* flexibleSpace() {
+    auto* space = Gtk::make_managed<Gtk::Box>();
+    space->set_hexpand(true);
+    return space;
+}
+
+} // namespace
+
+Recorder::Recorder(std::shared_ptr<BrowserSession> session, FlowStore& flows)
+    : Gtk::Box(Gtk::Orientation::VERTICAL), session_(std::move(session)), flows_(flows) {
+    add_css_class("recorder");
+    pad(content_, 14, 14, 10, 10);
+    append(content_);
+    session_->recording.changed().connect(sigc::mem_fun(*this, &Recorder::recordingChanged));
+    flows_.flowsChanged().connect(sigc::mem_fun(*this, &Recorder::nameChanged));
+    redraw();
+}
+
+void Recorder::recordingChanged() {
+    // A step more keeps the card as it is, stop button included, so that a
+    // press on it is never lost to a redraw.
+    if (stop_ && session_->recording->has_value() && (*session_->recording)->name == shownName_) {
+        showCount(**session_->recording);
+        return;
+    }
+    later_.request();
+}
+
+void Recorder::showCount(const Flow& flow) {
+    bool saved = session_->recording->has_value();
+    std::string count = formatStepCount(static_cast<std::int64_t>(flow.steps.size()));
+    count_->set_text(count);
+    describe(*count_->get_parent(),
+             (saved ? localized("● recording ") : localized("○ not saved ")) + flow.name + ", " + count);
+}
+
+void Recorder::redraw() {
+    clear(content_);
+    recordAFlow_ = record_ = cancel_ = stop_ = nullptr;
+    nameField_ = nullptr;
+    warning_ = nullptr;
+    switch (recorderMode(session_->recording->has_value(), unsaved_, name_)) {
+    case RecorderMode::recording: showRecording(**session_->recording); break;
+    case RecorderMode::unsaved:
+        showRecording(*unsaved_);
+        showNaming();
+        break;
+    case RecorderMode::naming: showNaming(); break;
+    case RecorderMode::idle: showIdle(); break;
+    }
+    if (failure_) {
+        auto* text = makeLabel(*failure_, {"red"});
+        text->set_wrap(true);
+        content_.append(*text);
+    }
+}
+
+void Recorder::showRecording(const Flow& flow) {
+    bool saved = session_->recording->has_value();
+    auto* line = row(8);
+    line->set_valign(Gtk::Align::START);
+    auto* words = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 2);
+    words->set_hexpand(true);
+    auto* title = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL);
+    title->append(*makeLabel(saved ? localized("● recording ") : localized("○ not saved "), {saved ? "red" : "amber"}));
+    auto* name = makeLabel(flow.name, {"text"});
+    name->set_ellipsize(Pango::EllipsizeMode::END);
+    title->append(*name);
+    words->append(*title);
+    count_ = makeLabel("", {"secondaryText"});
+    words->append(*count_);
+    shownName_ = flow.name;
+    showCount(flow);
+    line->append(*words);
+    if (saved) {
+        stop_ = makePlainButton(localized("stop"), {"violet"});
+        describe(*stop_, localized("Stop recording and save the flow"));
+        stop_->signal_clicked().connect(sigc::mem_fun(*this, &Recorder::stop));
+        line->append(*stop_);
+    }
+    content_.append(*line);
+}
+
+void Recorder::showIdle() {
+    recordAFlow_ = Gtk::make_managed<Gtk::Button>();
+    recordAFlow_->add_css_class("plain");
+    recordAFlow_->set_hexpand(true);
+    auto* label = Gtk::make_managed<Gtk::Box>();
+    label->append(*makeLabel("●", {"red"}));
+    label->append(*makeLabel(localized(" record a flow"), {"violet"}));
+    recordAFlow_->set_child(*label);
+    describe(*recordAFlow_, localized("Record a flow"),
+             localized("Records what you or the agent do on the page as steps, to replay later."));
+    recordAFlow_->signal_clicked().connect(sigc::mem_fun(*this, &Recorder::startNaming));
+    content_.append(*recordAFlow_);
+}
+
+void Recorder::showNaming() {
+    nameField_ = Gtk::make_managed<Gtk::Entry>();
+    titleField(*nameField_, localized("Flow name"), localized("login"));
+    nameField_->set_text(unsaved_ ? unsaved_->name : name_.value_or(""));
+    auto* nameRow = fieldRow(localized("name"), 0, *nameField_);
+    pad(*nameRow, 0, 0, 0, 0);
+    content_.append(*nameRow);
+
+    auto* actions = row(12);
+    warning_ = makeLabel(localized("replaces the saved one"), {"amber"});
+    actions->append(*warning_);
+    actions->append(*flexibleSpace());
+    cancel_ = makePlainButton(unsaved_ ? localized("discard") : localized("cancel"), {"secondaryText"});
+    record_ = makePlainButton(unsaved_ ? localized("save") : localized("record"), {"violet"});
+    actions->append(*cancel_);
+    actions->append(*record_);
+    content_.append(*actions);
+
+    cancel_->signal_clicked().connect([this] {
+        name_.reset();
+        unsaved_.reset();
+        later_.request();
+    });
+    auto submit = [this] { unsaved_ ? saveUnsaved() : record(); };
+    record_->signal_clicked().connect(submit);
+    nameField_->signal_activate().connect(submit);
+    nameField_->signal_changed().connect([this] {
+        if (!unsaved_) name_ = nameField_->get_text();
+        nameChanged();
+    });
+    nameChanged();
+    if (std::exchange(focusesName_, false)) nameField_->grab_focus();
+}
+
+void Recorder::nameChanged() {
+    if (!nameField_) return;
+    std::string trimmed = trimmedFlowName(nameField_->get_text().raw());
+    warning_->set_visible(!trimmed.empty() && replacesSavedFlow(flows_, trimmed));
+    record_->set_sensitive(!trimmed.empty());
+    setColour(*record_->get_child(), trimmed.empty() ? "faintText" : "violet");
+}
+
+void Recorder::startNaming() {
+    failure_.reset();
+    name_ = std::string();
+    focusesName_ = true;
+    later_.request();
+}
+
+void Recorder::record() {
+    std::string trimmed = trimmedFlowName(name_.value_or(""));
+    if (trimmed.empty()) return;
+    session_->recordStart(trimmed);
+    name_.reset();
+    later_.request();
+}
+
+void Recorder::stop() {
+    static_cast<void>(detach([&] { return stopAndSave(this, liveness_.token(), session_, flows_); }));
+}
+
+Task<void> Recorder::stopAndSave(Recorder* card, std::weak_ptr<void> alive, std::shared_ptr<BrowserSession> session,
+                                 FlowStore& flows) {
+    std::optional<Flow> flow = co_await session->recordStop();
+    if (!flow) co_return;
+    if (alive.expired()) {
+        // The card is gone, the flow is not: save it all the same.
+        try {
+            if (!flow->steps.empty()) flows.save(*flow);
+        } catch (const std::exception&) {
+        }
+        co_return;
+    }
+    if (flow->steps.empty()) {
+        card->failure_ = localized("no step was recorded");
+        card->later_.request();
+        co_return;
+    }
+    card->save(std::move(*flow));
+}
+
+void Recorder::saveUnsaved() {
+    if (!unsaved_ || !nameField_) return;
+    std::string trimmed = trimmedFlowName(nameField_->get_text().raw());
+    if (trimmed.empty()) return;
+    Flow flow = *unsaved_;
+    flow.name = trimmed;
+    save(std::move(flow));
+}
+
+void Recorder::save(Flow flow) {
+    try {
+        flows_.save(flow);
+        failure_.reset();
+        unsaved_.reset();
+    } catch (const std::exception& error) {
+        failure_ = error.what();
+        unsaved_ = std::move(flow);
+    }
+    later_.request();
+}
+
+} // namespace vesk::ui
