@@ -54,6 +54,14 @@ void titleField(Gtk::Entry& field, const std::string& title, const std::string& 
     describe(field, title);
 }
 
+void onReturn(Gtk::Widget& field, std::function<void()> action) {
+    using Action = std::function<void()>;
+    g_signal_connect_data(
+        field.gobj(), "activate", G_CALLBACK(+[](GtkWidget*, gpointer data) { (*static_cast<Action*>(data))(); }),
+        new Action(std::move(action)), [](gpointer data, GClosure*) { delete static_cast<Action*>(data); },
+        GConnectFlags(0));
+}
+
 void chooseFolder(Gtk::Widget& over, const std::string& title, Glib::RefPtr<Gtk::FileChooserNative>& holder,
                   std::function<void(const std::string&)> picked) {
     holder = Gtk::FileChooserNative::create(title, Gtk::FileChooser::Action::SELECT_FOLDER);

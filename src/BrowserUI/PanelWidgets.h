@@ -36,6 +36,10 @@ void clear(Gtk::Box& box);
 Gtk::Box* fieldRow(const std::string& label, int labelWidth, Gtk::Widget& field);
 void titleField(Gtk::Entry& field, const std::string& title, const std::string& prompt);
 
+// Runs `action` when the person presses Return in the field (a password
+// field included, which gtkmm gives no activate signal).
+void onReturn(Gtk::Widget& field, std::function<void()> action);
+
 // Shows the system's chooser of one folder over the window of `over`; when
 // the person picks one, `picked` gets its path. A cancelled or failed choice
 // does nothing, and so does an answer that comes after `over` is gone. The

@@ -16,6 +16,7 @@ public:
     SettingsRow(const std::string& title, const std::string& detail, Gtk::Widget& control);
 
     void setDetail(const std::string& detail) { detail_->set_text(detail); }
+    std::string detail() const { return detail_->get_text(); }
 
 private:
     Gtk::Label* detail_;

@@ -2,8 +2,10 @@
 
 #include "BrowserCore/Flows/FlowStore.h"
 #include "BrowserMCP/BrowserSettings.h"
+#include "BrowserUI/CredentialsPanel.h"
 #include "BrowserUI/NumberRow.h"
 #include "BrowserUI/PanelWidgets.h"
+#include "BrowserUI/ProfilesPanel.h"
 
 #include <gtkmm/overlay.h>
 #include <gtkmm/scrolledwindow.h>
@@ -119,6 +121,7 @@ void SettingsView::showSection(SettingsSection section) {
 void SettingsView::fillSection() {
     numberRows_.clear();
     folderRow_ = nullptr;
+    sectionPanel_ = nullptr;
     ui::clear(detail_);
 
     auto* controls = Gtk::make_managed<Gtk::WindowControls>(Gtk::PackType::END);
@@ -140,6 +143,23 @@ void SettingsView::fillSection() {
     detail_.append(*top);
     detail_.append(*ui::makeRule(Gtk::Orientation::HORIZONTAL, "separator"));
 
+    if (section_ == SettingsSection::profiles || section_ == SettingsSection::credentials) {
+        // Made afresh on every switch: open forms and confirmations start over.
+        Gtk::Widget* panel = section_ == SettingsSection::profiles
+                                 ? static_cast<Gtk::Widget*>(Gtk::make_managed<ui::ProfilesPanel>(session_, profiles_))
+                                 : Gtk::make_managed<ui::CredentialsPanel>(profiles_);
+        panel->set_size_request(-1, -1);
+        panel->set_halign(Gtk::Align::FILL);
+        panel->set_vexpand(true);
+        auto* column = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
+        column->set_hexpand(true);
+        column->set_vexpand(true);
+        ui::pad(*column, 14, 14, 0, 0);
+        column->append(*panel);
+        sectionPanel_ = panel;
+        detail_.append(*column);
+        return;
+    }
     auto* rows = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
     if (section_ == SettingsSection::flows) rows->append(*makeFolderRow());
     for (const TimingRow& row : timingRows) {

@@ -40,6 +40,8 @@ public:
     const std::vector<ui::NumberRow*>& numberRows() const { return numberRows_; }
     // The "folder" row of the flows section, while shown.
     ui::SettingsRow* folderRow() const { return folderRow_; }
+    // The profiles or credentials panel of the section shown, if it is one of those.
+    Gtk::Widget* sectionPanel() const { return sectionPanel_; }
 
 private:
     Gtk::Box* makeSidebar();
@@ -59,6 +61,7 @@ private:
     Gtk::Box detail_{Gtk::Orientation::VERTICAL};
     std::vector<ui::NumberRow*> numberRows_;
     ui::SettingsRow* folderRow_ = nullptr;
+    Gtk::Widget* sectionPanel_ = nullptr;
     Glib::RefPtr<Gtk::FileChooserNative> folderChooser_;
 };
 

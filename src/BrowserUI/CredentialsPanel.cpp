@@ -1,0 +1,186 @@
+#include "BrowserUI/CredentialsPanel.h"
+
+#include "BrowserCore/Profiles/ProfileStore.h"
+#include "BrowserUI/CredentialForm.h"
+
+#include <gtkmm/checkbutton.h>
+#include <gtkmm/scrolledwindow.h>
+
+namespace vesk::ui {
+
+namespace {
+
+Gtk::Widget* flexibleSpace() {
+    auto* space = Gtk::make_managed<Gtk::Box>();
+    space->set_hexpand(true);
+    return space;
+}
+
+} // namespace
+
+CredentialsPanel::CredentialsPanel(ProfileStore& profiles) : Gtk::Box(Gtk::Orientation::VERTICAL), profiles_(profiles) {
+    add_css_class("panel");
+    auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
+    scroller->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+    scroller->set_vexpand(true);
+    scroller->set_child(list_);
+    append(*scroller);
+    append(failureSlot_);
+    append(*makeRule(Gtk::Orientation::HORIZONTAL, "separator"));
+    add_ = makePlainButton(localized("+ credential"), {"violet"});
+    add_->set_halign(Gtk::Align::START);
+    add_->set_size_request(-1, 32);
+    pad(*add_, 14, 14, 0, 0);
+    add_->signal_clicked().connect([this] {
+        editing_ = std::optional<ProfileID>();
+        later_.request();
+    });
+    append(*add_);
+    profiles_.credentials.changed().connect(sigc::mem_fun(later_, &LaterDraw::request));
+    draw();
+}
+
+void CredentialsPanel::act(const std::function<void()>& call) {
+    try {
+        call();
+        failure_.reset();
+    } catch (const std::exception& error) {
+        failure_ = error.what();
+    }
+    later_.request();
+}
+
+void CredentialsPanel::draw() {
+    clear(list_);
+    form_ = nullptr;
+    const auto& credentials = *profiles_.credentials;
+    if (credentials.empty() && !editing_) {
+        auto* note = makeLabel(localized("no credentials"), {"faintText"});
+        pad(*note, 14, 14, 10, 10);
+        list_.append(*note);
+    }
+    for (const Credential& credential : credentials) {
+        Gtk::Widget* shown =
+            editing_ == std::optional<ProfileID>(credential.id) ? makeForm(credential) : row(credential);
+        pad(*shown, 14, 14, 10, 10);
+        list_.append(*shown);
+        list_.append(*makeRule(Gtk::Orientation::HORIZONTAL, "separator"));
+    }
+    if (editing_ && !editing_->has_value()) {
+        Gtk::Widget* made = makeForm(std::nullopt);
+        pad(*made, 14, 14, 10, 10);
+        list_.append(*made);
+    }
+    bool newFormOpen = editing_ && !editing_->has_value();
+    add_->set_sensitive(!newFormOpen);
+    setColour(*add_->get_child(), newFormOpen ? "faintText" : "violet");
+
+    clear(failureSlot_);
+    if (failure_) {
+        auto* text = makeLabel(*failure_, {"red"});
+        text->set_wrap(true);
+        pad(*text, 14, 14, 0, 8);
+        failureSlot_.append(*text);
+    }
+}
+
+Gtk::Widget* CredentialsPanel::row(const Credential& credential) {
+    auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 6);
+    auto* top = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+    auto* name = makeLabel(credential.name, {"text"});
+    name->set_hexpand(true);
+    name->set_ellipsize(Pango::EllipsizeMode::END);
+    top->append(*name);
+    auto* global = Gtk::make_managed<Gtk::CheckButton>(localized("global"));
+    global->add_css_class("secondaryText");
+    global->set_active(credential.global);
+    global->set_tooltip_text(localized("Available in every saved profile, not only in the ones it is assigned to."));
+    global->signal_toggled().connect([this, global, id = credential.id] { setGlobal(id, global->get_active()); });
+    top->append(*global);
+    box->append(*top);
+
+    std::string sites;
+    for (const auto& site : credential.sites)
+        sites += (sites.empty() ? "" : ", ") + site;
+    auto* siteText = makeLabel(sites, {"secondaryText"});
+    siteText->set_wrap(true);
+    siteText->set_lines(2);
+    siteText->set_ellipsize(Pango::EllipsizeMode::MIDDLE);
+    box->append(*siteText);
+    auto* references = makeLabel(credentialReferences(credential), {"faintText"});
+    references->set_selectable(true);
+    box->append(*references);
+
+    auto* actions = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 12);
+    if (deleting_ == credential.id) {
+        auto* warning = makeLabel(localized("its values are erased from the keychain"), {"red"});
+        warning->set_wrap(true);
+        actions->append(*warning);
+        actions->append(*flexibleSpace());
+        auto* confirm = makePlainButton(localized("delete"), {"red"});
+        describe(*confirm, localized("Confirm: delete ") + credential.name);
+        confirm->signal_clicked().connect([this, id = credential.id] { confirmDeletion(id); });
+        actions->append(*confirm);
+        auto* cancel = makePlainButton(localized("cancel"), {"secondaryText"});
+        cancel->signal_clicked().connect([this] {
+            deleting_.reset();
+            later_.request();
+        });
+        actions->append(*cancel);
+    } else {
+        auto* edit = makePlainButton(localized("edit"), {"violet"});
+        describe(*edit, localized("Edit ") + credential.name);
+        edit->signal_clicked().connect([this, id = credential.id] { this->edit(id); });
+        actions->append(*edit);
+        auto* remove = makePlainButton(localized("delete credential"), {"faintText"});
+        describe(*remove, localized("Delete credential ") + credential.name);
+        remove->signal_clicked().connect([this, id = credential.id] { askToDelete(id); });
+        actions->append(*remove);
+    }
+    box->append(*actions);
+    return box;
+}
+
+Gtk::Widget* CredentialsPanel::makeForm(const std::optional<Credential>& credential) {
+    CredentialDraft draft =
+        credential ? CredentialDraft::editing(*credential, profiles_.storedUser(credential->id)) : CredentialDraft();
+    auto save = [this, credential](const CredentialDraft& typed) {
+        if (credential) {
+            profiles_.updateCredential(credential->id, typed.name, typed.siteList(), typed.user, typed.passwordUpdate(),
+                                       typed.otpKeyUpdate());
+        } else {
+            profiles_.addCredential(typed.name, typed.siteList(), typed.user, typed.password, typed.otpKey);
+        }
+        editing_.reset();
+        later_.request();
+    };
+    auto cancel = [this] {
+        editing_.reset();
+        later_.request();
+    };
+    form_ = Gtk::make_managed<CredentialForm>(credential, std::move(draft), save, cancel);
+    return form_;
+}
+
+void CredentialsPanel::edit(const ProfileID& id) {
+    editing_ = std::optional<ProfileID>(id);
+    later_.request();
+}
+
+void CredentialsPanel::setGlobal(const ProfileID& id, bool global) {
+    act([&] { profiles_.setCredentialGlobal(id, global); });
+}
+
+void CredentialsPanel::askToDelete(const ProfileID& id) {
+    deleting_ = id;
+    later_.request();
+}
+
+void CredentialsPanel::confirmDeletion(const ProfileID& id) {
+    deleting_.reset();
+    // A keychain that keeps the values is reported here: the record is gone,
+    // the values are not, and the person was told they would be.
+    act([&] { profiles_.deleteCredential(id); });
+}
+
+} // namespace vesk::ui
