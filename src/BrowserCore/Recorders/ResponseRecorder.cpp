@@ -130,7 +130,13 @@ void ResponseRecorder::attach(WebKitWebView* view) {
 
 ResponseRecorder::NavigationID ResponseRecorder::beginNavigation() {
     pending_ = ++lastID_;
+    stopPending_ = false;
     return *pending_;
+}
+
+void ResponseRecorder::stopPendingLoad() {
+    if (view_) webkit_web_view_stop_loading(view_.get());
+    stopPending_ = pending_.has_value();
 }
 
 void ResponseRecorder::follow(std::optional<NavigationID> navigation) {
@@ -147,11 +153,14 @@ std::vector<DownloadedFile> ResponseRecorder::takeDownloaded() {
 
 void ResponseRecorder::started() {
     if (followed && followed == current_ && !currentCommitted_ && !currentFailed_) abandoned = true;
+    const bool givenUp = pending_ && stopPending_;
     current_ = pending_ ? *pending_ : ++lastID_;
     pending_.reset();
+    stopPending_ = false;
     currentFailed_ = false;
     currentCommitted_ = false;
     arriving = current_;
+    if (givenUp) webkit_web_view_stop_loading(view_.get());
 }
 
 void ResponseRecorder::committed() {

@@ -73,6 +73,10 @@ public:
 
     // The id of the load that the session is about to start on the view.
     NavigationID beginNavigation();
+    // Gives up on the navigation begun last: stopping the view does not reach
+    // a load that the view has not started yet (its web process may still be
+    // starting), so that load is stopped as soon as it starts.
+    void stopPendingLoad();
     // Starts following a navigation: resets what the load wait reads.
     void follow(std::optional<NavigationID> navigation);
     // The finished downloads, handed over once.
@@ -124,6 +128,7 @@ private:
 
     NavigationID lastID_ = 0;
     std::optional<NavigationID> pending_;  // taken by the next load start
+    bool stopPending_ = false;             // the pending load was given up on
     std::optional<NavigationID> current_;  // the load the view reports now
     bool currentFailed_ = false;           // its failure came; its finish is no success
     bool currentCommitted_ = false;        // it committed; only then can it finish well

@@ -109,7 +109,7 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
     try {
         while (!responses.ended && !responses.arrived) {
             if (Clock::now() >= deadline) {
-                webkit_web_view_stop_loading(page->get());
+                responses.stopPendingLoad();
                 timedOut = true;
                 break;
             }
