@@ -16,9 +16,7 @@
 #include <string>
 
 using namespace vesk;
-using vesk::test::runTask;
-using vesk::test::SessionDouble;
-using vesk::test::spinUntil;
+using namespace vesk::test;
 
 namespace {
 

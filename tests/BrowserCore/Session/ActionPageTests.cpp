@@ -2,7 +2,6 @@
 // or scroll reports, the waits and phases it goes through, navigations and
 // popups it causes, and finding elements again by their locator.
 
-#include "ActionPages.h"
 #include "SessionPages.h"
 #include "Support/LoopbackServer.h"
 
@@ -15,29 +14,7 @@ namespace {
 
 using Kind = DialogRecord::Kind;
 
-constexpr const char* cartPage = R"HTML(<!doctype html><title>Cart</title>
-<p id=status>Empty cart</p>
-<button id=old>Old offer</button>
-<input id=qty aria-label="Quantity" value="1">
-<button id=add onclick="go()">Add</button>
-<script>
-function go() {
-    document.getElementById('old').remove();
-    const checkout = document.createElement('button');
-    checkout.textContent = 'Checkout';
-    document.body.append(checkout);
-    const list = document.createElement('ul');
-    list.setAttribute('role', 'listbox');
-    list.setAttribute('aria-label', 'Colors');
-    list.innerHTML = '<li role=option>Red</li><li role=option>Blue</li>';
-    document.body.append(list);
-    document.getElementById('qty').value = '2';
-    document.getElementById('status').textContent = 'One item in cart';
-    console.error('first'); console.error('second'); console.error('third');
-    alert('Added');
-    fetch('/broken').then(() => { document.getElementById('status').textContent = 'One item, not saved'; });
-}
-</script>)HTML";
+const std::string cartPage = sessionPage("cart");
 
 } // namespace
 
@@ -126,11 +103,9 @@ TEST(ActPipeline, AWindowWithoutASnapshotIsScannedBeforeTheAction) {
 
 TEST(ActPipeline, AClickThatLoadsAnotherPageReportsItOnceItHasDrawn) {
     LoopbackServer server;
-    server.serve("/", "<!doctype html><title>Start</title><a href=\"/next\">Next page</a>");
+    server.serve("/", sessionPage("start"));
     // The new page shows nothing until well after it has gone quiet.
-    server.serve("/next", R"HTML(<!doctype html><title>Next</title><body><script>
-        setTimeout(() => { document.body.innerHTML = '<h1>Arrived</h1><button>Continue</button>'; }, 900);
-    </script></body>)HTML");
+    server.serve("/next", sessionPage("next"));
     auto session = actionSession();
     PageSnapshot before = runTask(session->navigate(server.url("/")));
 
@@ -153,8 +128,8 @@ TEST(ActPipeline, AClickThatLoadsAnotherPageReportsItOnceItHasDrawn) {
 
 TEST(ActPipeline, AClickThatOpensAPopupSwitchesToItWithoutADiff) {
     LoopbackServer server;
-    server.serve("/", "<!doctype html><title>Opener</title><button onclick=\"window.open('/popup')\">Open</button>");
-    server.serve("/popup", "<!doctype html><title>Popup</title><button>Inside</button>");
+    server.serve("/", sessionPage("opener"));
+    server.serve("/popup", sessionPage("popup"));
     auto session = actionSession();
     PageSnapshot before = runTask(session->navigate(server.url("/")));
 
@@ -178,21 +153,7 @@ TEST(ActPipeline, AClickThatOpensAPopupSwitchesToItWithoutADiff) {
 
 TEST(ActPipeline, SelectPressAndScrollActOnThePage) {
     LoopbackServer server;
-    server.serve("/", R"HTML(<!doctype html><title>Form</title>
-<label>Color <select id=color><option>Red</option><option>Green</option></select></label>
-<label>Search <input id=q></label>
-<p id=log>nothing yet</p>
-<div style="height:3000px"></div>
-<button id=far>Far away</button>
-<script>
-const log = document.getElementById('log');
-document.getElementById('q').addEventListener('keydown', e => {
-    if (e.key === 'Enter') log.textContent = 'searched ' + e.target.value;
-});
-document.addEventListener('keydown', e => {
-    if (e.key !== 'Enter') log.textContent = e.key + ' on ' + (e.target.id || e.target.localName);
-});
-</script>)HTML");
+    server.serve("/", sessionPage("form"));
     auto session = actionSession();
     PageSnapshot page = runTask(session->navigate(server.url("/")));
     WebKitWebView* view = session->page->get();
@@ -226,10 +187,7 @@ document.addEventListener('keydown', e => {
 
 TEST(ActPipeline, ElementFailuresPassThroughWithTheCommandTimed) {
     LoopbackServer server;
-    server.serve("/", R"HTML(<!doctype html><title>Blocked</title>
-<button disabled>Locked</button>
-<div style="position:relative"><button>Under</button>
-<div style="position:absolute;inset:0;background:white">Cover</div></div>)HTML");
+    server.serve("/", sessionPage("blocked"));
     auto session = actionSession();
     PageSnapshot page = runTask(session->navigate(server.url("/")));
     session->dialogs.records.push_back({Kind::alert, "before"});
@@ -263,8 +221,7 @@ TEST(ActPipeline, ElementFailuresPassThroughWithTheCommandTimed) {
 
 TEST(ActPipeline, ACommandGivenUpOnWhileSettlingStopsBeforeItsScan) {
     LoopbackServer server;
-    server.serve("/", R"HTML(<!doctype html><title>Busy</title><p id=clock>0</p>
-<button onclick="setInterval(() => { clock.textContent = Date.now(); }, 20)">Start</button>)HTML");
+    server.serve("/", sessionPage("interval-start"));
     BrowserSession::Options options;
     options.settleTimeout = seconds(10);
     auto session = BrowserSession::create(options);
@@ -285,8 +242,7 @@ TEST(ActPipeline, ACommandGivenUpOnWhileSettlingStopsBeforeItsScan) {
 
 TEST(Locate, FindsByRoleNameAndIndexThenBySelector) {
     LoopbackServer server;
-    server.serve("/", R"HTML(<!doctype html><title>Find</title>
-<button>Save</button><button>Save</button><span id=tag>Tag</span>)HTML");
+    server.serve("/", sessionPage("find"));
     auto session = actionSession();
     PageSnapshot page = runTask(session->navigate(server.url("/")));
     std::vector<std::string> saves;
@@ -322,18 +278,8 @@ TEST(Locate, FindsByRoleNameAndIndexThenBySelector) {
 
 TEST(ActPipeline, AFillWaitsForTheRequestsItSetOffAndSuggestsTheNewOptions) {
     LoopbackServer server;
-    server.serve("/", R"HTML(<!doctype html><title>Trip</title>
-<label>City <input id=city></label>
-<div id=list></div>
-<script>
-  fetch('/held');  // pending long before the fill
-  city.addEventListener('input', () => {
-      fetch('/suggest?q=' + encodeURIComponent(city.value)).then(r => r.text()).then(html => { list.innerHTML = html; });
-  });
-</script>)HTML");
-    LoopbackServer::Response held;
-    held.hold = true;
-    server.serve("/held", held);
+    server.serve("/", sessionPage("trip"));
+    server.serve("/held", {.hold = true});
     LoopbackServer::Response suggestions;
     suggestions.body = "<ul role=listbox aria-label=Cities><li role=option>Bern</li><li role=option>Berlin</li></ul>"
                        "<button>Clear</button>";
