@@ -70,7 +70,7 @@ TEST(Evaluate, APageThatReplacesItsBuiltInsChangesNoAnswer) {
     EXPECT_EQ(runTask(session->evaluate("return await new Promise(r => setTimeout(() => r(2), 10))")), "2");
     runTask(session->fill(page.elements[0].ref, "Ann", {}));
     EXPECT_EQ(runTask(session->evaluate("return document.querySelector('input').value")), "\"Ann\"");
-    auto thrown = errorOf(session->evaluate("throw new Error('still told')"));
+    auto thrown = browserErrorOf(session->evaluate("throw new Error('still told')"));
     ASSERT_TRUE(thrown);
     EXPECT_NE(thrown->description().find("still told"), std::string::npos) << thrown->description();
 }
