@@ -100,10 +100,27 @@ class [[nodiscard]] Task;
 
 namespace detail {
 
-template <typename T, typename Derived>
-struct TaskPromise : PromiseBase {
+// Where a task's body hands over its outcome: `co_return value;` for a value,
+// a bare `co_return;` for none.
+template <typename T>
+struct ResultSlot : PromiseBase {
     std::shared_ptr<TaskState<T>> state = std::make_shared<TaskState<T>>();
 
+    template <typename U>
+    void return_value(U&& value) {
+        state->result.template emplace<1>(std::forward<U>(value));
+    }
+};
+
+template <>
+struct ResultSlot<void> : PromiseBase {
+    std::shared_ptr<TaskState<void>> state = std::make_shared<TaskState<void>>();
+
+    void return_void() { state->result.template emplace<1>(); }
+};
+
+template <typename T, typename Derived>
+struct TaskPromise : ResultSlot<T> {
     Task<T> get_return_object();
 
     struct Start {
@@ -130,7 +147,7 @@ struct TaskPromise : PromiseBase {
     };
     Finish final_suspend() noexcept { return {}; }
 
-    void unhandled_exception() { state->result.template emplace<2>(std::current_exception()); }
+    void unhandled_exception() { this->state->result.template emplace<2>(std::current_exception()); }
 
     template <typename Awaitable>
     auto await_transform(Awaitable&& awaitable) {
@@ -143,12 +160,7 @@ struct TaskPromise : PromiseBase {
 template <typename T>
 class [[nodiscard]] Task {
 public:
-    struct promise_type : detail::TaskPromise<T, promise_type> {
-        template <typename U>
-        void return_value(U&& value) {
-            this->state->result.template emplace<1>(std::forward<U>(value));
-        }
-    };
+    struct promise_type : detail::TaskPromise<T, promise_type> {};
 
     Task() = default;
     explicit Task(std::shared_ptr<detail::TaskState<T>> state) : state_(std::move(state)) {}
@@ -168,7 +180,9 @@ public:
         if (auto* error = std::get_if<2>(&state_->result)) {
             std::rethrow_exception(*error);
         }
-        return std::move(std::get<1>(state_->result));
+        if constexpr (!std::is_void_v<T>) {
+            return std::move(std::get<1>(state_->result));
+        }
     }
 
     bool await_ready() const noexcept { return state_->done; }
@@ -179,43 +193,10 @@ private:
     std::shared_ptr<detail::TaskState<T>> state_;
 };
 
-template <>
-class [[nodiscard]] Task<void> {
-public:
-    struct promise_type : detail::TaskPromise<void, promise_type> {
-        void return_void() { this->state->result.template emplace<1>(); }
-    };
-
-    Task() = default;
-    explicit Task(std::shared_ptr<detail::TaskState<void>> state) : state_(std::move(state)) {}
-
-    bool isValid() const { return state_ != nullptr; }
-    bool isDone() const { return state_ && state_->done; }
-    void cancel() const {
-        if (state_) {
-            state_->token->cancel();
-        }
-    }
-    const CancelTokenPtr& token() const { return state_->token; }
-
-    void result() {
-        if (auto* error = std::get_if<2>(&state_->result)) {
-            std::rethrow_exception(*error);
-        }
-    }
-
-    bool await_ready() const noexcept { return state_->done; }
-    void await_suspend(std::coroutine_handle<> handle) const noexcept { state_->continuation = handle; }
-    void await_resume() { result(); }
-
-private:
-    std::shared_ptr<detail::TaskState<void>> state_;
-};
-
 template <typename T, typename Derived>
 Task<T> detail::TaskPromise<T, Derived>::get_return_object() {
-    state->token = token;
-    return Task<T>(state);
+    this->state->token = this->token;
+    return Task<T>(this->state);
 }
 
 // Whether the task that runs now has been cancelled.

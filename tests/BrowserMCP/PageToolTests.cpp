@@ -16,8 +16,7 @@
 #include <vector>
 
 using namespace vesk;
-using vesk::test::runTask;
-using vesk::test::SessionDouble;
+using namespace vesk::test;
 
 namespace {
 

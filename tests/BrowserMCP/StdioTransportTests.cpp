@@ -17,8 +17,7 @@
 #include <vector>
 
 using namespace vesk;
-using vesk::test::runTask;
-using vesk::test::spinUntil;
+using namespace vesk::test;
 
 namespace {
 

@@ -16,9 +16,7 @@
 #include <string>
 
 using namespace vesk;
-using vesk::test::runTask;
-using vesk::test::SessionDouble;
-using vesk::test::spinUntil;
+using namespace vesk::test;
 
 namespace {
 
@@ -118,45 +116,34 @@ TEST_F(ToolCallTest, ACallIsLoggedMarkedAndStartsWithoutPhases) {
 
 TEST_F(ToolCallTest, TheTargetTextNamesWhatTheCallAimsAt) {
     PageSnapshot page;
-    PageElement button;
-    button.ref = "e3";
-    button.role = "button";
-    button.name = "Send";
-    PageElement field;
-    field.ref = "e4";
-    field.role = "textbox";
-    page.elements = {button, field};
+    page.elements = {{.ref = "e3", .role = "button", .name = "Send"}, {.ref = "e4", .role = "textbox"}};
 
-    EXPECT_EQ(server->targetText("navigate", {{"url", "http://a/"}, {"ref", "e3"}}), "http://a/");
     // Without a stored snapshot a ref stands for itself.
     EXPECT_EQ(server->targetText("click", {{"ref", "e3"}}), "e3");
     session->current = page;
-    EXPECT_EQ(server->targetText("click", {{"ref", "e3"}}), "button \u201CSend\u201D");
-    EXPECT_EQ(server->targetText("fill", {{"ref", "e4"}, {"text", "x"}}), "textbox e4");
-    EXPECT_EQ(server->targetText("hover", {{"ref", "e9"}}), "e9");
-    EXPECT_EQ(server->targetText("record_start", {{"name", "login"}, {"window", "w1"}}), "login");
-    EXPECT_EQ(server->targetText("window", {{"window", "w1"}}), "w1");
-    EXPECT_EQ(server->targetText("find", {{"text", "Price"}, {"key", "Enter"}}), "Price");
-    EXPECT_EQ(server->targetText("wait_for", {{"selector", ".done"}}), ".done");
-    EXPECT_EQ(server->targetText("wait_for", {{"text", 5}, {"request", "POST /api"}}), "POST /api");
-    EXPECT_EQ(server->targetText("press", {{"key", "Enter"}}), "Enter");
-    EXPECT_EQ(server->targetText("find", {{"key", "Enter"}}), "");
-    EXPECT_EQ(server->targetText("press", {{"text", "x"}}), "");
-    EXPECT_EQ(server->targetText("snapshot", Json::object()), "");
-
-    session->current = page;
+    const std::pair<const char*, Json> cases[] = {
+        {"navigate", {{"url", "http://a/"}, {"ref", "e3"}}}, {"click", {{"ref", "e3"}}},
+        {"fill", {{"ref", "e4"}, {"text", "x"}}},          {"hover", {{"ref", "e9"}}},
+        {"record_start", {{"name", "login"}, {"window", "w1"}}}, {"window", {{"window", "w1"}}},
+        {"find", {{"text", "Price"}, {"key", "Enter"}}},    {"wait_for", {{"selector", ".done"}}},
+        {"wait_for", {{"text", 5}, {"request", "POST /api"}}}, {"press", {{"key", "Enter"}}},
+        {"find", {{"key", "Enter"}}},                       {"press", {{"text", "x"}}},
+        {"snapshot", Json::object()}};
+    std::vector<std::string> targets;
+    for (const auto& [tool, arguments] : cases) targets.push_back(server->targetText(tool, arguments));
+    EXPECT_EQ(targets, (std::vector<std::string>{"http://a/", "button \u201CSend\u201D", "textbox e4", "e9", "login", "w1",
+                                                 "Price", ".done", "POST /api", "Enter", "", "", ""}));
     call("click", {{"ref", "e3"}});
     EXPECT_EQ(activity.entries().back().target, "button \u201CSend\u201D");
 }
 
 TEST_F(ToolCallTest, WaitForIsGivenItsOwnTimeoutOnTopOfTheCommandLimit) {
     EXPECT_EQ(server->timeLimit("snapshot", {{"timeout_seconds", 30}}), seconds(60));
-    EXPECT_EQ(server->timeLimit("wait_for", Json::object()), seconds(70));
-    EXPECT_EQ(server->timeLimit("wait_for", {{"timeout_seconds", 1000}}), seconds(360));
-    EXPECT_EQ(server->timeLimit("wait_for", {{"timeout_seconds", -5}}), seconds(60));
-    EXPECT_EQ(server->timeLimit("wait_for", {{"timeout_seconds", "20"}}), seconds(70));
-    EXPECT_EQ(server->timeLimit("wait_for", {{"timeout_seconds", true}}), seconds(61));
-    EXPECT_EQ(server->timeLimit("wait_for", {{"timeout_seconds", 2.5}}), seconds(62.5));
+    for (const auto& [timeout, limit] : std::vector<std::pair<Json, double>>{
+             {nullptr, 70}, {1000, 360}, {-5, 60}, {"20", 70}, {true, 61}, {2.5, 62.5}}) {
+        Json arguments = timeout.is_null() ? Json::object() : Json{{"timeout_seconds", timeout}};
+        EXPECT_EQ(server->timeLimit("wait_for", arguments), seconds(limit)) << timeout;
+    }
     EXPECT_FALSE(server->timeLimit("run_flow", Json::object()));
     server->setCommandTimeout(seconds(5));
     EXPECT_EQ(server->timeLimit("wait_for", {{"timeout_seconds", 1}}), seconds(6));

@@ -7,8 +7,7 @@
 #include <string>
 
 using namespace vesk;
-using vesk::test::runTask;
-using vesk::test::spinUntil;
+using namespace vesk::test;
 
 namespace {
 

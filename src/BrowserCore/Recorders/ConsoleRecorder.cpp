@@ -5,48 +5,25 @@
 
 namespace vesk {
 
-namespace {
-
-// The capture script marks what it posts from a main frame: the message
-// itself carries no frame.
-bool fromMainFrame(const nlohmann::json& body) {
-    auto found = body.find("mainFrame");
-    return found != body.end() && found->is_boolean() && found->get<bool>();
-}
-
-} // namespace
-
 void ConsoleRecorder::receive(JSCValue* body, WebKitWebView* sender) { receive(scriptMessageBody(body), sender); }
 
 void ConsoleRecorder::receive(const nlohmann::json& body, WebKitWebView* sender) {
-    if (!body.is_object() || !fromMainFrame(body)) return;
+    if (!body.is_object() || !postedByMainFrame(body)) return;
     auto label = window ? window(sender) : std::nullopt;
     if (!label) return;
-    auto levelValue = body.find("level");
-    auto textValue = body.find("text");
-    if (levelValue == body.end() || !levelValue->is_string() || textValue == body.end() || !textValue->is_string()) return;
-    auto level = ConsoleMessage::levelNamed(levelValue->get_ref<const std::string&>());
+    const std::string* levelText = textAt(body, "level");
+    const std::string* message = textAt(body, "text");
+    if (!levelText || !message) return;
+    auto level = ConsoleMessage::levelNamed(*levelText);
     if (!level) return;
 
     if (*level == ConsoleMessage::Level::error) ++errors_[label->id];
-    if (!label->alone) severalWindows_ = true;
-    auto text = text::prefix(text::validUtf8(textValue->get_ref<const std::string&>()), textLimit);
-    if (messages_.size() >= messageLimit) {
-        messages_.pop_front();
-        ++leftOut_;
-    }
-    messages_.push_back(ConsoleMessage{*level, std::move(text), label->id});
+    kept_.add(ConsoleMessage{*level, text::prefix(text::validUtf8(*message), textLimit), label->id}, label->alone);
 }
 
 ConsoleRecorder::Taken ConsoleRecorder::take() {
-    Taken taken{std::vector<ConsoleMessage>(messages_.begin(), messages_.end()), leftOut_};
-    if (!severalWindows_) {
-        for (auto& message : taken.messages) message.window.reset();
-    }
-    messages_.clear();
-    leftOut_ = 0;
-    severalWindows_ = false;
-    return taken;
+    auto [messages, leftOut] = kept_.take();
+    return {std::move(messages), leftOut};
 }
 
 std::int64_t ConsoleRecorder::errorCount() const {

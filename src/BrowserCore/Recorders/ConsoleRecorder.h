@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BrowserCore/Recorders/KeptRecords.h"
 #include "BrowserCore/Records/ConsoleMessage.h"
 #include "BrowserCore/Session/WindowLabel.h"
 
@@ -52,14 +53,12 @@ public:
     std::int64_t errorsOf(std::string_view window) const;
     const std::map<std::string, std::int64_t, std::less<>>& errors() const { return errors_; }
 
-    const std::deque<ConsoleMessage>& messages() const { return messages_; }
-    std::int64_t leftOut() const { return leftOut_; }
-    bool severalWindows() const { return severalWindows_; }
+    const std::deque<ConsoleMessage>& messages() const { return kept_.records(); }
+    std::int64_t leftOut() const { return kept_.leftOut(); }
+    bool severalWindows() const { return kept_.severalWindows(); }
 
 private:
-    std::deque<ConsoleMessage> messages_;
-    std::int64_t leftOut_ = 0;
-    bool severalWindows_ = false;
+    KeptRecords<ConsoleMessage, messageLimit> kept_;
     std::map<std::string, std::int64_t, std::less<>> errors_;
 };
 

@@ -15,16 +15,6 @@ namespace vesk {
 
 namespace {
 
-bool fromMainFrame(const nlohmann::json& body) {
-    auto found = body.find("mainFrame");
-    return found != body.end() && found->is_boolean() && found->get<bool>();
-}
-
-const std::string* stringAt(const nlohmann::json& body, const char* key) {
-    auto found = body.find(key);
-    return found != body.end() && found->is_string() ? &found->get_ref<const std::string&>() : nullptr;
-}
-
 // Keeps the user-perceived characters that are letters (by their first code
 // point), case unchanged: "get" stays, "M-SEARCH" becomes "MSEARCH".
 std::string lettersOnly(const std::string& utf8) {
@@ -49,19 +39,10 @@ std::string lettersOnly(const std::string& utf8) {
 }
 
 std::string knownError(const nlohmann::json& body) {
-    if (const std::string* error = stringAt(body, "error")) {
+    if (const std::string* error = textAt(body, "error")) {
         if (*error == "aborted" || *error == "timed out" || *error == "network error") return *error;
     }
     return "network error";
-}
-
-template <typename T>
-void appendBounded(std::deque<T>& list, T item, std::int64_t* leftOut) {
-    if (list.size() >= NetworkRecorder::requestLimit) {
-        list.pop_front();
-        if (leftOut) ++*leftOut;
-    }
-    list.push_back(std::move(item));
 }
 
 } // namespace
@@ -69,11 +50,11 @@ void appendBounded(std::deque<T>& list, T item, std::int64_t* leftOut) {
 void NetworkRecorder::receive(JSCValue* body, WebKitWebView* sender) { receive(scriptMessageBody(body), sender); }
 
 void NetworkRecorder::receive(const nlohmann::json& body, WebKitWebView* sender) {
-    if (!body.is_object() || !fromMainFrame(body)) return;
+    if (!body.is_object() || !postedByMainFrame(body)) return;
     auto label = window ? window(sender) : std::nullopt;
     if (!label) return;
-    const std::string* method = stringAt(body, "method");
-    const std::string* url = stringAt(body, "url");
+    const std::string* method = textAt(body, "method");
+    const std::string* url = textAt(body, "url");
     auto ms = body.contains("ms") ? json_fields::integralValue<std::int64_t>(body["ms"]) : std::nullopt;
     if (!method || !url || !ms) return;
 
@@ -85,21 +66,14 @@ void NetworkRecorder::receive(const nlohmann::json& body, WebKitWebView* sender)
     request.milliseconds = *ms;
     request.window = label->id;
 
-    if (!label->alone) severalWindows_ = true;
-    appendBounded(requests_, request, &leftOut_);
-    appendBounded(recent_, std::move(request), nullptr);
+    kept_.add(request, label->alone);
+    keepLast(recent_, std::move(request), requestLimit);
     ++ended_;
 }
 
 NetworkRecorder::Taken NetworkRecorder::take() {
-    Taken taken{std::vector<NetworkRequest>(requests_.begin(), requests_.end()), leftOut_};
-    if (!severalWindows_) {
-        for (auto& request : taken.requests) request.window.reset();
-    }
-    requests_.clear();
-    leftOut_ = 0;
-    severalWindows_ = false;
-    return taken;
+    auto [requests, leftOut] = kept_.take();
+    return {std::move(requests), leftOut};
 }
 
 std::vector<NetworkRequest> NetworkRecorder::failedRequests(std::int64_t mark,

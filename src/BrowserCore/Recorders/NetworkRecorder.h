@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BrowserCore/Recorders/KeptRecords.h"
 #include "BrowserCore/Records/NetworkRequest.h"
 #include "BrowserCore/Session/WindowLabel.h"
 
@@ -60,16 +61,14 @@ public:
     // `ended` keeps counting, so marks taken before stay valid.
     void clearRecent() { recent_.clear(); }
 
-    const std::deque<NetworkRequest>& requests() const { return requests_; }
+    const std::deque<NetworkRequest>& requests() const { return kept_.records(); }
     const std::deque<NetworkRequest>& recent() const { return recent_; }
-    std::int64_t leftOut() const { return leftOut_; }
-    bool severalWindows() const { return severalWindows_; }
+    std::int64_t leftOut() const { return kept_.leftOut(); }
+    bool severalWindows() const { return kept_.severalWindows(); }
 
 private:
-    std::deque<NetworkRequest> requests_;
+    KeptRecords<NetworkRequest, requestLimit> kept_;
     std::deque<NetworkRequest> recent_;
-    std::int64_t leftOut_ = 0;
-    bool severalWindows_ = false;
     std::int64_t ended_ = 0;
 };
 

@@ -4,7 +4,6 @@
 // records' coders. Every failure names the key path, e.g.
 // `elements[2].checked is not a boolean`, and throws RecordDecodingError.
 
-#include "BrowserCore/Records/NetworkRequest.h"
 #include "BrowserCore/Records/RecordDecodingError.h"
 
 #include <nlohmann/json.hpp>
@@ -137,9 +136,5 @@ template <typename Json, typename T>
 void putOptional(Json& json, const char* key, const std::optional<T>& value) {
     if (value) json[key] = *value;
 }
-
-// A network request decoded under a key path (made for both JSON types).
-template <typename Json>
-NetworkRequest decodeNetworkRequest(const Json& json, const std::string& path);
 
 } // namespace vesk::json_fields

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 using namespace vesk;
-using vesk::test::spinUntil;
+using namespace vesk::test;
 
 namespace {
 

@@ -2,6 +2,7 @@
 #include "Platform/Text.h"
 
 #include "Support/BrowserCoreResource.h"
+#include "Support/Fixture.h"
 #include "Support/LoopbackServer.h"
 #include "Support/MainLoop.h"
 #include "Support/WebViewHarness.h"
@@ -91,7 +92,7 @@ TEST_F(ConsoleCapturePage, RecordsUncaughtErrorsAndRejections) {
 }
 
 TEST_F(ConsoleCapturePage, KeepsPageConsoleWorkingAndSubframesOut) {
-    server.serve("/frame", "<script>console.error('from the frame'); parent.postMessage('framed', '*');</script>");
+    server.serve("/frame", fixture("BrowserCore/Recorders/pages/frame.html"));
     auto messages = run(R"(
         window.addEventListener('message', () => console.log('after the frame'));
         const f = document.createElement('iframe');

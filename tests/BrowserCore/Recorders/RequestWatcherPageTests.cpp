@@ -1,6 +1,7 @@
 #include "BrowserCore/Recorders/NetworkRecorder.h"
 
 #include "Support/BrowserCoreResource.h"
+#include "Support/Fixture.h"
 #include "Support/LoopbackServer.h"
 #include "Support/MainLoop.h"
 #include "Support/WebViewHarness.h"
@@ -36,9 +37,7 @@ protected:
         LoopbackServer::Response failing = ok;
         failing.status = 500;
         server.serve("/fail", failing);
-        LoopbackServer::Response held;
-        held.hold = true;
-        server.serve("/slow", held);
+        server.serve("/slow", {.hold = true});
     }
 
     void open() { ASSERT_TRUE(harness->load(server.url("/page"))); }
@@ -184,7 +183,7 @@ TEST_F(RequestWatcherPage, CountsPendingRequestsSinceTheLastWatch) {
 TEST_F(RequestWatcherPage, SubframesAndASecondCopyReportNothing) {
     // The session installs the watcher once; a second copy must stay inert.
     harness->addScript(browserCoreResource("requests.js"), true, nullptr);
-    server.serve("/frame", "<script>fetch('/fail').then(() => parent.postMessage('fetched', '*'));</script>");
+    server.serve("/frame", fixture("BrowserCore/Recorders/pages/frame-2.html"));
     open();
     harness->call(R"(
         const fetched = new Promise((resolve) => window.addEventListener('message', resolve));

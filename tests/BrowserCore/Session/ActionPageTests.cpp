@@ -2,11 +2,7 @@
 // or scroll reports, the waits and phases it goes through, navigations and
 // popups it causes, and finding elements again by their locator.
 
-#include "ActionPages.h"
 #include "SessionPages.h"
-#include "Support/LoopbackServer.h"
-
-#include <gtest/gtest.h>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -14,348 +10,228 @@ using namespace vesk::test;
 namespace {
 
 using Kind = DialogRecord::Kind;
+using Failure = BrowserError::ElementFailure;
+using Labels = std::vector<std::string>;
 
-constexpr const char* cartPage = R"HTML(<!doctype html><title>Cart</title>
-<p id=status>Empty cart</p>
-<button id=old>Old offer</button>
-<input id=qty aria-label="Quantity" value="1">
-<button id=add onclick="go()">Add</button>
-<script>
-function go() {
-    document.getElementById('old').remove();
-    const checkout = document.createElement('button');
-    checkout.textContent = 'Checkout';
-    document.body.append(checkout);
-    const list = document.createElement('ul');
-    list.setAttribute('role', 'listbox');
-    list.setAttribute('aria-label', 'Colors');
-    list.innerHTML = '<li role=option>Red</li><li role=option>Blue</li>';
-    document.body.append(list);
-    document.getElementById('qty').value = '2';
-    document.getElementById('status').textContent = 'One item in cart';
-    console.error('first'); console.error('second'); console.error('third');
-    alert('Added');
-    fetch('/broken').then(() => { document.getElementById('status').textContent = 'One item, not saved'; });
+// A session on the page at `path` (served from pages/<page>.html), with its snapshot.
+struct Acting {
+    LoopbackServer server;
+    std::shared_ptr<BrowserSession> session;
+    PageSnapshot page;
+
+    explicit Acting(const std::string& name, BrowserSession::Options options = {.settleTimeout = seconds(2)}) {
+        server.serve("/", sessionPage(name));
+        session = BrowserSession::create(options);
+    }
+    void open() { page = runTask(session->navigate(server.url("/"))); }
+    std::string ref(const std::string& role, const std::string& name) const { return refOf(page, role, name); }
+    Labels labelsOf(auto task, auto& result) {
+        Labels labels;
+        result = runNotingLabels(*session, std::move(task), labels);
+        return labels;
+    }
+};
+
+Labels phasesOf(const std::string& action) {
+    return {"the page to answer the " + action, "the page to settle after the " + action,
+            "a snapshot of the page after the " + action};
 }
-</script>)HTML";
 
 } // namespace
 
 TEST(ActPipeline, AClickThatChangesThePageReportsWhatChangedThroughItsPhases) {
-    LoopbackServer server;
-    server.serve("/", cartPage);
-    LoopbackServer::Response broken;
-    broken.status = 500;
-    broken.body = "no";
-    server.serve("/broken", broken);
-    auto session = actionSession();
-    PageSnapshot before = runTask(session->navigate(server.url("/")));
+    Acting acting("cart");
+    acting.server.serve("/broken", {.status = 500, .body = "no"});
+    acting.open();
+    auto& session = acting.session;
     // Dialogs of the page between two actions are not the next action's.
     session->dialogs.records.push_back({Kind::confirm, "stale"});
 
-    std::vector<std::string> labels;
-    ActionResult result = runNotingLabels(*session, session->click(refOf(before, "button", "Add")), labels);
-
-    EXPECT_EQ(labels, (std::vector<std::string>{"the page to answer the click", "the page to settle after the click",
-                                                "a snapshot of the page after the click"}));
+    ActionResult result;
+    EXPECT_EQ(acting.labelsOf(session->click(acting.ref("button", "Add")), result), phasesOf("click"));
     EXPECT_EQ(session->waitingFor, std::nullopt);
-    EXPECT_EQ(result.url, server.url("/"));
+    EXPECT_EQ(result.url, acting.server.url("/"));
     EXPECT_EQ(result.title, "Cart");
-    EXPECT_FALSE(result.navigated);
-    EXPECT_TRUE(result.settled);
+    EXPECT_TRUE(result.settled && !result.navigated && !result.switchedWindow);
     EXPECT_EQ(result.window, "main");
-    EXPECT_FALSE(result.switchedWindow);
 
-    std::vector<std::string> added = namesIn(result.changes.added);
-    EXPECT_TRUE(contains(added, "Checkout"));
-    EXPECT_TRUE(contains(added, "Red"));
-    EXPECT_TRUE(contains(added, "Blue"));
-    EXPECT_EQ(result.changes.removed, (std::vector<std::string>{refOf(before, "button", "Old offer")}));
+    Labels added = namesIn(result.changes.added);
+    EXPECT_TRUE(contains(added, "Checkout") && contains(added, "Red") && contains(added, "Blue")) << added.size();
+    EXPECT_EQ(result.changes.removed, Labels{acting.ref("button", "Old offer")});
     ASSERT_EQ(result.changes.changed.size(), 1u);
-    EXPECT_EQ(result.changes.changed[0].name, "Quantity");
     EXPECT_EQ(result.changes.changed[0].value, "2");
     EXPECT_TRUE(result.changes.textChanged);
-    // Options that a click reveals are no suggestions: only a fill has them.
-    EXPECT_TRUE(result.suggestions.empty());
+    EXPECT_TRUE(result.suggestions.empty()) << "options that a click reveals are no suggestions: only a fill has them";
 
     EXPECT_EQ(result.dialogs, (std::vector<DialogRecord>{{Kind::alert, "Added"}}));
     EXPECT_TRUE(session->dialogs.records.empty());
     EXPECT_EQ(result.consoleErrors, 3);
     ASSERT_EQ(result.failedRequests.size(), 1u);
-    EXPECT_EQ(result.failedRequests[0].url, server.url("/broken"));
-    EXPECT_EQ(result.failedRequests[0].status, 500);
+    EXPECT_EQ(result.failedRequests[0].url, acting.server.url("/broken"));
     EXPECT_EQ(result.failedRequests[0].window, std::nullopt);
 
     ASSERT_TRUE(session->phases);
-    EXPECT_GT(session->phases->load, Duration::zero());
-    EXPECT_GT(session->phases->settle, Duration::zero());
-    EXPECT_EQ(session->phases->settled, true);
-    EXPECT_GT(session->phases->snapshot, Duration::zero());
-    EXPECT_EQ(session->phases->drawing, Duration::zero());
+    const auto& phases = *session->phases;
+    EXPECT_TRUE(phases.load > Duration::zero() && phases.settle > Duration::zero() && phases.snapshot > Duration::zero());
+    EXPECT_EQ(phases.settled, true);
+    EXPECT_EQ(phases.drawing, Duration::zero());
     // The scan after the action is the window's snapshot now.
     ASSERT_TRUE(session->currentSnapshot());
-    EXPECT_TRUE(contains(namesIn(session->currentSnapshot()->elements), "Checkout"));
+    EXPECT_TRUE(contains(namesOf(*session->currentSnapshot()), "Checkout"));
 
     // A click that changes nothing reports nothing.
     ActionResult again = runTask(session->click(refOf(*session->currentSnapshot(), "button", "Checkout")));
-    EXPECT_TRUE(again.changes.isEmpty());
-    EXPECT_FALSE(again.navigated);
-    EXPECT_TRUE(again.dialogs.empty());
+    EXPECT_TRUE(again.changes.isEmpty() && again.dialogs.empty() && again.failedRequests.empty());
     EXPECT_EQ(again.consoleErrors, 0);
-    EXPECT_TRUE(again.failedRequests.empty());
 }
 
 TEST(ActPipeline, AWindowWithoutASnapshotIsScannedBeforeTheAction) {
-    LoopbackServer server;
-    server.serve("/", cartPage);
-    auto session = actionSession();
-    ASSERT_TRUE(loadPage(*session, server.url("/")));
-    ASSERT_FALSE(session->currentSnapshot());
-
+    Acting acting("cart");
+    ASSERT_TRUE(loadPage(*acting.session, acting.server.url("/")));
+    ASSERT_FALSE(acting.session->currentSnapshot());
     // The ref is the one the first scan will hand out to the button.
-    PageSnapshot probe = runTask(session->scan());
-    session->snapshots.set({});
-    ActionResult result = runTask(session->click(refOf(probe, "button", "Add")));
-
+    acting.page = runTask(acting.session->scan());
+    acting.session->snapshots.set({});
+    ActionResult result = runTask(acting.session->click(acting.ref("button", "Add")));
     // The diff runs from that first scan, not from an empty page.
-    EXPECT_EQ(result.changes.removed, (std::vector<std::string>{refOf(probe, "button", "Old offer")}));
+    EXPECT_EQ(result.changes.removed, Labels{acting.ref("button", "Old offer")});
     EXPECT_FALSE(contains(namesIn(result.changes.added), "Add"));
-    EXPECT_TRUE(contains(namesIn(result.changes.added), "Checkout"));
-    EXPECT_TRUE(session->currentSnapshot());
 }
 
 TEST(ActPipeline, AClickThatLoadsAnotherPageReportsItOnceItHasDrawn) {
-    LoopbackServer server;
-    server.serve("/", "<!doctype html><title>Start</title><a href=\"/next\">Next page</a>");
+    Acting acting("start");
     // The new page shows nothing until well after it has gone quiet.
-    server.serve("/next", R"HTML(<!doctype html><title>Next</title><body><script>
-        setTimeout(() => { document.body.innerHTML = '<h1>Arrived</h1><button>Continue</button>'; }, 900);
-    </script></body>)HTML");
-    auto session = actionSession();
-    PageSnapshot before = runTask(session->navigate(server.url("/")));
-
-    std::vector<std::string> labels;
-    ActionResult result = runNotingLabels(*session, session->click(refOf(before, "link", "Next page")), labels);
-
+    acting.server.serve("/next", sessionPage("next"));
+    acting.open();
+    ActionResult result;
+    Labels labels = acting.labelsOf(acting.session->click(acting.ref("link", "Next page")), result);
     EXPECT_TRUE(result.navigated);
-    EXPECT_FALSE(result.switchedWindow);
-    EXPECT_EQ(result.url, server.url("/next"));
-    EXPECT_EQ(result.title, "Next");
+    EXPECT_EQ(result.url, acting.server.url("/next"));
     EXPECT_TRUE(contains(namesIn(result.changes.added), "Continue"));
-    EXPECT_EQ(result.changes.removed, (std::vector<std::string>{refOf(before, "link", "Next page")}));
-    EXPECT_TRUE(contains(labels, "the page to draw something"));
+    EXPECT_EQ(result.changes.removed, Labels{acting.ref("link", "Next page")});
     EXPECT_EQ(labels.back(), "the page to draw something");
-    EXPECT_EQ(session->waitingFor, std::nullopt);
-    ASSERT_TRUE(session->phases);
-    EXPECT_GT(session->phases->drawing, Duration::zero());
-    EXPECT_TRUE(contains(namesIn(session->currentSnapshot()->elements), "Continue"));
+    EXPECT_GT(acting.session->phases->drawing, Duration::zero());
 }
 
 TEST(ActPipeline, AClickThatOpensAPopupSwitchesToItWithoutADiff) {
-    LoopbackServer server;
-    server.serve("/", "<!doctype html><title>Opener</title><button onclick=\"window.open('/popup')\">Open</button>");
-    server.serve("/popup", "<!doctype html><title>Popup</title><button>Inside</button>");
-    auto session = actionSession();
-    PageSnapshot before = runTask(session->navigate(server.url("/")));
-
-    ActionResult result = runTask(session->click(refOf(before, "button", "Open")));
-
-    EXPECT_TRUE(result.switchedWindow);
+    Acting acting("opener");
+    acting.server.serve("/popup", sessionPage("popup"));
+    acting.open();
+    ActionResult result = runTask(acting.session->click(acting.ref("button", "Open")));
+    EXPECT_TRUE(result.switchedWindow && !result.navigated && result.changes.isEmpty());
     EXPECT_EQ(result.window, "w1");
-    EXPECT_FALSE(result.navigated);
-    EXPECT_TRUE(result.changes.isEmpty());
-    EXPECT_EQ(result.url, server.url("/popup"));
     EXPECT_EQ(result.title, "Popup");
-    EXPECT_EQ(result.dialogs, (std::vector<DialogRecord>{{Kind::popup, server.url("/popup")}}));
-    EXPECT_EQ(session->activeWindowID(), "w1");
-    EXPECT_EQ(session->phases->drawing, Duration::zero());
+    EXPECT_EQ(result.dialogs, (std::vector<DialogRecord>{{Kind::popup, acting.server.url("/popup")}}));
+    EXPECT_EQ(acting.session->phases->drawing, Duration::zero());
 
     // The next action acts in the popup.
-    ActionResult inside = runTask(session->click(refOf(*session->currentSnapshot(), "button", "Inside")));
+    ActionResult inside = runTask(acting.session->click(refOf(*acting.session->currentSnapshot(), "button", "Inside")));
     EXPECT_EQ(inside.window, "w1");
     EXPECT_FALSE(inside.switchedWindow);
 }
 
 TEST(ActPipeline, SelectPressAndScrollActOnThePage) {
-    LoopbackServer server;
-    server.serve("/", R"HTML(<!doctype html><title>Form</title>
-<label>Color <select id=color><option>Red</option><option>Green</option></select></label>
-<label>Search <input id=q></label>
-<p id=log>nothing yet</p>
-<div style="height:3000px"></div>
-<button id=far>Far away</button>
-<script>
-const log = document.getElementById('log');
-document.getElementById('q').addEventListener('keydown', e => {
-    if (e.key === 'Enter') log.textContent = 'searched ' + e.target.value;
-});
-document.addEventListener('keydown', e => {
-    if (e.key !== 'Enter') log.textContent = e.key + ' on ' + (e.target.id || e.target.localName);
-});
-</script>)HTML");
-    auto session = actionSession();
-    PageSnapshot page = runTask(session->navigate(server.url("/")));
+    Acting acting("form");
+    acting.open();
+    auto& session = acting.session;
     WebKitWebView* view = session->page->get();
 
-    std::vector<std::string> labels;
-    ActionResult selected = runNotingLabels(*session, session->select(refOf(page, "combobox", "Color"), "Green"), labels);
-    EXPECT_EQ(labels.front(), "the page to answer the select");
-    EXPECT_EQ(pageValue(view, "document.getElementById('color').value"), "Green");
+    ActionResult selected;
+    EXPECT_EQ(acting.labelsOf(session->select(acting.ref("combobox", "Color"), "Green"), selected), phasesOf("select"));
     ASSERT_EQ(selected.changes.changed.size(), 1u);
     EXPECT_EQ(selected.changes.changed[0].value, "Green");
 
     // Without a target the key goes where the focus is: the select, now.
     runTask(session->press("x"));
     EXPECT_EQ(pageValue(view, "log.textContent"), "x on color");
-
-    ActionResult pressed = runTask(session->press("Enter", refOf(page, "textbox", "Search")));
+    EXPECT_TRUE(runTask(session->press("Enter", acting.ref("textbox", "Search"))).changes.textChanged);
     EXPECT_EQ(pageValue(view, "log.textContent"), "searched ");
-    EXPECT_TRUE(pressed.changes.textChanged);
 
-    labels.clear();
-    runNotingLabels(*session, session->scrollBy(0, 400), labels);
-    EXPECT_EQ(labels.front(), "the page to answer the scroll");
+    ActionResult scrolled;
+    EXPECT_EQ(acting.labelsOf(session->scrollBy(0, 400), scrolled).front(), "the page to answer the scroll");
     EXPECT_EQ(pageValue(view, "scrollY"), 400);
-
-    std::string far = refOf(page, "button", "Far away");
-    ActionResult scrolled = runTask(session->scrollTo(far));
-    EXPECT_EQ(pageValue(view, "(r => r.top >= 0 && r.bottom <= innerHeight)(far.getBoundingClientRect())"), true);
+    std::string far = acting.ref("button", "Far away");
+    runTask(session->scrollTo(far));
     EXPECT_TRUE(session->currentSnapshot()->onScreen.contains(far));
-    EXPECT_FALSE(scrolled.navigated);
 }
 
 TEST(ActPipeline, ElementFailuresPassThroughWithTheCommandTimed) {
-    LoopbackServer server;
-    server.serve("/", R"HTML(<!doctype html><title>Blocked</title>
-<button disabled>Locked</button>
-<div style="position:relative"><button>Under</button>
-<div style="position:absolute;inset:0;background:white">Cover</div></div>)HTML");
-    auto session = actionSession();
-    PageSnapshot page = runTask(session->navigate(server.url("/")));
+    Acting acting("blocked");
+    acting.open();
+    auto& session = acting.session;
     session->dialogs.records.push_back({Kind::alert, "before"});
 
-    auto locked = browserErrorOf(session->click(refOf(page, "button", "Locked")));
+    auto locked = browserErrorOf(session->click(acting.ref("button", "Locked")));
     ASSERT_TRUE(locked);
-    EXPECT_EQ(locked->kind(), BrowserError::Kind::element);
-    EXPECT_EQ(locked->failure(), BrowserError::ElementFailure::disabled);
+    EXPECT_EQ(locked->failure(), Failure::disabled);
     EXPECT_EQ(session->waitingFor, std::nullopt);
     ASSERT_TRUE(session->phases);
     EXPECT_GT(session->phases->load, Duration::zero());
-    EXPECT_EQ(session->phases->settle, Duration::zero());
-    EXPECT_EQ(session->phases->snapshot, Duration::zero());
-    // Emptied when the action began, and not taken by the failure.
-    EXPECT_TRUE(session->dialogs.records.empty());
+    EXPECT_EQ(session->phases->settle + session->phases->snapshot, Duration::zero());
+    EXPECT_TRUE(session->dialogs.records.empty()) << "emptied when the action began, and not taken by the failure";
 
-    auto covered = browserErrorOf(session->click(refOf(page, "button", "Under")));
-    ASSERT_TRUE(covered);
-    EXPECT_EQ(covered->failure(), BrowserError::ElementFailure::obscured);
-    EXPECT_NE(covered->description().find("Under"), std::string::npos);
-
-    auto missing = browserErrorOf(session->select("e99999", "Red"));
-    ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->failure(), BrowserError::ElementFailure::notFound);
-
-    auto unknownKey = browserErrorOf(session->press("NoSuchKey"));
-    ASSERT_TRUE(unknownKey);
-    EXPECT_EQ(unknownKey->kind(), BrowserError::Kind::script);
-    EXPECT_EQ(session->waitingFor, std::nullopt);
+    EXPECT_EQ(browserErrorOf(session->select("e99999", "Red"))->failure(), Failure::notFound);
+    EXPECT_EQ(browserErrorOf(session->press("NoSuchKey"))->kind(), BrowserError::Kind::script);
 }
 
 TEST(ActPipeline, ACommandGivenUpOnWhileSettlingStopsBeforeItsScan) {
-    LoopbackServer server;
-    server.serve("/", R"HTML(<!doctype html><title>Busy</title><p id=clock>0</p>
-<button onclick="setInterval(() => { clock.textContent = Date.now(); }, 20)">Start</button>)HTML");
-    BrowserSession::Options options;
-    options.settleTimeout = seconds(10);
-    auto session = BrowserSession::create(options);
-    PageSnapshot page = runTask(session->navigate(server.url("/")));
-
-    auto task = session->click(refOf(page, "button", "Start"));
-    ASSERT_TRUE(spinUntil([&] { return session->waitingFor == "the page to settle after the click"; }));
+    Acting acting("interval-start", {.settleTimeout = seconds(10)});
+    acting.open();
+    auto task = acting.session->click(acting.ref("button", "Start"));
+    ASSERT_TRUE(spinUntil([&] { return acting.session->waitingFor == "the page to settle after the click"; }));
     task.cancel();
-    const auto phases = session->phases;
+    const auto phases = acting.session->phases;
     ASSERT_TRUE(spinUntil([&] { return task.isDone(); }, seconds(5)));
     EXPECT_THROW(task.result(), CancellationError);
     // Given up on, it changes nothing the next command would report.
-    EXPECT_EQ(session->waitingFor, "the page to settle after the click");
-    EXPECT_EQ(session->phases, phases);
-    ASSERT_TRUE(session->phases);
-    EXPECT_EQ(session->phases->snapshot, Duration::zero());
+    EXPECT_EQ(acting.session->waitingFor, "the page to settle after the click");
+    EXPECT_EQ(acting.session->phases, phases);
+    ASSERT_TRUE(acting.session->phases);
+    EXPECT_EQ(acting.session->phases->snapshot, Duration::zero());
 }
 
 TEST(Locate, FindsByRoleNameAndIndexThenBySelector) {
-    LoopbackServer server;
-    server.serve("/", R"HTML(<!doctype html><title>Find</title>
-<button>Save</button><button>Save</button><span id=tag>Tag</span>)HTML");
-    auto session = actionSession();
-    PageSnapshot page = runTask(session->navigate(server.url("/")));
-    std::vector<std::string> saves;
-    for (const auto& element : page.elements) {
-        if (element.name == "Save") saves.push_back(element.ref);
-    }
-    ASSERT_EQ(saves.size(), 2u);
+    Acting acting("find");
+    acting.open();
+    auto& session = acting.session;
+    Labels refs = refsOf(acting.page);
+    ASSERT_EQ(namesOf(acting.page), (Labels{"Save", "Save"}));
 
     Locator second{"button", "Save", 1, std::nullopt};
-    EXPECT_EQ(runTask(session->locate(second, false)), (BrowserSession::Located{saves[1], false}));
-    EXPECT_EQ(session->waitingFor, std::nullopt);
+    EXPECT_EQ(runTask(session->locate(second, false)), (BrowserSession::Located{refs[1], false}));
 
     long floor = *session->lastRef;
     Locator bySelector{"button", "Gone", 0, std::string("#tag")};
     BrowserSession::Located found = runTask(session->locate(bySelector, false));
-    EXPECT_TRUE(found.usedSelector);
-    EXPECT_EQ(found.ref, "e" + std::to_string(floor + 1));
+    EXPECT_EQ(found, (BrowserSession::Located{"e" + std::to_string(floor + 1), true}));
     EXPECT_EQ(*session->lastRef, floor + 1);
 
-    // By name alone, the selector is not offered…
-    auto byName = browserErrorOf(session->locate(bySelector, true));
-    ASSERT_TRUE(byName);
-    EXPECT_EQ(byName->failure(), BrowserError::ElementFailure::notFound);
-    // …unless there is no name to go by.
+    // By name alone, the selector is not offered… unless there is no name to go by.
+    EXPECT_EQ(browserErrorOf(session->locate(bySelector, true))->failure(), Failure::notFound);
     Locator unnamed{"heading", "", 0, std::string("#tag")};
     EXPECT_EQ(runTask(session->locate(unnamed, true)), (BrowserSession::Located{found.ref, true}));
 
     // A reply below the session's count leaves the count where it is.
     session->lastRef.set(5000);
-    EXPECT_EQ(runTask(session->locate(second, false)).ref, saves[1]);
+    EXPECT_EQ(runTask(session->locate(second, false)).ref, refs[1]);
     EXPECT_EQ(*session->lastRef, 5000);
 }
 
 TEST(ActPipeline, AFillWaitsForTheRequestsItSetOffAndSuggestsTheNewOptions) {
-    LoopbackServer server;
-    server.serve("/", R"HTML(<!doctype html><title>Trip</title>
-<label>City <input id=city></label>
-<div id=list></div>
-<script>
-  fetch('/held');  // pending long before the fill
-  city.addEventListener('input', () => {
-      fetch('/suggest?q=' + encodeURIComponent(city.value)).then(r => r.text()).then(html => { list.innerHTML = html; });
-  });
-</script>)HTML");
-    LoopbackServer::Response held;
-    held.hold = true;
-    server.serve("/held", held);
-    LoopbackServer::Response suggestions;
-    suggestions.body = "<ul role=listbox aria-label=Cities><li role=option>Bern</li><li role=option>Berlin</li></ul>"
-                       "<button>Clear</button>";
-    suggestions.delay = milliseconds(600);
-    server.serve("/suggest", suggestions);
-    BrowserSession::Options options;
-    // A request begun before the fill would hold it this long, and the test
-    // would run out of time.
-    options.suggestionsTimeout = seconds(60);
-    auto session = BrowserSession::create(options);
-    PageSnapshot page = runTask(session->navigate(server.url("/")));
-
-    std::vector<std::string> labels;
-    ActionResult result = runNotingLabels(
-        *session, session->runAction("fill", {{"ref", refOf(page, "textbox", "City")}, {"value", "Ber"}}, true), labels);
-    EXPECT_EQ(labels, (std::vector<std::string>{"the page to answer the fill", "the requests the fill set off",
-                                                "the page to settle after the fill",
-                                                "a snapshot of the page after the fill"}));
-    EXPECT_EQ(server.hits("/suggest"), 1u);
-    EXPECT_EQ(namesIn(result.suggestions), (std::vector<std::string>{"Bern", "Berlin"}));
+    // A request begun before the fill would hold it this long, and the test would run out of time.
+    Acting acting("trip", {.suggestionsTimeout = seconds(60)});
+    acting.server.serve("/held", {.hold = true});
+    acting.server.serve("/suggest", {.body = "<ul role=listbox aria-label=Cities><li role=option>Bern</li>"
+                                             "<li role=option>Berlin</li></ul><button>Clear</button>",
+                                     .delay = milliseconds(600)});
+    acting.open();
+    ActionResult result;
+    Labels labels = acting.labelsOf(
+        acting.session->runAction("fill", {{"ref", acting.ref("textbox", "City")}, {"value", "Ber"}}, true), result);
+    EXPECT_EQ(labels, (Labels{"the page to answer the fill", "the requests the fill set off",
+                              "the page to settle after the fill", "a snapshot of the page after the fill"}));
+    EXPECT_EQ(acting.server.hits("/suggest"), 1u);
+    EXPECT_EQ(namesIn(result.suggestions), (Labels{"Bern", "Berlin"}));
     EXPECT_TRUE(contains(namesIn(result.changes.added), "Clear"));
-    // The request wait counts into the command's time.
-    ASSERT_TRUE(session->phases);
-    EXPECT_GE(session->phases->load, milliseconds(600));
+    EXPECT_GE(acting.session->phases->load, milliseconds(600)) << "the request wait counts into the command's time";
 }

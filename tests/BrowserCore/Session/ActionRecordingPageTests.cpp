@@ -2,7 +2,6 @@
 // acting, appended only after the action succeeded, and left out for
 // subframes, popups and scrolling.
 
-#include "ActionPages.h"
 #include "SessionPages.h"
 #include "Support/LoopbackServer.h"
 
@@ -27,23 +26,15 @@ Locator locator(std::string role, std::string name, std::string selector) {
     return Locator{std::move(role), std::move(name), 0, std::move(selector)};
 }
 
-constexpr const char* signInPage = R"HTML(<!doctype html><title>Sign in</title>
-<label>User <input id=user></label>
-<label>Password <input id=pw type=password></label>
-<label>Color <select id=color><option>Red</option><option>Green</option></select></label>
-<button id=go onclick="this.textContent = 'Signed in'">Sign in</button>
-<button id=locked disabled>Locked</button>
-<button id=opener onclick="window.open('/popup')">Open</button>
-<iframe src="/frame"></iframe>
-<div style="height:2000px"></div>)HTML";
+const std::string signInPage = sessionPage("sign-in");
 
 } // namespace
 
 TEST(ActionRecording, StepsHoldTheLocatorTakenBeforeActing) {
     LoopbackServer server;
     server.serve("/", signInPage);
-    server.serve("/frame", "<!doctype html><button onclick=\"this.textContent = 'Framed done'\">Framed</button>");
-    server.serve("/popup", "<!doctype html><title>Popup</title><button onclick=\"this.textContent = 'Done'\">Inside</button>");
+    server.serve("/frame", sessionPage("frame"));
+    server.serve("/popup", sessionPage("popup-done"));
     auto session = actionSession();
     const std::string url = server.url("/");
     PageSnapshot page = runTask(session->navigate(url));

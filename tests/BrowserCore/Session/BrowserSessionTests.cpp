@@ -7,11 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace vesk;
-using vesk::test::LoopbackServer;
-using vesk::test::runTask;
-using vesk::test::spinUntil;
-using vesk::test::loadPage;
-using vesk::test::pageValue;
+using namespace vesk::test;
 
 namespace {
 
@@ -105,10 +101,7 @@ TEST(BrowserSession, PhasesKeepFiveHoldersAndSumEveryCause) {
 
 TEST(BrowserSession, ProfilesKeepTheirCookiesApart) {
     LoopbackServer server;
-    LoopbackServer::Response setter;
-    setter.body = "<p>set</p>";
-    setter.headers.push_back({"Set-Cookie", "who=alice; Max-Age=3600; Path=/"});
-    server.serve("/set", setter);
+    server.serve("/set", {.body = "<p>set</p>", .headers = {{"Set-Cookie", "who=alice; Max-Age=3600; Path=/"}}});
     server.serve("/read", "<p>read</p>");
 
     auto first = BrowserSession::Profile::persistent("11111111-1111-4111-8111-111111111111");

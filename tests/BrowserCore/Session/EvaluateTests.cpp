@@ -8,23 +8,9 @@
 #include <gtest/gtest.h>
 
 using namespace vesk;
-using vesk::test::Shown;
-using vesk::test::LoopbackServer;
-using vesk::test::runTask;
-using vesk::test::spinUntil;
+using namespace vesk::test;
 
 namespace {
-
-
-template <typename T>
-std::optional<BrowserError> errorOf(Task<T> task) {
-    try {
-        runTask(std::move(task));
-    } catch (const BrowserError& error) {
-        return error;
-    }
-    return std::nullopt;
-}
 
 std::uint32_t bigEndian(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     return std::uint32_t(bytes[at]) << 24 | std::uint32_t(bytes[at + 1]) << 16 | std::uint32_t(bytes[at + 2]) << 8 |
@@ -35,13 +21,13 @@ std::uint32_t bigEndian(const std::vector<std::uint8_t>& bytes, std::size_t at) 
 
 TEST(Evaluate, NeedsAPage) {
     auto session = BrowserSession::create({});
-    EXPECT_EQ(errorOf(session->evaluate("return 1")), BrowserError::noPage());
-    EXPECT_EQ(errorOf(session->screenshot()), BrowserError::noPage());
+    EXPECT_EQ(browserErrorOf(session->evaluate("return 1")), BrowserError::noPage());
+    EXPECT_EQ(browserErrorOf(session->screenshot()), BrowserError::noPage());
 }
 
 TEST(Evaluate, AnswersTheJSONOfTheScriptsValue) {
     LoopbackServer server;
-    server.serve("/", "<p>page</p><script>window.shopName = 'Corner'</script>");
+    server.serve("/", sessionPage("shop-name"));
     auto session = BrowserSession::create({});
     Shown shown(session->page->get());
     runTask(session->navigate(server.url("/")));
@@ -61,12 +47,12 @@ TEST(Evaluate, AnswersTheJSONOfTheScriptsValue) {
     EXPECT_EQ(run("const r = await fetch(location.href); return r.status"), "200");
     EXPECT_EQ(run("return await new Promise(r => setTimeout(() => r('later'), 10))"), "\"later\"");
 
-    auto thrown = errorOf(session->evaluate("throw new Error('the cart is empty')"));
+    auto thrown = browserErrorOf(session->evaluate("throw new Error('the cart is empty')"));
     ASSERT_TRUE(thrown);
     EXPECT_EQ(thrown->kind(), BrowserError::Kind::script);
     EXPECT_NE(thrown->description().find("the cart is empty"), std::string::npos) << thrown->description();
 
-    auto unparsable = errorOf(session->evaluate("return )"));
+    auto unparsable = browserErrorOf(session->evaluate("return )"));
     ASSERT_TRUE(unparsable);
     EXPECT_EQ(unparsable->kind(), BrowserError::Kind::script);
 }
@@ -84,7 +70,7 @@ TEST(Evaluate, APageThatReplacesItsBuiltInsChangesNoAnswer) {
     EXPECT_EQ(runTask(session->evaluate("return await new Promise(r => setTimeout(() => r(2), 10))")), "2");
     runTask(session->fill(page.elements[0].ref, "Ann", {}));
     EXPECT_EQ(runTask(session->evaluate("return document.querySelector('input').value")), "\"Ann\"");
-    auto thrown = errorOf(session->evaluate("throw new Error('still told')"));
+    auto thrown = browserErrorOf(session->evaluate("throw new Error('still told')"));
     ASSERT_TRUE(thrown);
     EXPECT_NE(thrown->description().find("still told"), std::string::npos) << thrown->description();
 }
@@ -112,7 +98,7 @@ TEST(Evaluate, ActsOnTheActivePopup) {
 
 TEST(Screenshot, IsAPNGOfTheWindowsSize) {
     LoopbackServer server;
-    server.serve("/", "<body style='background: rebeccapurple'><h1>Picture</h1></body>");
+    server.serve("/", sessionPage("picture"));
     auto session = BrowserSession::create({});
     Shown shown(session->page->get());
     runTask(session->navigate(server.url("/")));

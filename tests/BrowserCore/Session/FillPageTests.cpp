@@ -13,15 +13,7 @@ using namespace vesk::test;
 
 namespace {
 
-constexpr const char* formPage = R"HTML(<!doctype html><title>Sign in</title>
-<label>Email <input id=email></label>
-<label>Code <input id=code></label>
-<p id=echo>Nobody yet</p>
-<script>
-document.getElementById('email').addEventListener('input', event => {
-    document.getElementById('echo').textContent = 'Hello ' + event.target.value;
-});
-</script>)HTML";
+const std::string formPage = sessionPage("fill-form");
 
 std::shared_ptr<BrowserSession> fillSession() {
     BrowserSession::Options options;
@@ -112,7 +104,7 @@ TEST(FillPage, RefusesAValueOfAnotherSiteAndTypesNothing) {
 
 TEST(FillPage, AFrameOfAnotherOriginTakesTheValuesOfItsOwnSite) {
     LoopbackServer server;
-    server.serve("/inner", "<!doctype html><label>Token <input id=token></label>");
+    server.serve("/inner", sessionPage("inner"));
     server.serve("/", "<!doctype html><title>Outer</title><iframe src='" + server.url("/inner", "localhost") +
                           "'></iframe>");
     auto session = fillSession();

@@ -2,7 +2,6 @@
 // page's :hover rules and its trusted pointer events follow, on the page's
 // off-screen stage, in popups and at any page zoom.
 
-#include "ActionPages.h"
 #include "SessionPages.h"
 #include "Support/LoopbackServer.h"
 
@@ -13,17 +12,7 @@ using namespace vesk::test;
 
 namespace {
 
-constexpr const char* menuPage = R"HTML(<!doctype html><title>Shop</title>
-<style>
-  .menu .sub { display: none; }
-  .menu:hover .sub { display: block; }
-</style>
-<div class=menu><button>Products</button><ul class=sub><li><a href="/laptops">Laptops</a></li></ul></div>
-<button id=help>Help</button><p id=tip hidden>Ask us anything</p>
-<script>
-  // Only the pointer itself may open the tip: an event a script made would not.
-  help.addEventListener('mouseover', e => { if (e.isTrusted) tip.hidden = false; });
-</script>)HTML";
+const std::string menuPage = sessionPage("shop");
 
 } // namespace
 
@@ -57,18 +46,8 @@ TEST(Hover, RevealsAMenuByItsHoverRuleAndFollowsThePointerOn) {
 TEST(Hover, WorksInQuirksModeAtAnyZoomAndInPopups) {
     LoopbackServer server;
     // No doctype: a bare :hover would match links alone.
-    server.serve("/", R"HTML(<title>Old</title>
-<style>
-  #far + p { display: none; }
-  #far:hover + p { display: block; }
-</style>
-<button style="position:absolute;left:0;top:0;width:100px;height:30px">Near</button>
-<button id=far style="position:absolute;left:220px;top:110px;width:100px;height:30px">Far</button>
-<p style="position:absolute;left:0;top:200px">Far tip</p>
-<button onclick="window.open('/popup')" style="position:absolute;left:0;top:300px">Open</button>)HTML");
-    server.serve("/popup", R"HTML(<!doctype html><title>Popup</title>
-<style> #tip { display: none; } button:hover + #tip { display: block; } </style>
-<button>Menu</button><p id=tip>Popup tip</p>)HTML");
+    server.serve("/", sessionPage("old"));
+    server.serve("/popup", sessionPage("popup-tip"));
     auto session = actionSession();
     PageSnapshot page = runTask(session->navigate(server.url("/")));
 
@@ -96,7 +75,7 @@ TEST(Hover, FailsWithoutAWindowAndPassesElementFailuresThrough) {
     // the point its agent gives is its own, and the pointer misses.
     server.serve("/framed", "<!doctype html><title>Framed</title><iframe src=\"" + server.url("/inner", "localhost") +
                                 "\" style=\"position:absolute;left:400px;top:300px\"></iframe>");
-    server.serve("/inner", "<!doctype html><button style=\"margin:0\">Inner</button>");
+    server.serve("/inner", sessionPage("hover-frame"));
     auto session = actionSession();
 
     PageSnapshot framed = runTask(session->navigate(server.url("/framed")));
@@ -132,14 +111,8 @@ TEST(Hover, FailsWithoutAWindowAndPassesElementFailuresThrough) {
 
 TEST(Hover, ReachesAnElementOfAFrameOfTheSameOrigin) {
     LoopbackServer server;
-    server.serve("/", "<!doctype html><title>Outer</title>"
-                      "<iframe src=\"/inner\" style=\"position:absolute;left:400px;top:300px\"></iframe>");
-    server.serve("/inner", R"HTML(<!doctype html><button style="margin:0">Inner</button>
-<script>
-  document.querySelector('button').addEventListener('mouseover', e => {
-      if (e.isTrusted) parent.document.title = 'Pointer inside';
-  });
-</script>)HTML");
+    server.serve("/", sessionPage("outer"));
+    server.serve("/inner", sessionPage("trusted-hover-frame"));
     auto session = actionSession();
     PageSnapshot page = runTask(session->navigate(server.url("/")));
     std::string ref = refOf(page, "button", "Inner");

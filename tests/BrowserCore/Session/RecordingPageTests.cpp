@@ -14,13 +14,7 @@
 #include <gtest/gtest.h>
 
 using namespace vesk;
-using vesk::test::Shown;
-using vesk::test::LoopbackServer;
-using vesk::test::RealInput;
-using vesk::test::loadPage;
-using vesk::test::pageValue;
-using vesk::test::runTask;
-using vesk::test::spinUntil;
+using namespace vesk::test;
 
 namespace {
 

@@ -1,21 +1,33 @@
 #pragma once
 
-// Helpers for the tests that drive a real session's pages: loading as the
-// load path does, reading values from the page's own world, and a stand-in
-// page agent for frames whose agent must fail or stay silent.
+// Helpers for the tests that drive a real session's pages: their pages,
+// loading as the load path does, reading values from the page's own world,
+// catching the session's errors, the labels of `waitingFor` while a command
+// runs, and a stand-in page agent for frames whose agent must fail or stay
+// silent.
 
+#include "BrowserCore/Flows/FlowStepPrinting.h"
 #include "BrowserCore/Session/BrowserSession.h"
 #include "Platform/Async.h"
+#include "Support/Fixture.h"
+#include "Support/LoopbackServer.h"
 #include "Support/MainLoop.h"
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace vesk::test {
+
+// A page kept in pages/<name>.html beside the session tests.
+inline std::string sessionPage(const std::string& name) { return fixture("BrowserCore/Session/pages/" + name + ".html"); }
 
 // Shows a view in a window of its own, so that it lays out and draws; a
 // width and height give the window a default size.
@@ -144,6 +156,78 @@ inline std::vector<std::string> namesOf(const PageSnapshot& snapshot) {
 inline bool allDistinct(std::vector<std::string> values) {
     std::sort(values.begin(), values.end());
     return std::adjacent_find(values.begin(), values.end()) == values.end();
+}
+
+inline std::shared_ptr<BrowserSession> actionSession() {
+    BrowserSession::Options options;
+    options.settleTimeout = seconds(2);
+    return BrowserSession::create(options);
+}
+
+// The ref of the element with that role and name; fails the test without one.
+inline std::string refOf(const PageSnapshot& snapshot, const std::string& role, const std::string& name) {
+    for (const auto& element : snapshot.elements) {
+        if (element.role == role && element.name == name) return element.ref;
+    }
+    ADD_FAILURE() << "no " << role << " named \"" << name << "\" in the snapshot of " << snapshot.url;
+    return "e0";
+}
+
+inline std::vector<std::string> namesIn(const std::vector<PageElement>& elements) {
+    std::vector<std::string> names;
+    for (const auto& element : elements) names.push_back(element.name);
+    return names;
+}
+
+inline bool contains(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+// The text of the session's error that ends the task; fails the test when it
+// succeeds.
+template <typename T>
+std::string errorOf(Task<T> task, Duration deadline = seconds(20)) {
+    try {
+        runTask(std::move(task), deadline);
+    } catch (const BrowserError& error) {
+        return error.description();
+    }
+    ADD_FAILURE() << "the operation did not fail";
+    return {};
+}
+
+inline FlowStep stepOf(FlowStep::Action action, std::optional<std::string> value = std::nullopt,
+                       std::optional<bool> absent = std::nullopt, std::optional<std::string> status = std::nullopt) {
+    FlowStep step;
+    step.action = action;
+    step.value = std::move(value);
+    step.absent = absent;
+    step.status = std::move(status);
+    return step;
+}
+
+// The session's error that ends the task; fails the test when it succeeds.
+template <typename T>
+std::optional<BrowserError> browserErrorOf(Task<T> task) {
+    try {
+        runTask(std::move(task));
+    } catch (const BrowserError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "the operation did not fail with a browser error";
+    return std::nullopt;
+}
+
+// Runs the task, noting each label `waitingFor` takes while it runs.
+template <typename T>
+T runNotingLabels(BrowserSession& session, Task<T> task, std::vector<std::string>& labels) {
+    EXPECT_TRUE(spinUntil([&] {
+        if (session.waitingFor && (labels.empty() || labels.back() != *session.waitingFor)) {
+            labels.push_back(*session.waitingFor);
+        }
+        return task.isDone();
+    }));
+    return task.result();
 }
 
 } // namespace vesk::test

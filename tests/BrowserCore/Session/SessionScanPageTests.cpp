@@ -26,7 +26,7 @@ std::string port(const LoopbackServer& server) {
 
 TEST(SessionScan, MergesFramesOfOtherOriginsWithUniqueRefsAndOwners) {
     LoopbackServer server;
-    server.serve("/child", "<button>One</button><button>Two</button>");
+    server.serve("/child", sessionPage("child"));
     server.serve("/child2", "<a href='#x'>Link</a>");
     server.serve("/", "<button>Main</button><iframe src='" + server.url("/child", "localhost") +
                           "'></iframe><iframe src='" + server.url("/child2") + "'></iframe>");
@@ -157,7 +157,7 @@ TEST(SessionScan, AFrameThatFailsIsNamedAndListedAgainAtTheNextScan) {
 
 TEST(SessionScan, FramesWithoutAHostAreNamedReadablyAndUnknownFramesAreDropped) {
     LoopbackServer server;
-    server.serve("/", "<button>Main</button><iframe src='data:text/html,<p>agent=silent</p>'></iframe>");
+    server.serve("/", sessionPage("silent-frame"));
     auto session = sessionWithFrameTimeout(milliseconds(300));
     WebKitWebView* page = session->page->get();
     useStandInAgents(page);

@@ -24,10 +24,7 @@ bool startsWith(const std::string& text, const std::string& prefix) {
 
 TEST(SessionSettle, HoldsAPageWhileItChangesAndNamesWhatChanged) {
     LoopbackServer server;
-    server.serve("/", R"(<p id=counter>0</p><script>
-        let n = 0;
-        const timer = setInterval(() => { counter.textContent = ++n; if (n >= 12) clearInterval(timer); }, 100);
-        </script>)");
+    server.serve("/", sessionPage("counter-to-twelve"));
     auto session = BrowserSession::create({});
     ASSERT_TRUE(loadPage(*session, server.url("/")));
 
@@ -48,7 +45,7 @@ TEST(SessionSettle, HoldsAPageWhileItChangesAndNamesWhatChanged) {
 
 TEST(SessionSettle, APageThatNeverStopsEndsAtTheDeadlineWithoutAnError) {
     LoopbackServer server;
-    server.serve("/", "<p id=counter>0</p><script>let n = 0; setInterval(() => counter.textContent = ++n, 50);</script>");
+    server.serve("/", sessionPage("counter"));
     auto session = sessionWith([](auto& options) { options.settleTimeout = seconds(1); });
     ASSERT_TRUE(loadPage(*session, server.url("/")));
 
@@ -73,7 +70,7 @@ TEST(SessionSettle, TheQuietNetworkWaitFollowsTheRequestsOfTheFrameAsked) {
     LoopbackServer::Response held;
     held.hold = true;
     server.serve("/held", held);
-    server.serve("/busy", "<p>busy</p><script>fetch('/held');</script>");
+    server.serve("/busy", sessionPage("held-fetch"));
     server.serve("/", "<p>idle</p><iframe src='" + server.url("/busy", "localhost") + "'></iframe>");
     auto session = sessionWith([](auto& options) { options.suggestionsTimeout = seconds(1.5); });
     WebKitWebView* page = session->page->get();
@@ -103,7 +100,7 @@ TEST(SessionSettle, TheQuietNetworkWaitFollowsTheRequestsOfTheFrameAsked) {
 
 TEST(SessionSettle, TheDrawingWaitRescansUntilThePageShowsSomething) {
     LoopbackServer server;
-    server.serve("/late", "<body> <script>setTimeout(() => document.body.innerHTML = '<button>Drawn</button>', 400);</script>");
+    server.serve("/late", sessionPage("late"));
     server.serve("/blank", "<body>  </body>");
     auto session = sessionWith([](auto& options) { options.settleTimeout = seconds(2); });
     ASSERT_TRUE(loadPage(*session, server.url("/late")));

@@ -150,7 +150,7 @@ TEST(SessionWindows, FivePopupsAtMostAndIdsAreNeverReused) {
 
 TEST(SessionWindows, ALinkToANewWindowOpensInItsOwnWindow) {
     LoopbackServer server;
-    server.serve("/", "<a id=link target=_blank href='/next'>Next</a>");
+    server.serve("/", sessionPage("blank-link"));
     server.serve("/next", "<p>next</p>");
     auto session = BrowserSession::create({});
     ASSERT_TRUE(loadPage(*session, server.url("/")));
@@ -163,7 +163,7 @@ TEST(SessionWindows, ALinkToANewWindowOpensInItsOwnWindow) {
 
 TEST(SessionWindows, DialogsAreAnsweredByThePolicyAndRecorded) {
     LoopbackServer server;
-    server.serve("/", "<input type=file id=file><button>Dialogs</button>");
+    server.serve("/", sessionPage("file-input"));
     auto session = BrowserSession::create({});
     ASSERT_TRUE(loadPage(*session, server.url("/")));
     const std::string dialogs = "[alert('Hello'), confirm('Sure?'), prompt('Name?', 'Ann'), prompt('Age?')]";

@@ -12,31 +12,12 @@
 #include <gtest/gtest.h>
 
 using namespace vesk;
-using vesk::test::Shown;
-using vesk::test::LoopbackServer;
-using vesk::test::loadPage;
-using vesk::test::pageValue;
-using vesk::test::runTask;
-using vesk::test::spinUntil;
+using namespace vesk::test;
+using Action = FlowStep::Action;
 
 namespace {
 
-
-// Runs the task and gives back its error's text; fails the test when it
-// succeeds. The deadline is short of every wait's own timeout in these tests,
-// so a wait that should fail at once cannot pass by running out.
-template <typename T>
-std::string errorOf(Task<T> task, Duration deadline = seconds(8)) {
-    try {
-        runTask(std::move(task), deadline);
-    } catch (const BrowserError& error) {
-        return error.description();
-    }
-    ADD_FAILURE() << "the wait did not fail";
-    return {};
-}
-
-FlowStep waitStep(FlowStep::Action action, std::optional<std::string> value, std::optional<bool> absent = std::nullopt,
+FlowStep waitStep(Action action, std::optional<std::string> value, std::optional<bool> absent = std::nullopt,
                   std::optional<std::string> status = std::nullopt) {
     FlowStep step;
     step.action = action;
@@ -46,28 +27,24 @@ FlowStep waitStep(FlowStep::Action action, std::optional<std::string> value, std
     return step;
 }
 
-std::vector<FlowStep> recordedSteps(const BrowserSession& session) {
-    return session.recording->has_value() ? (*session.recording)->steps : std::vector<FlowStep>{};
-}
-
 class WaitsPage : public testing::Test {
 protected:
     void SetUp() override {
         if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
         session = BrowserSession::create({});
         shown = std::make_unique<Shown>(session->page->get(), 800, 600);
-        LoopbackServer::Response created;
-        created.status = 201;
-        created.contentType = "application/json";
-        created.body = "{}";
-        server.serve("/api/items", created);
-        LoopbackServer::Response failing = created;
-        failing.status = 500;
-        server.serve("/api/fail", failing);
-        LoopbackServer::Response missing = created;
-        missing.status = 404;
-        server.serve("/api/missing", missing);
+        for (auto [path, status] : {std::pair{"/api/items", 201u}, {"/api/fail", 500u}, {"/api/missing", 404u}}) {
+            server.serve(path, LoopbackServer::Response{.status = status, .body = "{}", .contentType = "application/json"});
+        }
     }
+
+    // The steps recorded so far, after the navigation that opened the page.
+    std::vector<FlowStep> recordedAfterOpening(std::vector<FlowStep> waits, const std::string& path = "/") {
+        waits.insert(waits.begin(), waitStep(Action::navigate, server.url(path)));
+        EXPECT_TRUE(session->recording->has_value());
+        return waits;
+    }
+    std::vector<FlowStep> recorded() const { return session->recording->has_value() ? (*session->recording)->steps : std::vector<FlowStep>{}; }
 
     void open(const std::string& path, const std::string& html) {
         server.serve(path, html);
@@ -100,10 +77,8 @@ TEST_F(WaitsPage, TextThatAppearsLaterIsWaitedForAndTextThatGoesIsWaitedOut) {
     runTask(session->waitForText("Welcome back", false, seconds(10)));
     EXPECT_EQ(pageValue(view(), "document.querySelector('h1') !== null"), true);
     runTask(session->waitForText("Loading", true, seconds(10), "${GONE}"));
-    EXPECT_EQ(recordedSteps(*session),
-              (std::vector<FlowStep>{waitStep(FlowStep::Action::navigate, server.url("/")),
-                                     waitStep(FlowStep::Action::waitForText, "Welcome back"),
-                                     waitStep(FlowStep::Action::waitForText, "${GONE}", true)}));
+    EXPECT_EQ(recorded(), recordedAfterOpening({waitStep(Action::waitForText, "Welcome back"),
+                                     waitStep(Action::waitForText, "${GONE}", true)}));
 }
 
 TEST_F(WaitsPage, AWaitThatRunsOutSaysWhatItWaitedForAndWhereThePageIs) {
@@ -131,10 +106,8 @@ TEST_F(WaitsPage, AWaitThatRunsOutSaysWhatItWaitedForAndWhereThePageIs) {
     EXPECT_TRUE(failed.ends_with(place)) << failed;
 
     // Failed waits record nothing.
-    EXPECT_EQ(recordedSteps(*session),
-              (std::vector<FlowStep>{waitStep(FlowStep::Action::navigate, server.url("/")),
-                                     waitStep(FlowStep::Action::waitForText, "Welcome"),
-                                     waitStep(FlowStep::Action::waitForSelector, "#tip", true)}));
+    EXPECT_EQ(recorded(), recordedAfterOpening({waitStep(Action::waitForText, "Welcome"),
+                                     waitStep(Action::waitForSelector, "#tip", true)}));
 }
 
 TEST_F(WaitsPage, ASelectorWaitsForAVisibleMatchAndCountsHiddenOnesAsGone) {
@@ -146,10 +119,8 @@ TEST_F(WaitsPage, ASelectorWaitsForAVisibleMatchAndCountsHiddenOnesAsGone) {
     }, 300); true)");
     runTask(session->waitForSelector("#save", false, seconds(10)));
     runTask(session->waitForSelector("#spinner", true, seconds(10)));
-    EXPECT_EQ(recordedSteps(*session),
-              (std::vector<FlowStep>{waitStep(FlowStep::Action::navigate, server.url("/")),
-                                     waitStep(FlowStep::Action::waitForSelector, "#save"),
-                                     waitStep(FlowStep::Action::waitForSelector, "#spinner", true)}));
+    EXPECT_EQ(recorded(), recordedAfterOpening({waitStep(Action::waitForSelector, "#save"),
+                                     waitStep(Action::waitForSelector, "#spinner", true)}));
 }
 
 TEST_F(WaitsPage, AProbeWithoutAPageFailsEveryCheckUntilTheDeadline) {
@@ -179,10 +150,8 @@ TEST_F(WaitsPage, TheURLWaitFollowsThePageAndKeepsTheReferenceItWasGiven) {
     EXPECT_EQ(errorOf(session->waitForURL("${OTHER}", milliseconds(60))),
               "Timed out waiting for the URL to contain \"${OTHER}\"; the page is at " +
                   server.url("/${OTHER}/${ORDER}/done"));
-    EXPECT_EQ(recordedSteps(*session),
-              (std::vector<FlowStep>{waitStep(FlowStep::Action::navigate, server.url("/start")),
-                                     waitStep(FlowStep::Action::waitForURL, "/orders/${ORDER}/done"),
-                                     waitStep(FlowStep::Action::waitForURL, "${WHERE}")}));
+    EXPECT_EQ(recorded(), recordedAfterOpening({waitStep(Action::waitForURL, "/orders/${ORDER}/done"),
+                                     waitStep(Action::waitForURL, "${WHERE}")}, "/start"));
 }
 
 TEST_F(WaitsPage, ARequestAnsweredInItsClassEndsTheWaitAndAnotherStatusFailsAtOnce) {
@@ -210,11 +179,9 @@ TEST_F(WaitsPage, ARequestAnsweredInItsClassEndsTheWaitAndAnotherStatusFailsAtOn
     EXPECT_EQ(errorOf(session->waitForRequest("/api/items", "2xx", Duration::zero())),
               "Timed out waiting for request /api/items");
 
-    EXPECT_EQ(recordedSteps(*session),
-              (std::vector<FlowStep>{waitStep(FlowStep::Action::navigate, server.url("/")),
-                                     waitStep(FlowStep::Action::waitForRequest, "POST /api/items"),
-                                     waitStep(FlowStep::Action::waitForRequest, "POST ${API}"),
-                                     waitStep(FlowStep::Action::waitForRequest, "GET /api/missing", std::nullopt, "4xx")}));
+    EXPECT_EQ(recorded(), recordedAfterOpening({waitStep(Action::waitForRequest, "POST /api/items"),
+                                     waitStep(Action::waitForRequest, "POST ${API}"),
+                                     waitStep(Action::waitForRequest, "GET /api/missing", std::nullopt, "4xx")}));
 }
 
 TEST_F(WaitsPage, ARequestThatEndsWhileWaitingIsSeen) {
@@ -257,9 +224,9 @@ TEST_F(WaitsPage, ConsoleErrorsCountFromTheRecordingsStartOrTheMarkGiven) {
     session->expectNoConsoleErrors(3);
     auto flow = runTask(session->recordStop());
     ASSERT_TRUE(flow);
-    EXPECT_EQ(flow->steps, (std::vector<FlowStep>{waitStep(FlowStep::Action::navigate, server.url("/")),
-                                                  waitStep(FlowStep::Action::waitForNoConsoleErrors, std::nullopt),
-                                                  waitStep(FlowStep::Action::waitForNoConsoleErrors, std::nullopt)}));
+    EXPECT_EQ(flow->steps, (std::vector<FlowStep>{waitStep(Action::navigate, server.url("/")),
+                                                  waitStep(Action::waitForNoConsoleErrors, std::nullopt),
+                                                  waitStep(Action::waitForNoConsoleErrors, std::nullopt)}));
     // A stopped recording's start still marks where counting begins.
     EXPECT_THROW(session->expectNoConsoleErrors(), BrowserError);
     session->expectNoConsoleErrors(3);
