@@ -249,7 +249,7 @@ TEST(Navigation, APageBusyWithItsHistoryOrItsOwnLoadsNeverPassesForTheNextOne) {
     slow.body = "<title>new</title><p>arrived</p>";
     slow.delay = milliseconds(200);
     server.serve("/new", slow);
-    auto session = quickSession();
+    auto session = quickSession(seconds(5));
     Shown shown(session->page->get());
     for (const char* busy : {"/pushing", "/looping"}) {
         session->ensureWindowDelegate();
@@ -259,9 +259,12 @@ TEST(Navigation, APageBusyWithItsHistoryOrItsOwnLoadsNeverPassesForTheNextOne) {
         try {
             EXPECT_EQ(runTask(session->navigate(server.url("/new"))).title, "new") << busy;
         } catch (const BrowserError& error) {
-            EXPECT_EQ(error.kind(), BrowserError::Kind::navigationFailed) << busy << ": " << error.description();
+            EXPECT_NE(error.kind(), BrowserError::Kind::script) << busy << ": " << error.description();
         }
     }
+    // An address spelled otherwise than WebKit spells it is still the load asked for.
+    std::string spelled = "HTTP://127.0.0.1:" + std::to_string(server.port()) + "/./new";
+    EXPECT_EQ(runTask(session->navigate(spelled)).title, "new");
 }
 
 TEST(Navigation, ACancelledWaitStopsAndLeavesTheNextCommandsLabelAndPhasesAlone) {
