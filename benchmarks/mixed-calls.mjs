@@ -18,7 +18,7 @@ const pid = vesk.transport.pid;
 let seed = 15;
 const random = (n) => {
   seed = (seed * 1103515245 + 12345) % 2147483648;
-  return seed % n;
+  return Math.floor(seed / 65536) % n; // the low bits of this generator repeat soon
 };
 const refOf = (text, pattern) => new RegExp(`\\[(e\\d+)\\] ${pattern}`).exec(text)?.[1];
 

@@ -8,6 +8,7 @@
 #include <gio/gunixinputstream.h>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,7 +57,17 @@ int StdioTransport::reserveOutput(int fd, int divertTo) {
 Task<void> StdioTransport::run(MCPServer& server) {
     std::unique_ptr<GInputStream, void (*)(gpointer)> input(g_unix_input_stream_new(STDIN_FILENO, FALSE), g_object_unref);
     ReplyWriter writer(replyDescriptor());
-    co_await serve(input.get(), writer, [&server](std::string line) { return server.handle(std::move(line)); });
+    co_await serve(input.get(), writer, [&server](std::string line) -> Task<std::optional<std::string>> {
+        auto reply = co_await server.handle(std::move(line));
+        // A request frees most of what it used (page texts, scans, images):
+        // once the loop is idle, the free pages go back to the system
+        // rather than piling up in the allocator's arenas.
+        g_idle_add_full(G_PRIORITY_LOW, [](gpointer) -> gboolean {
+            malloc_trim(0);
+            return G_SOURCE_REMOVE;
+        }, nullptr, nullptr);
+        co_return reply;
+    });
 }
 
 Task<void> StdioTransport::serve(GInputStream* input, ReplyWriter& writer, LineHandler handle) {

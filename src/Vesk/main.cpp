@@ -2,9 +2,17 @@
 
 #include <gtkmm/application.h>
 
+#include <malloc.h>
+
 #include <memory>
 
 int main(int, char** argv) {
+    // Each page load passes large buffers through the heap (page texts and
+    // scans, the frames the window draws). With glibc's sliding mmap
+    // threshold they come to be carved from the heap, and what they leave
+    // free there stays with the process: a fixed threshold keeps them
+    // mapped apart and handed back when freed.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     bool hasClient = vesk::Browser::takeStandardOutputIfClient();
     // Several agents may each start their own Vesk: no single instance.
     auto application = Gtk::Application::create("app.vesk.Vesk", Gio::Application::Flags::NON_UNIQUE);

@@ -67,6 +67,7 @@ void ResponseRecorder::detach() {
     }
     view_ = {};
     pending_.reset();
+    pendingURL_.reset();
     current_.reset();
     arriving.reset();
     currentFailed_ = false;
@@ -128,15 +129,10 @@ void ResponseRecorder::attach(WebKitWebView* view) {
 
 // Following navigations -------------------------------------------------------
 
-ResponseRecorder::NavigationID ResponseRecorder::beginNavigation() {
+ResponseRecorder::NavigationID ResponseRecorder::beginNavigation(std::optional<std::string> url) {
+    pendingURL_ = std::move(url);
     pending_ = ++lastID_;
-    stopPending_ = false;
     return *pending_;
-}
-
-void ResponseRecorder::stopPendingLoad() {
-    if (view_) webkit_web_view_stop_loading(view_.get());
-    stopPending_ = pending_.has_value();
 }
 
 void ResponseRecorder::follow(std::optional<NavigationID> navigation) {
@@ -153,18 +149,30 @@ std::vector<DownloadedFile> ResponseRecorder::takeDownloaded() {
 
 void ResponseRecorder::started() {
     if (followed && followed == current_ && !currentCommitted_ && !currentFailed_) abandoned = true;
-    const bool givenUp = pending_ && stopPending_;
-    current_ = pending_ ? *pending_ : ++lastID_;
-    pending_.reset();
-    stopPending_ = false;
+    // A load the page started itself before the session's own began is no
+    // load of the session's: should the session's never start, the page was
+    // not loaded.
+    const char* uri = view_ ? webkit_web_view_get_uri(view_.get()) : nullptr;
+    if (pending_ && pendingURL_ && (!uri || *pendingURL_ != uri)) {
+        if (followed == pending_) abandoned = true;
+        current_ = ++lastID_;
+    } else {
+        current_ = pending_ ? *pending_ : ++lastID_;
+        pending_.reset();
+        pendingURL_.reset();
+    }
     currentFailed_ = false;
     currentCommitted_ = false;
     arriving = current_;
-    if (givenUp) webkit_web_view_stop_loading(view_.get());
 }
 
 void ResponseRecorder::committed() {
     currentCommitted_ = true;
+    // Another document arrived while the followed load had not even begun:
+    // WebKit has dropped it for the newer one.
+    if (followed && followed == pending_ && abandoned && !ended) {
+        ended = Ending{BrowserError::navigationFailed(abandonedReason)};
+    }
     if (arriving == current_) arriving.reset();
     if (followed && followed == current_) arrived = true;
 }
@@ -210,6 +218,7 @@ gboolean ResponseRecorder::tlsFailed(const char* uri, GTlsCertificate* certifica
     // navigation; the finish WebKit reports for the refused attempt is no success.
     currentFailed_ = true;
     if (current_) pending_ = current_;
+    pendingURL_.reset();
     struct Retry {
         std::weak_ptr<ResponseRecorder*> recorder;
         GRef<WebKitWebView> view;

@@ -54,6 +54,10 @@ public:
     // another load before it committed (a page may do that by navigating
     // or changing its history meanwhile).
     bool abandoned = false;
+    // Why the load wait fails when the followed navigation was abandoned.
+    static constexpr const char* abandonedReason =
+        "The page was not loaded: the navigation was stopped or replaced before it arrived, as a page does by "
+        "navigating elsewhere or changing its history meanwhile";
     // The last navigation that started and has neither committed nor failed.
     std::optional<NavigationID> arriving;
     DownloadFolder folder{DownloadFolder::temporaryDownloadFolder()};
@@ -72,11 +76,10 @@ public:
     void attach(WebKitWebView* view);
 
     // The id of the load that the session is about to start on the view.
-    NavigationID beginNavigation();
-    // Gives up on the navigation begun last: stopping the view does not reach
-    // a load that the view has not started yet (its web process may still be
-    // starting), so that load is stopped as soon as it starts.
-    void stopPendingLoad();
+    // `url`, when given, is the address the load will start at, in WebKit's
+    // own spelling: a load the page starts at another address meanwhile
+    // does not take the id.
+    NavigationID beginNavigation(std::optional<std::string> url = std::nullopt);
     // Starts following a navigation: resets what the load wait reads.
     void follow(std::optional<NavigationID> navigation);
     // The finished downloads, handed over once.
@@ -128,7 +131,7 @@ private:
 
     NavigationID lastID_ = 0;
     std::optional<NavigationID> pending_;  // taken by the next load start
-    bool stopPending_ = false;             // the pending load was given up on
+    std::optional<std::string> pendingURL_;  // of that load, when the session knows it
     std::optional<NavigationID> current_;  // the load the view reports now
     bool currentFailed_ = false;           // its failure came; its finish is no success
     bool currentCommitted_ = false;        // it committed; only then can it finish well

@@ -40,8 +40,8 @@ Task<PageSnapshot> BrowserSession::navigate(std::string url, std::optional<std::
     if (!scheme || !allowedSchemes().contains(scheme)) {
         throw BrowserError::invalidURL(url);
     }
-    auto navigation = responses.beginNavigation();
     WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
+    auto navigation = responses.beginNavigation(webkit_uri_request_get_uri(request));
     webkit_web_view_load_request(page->get(), request);
     g_object_unref(request);
 
@@ -109,7 +109,7 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
     try {
         while (!responses.ended && !responses.arrived) {
             if (Clock::now() >= deadline) {
-                responses.stopPendingLoad();
+                webkit_web_view_stop_loading(page->get());
                 timedOut = true;
                 break;
             }
@@ -130,9 +130,7 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
     if (responses.ended && responses.ended->failure) throw *responses.ended->failure;
     // Without this the page before, still shown, would pass for the one loaded.
     if (!responses.ended && !responses.arrived && responses.abandoned && responses.downloaded.empty()) {
-        throw BrowserError::navigationFailed(
-            "The page was not loaded: the navigation was stopped or replaced before it arrived, as a page does by "
-            "navigating elsewhere or changing its history meanwhile");
+        throw BrowserError::navigationFailed(ResponseRecorder::abandonedReason);
     }
 
     setWaitingFor("the loaded page to settle");

@@ -205,6 +205,9 @@ TEST(Navigation, APageBusyWithItsHistoryOrItsOwnLoadsNeverPassesForTheNextOne) {
             EXPECT_NE(error.kind(), BrowserError::Kind::script) << busy << ": " << error.description();
         }
     }
+    // An address spelled otherwise than WebKit spells it is still the load asked for.
+    std::string spelled = "HTTP://127.0.0.1:" + std::to_string(server.port()) + "/./new";
+    EXPECT_EQ(runTask(session->navigate(spelled)).title, "new");
 }
 
 TEST(Navigation, ACancelledWaitStopsAndLeavesTheNextCommandsLabelAndPhasesAlone) {

@@ -41,6 +41,9 @@ TEST(SessionWindows, APopupBecomesTheActiveWindowAndDrawsOffScreen) {
     LoopbackServer server;
     server.serve("/", "<button>Opener</button>");
     server.serve("/popup", "<button>In popup</button>");
+    LoopbackServer::Response held;
+    held.hold = true;
+    server.serve("/held", held);
     auto session = BrowserSession::create({});
     ASSERT_TRUE(loadPage(*session, server.url("/")));
 
@@ -93,6 +96,8 @@ TEST(SessionWindows, APopupBecomesTheActiveWindowAndDrawsOffScreen) {
     EXPECT_EQ(session->dialogs.records, (std::vector<DialogRecord>{{Kind::popup, ""}}));
     EXPECT_EQ(session->activeWindowID(), "w2");
     // Before it has an address it is read as it stands: an empty page.
+    pageValue(session->page->get(), "window.open('/held'); true");
+    ASSERT_TRUE(spinUntil([&] { return session->popups->size() == 3; }));
     PageSnapshot blank = runTask(session->scan());
     EXPECT_EQ(blank.url, "about:blank");
     EXPECT_TRUE(blank.elements.empty());
