@@ -1,7 +1,7 @@
 #include "BrowserCore/Flows/FlowStore.h"
 
 #include "BrowserCore/Flows/FlowFileName.h"
-#include "Platform/NaturalOrder.h"
+#include "Platform/TextOrder.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
@@ -118,7 +118,7 @@ void FlowStore::reload() {
     // Two files may hold flows of one name: the file's name orders them, so
     // that the same folder always lists alike.
     std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
-        int order = text::naturalCompare(a.flow.name, b.flow.name);
+        int order = text::standardCompare(a.flow.name, b.flow.name);
         return order != 0 ? order < 0 : a.file.filename() < b.file.filename();
     });
     std::vector<Flow> flows;
