@@ -4,7 +4,10 @@
 // shared view parts. Every text that a person or a page chose goes in as
 // plain text: no markup, no mnemonics.
 
-#include "BrowserUI/StandIns.h"
+#include "BrowserUI/Formatters.h"
+#include "BrowserUI/Localized.h"
+#include "BrowserUI/Palette.h"
+#include "BrowserUI/ViewParts.h"
 
 #include <gtkmm/box.h>
 #include <gtkmm/entry.h>

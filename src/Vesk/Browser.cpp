@@ -1,9 +1,11 @@
 #include "Vesk/Browser.h"
 
 #include "BrowserMCP/StdioTransport.h"
+#include "BrowserUI/SettingsWindow.h"
 #include "Platform/Keychain.h"
 
 #include <glib.h>
+#include <glibmm/main.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -44,9 +46,11 @@ Browser::Browser(Gtk::Application& application, bool hasClient)
       hasClient_(hasClient),
       session_(BrowserSession::create(startOptions())),
       profiles_(profilesFolder(), std::make_unique<Keychain>("Vesk")),
-      settings_(defaults_) {
+      settings_(defaults_),
+      models_{session_, activity_, &settings_, &flows_, &profiles_, {}} {
     profiles_.setSession(session_);
     settings_.attach(session_, &activity_, nullptr);
+    models_.openSettings = [this] { openSettingsWindow(session_, flows_, profiles_, settings_); };
     if (!hasClient_) return;
 
     // Without a window the application must stay up for the agent.
@@ -54,14 +58,19 @@ Browser::Browser(Gtk::Application& application, bool hasClient)
     server_ = std::make_unique<MCPServer>(session_.get(), activity_, &flows_, &profiles_);
     settings_.attach(session_, &activity_, server_.get());
 
-    // The first logged call shows the window to the person watching.
+    // The first logged call shows the window to the person watching, once:
+    // a window the person closed stays closed.
     activity_.entriesChanged().connect([this] {
-        if (!activity_.entries().empty() && !window_) openWindow();
+        if (activity_.entries().empty() || openedForAgent_) return;
+        openedForAgent_ = true;
+        openWindow();
     });
     static_cast<void>(detach([this] { return serve(); }));
 }
 
 Browser::~Browser() {
+    // The window gives the page back to the session before the session goes.
+    window_.reset();
     settings_.attach(session_, nullptr, nullptr);
 }
 
@@ -71,16 +80,26 @@ void Browser::activate() {
 
 void Browser::openWindow() {
     if (!window_) {
-        window_ = std::make_unique<Gtk::Window>();
-        window_->set_title("Vesk");
-        window_->set_default_size(1320, 860);
-        gtk_window_set_child(window_->gobj(), GTK_WIDGET(session_->page->get()));
-        session_->page.changed().connect([this] {
-            gtk_window_set_child(window_->gobj(), GTK_WIDGET(session_->page->get()));
-        });
+        window_ = std::make_unique<ui::BrowserWindow>(models_);
+        window_->signal_close_request().connect(
+            [this] {
+                // With an agent attached, closing only hides the window: the
+                // agent goes on. Without one, the last window ends the program.
+                if (!hasClient_) return false;
+                Glib::signal_idle().connect_once([this] { closeWindow(); });
+                window_->set_visible(false);
+                return true;
+            },
+            false);
         application_.add_window(*window_);
     }
     window_->present();
+}
+
+void Browser::closeWindow() {
+    // The page and popups go back to their off-screen stages, where they keep
+    // drawing for the agent.
+    window_.reset();
 }
 
 Task<void> Browser::serve() {

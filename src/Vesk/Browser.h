@@ -2,7 +2,9 @@
 
 // The application model: builds every long-lived object in a fixed order,
 // decides once whether an agent is attached on standard input and, when one
-// is, serves it until standard input ends.
+// is, serves it until standard input ends. Without an agent the window opens
+// at start and closing it ends the program; with one, the window opens at
+// the agent's first logged call and closing it only hides it.
 
 #include "BrowserCore/Flows/FlowStore.h"
 #include "BrowserCore/Profiles/ProfileStore.h"
@@ -10,10 +12,11 @@
 #include "BrowserMCP/AgentActivity.h"
 #include "BrowserMCP/BrowserSettings.h"
 #include "BrowserMCP/MCPServer.h"
+#include "BrowserUI/BrowserModels.h"
+#include "BrowserUI/BrowserWindow.h"
 #include "Platform/UserDefaults.h"
 
 #include <gtkmm/application.h>
-#include <gtkmm/window.h>
 
 #include <memory>
 
@@ -29,13 +32,14 @@ public:
     Browser(Gtk::Application& application, bool hasClient);
     ~Browser();
 
-    // The person started Vesk without a client: show the window.
+    // The application was started: without a client the window opens now.
     void activate();
 
     bool hasClient() const { return hasClient_; }
 
 private:
     void openWindow();
+    void closeWindow();
     Task<void> serve();
 
     Gtk::Application& application_;
@@ -47,7 +51,9 @@ private:
     ProfileStore profiles_;
     BrowserSettings settings_;
     std::unique_ptr<MCPServer> server_;
-    std::unique_ptr<Gtk::Window> window_;
+    ui::BrowserModels models_;
+    std::unique_ptr<ui::BrowserWindow> window_;
+    bool openedForAgent_ = false;
 };
 
 } // namespace vesk

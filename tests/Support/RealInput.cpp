@@ -115,8 +115,13 @@ void RealInput::type(std::string_view text) {
     for (char c : text) tap(static_cast<unsigned char>(c));
 }
 
-void RealInput::key(const char* keysymName) {
+void RealInput::key(const char* keysymName, const char* modifierName) {
+    Display* display = api_->display;
+    unsigned char modifier = modifierName ? api_->keysymToKeycode(display, api_->stringToKeysym(modifierName)) : 0;
+    if (modifier) api_->fakeKey(display, modifier, 1, 0);
     tap(api_->stringToKeysym(keysymName));
+    if (modifier) api_->fakeKey(display, modifier, 0, 0);
+    api_->sync(display, 0);
 }
 
 } // namespace vesk::test

@@ -23,8 +23,9 @@ public:
     void click(GtkWidget* widget, double x, double y);
     // Types printable ASCII text, key by key, with Shift where needed.
     void type(std::string_view text);
-    // Presses and releases one key named by its X keysym name ("Return").
-    void key(const char* keysymName);
+    // Presses and releases one key named by its X keysym name ("Return"),
+    // with a modifier key held down ("Control_L") when one is named.
+    void key(const char* keysymName, const char* modifierName = nullptr);
 
     struct Api;
 

@@ -1,0 +1,25 @@
+#pragma once
+
+// The top bar's one-line status of the agent: "agent: " and a state in the
+// colour of that state.
+
+#include "BrowserMCP/AgentActivity.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vesk::ui {
+
+struct AgentStatus {
+    std::string state;   // the text after "agent: "
+    const char* colour;  // a palette colour's name
+    bool operator==(const AgentStatus&) const = default;
+};
+
+// In this order: paused, else recording, else the newest call's outcome in
+// its run, else idle.
+AgentStatus agentStatus(bool isPaused, bool isRecording, const std::vector<AgentActivity::Entry>& entries,
+                        const std::optional<AgentActivity::Run>& run);
+
+} // namespace vesk::ui

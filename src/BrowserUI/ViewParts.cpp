@@ -1,0 +1,67 @@
+#include "BrowserUI/ViewParts.h"
+
+#include "BrowserUI/Palette.h"
+
+namespace vesk::ui {
+
+Gtk::Label* makeLabel(const std::string& text, std::initializer_list<const char*> classes) {
+    auto* label = Gtk::make_managed<Gtk::Label>();
+    label->set_use_markup(false);
+    label->set_use_underline(false);
+    label->set_text(text);
+    label->set_xalign(0);
+    for (const char* name : classes) label->add_css_class(name);
+    return label;
+}
+
+Gtk::Box* makeRule(Gtk::Orientation orientation, const char* colour) {
+    auto* rule = Gtk::make_managed<Gtk::Box>();
+    rule->add_css_class("rule");
+    rule->add_css_class(std::string("on-") + colour);
+    if (orientation == Gtk::Orientation::HORIZONTAL) {
+        rule->set_size_request(-1, 1);
+        rule->set_hexpand(true);
+    } else {
+        rule->set_size_request(1, -1);
+        rule->set_vexpand(true);
+    }
+    return rule;
+}
+
+Gtk::Button* makePlainButton(const std::string& text, std::initializer_list<const char*> classes) {
+    auto* button = Gtk::make_managed<Gtk::Button>();
+    auto* label = makeLabel(text, classes);
+    button->set_child(*label);
+    button->add_css_class("plain");
+    button->set_focus_on_click(false);
+    return button;
+}
+
+void describe(Gtk::Widget& widget, const std::string& label, const std::string& help) {
+    if (!label.empty()) setAccessibleLabel(widget, label);
+    if (!help.empty()) {
+        widget.set_tooltip_text(help);
+        gtk_accessible_update_property(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_PROPERTY_DESCRIPTION,
+                                       help.c_str(), -1);
+    }
+}
+
+void setAccessibleLabel(Gtk::Widget& widget, const std::string& label) {
+    gtk_accessible_update_property(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL, label.c_str(), -1);
+}
+
+void hideFromAccessibility(Gtk::Widget& widget) {
+    gtk_accessible_update_state(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_STATE_HIDDEN, TRUE, -1);
+}
+
+void setAccessibleSelected(Gtk::Widget& widget, bool selected) {
+    gtk_accessible_update_state(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_STATE_SELECTED,
+                                selected ? TRUE : FALSE, -1);
+}
+
+void setColour(Gtk::Widget& widget, const char* colour) {
+    for (const auto& entry : palette) widget.remove_css_class(entry.name);
+    widget.add_css_class(colour);
+}
+
+} // namespace vesk::ui

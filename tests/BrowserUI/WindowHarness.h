@@ -1,0 +1,72 @@
+#pragma once
+
+// The real browser window over a real session, as the application makes it,
+// with the pages of the window tests served on loopback.
+
+#include "BrowserCore/Flows/FlowStore.h"
+#include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserMCP/AgentActivity.h"
+#include "BrowserUI/BrowserModels.h"
+#include "BrowserUI/BrowserView.h"
+#include "BrowserUI/BrowserWindow.h"
+#include "BrowserUI/TopBar.h"
+#include "Support/LoopbackServer.h"
+#include "Support/MainLoop.h"
+
+#include <gtkmm/init.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace vesk::test {
+
+inline std::string windowPage(const std::string& name) {
+    std::ifstream file(std::string(WINDOW_PAGES) + "/" + name);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// gtkmm's wrappers, which the application's start brings up elsewhere.
+inline bool gtkmmReady() {
+    Gtk::init_gtkmm_internals();
+    return true;
+}
+
+struct WindowHarness {
+    bool ready = gtkmmReady();
+    LoopbackServer server;
+    std::shared_ptr<BrowserSession> session = BrowserSession::create({});
+    AgentActivity activity;
+    std::filesystem::path flowsFolder = std::filesystem::path(g_get_tmp_dir()) / ("vesk-window-" + std::to_string(getpid()));
+    FlowStore flows{flowsFolder, flowsFolder};
+    ui::BrowserModels models{session, activity, nullptr, &flows, nullptr, {}};
+    std::unique_ptr<ui::BrowserWindow> window = std::make_unique<ui::BrowserWindow>(models);
+
+    WindowHarness() {
+        server.serve("/", windowPage("first.html"));
+        server.serve("/second", windowPage("second.html"));
+        server.serve("/popup", windowPage("popup.html"));
+        window->present();
+    }
+    ~WindowHarness() {
+        window.reset();
+        std::filesystem::remove_all(flowsFolder);
+    }
+
+    ui::TopBar& bar() { return window->topBar(); }
+    ui::BrowserView& view() { return window->view(); }
+
+    // Types an address into the top bar and submits it, as Return does.
+    bool openInBar(const std::string& url) {
+        bar().addressField().set_text(url);
+        bar().submitAddress();
+        return spinUntil([&] { return session->url.get() == url && !*session->isLoading; });
+    }
+};
+
+} // namespace vesk::test
