@@ -56,6 +56,8 @@ std::optional<json> openEnvelope(const std::string& command, const std::optional
         // An empty message says no more than no message at all.
         std::string message = envelope.message && !envelope.message->empty() ? *envelope.message : command + " failed";
         if (envelope.code) {
+            // A fill refused because its document went to another site.
+            if (*envelope.code == "site_changed") throw BrowserError::siteChanged();
             if (auto failure = BrowserError::elementFailureFromRaw(*envelope.code)) {
                 throw BrowserError::element(*failure, message);
             }

@@ -1,14 +1,11 @@
 #include "BrowserCore/Recorders/ConsoleRecorder.h"
 
-#include "BrowserCore/PageAgent/ScriptMessageBody.h"
 #include "Platform/Text.h"
 
 namespace vesk {
 
-void ConsoleRecorder::receive(JSCValue* body, WebKitWebView* sender) { receive(scriptMessageBody(body), sender); }
-
-void ConsoleRecorder::receive(const nlohmann::json& body, WebKitWebView* sender) {
-    if (!body.is_object() || !postedByMainFrame(body)) return;
+void ConsoleRecorder::receive(const nlohmann::json& body, WebKitWebView* sender, bool fromMainFrame) {
+    if (!fromMainFrame || !body.is_object()) return;
     auto label = window ? window(sender) : std::nullopt;
     if (!label) return;
     const std::string* levelText = textAt(body, "level");

@@ -34,13 +34,12 @@ public:
     // Names the sending window; until it is set every message is ignored.
     WindowLabeller window;
 
-    // The "console" script message handler: the body as the page posted it
-    // and the web view whose content manager received it.
-    void receive(JSCValue* body, WebKitWebView* sender);
-    // The same for a body already in JSON form: {"level", "text", "mainFrame"}.
-    // A body of any other shape, a level other than "log", "warn" and "error",
-    // a message not from a main frame or from an unknown sender is dropped.
-    void receive(const nlohmann::json& body, WebKitWebView* sender);
+    // A "console" message: its body {"level", "text"} as the capture script
+    // posted it, the web view it came from and whether it came from that
+    // view's main frame, as the web process tells (never the page). A body
+    // of any other shape, a level other than "log", "warn" and "error", a
+    // message not from a main frame or from an unknown sender is dropped.
+    void receive(const nlohmann::json& body, WebKitWebView* sender, bool fromMainFrame);
 
     // Hands over the kept messages and empties the list. The messages keep
     // their window ids only when some message came while several windows were

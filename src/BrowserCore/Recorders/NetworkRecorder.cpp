@@ -1,7 +1,6 @@
 #include "BrowserCore/Recorders/NetworkRecorder.h"
 
 #include "BrowserCore/Records/JsonFields.h"
-#include "BrowserCore/PageAgent/ScriptMessageBody.h"
 #include "Platform/Text.h"
 
 #include <unicode/brkiter.h>
@@ -47,10 +46,8 @@ std::string knownError(const nlohmann::json& body) {
 
 } // namespace
 
-void NetworkRecorder::receive(JSCValue* body, WebKitWebView* sender) { receive(scriptMessageBody(body), sender); }
-
-void NetworkRecorder::receive(const nlohmann::json& body, WebKitWebView* sender) {
-    if (!body.is_object() || !postedByMainFrame(body)) return;
+void NetworkRecorder::receive(const nlohmann::json& body, WebKitWebView* sender, bool fromMainFrame) {
+    if (!fromMainFrame || !body.is_object()) return;
     auto label = window ? window(sender) : std::nullopt;
     if (!label) return;
     const std::string* method = textAt(body, "method");

@@ -34,14 +34,12 @@ public:
     // Names the sending window; until it is set every message is ignored.
     WindowLabeller window;
 
-    // The "network" script message handler: the body as the page posted it
-    // and the web view whose content manager received it.
-    void receive(JSCValue* body, WebKitWebView* sender);
-    // The same for a body already in JSON form: {"method", "url", "ms",
-    // "status", "error", "mainFrame"}. A body without a method, URL and
-    // integral ms, a message not from a main frame or from an unknown sender
-    // is dropped.
-    void receive(const nlohmann::json& body, WebKitWebView* sender);
+    // A "network" message: its body {"method", "url", "ms", "status",
+    // "error"} as the request watcher posted it, the web view it came from
+    // and whether it came from that view's main frame, as the web process
+    // tells (never the page). A body without a method, URL and integral ms,
+    // a message not from a main frame or from an unknown sender is dropped.
+    void receive(const nlohmann::json& body, WebKitWebView* sender, bool fromMainFrame);
 
     // Hands over the kept requests and empties that list; `recent` and
     // `ended` stay. Requests keep their window ids only when some request came

@@ -10,8 +10,7 @@ namespace vesk {
 
 namespace {
 
-// Stops at the first reference this site may not receive; a plain name that
-// no site knows is left to be typed as written.
+// Stops at the first reference this site may not receive.
 void checkMissing(const std::string& name, const std::map<std::string, std::map<std::string, std::string>>& variables,
                   const std::map<std::string, std::map<std::string, TOTP>>& otpKeys,
                   const std::optional<std::string>& here) {
@@ -33,7 +32,8 @@ void checkMissing(const std::string& name, const std::map<std::string, std::map<
         if (plain) throw BrowserError::variableOfAnotherSite(name, std::move(list), here.value_or(""));
         throw BrowserError::credentialOfAnotherSite(name, std::move(list), here.value_or(""));
     }
-    if (plain) return;
+    // A reference typed as text would be a failure reported as success.
+    if (plain) throw BrowserError::variableNotAvailable(name, here.value_or(""));
 
     bool knownCredential = false;
     for (const auto& [site, values] : variables) {
@@ -55,16 +55,7 @@ std::string substitutedReferences(std::string_view text, const std::map<std::str
     for (const auto& name : names) {
         if (!values.contains(name)) checkMissing(name, variables, otpKeys, here);
     }
-    std::string out(text);
-    for (const auto& name : names) {
-        auto found = values.find(name);
-        if (found == values.end()) continue;
-        std::string reference = "${" + name + "}";
-        for (auto at = out.find(reference); at != std::string::npos; at = out.find(reference, at + found->second.size())) {
-            out.replace(at, reference.size(), found->second);
-        }
-    }
-    return out;
+    return replacedReferences(text, [&](const std::string& name) { return values.at(name); });
 }
 
 } // namespace vesk

@@ -13,12 +13,14 @@
 
 namespace vesk {
 
-// `text` with each reference that `values` holds replaced, name by name in
-// order of appearance. Throws BrowserError before anything is replaced when a
-// reference belongs to another site (variableOfAnotherSite,
-// credentialOfAnotherSite) or names a credential field no site has
-// (credentialWithoutOTPKey, credentialNotAvailable); a plain name that no
-// site defines stays as written. `here` is the element's site.
+// `text` with each reference replaced by its value in `values`, in one pass:
+// a value that itself holds a reference is typed as it is. Throws
+// BrowserError before anything is replaced when a reference has no value:
+// it belongs to another site (variableOfAnotherSite,
+// credentialOfAnotherSite), names a credential field no site has
+// (credentialWithoutOTPKey, credentialNotAvailable) or a variable no site
+// has (variableNotAvailable). `here` is the element's site, none for a
+// document without one.
 std::string substitutedReferences(std::string_view text, const std::map<std::string, std::string>& values,
                                   const std::map<std::string, std::map<std::string, std::string>>& variables,
                                   const std::map<std::string, std::map<std::string, TOTP>>& otpKeys,

@@ -1,6 +1,7 @@
 #include "BrowserCore/Secrets/Redaction.h"
 
 #include "BrowserCore/Records/WhiteSpace.h"
+#include "BrowserCore/Secrets/MatchStarts.h"
 #include "Platform/Text.h"
 
 #include <glib.h>
@@ -70,9 +71,11 @@ std::string joined(const std::vector<std::string>& pieces, std::string_view sepa
 
 constexpr std::string_view baseCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-icu::UnicodeString secretsPass(const std::optional<Redaction>& secrets, const icu::UnicodeString& text) {
+std::optional<icu::UnicodeString> unchanged(const icu::UnicodeString& stretch) { return stretch; }
+
+std::optional<icu::UnicodeString> secretsPass(const std::optional<Redaction>& secrets, const icu::UnicodeString& text) {
     if (!secrets) return text;
-    return secrets->replace(text, [](const icu::UnicodeString& stretch) { return stretch; });
+    return secrets->replace(text, unchanged);
 }
 
 constexpr std::string_view noLetterBefore = "(?<![\\p{L}\\p{N}])";
@@ -90,44 +93,70 @@ icu::UnicodeString utf16(std::string_view text) {
     return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
 }
 
-std::optional<Redaction> Redaction::compile(const std::string& pattern, std::vector<std::string> names,
-                                            uint32_t flags) {
+Redaction Redaction::compile(const std::string& pattern, std::vector<std::string> names, uint32_t flags) {
     UErrorCode status = U_ZERO_ERROR;
     UParseError where{};
     std::shared_ptr<const icu::RegexPattern> compiled(icu::RegexPattern::compile(utf16(pattern), flags, where, status));
     if (U_FAILURE(status) || !compiled) {
-        g_warning("a redaction pattern did not compile: %s", u_errorName(status));
-        return std::nullopt;
+        g_warning("a redaction pattern did not compile (%s): texts are withheld", u_errorName(status));
+        compiled.reset();
     }
     return Redaction{std::move(compiled), std::move(names)};
 }
 
-icu::UnicodeString Redaction::replace(
-    const icu::UnicodeString& text,
-    const std::function<icu::UnicodeString(const icu::UnicodeString&)>& between) const {
+std::optional<icu::UnicodeString> Redaction::replace(const icu::UnicodeString& text, const Between& between) const {
+    if (!pattern) return std::nullopt;
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::RegexMatcher> matcher(pattern->matcher(text, status));
-    if (U_FAILURE(status) || !matcher) return between(text);
+    if (U_FAILURE(status) || !matcher) return std::nullopt;
+    matcher->setTimeLimit(timeLimit, status);
+    if (U_FAILURE(status)) return std::nullopt;
     icu::UnicodeString out;
     int32_t position = 0;
-    while (matcher->find(status) && U_SUCCESS(status)) {
+    // Every stretch passes `between`, and any failure withholds the whole
+    // text: a part of it is never given out unchecked.
+    auto append = [&](int32_t from, int32_t to) {
+        auto stretch = between(text.tempSubString(from, to - from));
+        if (stretch) out += *stretch;
+        return stretch.has_value();
+    };
+    // The next match at or after `from`, as a search would find it: with
+    // known starts, the pattern is tried only where a match can begin, each
+    // try seeing the whole text around it.
+    int32_t from = 0;
+    auto next = [&]() -> bool {
+        if (!starts) return matcher->find(status);
+        for (int32_t at = from; at < text.length(); at = text.moveIndex32(at, 1)) {
+            if (!starts->couldStartAt(text, at)) continue;
+            matcher->region(at, text.length(), status);
+            matcher->useTransparentBounds(true);
+            matcher->useAnchoringBounds(false);
+            if (matcher->lookingAt(status)) return true;
+            if (U_FAILURE(status)) return false;
+        }
+        return false;
+    };
+    while (next()) {
         int32_t start = matcher->start(status);
         int32_t end = matcher->end(status);
-        int32_t groups = matcher->groupCount();
+        from = end > start ? end : text.moveIndex32(start, 1);
         std::optional<std::size_t> taken;
-        for (int32_t group = 1; group <= groups; ++group) {
+        for (int32_t group = 1; group <= matcher->groupCount() && U_SUCCESS(status); ++group) {
             if (matcher->start(group, status) != -1) {
                 taken = static_cast<std::size_t>(group - 1);
                 break;
             }
         }
+        if (U_FAILURE(status)) return std::nullopt;
         if (!taken || *taken >= names.size()) continue;
-        out += between(text.tempSubString(position, start - position));
+        if (!append(position, start)) return std::nullopt;
         out += utf16("${" + names[*taken] + "}");
         position = end;
     }
-    if (position == 0) return between(text);
-    out += between(text.tempSubString(position));
+    // A search that stops with an error (out of time, out of memory) is not
+    // the end of the text.
+    if (U_FAILURE(status)) return std::nullopt;
+    if (!append(position, text.length())) return std::nullopt;
     return out;
 }
 
@@ -152,13 +181,12 @@ std::string escapedPattern(std::string_view text) {
     return out;
 }
 
-std::string secretValuePattern(std::string_view value, std::string_view base) {
+std::vector<std::string> secretValueForms(std::string_view value, std::string_view base) {
     std::string unreserved = std::string(base) + "-._~";
     std::string component = std::string(base) + "-._~!*'()";
     std::string form = std::string(base) + "-._*";
     std::string formEncoded = percentEncoded(value, form);
-
-    std::vector<std::string> candidates{
+    return {
         std::string(value),
         joined(splitAtWhiteSpace(value), " "),
         percentEncoded(value, unreserved),
@@ -166,6 +194,10 @@ std::string secretValuePattern(std::string_view value, std::string_view base) {
         formEncoded,
         replacedAll(formEncoded, "%20", "+"),
     };
+}
+
+std::string secretValuePattern(std::string_view value, std::string_view base) {
+    std::vector<std::string> candidates = secretValueForms(value, base);
     struct Form {
         std::string text;
         std::size_t length;
@@ -251,12 +283,18 @@ std::optional<Redaction> secretsRedaction(
     });
     std::string pattern;
     std::vector<std::string> names;
+    auto starts = std::make_shared<MatchStarts>();
     for (const auto& pair : pairs) {
         if (!names.empty()) pattern += "|";
         pattern += secretValuePattern(pair.value, baseCharacters);
         names.push_back(pair.name);
+        // Every alternative of a value begins with the head of one of its
+        // forms, whole or cut short.
+        for (const auto& form : secretValueForms(pair.value, baseCharacters)) starts->add(form);
     }
-    return Redaction::compile(pattern, std::move(names), UREGEX_CASE_INSENSITIVE);
+    Redaction redaction = Redaction::compile(pattern, std::move(names), UREGEX_CASE_INSENSITIVE);
+    redaction.starts = std::move(starts);
+    return redaction;
 }
 
 std::optional<Redaction> oneTimeCodeRedaction(const std::map<std::string, std::map<std::string, TOTP>>& keys,
@@ -296,10 +334,13 @@ std::string redactText(std::string_view text, std::size_t limit, const std::opti
     std::string kept = text::prefix(text::validUtf8(text), limit);
     if (kept.empty() || (!secrets && !codes)) return kept;
     icu::UnicodeString unicode = utf16(kept);
-    if (!codes) return utf8(secretsPass(secrets, unicode));
     // Codes first: the secret pattern then works on the stretches between
     // them, so no secret match spans a code.
-    return utf8(codes->replace(unicode, [&](const icu::UnicodeString& stretch) { return secretsPass(secrets, stretch); }));
+    auto redacted = codes ? codes->replace(unicode, [&](const icu::UnicodeString& stretch) {
+        return secretsPass(secrets, stretch);
+    })
+                          : secretsPass(secrets, unicode);
+    return redacted ? utf8(*redacted) : std::string(redactionFailureNotice);
 }
 
 } // namespace vesk

@@ -3,6 +3,7 @@
 // References to stored values in flow steps and filled text: "${NAME}", or
 // "${NAME.field}" for a credential's user, password or current code.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,5 +14,9 @@ namespace vesk {
 // included: "NAME" or "NAME.field". A name and a field each start with an
 // ASCII letter or "_" followed by ASCII letters, digits or "_".
 std::vector<std::string> variableNames(std::string_view text);
+
+// `text` with each reference replaced by `valueOf` its name, in one pass over
+// the text: what a value holds, a reference included, stays as it is.
+std::string replacedReferences(std::string_view text, const std::function<std::string(const std::string&)>& valueOf);
 
 } // namespace vesk

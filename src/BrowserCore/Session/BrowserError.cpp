@@ -16,6 +16,16 @@ constexpr std::array<std::pair<BrowserError::ElementFailure, std::string_view>, 
     {BrowserError::ElementFailure::noOption, "no_option"},
 }};
 
+// Where a value was to be typed: a site, or a document without a site of its
+// own (about:blank, data:, a sandboxed frame), which receives no values.
+std::string placeWords(const std::string& here) {
+    return here.empty() ? std::string("a page without a site of its own") : here;
+}
+
+std::string siteWords(const std::string& here) {
+    return here.empty() ? std::string("a page without a site of its own") : "the site " + here;
+}
+
 // Messages name a credential by the part of its reference before the field.
 std::string_view credentialBase(std::string_view reference) {
     return reference.substr(0, reference.find('.'));
@@ -109,6 +119,16 @@ BrowserError BrowserError::credentialNotAvailable(std::string reference) {
     return described(std::move(error));
 }
 
+BrowserError BrowserError::variableNotAvailable(std::string name, std::string here) {
+    BrowserError error(Kind::variableNotAvailable, std::move(name));
+    error.here_ = std::move(here);
+    return described(std::move(error));
+}
+
+BrowserError BrowserError::siteChanged() {
+    return described(BrowserError(Kind::siteChanged));
+}
+
 BrowserError BrowserError::invalidStatus(std::string pattern) {
     BrowserError error(Kind::invalidStatus, std::move(pattern));
     return described(std::move(error));
@@ -149,11 +169,11 @@ std::string BrowserError::describe() const {
         return "No window is called " + x +
                ". The open windows are listed in every result while the page has one open; the page itself is main.";
     case Kind::variableOfAnotherSite:
-        return "The variable ${" + x + "} belongs to " + joined(sites_) + " and this window is on " + here_ +
+        return "The variable ${" + x + "} belongs to " + joined(sites_) + " and this window is on " + placeWords(here_) +
                ", so nothing was typed. A variable is typed only on its own site and that site's subdomains.";
     case Kind::credentialOfAnotherSite:
         return "The credential " + std::string(credentialBase(x)) + " belongs to " + joined(sites_) +
-               " and this window is on " + here_ + ", so ${" + x +
+               " and this window is on " + placeWords(here_) + ", so ${" + x +
                "} was not typed and nothing else was. A credential is typed only on its own site and that site's "
                "subdomains.";
     case Kind::credentialWithoutOTPKey:
@@ -162,6 +182,12 @@ std::string BrowserError::describe() const {
     case Kind::credentialNotAvailable:
         return "No credential " + std::string(credentialBase(x)) + " is available in this profile, so ${" + x +
                "} was not typed and nothing else was.";
+    case Kind::variableNotAvailable:
+        return "No variable " + x + " is available to " + siteWords(here_) + ", so ${" + x +
+               "} was not typed and nothing else was. Check the name, or type the text without the reference.";
+    case Kind::siteChanged:
+        return "The page went to another site before the text was typed, so nothing was typed. Take a snapshot "
+               "and fill again.";
     case Kind::invalidStatus:
         return "The status " + x + " is not one of 2xx, 3xx, 4xx and 5xx";
     case Kind::requestStatus:

@@ -32,6 +32,8 @@ public:
         credentialOfAnotherSite,
         credentialWithoutOTPKey,
         credentialNotAvailable,
+        variableNotAvailable,
+        siteChanged,
         invalidStatus,
         requestStatus,
         consoleErrors,
@@ -50,6 +52,12 @@ public:
     static BrowserError credentialOfAnotherSite(std::string reference, std::vector<std::string> sites, std::string here);
     static BrowserError credentialWithoutOTPKey(std::string reference);
     static BrowserError credentialNotAvailable(std::string reference);
+    // A plain reference that no site defines: it is refused, never typed as
+    // text. `here` is the element's site, empty when its document has none.
+    static BrowserError variableNotAvailable(std::string name, std::string here);
+    // The element's document changed site between the choice of values and
+    // the typing; nothing was typed.
+    static BrowserError siteChanged();
     static BrowserError invalidStatus(std::string pattern);
     static BrowserError requestStatus(std::string request, std::string got, std::string wanted);
     static BrowserError consoleErrors(std::int64_t count);

@@ -16,6 +16,7 @@
 #include "BrowserCore/Recorders/ConsoleRecorder.h"
 #include "BrowserCore/Recorders/DialogRecorder.h"
 #include "BrowserCore/PageAgent/FrameInfo.h"
+#include "BrowserCore/PageAgent/PageMessage.h"
 #include "BrowserCore/Flows/Flow.h"
 #include "BrowserCore/Recorders/NetworkRecorder.h"
 #include "BrowserCore/Records/PageRecords.h"
@@ -53,7 +54,7 @@ class PersonListener {
 public:
     std::function<void(const std::string&)> report;
 
-    void receive(JSCValue* body) const;
+    void receive(const nlohmann::json& body) const;
 };
 
 // Receives "frame" messages, in which each frame's page agent announces
@@ -69,7 +70,9 @@ public:
     // duplicates stay.
     std::map<WebKitWebView*, std::vector<KnownFrame>> known;
 
-    void receive(JSCValue* body, WebKitWebView* sender);
+    // `frame` and `mainFrame` are the web process's word; the body, the page
+    // agent's JSON text, gives the document's origin.
+    void receive(const nlohmann::json& body, WebKitWebView* sender, const std::string& frame, bool mainFrame);
 };
 
 class BrowserSession : public std::enable_shared_from_this<BrowserSession> {
@@ -344,6 +347,11 @@ public:
     Task<T> agentValue(std::string command, nlohmann::json args, T (*decode)(const nlohmann::json&),
                        std::optional<FrameInfo> frame = std::nullopt);
     std::optional<FrameInfo> frameForRef(const std::string& ref) const;
+    // A message of the scripts injected into `view`'s page, handed to the
+    // recorder or listener of its channel. Console output and requests count
+    // only from a main frame, and the person's actions only from the main
+    // frame of the page itself (a replayed step acts there).
+    void receivePageMessage(WebKitWebView* view, const PageMessage& message);
 
     // Acting on the page (BrowserSessionActions.cpp, BrowserSessionHover.cpp).
     // Every action runs through runAction: the command, then settling, a

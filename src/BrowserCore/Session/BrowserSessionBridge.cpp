@@ -139,41 +139,41 @@ std::optional<FrameInfo> BrowserSession::frameForRef(const std::string& ref) con
 
 // The page agent's messages ----------------------------------------------------
 
-namespace {
-
-std::optional<std::string> textOf(JSCValue* body) {
-    if (!body || !jsc_value_is_string(body)) return std::nullopt;
-    char* text = jsc_value_to_string(body);
-    std::string result = text;
-    g_free(text);
-    return result;
+void BrowserSession::receivePageMessage(WebKitWebView* view, const PageMessage& message) {
+    if (message.channel == "console") {
+        console.receive(message.body, view, message.mainFrame);
+    } else if (message.channel == "network") {
+        network.receive(message.body, view, message.mainFrame);
+    } else if (message.channel == "person") {
+        // A popup's or a subframe's action would act on the wrong element
+        // when replayed in the page's main frame.
+        if (message.mainFrame && view == page->get()) person.receive(message.body);
+    } else if (message.channel == "frame") {
+        frames.receive(message.body, view, message.frame, message.mainFrame);
+    }
 }
 
-} // namespace
-
-void PersonListener::receive(JSCValue* body) const {
-    if (auto text = textOf(body); text && report) report(*text);
+void PersonListener::receive(const nlohmann::json& body) const {
+    if (body.is_string() && report) report(body.get<std::string>());
 }
 
-void FrameListener::receive(JSCValue* body, WebKitWebView* sender) {
-    auto text = textOf(body);
-    if (!text || !sender) return;
-    // The page agent announces {id, main, origin}; origin is read by the
-    // agent's isolated world from the frame's own location.
-    json announcement = json::parse(*text, nullptr, false);
-    if (!announcement.is_object()) return;
-    auto id = announcement.find("id");
-    auto main = announcement.find("main");
-    if (id == announcement.end() || !id->is_string() || main == announcement.end() || !main->is_boolean()) return;
-    if (main->get<bool>()) {
+void FrameListener::receive(const nlohmann::json& body, WebKitWebView* sender, const std::string& frame,
+                            bool mainFrame) {
+    if (!body.is_string() || !sender) return;
+    if (mainFrame) {
+        // A new main document forgets the subframes of the old one.
         known.erase(sender);
         return;
     }
+    // The origin is read by the page agent's isolated world from the frame's
+    // own location; the text "null" (an opaque origin) gives no host.
+    json announcement = json::parse(body.get<std::string>(), nullptr, false);
     FrameInfo info;
-    info.id = id->get<std::string>();
+    info.id = frame;
     info.view = sender;
     info.isMain = false;
-    if (auto origin = announcement.find("origin"); origin != announcement.end() && origin->is_string()) {
+    if (auto origin = announcement.is_object() ? announcement.find("origin") : announcement.end();
+        announcement.is_object() && origin != announcement.end() && origin->is_string()) {
         if (GUri* uri = g_uri_parse(origin->get_ref<const std::string&>().c_str(), G_URI_FLAGS_NONE, nullptr)) {
             info.scheme = g_uri_get_scheme(uri) ? g_uri_get_scheme(uri) : "";
             info.host = g_uri_get_host(uri) ? g_uri_get_host(uri) : "";

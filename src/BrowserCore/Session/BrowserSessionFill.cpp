@@ -1,8 +1,11 @@
 // Filling a field with the agent's text, its ${NAME} references replaced by
 // the values of the element's own site; the agent never sees those values.
 
-#include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserCore/Secrets/FillReferences.h"
+#include "BrowserCore/Secrets/SiteKey.h"
+#include "BrowserCore/Secrets/SiteValues.h"
+#include "BrowserCore/Secrets/VariableNames.h"
+#include "BrowserCore/Session/BrowserSession.h"
 
 namespace vesk {
 
@@ -14,18 +17,37 @@ nlohmann::json fillArguments(const std::string& ref, const std::string& value) {
     return nlohmann::json{{"ref", ref}, {"value", value}};
 }
 
+nlohmann::json refArguments(const std::string& ref) {
+    return nlohmann::json{{"ref", ref}};
+}
+
+std::string decodeOrigin(const nlohmann::json& value) {
+    return value.get<std::string>();
+}
+
 } // namespace
 
 Task<ActionResult> BrowserSession::fill(std::string ref, std::string text, std::map<std::string, std::string> extra) {
     auto keep = shared_from_this();
-    // Lookup, checks and substitution run before the first suspension and
-    // before anything reaches the page or the recording: a refused reference
-    // types nothing.
-    auto values = siteValues(ref);
-    for (auto& [name, value] : extra) values[name] = std::move(value);
-    std::string typed = substitutedReferences(text, values, *variables, *otpKeys, siteForRef(ref));
-    co_return co_await actAndRecord("fill", fillArguments(ref, typed), FlowStep::Action::fill, ref, std::move(text),
-                                    true);
+    nlohmann::json arguments = fillArguments(ref, text);
+    if (!variableNames(text).empty()) {
+        // The site is that of the element's own document as its page agent
+        // reads it now, not the web view's address, which names a page still
+        // loading as soon as it starts. An opaque origin ("null": about:blank,
+        // data:, a sandboxed frame) has no site and receives no values.
+        std::string origin = co_await agentValue<std::string>("origin", refArguments(ref), &decodeOrigin);
+        auto site = siteKeyOfURL(origin);
+        // Lookup, checks and substitution run in one piece, before anything
+        // reaches the page or the recording: a refused reference types
+        // nothing.
+        auto values = site ? valuesForSite(*site, *variables, *otpKeys, now()) : std::map<std::string, std::string>{};
+        for (auto& [name, value] : extra) values[name] = std::move(value);
+        arguments["value"] = substitutedReferences(text, values, *variables, *otpKeys, site);
+        // The page agent types only into a document that still has this
+        // origin: one that went to another site meanwhile gets nothing.
+        arguments["origin"] = origin;
+    }
+    co_return co_await actAndRecord("fill", std::move(arguments), FlowStep::Action::fill, ref, std::move(text), true);
 }
 
 } // namespace vesk

@@ -53,8 +53,7 @@ std::string BrowserSession::redact(std::string_view text) const {
 }
 
 std::string BrowserSession::redactSecrets(std::string text) const {
-    if (!*redaction) return text;
-    return utf8((*redaction)->replace(utf16(text), [](const icu::UnicodeString& stretch) { return stretch; }));
+    return redactText(text, std::string::npos, *redaction, std::nullopt);
 }
 
 PageElement BrowserSession::redactElement(PageElement element) const {

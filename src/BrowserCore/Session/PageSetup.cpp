@@ -100,16 +100,11 @@ GRef<WebKitWebView> PageSetup::makeWebView(std::weak_ptr<BrowserSession> session
     webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
     webkit_settings_set_enable_developer_extras(settings, TRUE);
 
-    // P3 to P6: the scripts and the message handlers, one manager per view so
-    // that each message names the view that sent it.
+    // P3 to P6: the scripts, one manager per view.
     WebKitUserContentManager* manager = webkit_user_content_manager_new();
     addScript(manager, BrowserSession::agentScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, BrowserSession::worldName);
     addScript(manager, BrowserSession::requestWatcherScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, nullptr);
     addScript(manager, BrowserSession::consoleScript(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, nullptr);
-    webkit_user_content_manager_register_script_message_handler(manager, "console", nullptr);
-    webkit_user_content_manager_register_script_message_handler(manager, "network", nullptr);
-    webkit_user_content_manager_register_script_message_handler(manager, "person", BrowserSession::worldName);
-    webkit_user_content_manager_register_script_message_handler(manager, "frame", BrowserSession::worldName);
 
     // P2, P8: the profile's website data and the page's size. A popup shares
     // the web process of the view that opened it.
@@ -134,26 +129,19 @@ GRef<WebKitWebView> PageSetup::makeWebView(std::weak_ptr<BrowserSession> session
                      nullptr);
     g_object_unref(settings);
 
-    auto connect = [&](const char* signal, GCallback callback) {
-        g_signal_connect_data(manager, signal, callback, new HandlerContext{session, view}, deleteContext,
-                              GConnectFlags(0));
-    };
-    connect("script-message-received::console", G_CALLBACK(+[](WebKitUserContentManager*, JSCValue* body, gpointer data) {
-                auto* context = static_cast<HandlerContext*>(data);
-                if (auto s = context->session.lock()) s->console.receive(body, context->view);
-            }));
-    connect("script-message-received::network", G_CALLBACK(+[](WebKitUserContentManager*, JSCValue* body, gpointer data) {
-                auto* context = static_cast<HandlerContext*>(data);
-                if (auto s = context->session.lock()) s->network.receive(body, context->view);
-            }));
-    connect("script-message-received::person", G_CALLBACK(+[](WebKitUserContentManager*, JSCValue* body, gpointer data) {
-                auto* context = static_cast<HandlerContext*>(data);
-                if (auto s = context->session.lock()) s->person.receive(body);
-            }));
-    connect("script-message-received::frame", G_CALLBACK(+[](WebKitUserContentManager*, JSCValue* body, gpointer data) {
-                auto* context = static_cast<HandlerContext*>(data);
-                if (auto s = context->session.lock()) s->frames.receive(body, context->view);
-            }));
+    // The scripts' messages come through the web process extension to the
+    // view of the page that sent them, with the frame they came from: a
+    // popup's reach the popup's view even when it shares its opener's
+    // content manager, and no page script can post one.
+    g_signal_connect_data(
+        view, "user-message-received",
+        G_CALLBACK(+[](WebKitWebView* sender, WebKitUserMessage* message, gpointer data) -> gboolean {
+            auto received = PageMessage::from(message);
+            if (!received) return FALSE;
+            if (auto s = static_cast<HandlerContext*>(data)->session.lock()) s->receivePageMessage(sender, *received);
+            return TRUE;
+        }),
+        new HandlerContext{session, view}, deleteContext, GConnectFlags(0));
     g_object_unref(manager);
     return GRef<WebKitWebView>::adopt(view);
 }

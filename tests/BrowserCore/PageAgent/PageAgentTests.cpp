@@ -31,6 +31,8 @@ protected:
         if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
         harness = std::make_unique<WebViewHarness>();
         if (!frameIdScript.empty()) harness->addScript(frameIdScript, true, world);
+        // In place of the web process's posting function.
+        harness->addScript("globalThis.__veskPost = (c, b) => webkit.messageHandlers[c].postMessage(b);", true, world);
         harness->addScript(browserCoreResource("agent.js"), true, world);
         auto keep = [](std::vector<json>& into) {
             return [&into](JSCValue* body) {

@@ -1,6 +1,7 @@
 #include "BrowserCore/Recorders/ConsoleRecorder.h"
 #include "Platform/Text.h"
 
+#include "BrowserCore/PageAgent/ScriptMessageBody.h"
 #include "Support/BrowserCoreResource.h"
 #include "Support/Fixture.h"
 #include "Support/LoopbackServer.h"
@@ -22,9 +23,13 @@ protected:
     void SetUp() override {
         if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
         harness = std::make_unique<WebViewHarness>();
+        // In place of the web process's posting function, which it gives
+        // main frames only.
+        harness->addScript("window.__veskConsole = b => webkit.messageHandlers.console.postMessage(b);", false);
         harness->addScript(browserCoreResource("console.js"), false, nullptr);
         WebKitWebView* view = harness->view();
-        harness->onMessage("console", nullptr, [this, view](JSCValue* body) { recorder.receive(body, view); });
+        harness->onMessage("console", nullptr,
+                           [this, view](JSCValue* body) { recorder.receive(scriptMessageBody(body), view, true); });
         recorder.window = [view](WebKitWebView* sender) -> std::optional<WindowLabel> {
             if (sender == view) return WindowLabel{"main", true};
             return std::nullopt;

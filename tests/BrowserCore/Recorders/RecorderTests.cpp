@@ -32,13 +32,13 @@ struct Recorders : testing::Test {
         network.window = labeller;
     }
     void log(std::string level, std::string text, WebKitWebView* from = page) {
-        console.receive(json{{"level", std::move(level)}, {"text", std::move(text)}, {"mainFrame", true}}, from);
+        console.receive(json{{"level", std::move(level)}, {"text", std::move(text)}}, from, true);
     }
     void request(std::string url, json status, json error = nullptr, json ms = 5, std::string method = "GET",
                  WebKitWebView* from = page) {
         network.receive(json{{"method", std::move(method)}, {"url", std::move(url)}, {"status", std::move(status)},
-                             {"error", std::move(error)}, {"ms", std::move(ms)}, {"mainFrame", true}},
-                        from);
+                             {"error", std::move(error)}, {"ms", std::move(ms)}},
+                        from, true);
     }
 };
 
@@ -55,19 +55,17 @@ const std::string family = "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80
 
 TEST_F(Recorders, ConsoleKeepsTheThreeLevelsOfKnownMainFramesAndCutsAtCharacters) {
     ConsoleRecorder unlabelled;
-    unlabelled.receive(json{{"level", "log"}, {"text", "x"}, {"mainFrame", true}}, page);
+    unlabelled.receive(json{{"level", "log"}, {"text", "x"}}, page, true);
     EXPECT_TRUE(unlabelled.messages().empty()) << "nothing is kept before the labeller is set";
 
     log("log", "one");
     log("warn", "two");
     log("error", "three");
-    for (const json& body : {json{{"level", "info"}, {"text", "x"}, {"mainFrame", true}},
-                             json{{"level", "Error"}, {"text", "x"}, {"mainFrame", true}},
-                             json{{"level", "log"}, {"text", 5}, {"mainFrame", true}},
-                             json{{"level", "log"}, {"text", "x"}, {"mainFrame", false}},
-                             json{{"level", "log"}, {"text", "x"}}, json::array({"log", "x"})}) {
-        console.receive(body, page);
+    for (const json& body : {json{{"level", "info"}, {"text", "x"}}, json{{"level", "Error"}, {"text", "x"}},
+                             json{{"level", "log"}, {"text", 5}}, json::array({"log", "x"})}) {
+        console.receive(body, page, true);
     }
+    console.receive(json{{"level", "log"}, {"text", "from a subframe"}}, page, false);
     log("error", "unknown sender", stranger);
     log("error", "no sender", nullptr);
     // 1999 letters and then families: byte or code point counts would cut inside one.
@@ -144,13 +142,13 @@ TEST_F(Recorders, NetworkTakesStatusErrorMethodAndURLAsThePageCannotForgeThem) {
     request("http://h/ok", 200, "aborted");
     request("http://h/text-status", "200");
     request("http://h/fraction", 200.5);
-    network.receive(json{{"method", "GET"}, {"url", "http://h/missing"}, {"ms", 1}, {"mainFrame", true}}, page);
+    network.receive(json{{"method", "GET"}, {"url", "http://h/missing"}, {"ms", 1}}, page, true);
     request("http://h/", 200, nullptr, 5, "M-SEARCH 2");
     request("http://h/" + repeated("a", 1990) + repeated(family, 5), 200, nullptr, 12.0, repeated("x", 25));
     // Dropped: ms not integral, not a number or missing; no method; not a main frame; unknown sender.
     for (const json& ms : {json(1.5), json("12"), json()}) request("http://h/", 200, nullptr, ms);
-    network.receive(json{{"url", "http://h/"}, {"ms", 1}, {"mainFrame", true}}, page);
-    network.receive(json{{"method", "GET"}, {"url", "http://h/"}, {"ms", 1}, {"mainFrame", false}}, page);
+    network.receive(json{{"url", "http://h/"}, {"ms", 1}}, page, true);
+    network.receive(json{{"method", "GET"}, {"url", "http://h/"}, {"ms", 1}}, page, false);
     request("http://h/stranger", 500, nullptr, 5, "GET", stranger);
 
     auto requests = network.take().requests;

@@ -1,5 +1,6 @@
 #include "BrowserCore/Recorders/NetworkRecorder.h"
 
+#include "BrowserCore/PageAgent/ScriptMessageBody.h"
 #include "Support/BrowserCoreResource.h"
 #include "Support/Fixture.h"
 #include "Support/LoopbackServer.h"
@@ -22,9 +23,16 @@ protected:
     void SetUp() override {
         if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
         harness = std::make_unique<WebViewHarness>();
+        // In place of the web process's posting function: one that says
+        // whether it posts from the main frame.
+        harness->addScript("window.__veskNetwork = b => webkit.messageHandlers.network.postMessage("
+                           "{body: b, main: window === window.top});");
         harness->addScript(browserCoreResource("requests.js"), true, nullptr);
         WebKitWebView* view = harness->view();
-        harness->onMessage("network", nullptr, [this, view](JSCValue* body) { recorder.receive(body, view); });
+        harness->onMessage("network", nullptr, [this, view](JSCValue* posted) {
+            auto message = scriptMessageBody(posted);
+            recorder.receive(message["body"], view, message["main"] == true);
+        });
         recorder.window = [view](WebKitWebView* sender) -> std::optional<WindowLabel> {
             if (sender == view) return WindowLabel{"main", true};
             return std::nullopt;

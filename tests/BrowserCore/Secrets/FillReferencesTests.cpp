@@ -30,15 +30,16 @@ BrowserError failure(std::string_view text, const Values& values, std::optional<
 
 } // namespace
 
-TEST(FillReferences, SubstitutesTheSiteValuesAndLeavesUnknownPlainNames) {
+TEST(FillReferences, SubstitutesTheSiteValuesInOnePass) {
     Values shop{{"EMAIL", "ann@shop.com"}, {"SHOP.user", "ann"}, {"SHOP.password", "pw1"}};
     EXPECT_EQ(substitutedReferences("${SHOP.user}:${SHOP.password} ${EMAIL}${EMAIL}", shop, variables, keys, "shop.com"),
               "ann:pw1 ann@shop.comann@shop.com");
     EXPECT_EQ(substitutedReferences("no references", shop, variables, keys, "shop.com"), "no references");
-    EXPECT_EQ(substitutedReferences("cost ${NOWHERE} $5", shop, variables, keys, "shop.com"), "cost ${NOWHERE} $5");
-    // A value holding a later reference is substituted again at its turn.
+    EXPECT_EQ(substitutedReferences("cost $5 ${ not a reference }", shop, variables, keys, "shop.com"),
+              "cost $5 ${ not a reference }");
+    // A value is typed as it is, even when it holds a reference.
     Values chained{{"A", "<${B}>"}, {"B", "b"}};
-    EXPECT_EQ(substitutedReferences("${A}${B}", chained, {}, {}, "x.com"), "<b>b");
+    EXPECT_EQ(substitutedReferences("${A}${B}", chained, {}, {}, "x.com"), "<${B}>b");
 }
 
 TEST(FillReferences, RefusesValuesOfOtherSitesBeforeTypingAnything) {
@@ -62,4 +63,10 @@ TEST(FillReferences, NamesCredentialFieldsThatDoNotExist) {
     EXPECT_EQ(failure("${GHOST.password}", shop, "shop.com"), BrowserError::credentialNotAvailable("GHOST.password"));
     EXPECT_EQ(failure("${GHOST.otp}", shop, "shop.com"), BrowserError::credentialNotAvailable("GHOST.otp"));
     EXPECT_EQ(failure("${SHOP.pin}", shop, "shop.com"), BrowserError::credentialNotAvailable("SHOP.pin"));
+    // A name no site has is refused, never typed as text.
+    auto unknown = failure("cost ${NOWHERE} $5", shop, "shop.com");
+    EXPECT_EQ(unknown, BrowserError::variableNotAvailable("NOWHERE", "shop.com"));
+    EXPECT_EQ(failure("${NOWHERE}", shop, std::nullopt).description(),
+              "No variable NOWHERE is available to a page without a site of its own, so ${NOWHERE} was not typed "
+              "and nothing else was. Check the name, or type the text without the reference.");
 }

@@ -141,3 +141,24 @@ TEST(Redaction, NamesEachCodeAfterItsCredential) {
     EXPECT_EQ(hide({}, "287082", keys, at(59)), "${ZED.otp}");
     EXPECT_FALSE(oneTimeCodeRedaction({}, at(59)));
 }
+
+TEST(Redaction, WithholdsATextItCannotCheck) {
+    const std::string withheld(redactionFailureNotice);
+    Table table{{"example.com", {{"TOKEN", "s3cr3t-token"}}}};
+    // A pattern that does not compile withholds every text, codes included.
+    Redaction broken = Redaction::compile("(unclosed", {"X"}, 0);
+    EXPECT_FALSE(broken.pattern);
+    EXPECT_EQ(redactText("s3cr3t-token and more", 200000, broken, std::nullopt), withheld);
+    EXPECT_EQ(redactText("287082", 200000, secretsRedaction(table), broken), withheld);
+
+    // A search that runs out of time part-way gives out none of the text,
+    // not even what it had already checked.
+    Redaction slow = Redaction::compile("((?:a+)+b)", {"X"}, 0);
+    slow.timeLimit = 1;
+    std::string text = "ab " + std::string(40, 'a') + "c";
+    EXPECT_EQ(redactText(text, 200000, slow, std::nullopt), withheld);
+    // Between codes, a failed secret pass withholds the whole text too.
+    auto codes = oneTimeCodeRedaction({{"bank.com", {{"BANK", rfcKey()}}}}, at(59));
+    EXPECT_EQ(redactText("287082 " + text, 200000, slow, codes), withheld);
+    EXPECT_EQ(redactText("287082 s3cr3t-token", 200000, secretsRedaction(table), codes), "${BANK.otp} ${TOKEN}");
+}

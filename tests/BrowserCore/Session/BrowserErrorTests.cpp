@@ -17,8 +17,8 @@ TEST(BrowserError, DescribesEachCaseInItsOwnWords) {
          "The credential BANK belongs to bank.com, localhost:80 and this window is on evil.com, so ${BANK.user} was not "
          "typed and nothing else was. A credential is typed only on its own site and that site's subdomains."},
         {BrowserError::variableOfAnotherSite("CITY", {}, ""),
-         "The variable ${CITY} belongs to  and this window is on , so nothing was typed. A variable is typed only on its "
-         "own site and that site's subdomains."},
+         "The variable ${CITY} belongs to  and this window is on a page without a site of its own, so nothing was "
+         "typed. A variable is typed only on its own site and that site's subdomains."},
         {BrowserError::requestStatus("POST /api", "500", "2xx"), "The request POST /api got 500, not 2xx"},
         // The element case is the page agent's message alone, whatever the code.
         {BrowserError::element(Failure::obscured, "e4 is covered by a dialog"), "e4 is covered by a dialog"},

@@ -52,7 +52,7 @@ std::vector<FlowStep> recordedSteps(const BrowserSession& session) {
 // Posts a message on the page agent's "person" channel, from the page
 // agent's own world, as the page agent would.
 void postPersonMessage(WebKitWebView* view, const std::string& body) {
-    std::string script = "window.webkit.messageHandlers.person.postMessage(" + nlohmann::json(body).dump() + "); true";
+    std::string script = "__veskPost('person', " + nlohmann::json(body).dump() + "); true";
     GRef<WebKitWebView> keep = GRef<WebKitWebView>::retain(view);
     bool done = false;
     webkit_web_view_evaluate_javascript(

@@ -120,7 +120,7 @@ inline void useStandInAgents(WebKitWebView* view) {
             elements: [{ ref: 'e' + n, role: 'button', name: 'Stand-in', tag: 'button' }],
             lastRef: n, frame: id, loadedFrom: location.href } });
     } });
-    window.webkit.messageHandlers.frame.postMessage(
+    globalThis.__veskPost('frame', 
         JSON.stringify({ id, main: window === window.top, origin: location.origin }));
 })();
 )JS";

@@ -1,12 +1,12 @@
 // Console capture: posts the main frame's console output and uncaught errors
-// on the "console" channel of the page's world. Installed at document start,
-// main frame only, before any script of the page runs.
+// on the "console" channel. Installed at document start, main frame only, in
+// the page's world, before any script of the page runs.
 (() => {
-    const handlers = window.webkit && window.webkit.messageHandlers;
-    const handler = handlers && handlers.console;
-    if (!handler) return;
-    // Script messages carry no frame; the recorder keeps main-frame messages only.
-    const mainFrame = window === window.top;
+    // The posting function the web process gives a main frame, taken before
+    // any page script runs so that none can post with it.
+    const send = typeof window.__veskConsole === 'function' ? window.__veskConsole : null;
+    delete window.__veskConsole;
+    if (!send) return;
 
     const show = (value) => {
         try {
@@ -25,7 +25,7 @@
 
     const tell = (level, text) => {
         try {
-            handler.postMessage({ level, text: text.slice(0, 2000), mainFrame });
+            send({ level, text: text.slice(0, 2000) });
         } catch (e) {
             // Never disturb the page's own console call.
         }

@@ -3,12 +3,16 @@
 // ended on the "network" channel. Installed at document start in every frame
 // of the page's world, so it sees the page's own fetch and XMLHttpRequest.
 (() => {
+    // The posting function the web process gives this frame, taken before
+    // any page script runs so that none can post with it. The session learns
+    // from the web process, not from here, which frame and page it came from.
+    const send = typeof window.__veskNetwork === 'function' ? window.__veskNetwork : null;
+    delete window.__veskNetwork;
+
     const key = Symbol.for('Vesk.requests');
     if (key in window) return;
 
     const urlLimit = 2000;
-    // Script messages carry no frame; the recorder keeps main-frame requests only.
-    const mainFrame = window === window.top;
     let watched = { pending: 0, last: null };
 
     // Counts a request in the counters in place now; the end function works
@@ -29,16 +33,13 @@
 
     const report = (method, url, started, status, error) => {
         try {
-            const handlers = window.webkit && window.webkit.messageHandlers;
-            const handler = handlers && handlers.network;
-            if (!handler) return;
-            handler.postMessage({
+            if (!send) return;
+            send({
                 method: String(method).toUpperCase(),
                 url: String(url).slice(0, urlLimit),
                 status: status === undefined ? null : status,
                 error: error === undefined ? null : error,
                 ms: Math.round(performance.now() - started),
-                mainFrame,
             });
         } catch (e) {
             // Reporting never disturbs the page's request.

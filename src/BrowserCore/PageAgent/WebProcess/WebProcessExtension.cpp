@@ -24,8 +24,20 @@
 //   that replaced its own `Promise.prototype.then` or `JSON.stringify`
 //   cannot stall the call or change what it answers.
 //
-// Only code in the "Vesk" world and the UI process can reach any of this;
-// page scripts cannot.
+// - It carries the messages of the injected scripts to the session, each
+//   with the frame it came from and whether that is its page's main frame,
+//   as this process knows them: a page script can neither choose nor forge
+//   them. In the "Vesk" world, `__veskPost(channel, body)` takes the
+//   channels "person" and "frame". In the page's own world, where the
+//   console capture and the request watcher run, `__veskConsole(body)` (main
+//   frames only) and `__veskNetwork(body)` each post on their one channel;
+//   those scripts take them before any page script runs and delete them.
+//   The message "vesk.post" carries (frame id, channel, main frame, body as
+//   JSON text) to the page's own web view, so a popup's messages reach the
+//   popup's view.
+//
+// Only code in the "Vesk" world and the UI process can reach the rest of
+// this; page scripts cannot.
 
 #include <webkit/webkit-web-process-extension.h>
 
@@ -38,6 +50,7 @@ constexpr const char* worldName = "Vesk";
 constexpr const char* callMessage = "vesk.agent-call";
 constexpr const char* pageCallMessage = "vesk.page-call";
 constexpr const char* evaluateMessage = "vesk.evaluate";
+constexpr const char* postMessage = "vesk.post";
 
 enum Outcome : guint32 { answeredText = 0, answeredOther = 1, threw = 2, frameGone = 3 };
 
@@ -45,6 +58,7 @@ WebKitScriptWorld* world = nullptr;
 std::unordered_map<guint64, WebKitFrame*> frames;
 // The id of each page's main frame.
 std::unordered_map<WebKitWebPage*, guint64> mainFrames;
+std::unordered_map<guint64, WebKitWebPage*> pages;
 
 void forgetFrame(gpointer id, GObject*) {
     frames.erase(GPOINTER_TO_SIZE(id));
@@ -54,12 +68,71 @@ void forgetPage(gpointer, GObject* page) {
     mainFrames.erase(reinterpret_cast<WebKitWebPage*>(page));
 }
 
-void onWindowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* frame, gpointer) {
+void forgetPageID(gpointer id, GObject*) {
+    pages.erase(GPOINTER_TO_SIZE(id));
+}
+
+guint64 remember(WebKitFrame* frame) {
     guint64 id = webkit_frame_get_id(frame);
     if (!frames.contains(id)) {
         frames[id] = frame;
         g_object_weak_ref(G_OBJECT(frame), forgetFrame, GSIZE_TO_POINTER(id));
     }
+    return id;
+}
+
+// Where a posting function posts from, and on which channel (empty: the
+// channel is its first argument).
+struct Poster {
+    guint64 page;
+    guint64 frame;
+    std::string channel;
+};
+
+void deletePoster(gpointer data) {
+    delete static_cast<Poster*>(data);
+}
+
+void post(const Poster& poster, const std::string& channel, JSCValue* body) {
+    auto page = pages.find(poster.page);
+    auto frame = frames.find(poster.frame);
+    if (page == pages.end() || frame == frames.end() || !body) return;
+    char* json = jsc_value_to_json(body, 0);
+    // A body JSON cannot carry (a cycle, a BigInt) leaves an exception behind.
+    JSCContext* context = jsc_value_get_context(body);
+    if (context) jsc_context_clear_exception(context);
+    if (!json) return;
+    GVariant* parameters = g_variant_new("(tsbs)", poster.frame, channel.c_str(),
+                                         webkit_frame_is_main_frame(frame->second), json);
+    g_free(json);
+    webkit_web_page_send_message_to_view(page->second, webkit_user_message_new(postMessage, parameters), nullptr,
+                                         nullptr, nullptr);
+}
+
+void onPostOnChannel(const char* channel, JSCValue* body, gpointer data) {
+    std::string name = channel ? channel : "";
+    if (name == "person" || name == "frame") post(*static_cast<Poster*>(data), name, body);
+}
+
+void onPost(JSCValue* body, gpointer data) {
+    auto* poster = static_cast<Poster*>(data);
+    post(*poster, poster->channel, body);
+}
+
+void setPoster(JSCContext* context, const char* global, Poster poster) {
+    bool anyChannel = poster.channel.empty();
+    auto* data = new Poster(std::move(poster));
+    JSCValue* function =
+        anyChannel ? jsc_value_new_function(context, global, G_CALLBACK(onPostOnChannel), data, deletePoster,
+                                            G_TYPE_NONE, 2, G_TYPE_STRING, JSC_TYPE_VALUE)
+                   : jsc_value_new_function(context, global, G_CALLBACK(onPost), data, deletePoster, G_TYPE_NONE, 1,
+                                            JSC_TYPE_VALUE);
+    jsc_context_set_value(context, global, function);
+    g_object_unref(function);
+}
+
+void onWindowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* frame, gpointer) {
+    guint64 id = remember(frame);
     if (webkit_frame_is_main_frame(frame)) {
         if (!mainFrames.contains(page)) g_object_weak_ref(G_OBJECT(page), forgetPage, nullptr);
         mainFrames[page] = id;
@@ -69,6 +142,16 @@ void onWindowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame*
     JSCValue* value = jsc_value_new_string(context, text.c_str());
     jsc_context_set_value(context, "__veskFrameId", value);
     g_object_unref(value);
+    setPoster(context, "__veskPost", {webkit_web_page_get_id(page), id, ""});
+    g_object_unref(context);
+}
+
+void onPageWorldCleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame* frame, gpointer) {
+    guint64 id = remember(frame);
+    JSCContext* context = webkit_frame_get_js_context(frame);
+    guint64 pageID = webkit_web_page_get_id(page);
+    setPoster(context, "__veskNetwork", {pageID, id, "network"});
+    if (webkit_frame_is_main_frame(frame)) setPoster(context, "__veskConsole", {pageID, id, "console"});
     g_object_unref(context);
 }
 
@@ -266,6 +349,9 @@ gboolean onPageMessage(WebKitWebPage* page, WebKitUserMessage* message, gpointer
 }
 
 void onPageCreated(WebKitWebProcessExtension*, WebKitWebPage* page, gpointer) {
+    guint64 id = webkit_web_page_get_id(page);
+    pages[id] = page;
+    g_object_weak_ref(G_OBJECT(page), forgetPageID, GSIZE_TO_POINTER(id));
     g_signal_connect(page, "user-message-received", G_CALLBACK(onPageMessage), nullptr);
 }
 
@@ -274,5 +360,7 @@ void onPageCreated(WebKitWebProcessExtension*, WebKitWebPage* page, gpointer) {
 extern "C" G_MODULE_EXPORT void webkit_web_process_extension_initialize(WebKitWebProcessExtension* extension) {
     world = webkit_script_world_new_with_name(worldName);
     g_signal_connect(world, "window-object-cleared", G_CALLBACK(onWindowObjectCleared), nullptr);
+    g_signal_connect(webkit_script_world_get_default(), "window-object-cleared", G_CALLBACK(onPageWorldCleared),
+                     nullptr);
     g_signal_connect(extension, "page-created", G_CALLBACK(onPageCreated), nullptr);
 }

@@ -76,13 +76,28 @@ function frameId() {
     return ownFrameId;
 }
 
+// The web process gives this world a function that posts to the session; the
+// session learns from the web process which frame and page a message came
+// from.
 function post(channel, body) {
     try {
-        const handler = globalThis.webkit && globalThis.webkit.messageHandlers &&
-            globalThis.webkit.messageHandlers[channel];
-        if (handler) handler.postMessage(body);
+        const send = globalThis.__veskPost;
+        if (typeof send === 'function') send(channel, body);
     } catch (e) {
         // The session may be gone; the page must not notice.
+    }
+}
+
+// The origin of this frame's document, as its committed address gives it; the
+// text 'null' when the document has no origin of its own to give (about:blank,
+// srcdoc and data: documents, a sandboxed frame, whose security origin is
+// opaque or inherited). Such a document receives no stored values.
+function documentOrigin() {
+    try {
+        const own = location.origin;
+        return own !== 'null' && own === self.origin ? own : 'null';
+    } catch (e) {
+        return 'null';
     }
 }
 

@@ -273,7 +273,16 @@ function typingTarget(el) {
     return null;
 }
 
+// The origin whose stored values a fill may carry: that of this document.
+function origin() {
+    return documentOrigin();
+}
+
 function fill(args) {
+    // Values chosen for one origin are never typed into a document of another.
+    if (args.origin !== undefined && String(args.origin) !== documentOrigin()) {
+        fail('site_changed', 'The document is no longer the one the values were chosen for.');
+    }
     const { el, label, role } = elementFor(args, 'fill');
     if (typeof args.value !== 'string') fail(null, 'fill needs a "value" argument with the text to type.');
     const value = args.value;

@@ -2,7 +2,7 @@
 // The entry point.
 
 const COMMANDS = {
-    scan, probe, locator, find, click, hover, hovered, fill, select, press, scroll, typed, status,
+    scan, probe, locator, find, click, hover, hovered, origin, fill, select, press, scroll, typed, status,
 };
 
 function envelope(ok, value) {
@@ -50,9 +50,10 @@ Object.defineProperty(globalThis, '__agent', {
 // Announce the frame: on every new document, and again when the document
 // comes back from the back/forward cache, since the session forgot its frames.
 // This world's view of the frame's location is its own; page scripts cannot
-// change what it reads.
+// change what it reads. The session takes the frame's id and whether it is
+// a main frame from the web process.
 function announce() {
-    post('frame', JSON.stringify({ id: frameId(), main: window === window.top, origin: location.origin }));
+    post('frame', JSON.stringify({ id: frameId(), main: window === window.top, origin: documentOrigin() }));
 }
 announce();
 window.addEventListener('pageshow', e => {
