@@ -217,7 +217,8 @@ Task<FlowReport> FlowRunner::run(Flow flow, std::shared_ptr<BrowserSession> sess
 }
 
 std::string FlowRunner::failureMessage(const std::exception_ptr& error, std::int64_t mark, const FlowSession& session) {
-    std::string reason = describe(error);
+    // An error's text may carry what a page wrote, a stored value included.
+    std::string reason = session.redact(describe(error));
     const std::vector<NetworkRequest> failed = session.failedRequestsSince(mark);
     if (failed.empty()) return reason;
     std::string items;
