@@ -4,6 +4,7 @@
 // recording runs and no popup is active.
 
 #include "BrowserCore/Session/BrowserSession.h"
+#include "Platform/Async.h"
 #include "BrowserCore/Records/PersonAction.h"
 #include "BrowserCore/Recorders/TypedValueMask.h"
 
@@ -48,7 +49,14 @@ Task<void> BrowserSession::captureTyped() {
     if (!recording->has_value() || activePopup->get() || !url->has_value()) co_return;
     std::optional<PersonAction> typed;
     try {
-        if (auto value = co_await agentCall("typed", nlohmann::json::object())) typed = PersonAction::decode(*value);
+        // A page too busy to answer must not hold up the command, least of
+        // all a navigation away from it.
+        auto value = co_await race([this] { return agentCall("typed", nlohmann::json::object()); },
+                                   [this]() -> Task<std::optional<nlohmann::json>> {
+                                       co_await sleepFor(options->frameTimeout);
+                                       co_return std::nullopt;
+                                   });
+        if (value) typed = PersonAction::decode(*value);
     } catch (const std::exception&) {
         // Typing that cannot be read is left out; the command goes on.
         co_return;
