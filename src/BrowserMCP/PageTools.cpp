@@ -14,6 +14,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace vesk {
 
@@ -83,11 +84,43 @@ Task<Json> MCPServer::findTool(Json arguments) {
     co_return itemList(textItem(PageRendering::find(query, page)));
 }
 
+namespace {
+
+// Each text of a JSON value, keys included, with its stored values hidden:
+// JSON writes a quote, a backslash or a line break of a value escaped, where
+// the redaction of the whole text would not know it.
+void redactStrings(nlohmann::ordered_json& value, const std::function<std::string(std::string_view)>& redact) {
+    if (value.is_string()) {
+        value = redact(value.get_ref<const std::string&>());
+    } else if (value.is_array()) {
+        for (auto& item : value) redactStrings(item, redact);
+    } else if (value.is_object()) {
+        nlohmann::ordered_json out = nlohmann::ordered_json::object();
+        for (auto& [key, item] : value.items()) {
+            redactStrings(item, redact);
+            out[redact(key)] = std::move(item);
+        }
+        value = std::move(out);
+    }
+}
+
+std::string redactedJSON(const std::string& text, const std::function<std::string(std::string_view)>& redact) {
+    auto value = nlohmann::ordered_json::parse(text, nullptr, false);
+    if (value.is_discarded()) return text;
+    auto redacted = value;
+    redactStrings(redacted, redact);
+    // The page's own JSON text stays as it was when nothing in it was hidden.
+    return redacted == value ? text : redacted.dump();
+}
+
+} // namespace
+
 Task<Json> MCPServer::evaluateTool(Json arguments) {
     std::string script = requiredString("script", arguments);
     std::optional<std::string> value = co_await session_->evaluate(script);
     std::string raw = value.value_or("undefined");
-    std::string shown = session_->redact(raw);
+    std::string shown =
+        session_->redact(redactedJSON(raw, [this](std::string_view text) { return session_->redact(text); }));
     // The length told is that of the whole result, also past the cut that
     // redaction makes.
     std::size_t rawLength = text::characterCount(text::validUtf8(raw));

@@ -17,7 +17,9 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <string_view>
+#include <vector>
 
 namespace vesk {
 
@@ -54,24 +56,79 @@ nlohmann::json refArguments(const std::string& ref) {
     return nlohmann::json{{"ref", ref}};
 }
 
-// WebKit reads the keyboard modifiers of a move from the controller's
-// current event, which a move handed over here does not have; GDK reports
-// the missing event and answers "no modifiers", which is right for a bare
-// pointer move. That one report is kept out of the log.
-void dropMissingEventReport(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer) {
-    if (message && std::string_view(message).find("gdk_event_get_modifier_state") != std::string_view::npos) return;
-    g_log_default_handler(domain, level, message, nullptr);
-}
-
+// The pointer comes into the view at the point: the controller's "enter"
+// runs the handler a real pointer entering there runs. Its "motion" is not
+// used: that handler reads the modifiers of the controller's current event,
+// which a move handed over this way does not have, and GLib reports it as a
+// critical.
 void movePointer(GtkEventController* motion, double x, double y) {
-    guint handler = g_log_set_handler("Gdk", G_LOG_LEVEL_CRITICAL, dropMissingEventReport, nullptr);
-    g_signal_emit_by_name(motion, "motion", x, y);
-    g_log_remove_handler("Gdk", handler);
+    g_signal_emit_by_name(motion, "enter", x, y);
 }
 
 bool decodeBool(const nlohmann::json& value) {
     if (!value.is_boolean()) throw RecordDecodingError("the value is not a boolean");
     return value.get<bool>();
+}
+
+std::vector<int> decodePath(const nlohmann::json& value) {
+    if (!value.is_array()) throw RecordDecodingError("the value is not a list");
+    std::vector<int> path;
+    for (const auto& index : value) {
+        if (!index.is_number_integer()) throw RecordDecodingError("an index is not a whole number");
+        path.push_back(index.get<int>());
+    }
+    return path;
+}
+
+nlohmann::json noArguments() {
+    return nlohmann::json::object();
+}
+
+nlohmann::json indexArguments(int index) {
+    return nlohmann::json{{"index", index}};
+}
+
+// The subframe of the view that lies at `path` under the top window, among
+// those that announced themselves; none when none answers for it.
+Task<std::optional<FrameInfo>> frameAtPath(BrowserSession& session, WebKitWebView* view, std::vector<int> path) {
+    auto known = session.frames.known.find(view);
+    if (known == session.frames.known.end()) co_return std::nullopt;
+    std::vector<FrameInfo> candidates;
+    for (const auto& frame : known->second) {
+        if (std::none_of(candidates.begin(), candidates.end(), [&](const FrameInfo& seen) { return seen.id == frame.id; })) {
+            candidates.push_back(frame.info);
+        }
+    }
+    for (const auto& frame : candidates) {
+        try {
+            if (co_await session.agentValue<std::vector<int>>("framePath", noArguments(), &decodePath, frame) == path) {
+                co_return frame;
+            }
+        } catch (const std::exception&) {
+            // A frame that is gone or busy is not the one.
+        }
+    }
+    co_return std::nullopt;
+}
+
+// Where the subframe's own viewport begins in the page's: each frame element
+// on the way down from the top, inside its borders and padding, found by the
+// page agent of the frame that holds it. A frame of another origin cannot
+// tell where it lies, and need not.
+Task<PointerPoint> frameOrigin(BrowserSession& session, WebKitWebView* view, FrameInfo frame) {
+    std::vector<int> path = co_await session.agentValue<std::vector<int>>("framePath", noArguments(), &decodePath, frame);
+    PointerPoint origin{0, 0};
+    for (std::size_t depth = 0; depth < path.size(); ++depth) {
+        std::optional<FrameInfo> holder;  // none: the main frame
+        if (depth > 0) {
+            holder = co_await frameAtPath(session, view, std::vector<int>(path.begin(), path.begin() + depth));
+            if (!holder) throw BrowserError::script("hover could not find the frames that hold the element");
+        }
+        PointerPoint offset = co_await session.agentValuePointerPoint("frameOffset", indexArguments(path[depth]), holder);
+        origin.x += offset.x;
+        origin.y += offset.y;
+    }
+    co_return origin;
 }
 
 } // namespace
@@ -83,6 +140,11 @@ Task<void> hoverByPointer(BrowserSession& session, std::string ref) {
 
     const nlohmann::json arguments = refArguments(ref);
     PointerPoint point = co_await session.agentValuePointerPoint("hover", arguments);
+    if (auto frame = session.frameForRef(ref); frame && !frame->isMain) {
+        PointerPoint origin = co_await frameOrigin(session, view.get(), *frame);
+        point.x += origin.x;
+        point.y += origin.y;
+    }
 
     // The view's coordinates start at its top left corner, as the page's do.
     const double scale = pageScale(view.get());

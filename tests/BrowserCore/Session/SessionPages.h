@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <set>
@@ -31,6 +32,29 @@ inline std::string sessionPage(const std::string& name) { return fixture("Browse
 
 // Shows a view in a window of its own, so that it lays out and draws; a
 // width and height give the window a default size.
+// A page of pages/ with "{{OTHER}}" made the server's address under the host
+// localhost (another origin than 127.0.0.1) and "{{SELF}}" its own.
+inline std::string fixturePage(const std::string& file, const LoopbackServer& server) {
+    std::string page = sessionPage(file.substr(0, file.size() - 5));
+    auto put = [&](const std::string& marker, std::string value) {
+        value.pop_back();  // the trailing "/"
+        for (auto at = page.find(marker); at != std::string::npos; at = page.find(marker, at + value.size())) {
+            page.replace(at, marker.size(), value);
+        }
+    };
+    put("{{OTHER}}", server.url("/", "localhost"));
+    put("{{SELF}}", server.url("/"));
+    return page;
+}
+
+// Serves each page at "/" followed by its name without ".html".
+inline void serveFixtures(LoopbackServer& server, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        std::string file(name);
+        server.serve("/" + file.substr(0, file.size() - 5), fixturePage(file, server));
+    }
+}
+
 struct Shown {
     GtkWindow* window = GTK_WINDOW(gtk_window_new());
     explicit Shown(WebKitWebView* view, int width = 0, int height = 0) {

@@ -161,21 +161,71 @@ function click(args) {
     return undefined;
 }
 
+// Where the element shows, in this frame's own viewport; the session adds
+// where the frame lies in the page.
 function hover(args) {
     const { el, label } = elementFor(args, 'hover');
     const standIn = visibility(el) ? null : labelStandIn(el);
     const receiver = standIn ? standIn.label : el;
     const point = whileActing(() => clickPoint(el, receiver, label, 'hover'));
-    // From a subframe of the same origin, report the point in the top page.
-    let x = point.x, y = point.y;
-    try {
-        for (let w = window; w !== w.top && w.frameElement; w = w.parent) {
-            const fe = w.frameElement, r = fe.getBoundingClientRect();
-            x += r.left + fe.clientLeft;
-            y += r.top + fe.clientTop;
+    return { x: point.x, y: point.y };
+}
+
+// Where this frame lies under the top window: at each level, its index among
+// the frames of the window above it, outermost first. Windows of other
+// origins allow this much, and page scripts cannot change what this world
+// reads of them.
+function framePath() {
+    const path = [];
+    for (let w = window; w !== w.top; w = w.parent) {
+        const parent = w.parent;
+        let index = -1;
+        for (let i = 0; i < parent.length; i++) {
+            if (parent[i] === w) {
+                index = i;
+                break;
+            }
         }
-    } catch (e) { /* a frame of another origin: the point stays the frame's */ }
-    return { x, y };
+        if (index < 0) fail(null, 'The frame is no longer part of the page.');
+        path.unshift(index);
+    }
+    return path;
+}
+
+// The frame elements of this document, open shadow roots included.
+function frameElements(root, out = []) {
+    for (const el of root.querySelectorAll('*')) {
+        if (/^(iframe|frame|object|embed)$/.test(el.localName)) out.push(el);
+        if (el.shadowRoot) frameElements(el.shadowRoot, out);
+    }
+    return out;
+}
+
+// The top left corner of the content box (inside borders and padding) of the
+// element that holds frames[index], in this frame's viewport: where that
+// frame's own (0, 0) shows. The element is scrolled into view first.
+function frameOffset(args) {
+    const child = window.frames[Number(args.index)];
+    const owner = child && frameElements(document).find(el => {
+        try {
+            return el.contentWindow === child;
+        } catch (e) {
+            return false;
+        }
+    });
+    if (!owner) {
+        fail('not_found', 'The frame of the element is no longer on the page. Take a snapshot to see the page as it is now.');
+    }
+    return whileActing(() => {
+        const v = visibility(owner);
+        if (!v || !v.view) scrollIntoViewNow(owner);
+        const r = owner.getBoundingClientRect();
+        const cs = styleOf(owner);
+        return {
+            x: r.left + owner.clientLeft + (parseFloat(cs.paddingLeft) || 0),
+            y: r.top + owner.clientTop + (parseFloat(cs.paddingTop) || 0),
+        };
+    });
 }
 
 // A document in quirks mode lets a bare ':hover' match links alone; a
