@@ -42,7 +42,8 @@ Task<PageSnapshot> BrowserSession::navigate(std::string url, std::optional<std::
     }
     // What the person typed and the page has not reported yet goes with the
     // page it was typed into; the same before going back, forward or reloading.
-    co_await captureTyped();
+    if (isRecording()) co_await captureTyped();
+    auto navigation = responses.beginNavigation();
     WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
     auto navigation = responses.beginNavigation(webkit_uri_request_get_uri(request));
     webkit_web_view_load_request(page->get(), request);
@@ -58,7 +59,7 @@ Task<PageSnapshot> BrowserSession::goBack() {
     WebKitBackForwardList* history = webkit_web_view_get_back_forward_list(page->get());
     WebKitBackForwardListItem* item = webkit_back_forward_list_get_back_item(history);
     if (!item) throw BrowserError::navigationFailed("There is no previous page");
-    co_await captureTyped();
+    if (isRecording()) co_await captureTyped();
     auto navigation = responses.beginNavigation();
     webkit_web_view_go_to_back_forward_list_item(page->get(), item);
 
@@ -72,7 +73,7 @@ Task<PageSnapshot> BrowserSession::goForward() {
     WebKitBackForwardList* history = webkit_web_view_get_back_forward_list(page->get());
     WebKitBackForwardListItem* item = webkit_back_forward_list_get_forward_item(history);
     if (!item) throw BrowserError::navigationFailed("There is no next page");
-    co_await captureTyped();
+    if (isRecording()) co_await captureTyped();
     auto navigation = responses.beginNavigation();
     webkit_web_view_go_to_back_forward_list_item(page->get(), item);
 
@@ -83,7 +84,7 @@ Task<PageSnapshot> BrowserSession::goForward() {
 
 Task<PageSnapshot> BrowserSession::reload() {
     auto keep = shared_from_this();
-    co_await captureTyped();
+    if (isRecording()) co_await captureTyped();
     auto navigation = responses.beginNavigation();
     webkit_web_view_reload(page->get());
 

@@ -31,7 +31,7 @@ FlowStep waitStep(FlowStep::Action action, std::string value) {
 Task<void> BrowserSession::probeUntil(nlohmann::json args, bool gone, Duration timeout, std::string goneLabel,
                                       std::string presentLabel) {
     // Typing still pending goes into the recording before the wait's step.
-    co_await captureTyped();
+    if (isRecording()) co_await captureTyped();
     const Instant deadline = Clock::now() + timeout;
     std::string lastAnswer = "missing";
     std::optional<std::string> lastFailure;
@@ -90,7 +90,7 @@ Task<void> BrowserSession::waitForSelector(std::string selector, bool gone, Dura
 }
 
 Task<void> BrowserSession::waitForURL(std::string pattern, Duration timeout, std::optional<std::string> recordedAs) {
-    co_await captureTyped();
+    if (isRecording()) co_await captureTyped();
     const std::string wanted = replacingKnownReferences(pattern, siteValues(std::nullopt));
     const Instant deadline = Clock::now() + timeout;
     while (true) {
@@ -111,7 +111,7 @@ Task<void> BrowserSession::waitForURL(std::string pattern, Duration timeout, std
 Task<void> BrowserSession::waitForRequest(std::string request, std::string statusPattern, Duration timeout,
                                           std::optional<std::string> recordedAs) {
     const StatusClass wanted = StatusClass::parse(statusPattern);
-    co_await captureTyped();
+    if (isRecording()) co_await captureTyped();
     const std::string described = replacingKnownReferences(request, siteValues(std::nullopt));
     const RequestPattern pattern = RequestPattern::parse(described);
     const std::int64_t mark = commandMarks->previous;
