@@ -43,7 +43,6 @@ Task<PageSnapshot> BrowserSession::navigate(std::string url, std::optional<std::
     // What the person typed and the page has not reported yet goes with the
     // page it was typed into; the same before going back, forward or reloading.
     if (isRecording()) co_await captureTyped();
-    auto navigation = responses.beginNavigation();
     WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
     auto navigation = responses.beginNavigation(webkit_uri_request_get_uri(request));
     webkit_web_view_load_request(page->get(), request);
