@@ -76,7 +76,7 @@ void BrowserView::showPanel() {
     while (auto* child = panelSlot_->get_first_child()) panelSlot_->remove(*child);
     side_ = nullptr;
     if (!shown) return;
-    side_ = Gtk::make_managed<SidePanelView>(panel, models_, [this] { showSettings(); });
+    side_ = Gtk::make_managed<SidePanelView>(panel, models_, playback, [this] { showSettings(); });
     panelSlot_->append(*side_);
     panelSlot_->append(*makeRule(Gtk::Orientation::VERTICAL, "edge"));
 }

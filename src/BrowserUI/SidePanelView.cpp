@@ -2,8 +2,10 @@
 
 #include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserMCP/AgentActivity.h"
+#include "BrowserUI/FlowsPanel.h"
 #include "BrowserUI/Localized.h"
 #include "BrowserUI/LogPanel.h"
+#include "BrowserUI/ProfilesPanel.h"
 #include "BrowserUI/ViewParts.h"
 
 #include <glib.h>
@@ -21,7 +23,8 @@ const char* tabKey(SidePanel tab) {
     return "log";
 }
 
-// The flows and profiles tabs until their panels exist: what there is.
+// The flows and profiles tabs of a window without the store behind them:
+// what there is.
 Gtk::Widget* placeholder(SidePanel tab, const BrowserModels& models) {
     auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
     box->set_vexpand(true);
@@ -41,8 +44,9 @@ Gtk::Widget* placeholder(SidePanel tab, const BrowserModels& models) {
 } // namespace
 
 SidePanelView::SidePanelView(Observable<std::optional<SidePanel>>& panel, BrowserModels& models,
-                             std::function<void()> showSettings)
-    : Gtk::Box(Gtk::Orientation::VERTICAL), panel_(panel), models_(models), showSettings_(std::move(showSettings)) {
+                             FlowPlayback& playback, std::function<void()> showSettings)
+    : Gtk::Box(Gtk::Orientation::VERTICAL), panel_(panel), models_(models), playback_(playback),
+      showSettings_(std::move(showSettings)) {
     add_css_class("side-panel");
     add_css_class("on-sidebar");
     set_size_request(340, -1);
@@ -124,7 +128,12 @@ void SidePanelView::showContent() {
     if (content_) contentSlot_->remove(*content_);
     shown_ = wanted;
     if (wanted == SidePanel::activity) content_ = Gtk::make_managed<LogPanel>(models_.activity);
+    else if (wanted == SidePanel::flows && models_.flows)
+        content_ = Gtk::make_managed<FlowsPanel>(models_.session, *models_.flows, playback_);
+    else if (wanted == SidePanel::profiles && models_.profiles)
+        content_ = Gtk::make_managed<ProfilesPanel>(models_.session, *models_.profiles);
     else content_ = placeholder(wanted, models_);
+    content_->set_vexpand(true);
     contentSlot_->append(*content_);
 }
 

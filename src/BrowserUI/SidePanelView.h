@@ -5,6 +5,7 @@
 // takes control away from the agent, the settings and the hide button.
 
 #include "BrowserUI/BrowserModels.h"
+#include "BrowserUI/FlowPlayback.h"
 #include "BrowserUI/SidePanel.h"
 #include "Platform/Observable.h"
 
@@ -20,7 +21,9 @@ namespace vesk::ui {
 
 class SidePanelView : public Gtk::Box {
 public:
-    SidePanelView(Observable<std::optional<SidePanel>>& panel, BrowserModels& models,
+    // `playback` is the window's: the flows tab replays through it, so a
+    // replay and its report outlive the tab.
+    SidePanelView(Observable<std::optional<SidePanel>>& panel, BrowserModels& models, FlowPlayback& playback,
                   std::function<void()> showSettings);
 
     // The pause button's action: pauses a running agent, resumes a paused one.
@@ -38,6 +41,7 @@ private:
 
     Observable<std::optional<SidePanel>>& panel_;
     BrowserModels& models_;
+    FlowPlayback& playback_;
     std::function<void()> showSettings_;
     std::array<Gtk::Button*, 3> tabs_{};
     Gtk::Box* contentSlot_ = nullptr;

@@ -1,4 +1,6 @@
 #include "BrowserMCP/MCPServer.h"
+#include "BrowserUI/FlowRow.h"
+#include "BrowserUI/FlowsPanel.h"
 #include "BrowserUI/LogPanel.h"
 #include "BrowserUI/PageView.h"
 #include "BrowserUI/PopupView.h"
@@ -205,9 +207,20 @@ TEST(BrowserWindow, TheStartViewListsEightFlowsAndAClickReplaysOneInTheFlowsPane
     start->replay(2);
     EXPECT_EQ(harness.view().panel.get(), ui::SidePanel::flows);
     EXPECT_EQ(harness.view().playback.running.get(), "flow 2");
-    start->replay(3);  // ignored while flow 2 plays
+    // Ignored while flow 2 plays (through the playback: the start view may
+    // already have given way to the page).
+    harness.view().playback.replayFlow(harness.flows.flows()[3], harness.session);
     ASSERT_TRUE(spinUntil([&] { return !harness.view().playback.running->has_value(); }));
     EXPECT_TRUE(harness.view().playback.reports->at("flow 2").passed());
     EXPECT_EQ(harness.session->url.get(), harness.server.url("/second"));
     EXPECT_FALSE(harness.view().playback.reports->contains("flow 3"));
+
+    // The flows tab shows the window's replay: the played flow's row, open, with its result.
+    auto* panel = dynamic_cast<ui::FlowsPanel*>(harness.view().sidePanel()->content());
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(spinUntil([&] {
+        for (ui::FlowRow* row : panel->rows())
+            if (row->flow().name == "flow 2") return row->resultLabel().get_text().find("passed") == 0;
+        return false;
+    }));
 }
