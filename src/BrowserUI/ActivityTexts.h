@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vesk::ui {
 
@@ -27,7 +28,11 @@ struct LogRowTexts {
     std::string times;                   // "[duration · ]minutes:seconds since start"
     std::optional<std::string> target;   // none when empty
     std::optional<std::string> failure;  // the failure text of a failed call
-    bool operator==(const LogRowTexts&) const = default;
+    // Colours by name: equal names need not be one string in memory.
+    bool operator==(const LogRowTexts& other) const {
+        return tool == other.tool && std::string_view(toolColour) == other.toolColour && times == other.times &&
+               target == other.target && failure == other.failure;
+    }
 };
 LogRowTexts logRowTexts(const AgentActivity::Entry& entry, Instant start);
 

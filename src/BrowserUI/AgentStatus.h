@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vesk::ui {
@@ -14,7 +15,10 @@ namespace vesk::ui {
 struct AgentStatus {
     std::string state;   // the text after "agent: "
     const char* colour;  // a palette colour's name
-    bool operator==(const AgentStatus&) const = default;
+    // Colours by name: equal names need not be one string in memory.
+    bool operator==(const AgentStatus& other) const {
+        return state == other.state && std::string_view(colour) == other.colour;
+    }
 };
 
 // In this order: paused, else recording, else the newest call's outcome in

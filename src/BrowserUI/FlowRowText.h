@@ -7,6 +7,7 @@
 #include "BrowserCore/Flows/FlowReport.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vesk::ui {
@@ -14,7 +15,10 @@ namespace vesk::ui {
 struct ColouredText {
     std::string text;
     const char* colour; // a palette name
-    bool operator==(const ColouredText&) const = default;
+    // Colours by name: equal names need not be one string in memory.
+    bool operator==(const ColouredText& other) const {
+        return text == other.text && std::string_view(colour) == other.colour;
+    }
 };
 
 // The step count alone without a report; "passed · " and the count after a

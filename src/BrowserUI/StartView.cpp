@@ -143,8 +143,11 @@ void StartView::listFlows() {
 void StartView::replay(std::size_t index) {
     if (!models_.flows || index >= models_.flows->flows().size()) return;
     Flow flow = models_.flows->flows()[index];
+    // The replay's first load may put the page in this view's place and free
+    // it: nothing of this view is touched once the replay has begun.
+    auto showFlows = showFlows_;
     playback_.replayFlow(flow, models_.session);
-    if (showFlows_) showFlows_();
+    if (showFlows) showFlows();
 }
 
 std::vector<std::string> StartView::flowLines() const {
