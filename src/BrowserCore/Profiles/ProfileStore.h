@@ -127,8 +127,9 @@ private:
                               const std::string& user, const std::optional<std::string>& password,
                               const std::optional<std::string>& otpKey);
     void changeCredential(const ProfileID& id, const std::function<void(Credential&)>& change);
-    void setSortedProfiles(std::vector<BrowserProfile> list);
-    void setSortedCredentials(std::vector<Credential> list);
+    // Puts `list` in place of the credentials and saves; when the save fails
+    // the credentials before are put back and the error goes on.
+    void saveCredentials(std::vector<Credential> list);
 
     std::filesystem::path file_;
     bool unreadable_ = false;

@@ -105,22 +105,19 @@ Credential ProfileStore::saveCredential(const ProfileID& id, const std::string& 
         }
     }
 
-    auto remembered = *credentials;
     Credential saved = existing != credentials->end() ? *existing : Credential{id, {}, {}, false, false, {}};
     saved.name = trimmed;
     saved.sites = sites;
     saved.hasOTP = hasOTP;
-    auto list = remembered;
+    auto list = *credentials;
     std::erase_if(list, [&](const Credential& credential) { return credential.id == id; });
     list.push_back(saved);
     std::stable_sort(list.begin(), list.end(), [](const Credential& a, const Credential& b) {
         return text::standardCompare(a.name, b.name) < 0;
     });
-    credentials.set(std::move(list));
     try {
-        saveProfiles();
+        saveCredentials(std::move(list));
     } catch (...) {
-        credentials.set(std::move(remembered));
         restore(*secrets_, writes, writes.size());
         throw;
     }
@@ -134,15 +131,7 @@ void ProfileStore::deleteCredential(const ProfileID& id) {
     auto found = std::find_if(list.begin(), list.end(), [&](const Credential& credential) { return credential.id == id; });
     if (found == list.end()) return;
     list.erase(found);
-    // Put back in the same place when the save fails.
-    auto remembered = *credentials;
-    credentials.set(std::move(list));
-    try {
-        saveProfiles();
-    } catch (...) {
-        credentials.set(std::move(remembered));
-        throw;
-    }
+    saveCredentials(std::move(list));
     std::optional<std::string> refusal;
     for (const char* field : {"user", "password", "otp"}) {
         try {
@@ -162,8 +151,14 @@ void ProfileStore::changeCredential(const ProfileID& id, const std::function<voi
     auto list = *credentials;
     auto found = std::find_if(list.begin(), list.end(), [&](const Credential& credential) { return credential.id == id; });
     if (found == list.end()) return;
-    auto remembered = *credentials;
     change(*found);
+    saveCredentials(std::move(list));
+    syncSession();
+}
+
+void ProfileStore::saveCredentials(std::vector<Credential> list) {
+    // A failed save puts every credential back in its place.
+    auto remembered = *credentials;
     credentials.set(std::move(list));
     try {
         saveProfiles();
@@ -171,7 +166,6 @@ void ProfileStore::changeCredential(const ProfileID& id, const std::function<voi
         credentials.set(std::move(remembered));
         throw;
     }
-    syncSession();
 }
 
 void ProfileStore::assignCredential(const ProfileID& credentialID, bool assigned, const ProfileID& profileID) {
