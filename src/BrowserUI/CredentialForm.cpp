@@ -92,9 +92,7 @@ void CredentialForm::submit() {
         // The form stays open with what was typed.
         failure_ = error.what();
         clear(failureSlot_);
-        auto* text = makeLabel(*failure_, {"red"});
-        text->set_wrap(true);
-        failureSlot_.append(*text);
+        failureSlot_.append(*makeFailureText(*failure_));
     }
 }
 

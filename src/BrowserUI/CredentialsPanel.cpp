@@ -41,12 +41,7 @@ CredentialsPanel::CredentialsPanel(ProfileStore& profiles) : Gtk::Box(Gtk::Orien
 }
 
 void CredentialsPanel::act(const std::function<void()>& call) {
-    try {
-        call();
-        failure_.reset();
-    } catch (const std::exception& error) {
-        failure_ = error.what();
-    }
+    noteFailure(failure_, call);
     later_.request();
 }
 
@@ -77,8 +72,7 @@ void CredentialsPanel::draw() {
 
     clear(failureSlot_);
     if (failure_) {
-        auto* text = makeLabel(*failure_, {"red"});
-        text->set_wrap(true);
+        auto* text = makeFailureText(*failure_);
         pad(*text, 14, 14, 0, 8);
         failureSlot_.append(*text);
     }

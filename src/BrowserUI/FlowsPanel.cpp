@@ -76,8 +76,7 @@ void FlowsPanel::showList() {
         list_.append(*scroller);
     }
     if (failure_) {
-        auto* text = makeLabel(*failure_, {"red"});
-        text->set_wrap(true);
+        auto* text = makeFailureText(*failure_);
         pad(*text, 14, 14, 0, 8);
         list_.append(*text);
     }
@@ -107,14 +106,11 @@ void FlowsPanel::useFolder(const std::string& path) {
 }
 
 void FlowsPanel::deleteFlow(const Flow& flow) {
-    try {
+    // A flow that is still there keeps its row and report; the failure says why.
+    noteFailure(failure_, [&] {
         flows_.remove(flow);
-        failure_.reset();
         playback_.forgetReport(flow.name);
-    } catch (const std::exception& error) {
-        // The flow is still there: say why, and keep its row and report.
-        failure_ = error.what();
-    }
+    });
     later_.request();
 }
 

@@ -33,6 +33,21 @@ void clear(Gtk::Box& box) {
         box.remove(*child);
 }
 
+Gtk::Label* makeFailureText(const std::string& text) {
+    auto* label = makeLabel(text, {"red"});
+    label->set_wrap(true);
+    return label;
+}
+
+void noteFailure(std::optional<std::string>& failure, const std::function<void()>& call) {
+    try {
+        call();
+        failure.reset();
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+}
+
 Gtk::Box* fieldRow(const std::string& label, int labelWidth, Gtk::Widget& field) {
     auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
     row->add_css_class("fieldRow");

@@ -12,9 +12,11 @@
 #include <gtkmm/box.h>
 #include <gtkmm/entry.h>
 #include <gtkmm/filechoosernative.h>
+#include <gtkmm/label.h>
 #include <gtkmm/widget.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +33,12 @@ void pad(Gtk::Widget& widget, int leading, int trailing, int top, int bottom);
 
 // Removes every child of `box`.
 void clear(Gtk::Box& box);
+
+// The text of a failure a panel or form shows: red, wrapping.
+Gtk::Label* makeFailureText(const std::string& text);
+
+// Runs `call`: its error's text becomes `failure`, and success clears it.
+void noteFailure(std::optional<std::string>& failure, const std::function<void()>& call);
 
 // A labelled field of a form: the label at the leading edge, `labelWidth`
 // wide and hidden from screen readers, then the field, on a raised rounded

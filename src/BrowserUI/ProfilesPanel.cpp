@@ -76,12 +76,7 @@ VariableForm* ProfilesPanel::variableForm(const ProfileID& profile) const {
 }
 
 void ProfilesPanel::act(const std::function<void()>& call) {
-    try {
-        call();
-        failure_.reset();
-    } catch (const std::exception& error) {
-        failure_ = error.what();
-    }
+    noteFailure(failure_, call);
     later_.request();
 }
 
@@ -100,8 +95,7 @@ void ProfilesPanel::draw() {
     }
     clear(failureSlot_);
     if (failure_) {
-        auto* text = makeLabel(*failure_, {"red"});
-        text->set_wrap(true);
+        auto* text = makeFailureText(*failure_);
         pad(*text, 14, 14, 0, 8);
         failureSlot_.append(*text);
     }

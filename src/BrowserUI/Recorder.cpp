@@ -65,9 +65,7 @@ void Recorder::redraw() {
     case RecorderMode::idle: showIdle(); break;
     }
     if (failure_) {
-        auto* text = makeLabel(*failure_, {"red"});
-        text->set_wrap(true);
-        content_.append(*text);
+        content_.append(*makeFailureText(*failure_));
     }
 }
 

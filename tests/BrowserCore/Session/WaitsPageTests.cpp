@@ -17,16 +17,6 @@ using Action = FlowStep::Action;
 
 namespace {
 
-FlowStep waitStep(Action action, std::optional<std::string> value, std::optional<bool> absent = std::nullopt,
-                  std::optional<std::string> status = std::nullopt) {
-    FlowStep step;
-    step.action = action;
-    step.value = std::move(value);
-    step.absent = absent;
-    step.status = std::move(status);
-    return step;
-}
-
 class WaitsPage : public testing::Test {
 protected:
     void SetUp() override {
@@ -40,7 +30,7 @@ protected:
 
     // The steps recorded so far, after the navigation that opened the page.
     std::vector<FlowStep> recordedAfterOpening(std::vector<FlowStep> waits, const std::string& path = "/") {
-        waits.insert(waits.begin(), waitStep(Action::navigate, server.url(path)));
+        waits.insert(waits.begin(), stepOf(Action::navigate, server.url(path)));
         EXPECT_TRUE(session->recording->has_value());
         return waits;
     }
@@ -77,8 +67,8 @@ TEST_F(WaitsPage, TextThatAppearsLaterIsWaitedForAndTextThatGoesIsWaitedOut) {
     runTask(session->waitForText("Welcome back", false, seconds(10)));
     EXPECT_EQ(pageValue(view(), "document.querySelector('h1') !== null"), true);
     runTask(session->waitForText("Loading", true, seconds(10), "${GONE}"));
-    EXPECT_EQ(recorded(), recordedAfterOpening({waitStep(Action::waitForText, "Welcome back"),
-                                     waitStep(Action::waitForText, "${GONE}", true)}));
+    EXPECT_EQ(recorded(), recordedAfterOpening({stepOf(Action::waitForText, "Welcome back"),
+                                     stepOf(Action::waitForText, "${GONE}", true)}));
 }
 
 TEST_F(WaitsPage, AWaitThatRunsOutSaysWhatItWaitedForAndWhereThePageIs) {
@@ -106,8 +96,8 @@ TEST_F(WaitsPage, AWaitThatRunsOutSaysWhatItWaitedForAndWhereThePageIs) {
     EXPECT_TRUE(failed.ends_with(place)) << failed;
 
     // Failed waits record nothing.
-    EXPECT_EQ(recorded(), recordedAfterOpening({waitStep(Action::waitForText, "Welcome"),
-                                     waitStep(Action::waitForSelector, "#tip", true)}));
+    EXPECT_EQ(recorded(), recordedAfterOpening({stepOf(Action::waitForText, "Welcome"),
+                                     stepOf(Action::waitForSelector, "#tip", true)}));
 }
 
 TEST_F(WaitsPage, ASelectorWaitsForAVisibleMatchAndCountsHiddenOnesAsGone) {
@@ -119,8 +109,8 @@ TEST_F(WaitsPage, ASelectorWaitsForAVisibleMatchAndCountsHiddenOnesAsGone) {
     }, 300); true)");
     runTask(session->waitForSelector("#save", false, seconds(10)));
     runTask(session->waitForSelector("#spinner", true, seconds(10)));
-    EXPECT_EQ(recorded(), recordedAfterOpening({waitStep(Action::waitForSelector, "#save"),
-                                     waitStep(Action::waitForSelector, "#spinner", true)}));
+    EXPECT_EQ(recorded(), recordedAfterOpening({stepOf(Action::waitForSelector, "#save"),
+                                     stepOf(Action::waitForSelector, "#spinner", true)}));
 }
 
 TEST_F(WaitsPage, AProbeWithoutAPageFailsEveryCheckUntilTheDeadline) {
@@ -150,8 +140,8 @@ TEST_F(WaitsPage, TheURLWaitFollowsThePageAndKeepsTheReferenceItWasGiven) {
     EXPECT_EQ(errorOf(session->waitForURL("${OTHER}", milliseconds(60))),
               "Timed out waiting for the URL to contain \"${OTHER}\"; the page is at " +
                   server.url("/${OTHER}/${ORDER}/done"));
-    EXPECT_EQ(recorded(), recordedAfterOpening({waitStep(Action::waitForURL, "/orders/${ORDER}/done"),
-                                     waitStep(Action::waitForURL, "${WHERE}")}, "/start"));
+    EXPECT_EQ(recorded(), recordedAfterOpening({stepOf(Action::waitForURL, "/orders/${ORDER}/done"),
+                                     stepOf(Action::waitForURL, "${WHERE}")}, "/start"));
 }
 
 TEST_F(WaitsPage, ARequestAnsweredInItsClassEndsTheWaitAndAnotherStatusFailsAtOnce) {
@@ -179,9 +169,9 @@ TEST_F(WaitsPage, ARequestAnsweredInItsClassEndsTheWaitAndAnotherStatusFailsAtOn
     EXPECT_EQ(errorOf(session->waitForRequest("/api/items", "2xx", Duration::zero())),
               "Timed out waiting for request /api/items");
 
-    EXPECT_EQ(recorded(), recordedAfterOpening({waitStep(Action::waitForRequest, "POST /api/items"),
-                                     waitStep(Action::waitForRequest, "POST ${API}"),
-                                     waitStep(Action::waitForRequest, "GET /api/missing", std::nullopt, "4xx")}));
+    EXPECT_EQ(recorded(), recordedAfterOpening({stepOf(Action::waitForRequest, "POST /api/items"),
+                                     stepOf(Action::waitForRequest, "POST ${API}"),
+                                     stepOf(Action::waitForRequest, "GET /api/missing", std::nullopt, "4xx")}));
 }
 
 TEST_F(WaitsPage, ARequestThatEndsWhileWaitingIsSeen) {
@@ -224,9 +214,9 @@ TEST_F(WaitsPage, ConsoleErrorsCountFromTheRecordingsStartOrTheMarkGiven) {
     session->expectNoConsoleErrors(3);
     auto flow = runTask(session->recordStop());
     ASSERT_TRUE(flow);
-    EXPECT_EQ(flow->steps, (std::vector<FlowStep>{waitStep(Action::navigate, server.url("/")),
-                                                  waitStep(Action::waitForNoConsoleErrors, std::nullopt),
-                                                  waitStep(Action::waitForNoConsoleErrors, std::nullopt)}));
+    EXPECT_EQ(flow->steps, (std::vector<FlowStep>{stepOf(Action::navigate, server.url("/")),
+                                                  stepOf(Action::waitForNoConsoleErrors, std::nullopt),
+                                                  stepOf(Action::waitForNoConsoleErrors, std::nullopt)}));
     // A stopped recording's start still marks where counting begins.
     EXPECT_THROW(session->expectNoConsoleErrors(), BrowserError);
     session->expectNoConsoleErrors(3);
