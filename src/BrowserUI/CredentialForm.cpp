@@ -16,9 +16,10 @@ void titleSecureField(Gtk::PasswordEntry& field, const std::string& title, const
 
 } // namespace
 
-CredentialForm::CredentialForm(std::optional<Credential> credential, CredentialDraft draft,
-                               std::function<void(const CredentialDraft&)> save, std::function<void()> cancel)
-    : Gtk::Box(Gtk::Orientation::VERTICAL, 6), credential_(std::move(credential)), draft_(std::move(draft)),
+CredentialForm::CredentialForm(std::optional<Credential> credential, CredentialDraft& draft,
+                               std::optional<std::string>& failure, std::function<void(const CredentialDraft&)> save,
+                               std::function<void()> cancel)
+    : Gtk::Box(Gtk::Orientation::VERTICAL, 6), credential_(std::move(credential)), draft_(draft), failure_(failure),
       saveAction_(std::move(save)) {
     set_tooltip_text(localized("The values are stored in the keychain and typed only on these sites, as "
                                "${NAME.user}, ${NAME.password} and ${NAME.otp}."));
@@ -38,6 +39,8 @@ CredentialForm::CredentialForm(std::optional<Credential> credential, CredentialD
     name_.set_text(draft_.name);
     sites_.set_text(draft_.sites);
     user_.set_text(draft_.user);
+    password_.set_text(draft_.password);
+    otpKey_.set_text(draft_.otpKey);
     const std::pair<const char*, Gtk::Widget*> rows[] = {
         {"name", &name_}, {"sites", &sites_}, {"user", &user_}, {"password", &password_}, {"2FA key", &otpKey_}};
     for (const auto& [label, field] : rows)
@@ -46,10 +49,12 @@ CredentialForm::CredentialForm(std::optional<Credential> credential, CredentialD
     if (hasOTP) {
         removesOTP_ = Gtk::make_managed<Gtk::CheckButton>(localized("remove the 2FA key"));
         removesOTP_->add_css_class("secondaryText");
+        removesOTP_->set_active(draft_.removesOTP);
         removesOTP_->signal_toggled().connect(sigc::mem_fun(*this, &CredentialForm::draftChanged));
         append(*removesOTP_);
     }
     append(failureSlot_);
+    showFailure();
 
     auto* actions = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 12);
     cancel_ = makePlainButton(localized("cancel"), {"secondaryText"});
@@ -91,9 +96,13 @@ void CredentialForm::submit() {
     } catch (const std::exception& error) {
         // The form stays open with what was typed.
         failure_ = error.what();
-        clear(failureSlot_);
-        failureSlot_.append(*makeFailureText(*failure_));
+        showFailure();
     }
+}
+
+void CredentialForm::showFailure() {
+    clear(failureSlot_);
+    if (failure_) failureSlot_.append(*makeFailureText(*failure_));
 }
 
 } // namespace vesk::ui

@@ -21,8 +21,10 @@ namespace vesk::ui {
 
 class CredentialForm : public Gtk::Box {
 public:
-    // `save` stores the draft and throws when the store refuses it.
-    CredentialForm(std::optional<Credential> credential, CredentialDraft draft,
+    // `save` stores the draft and throws when the store refuses it. What is
+    // typed goes to `draft` and a refused save's text to `failure`, both kept
+    // by the panel so that a form made again in its place shows them still.
+    CredentialForm(std::optional<Credential> credential, CredentialDraft& draft, std::optional<std::string>& failure,
                    std::function<void(const CredentialDraft&)> save, std::function<void()> cancel);
 
     // For tests.
@@ -41,10 +43,12 @@ public:
 private:
     void draftChanged();
 
+    void showFailure();
+
     std::optional<Credential> credential_;
-    CredentialDraft draft_;
+    CredentialDraft& draft_;
+    std::optional<std::string>& failure_;
     std::function<void(const CredentialDraft&)> saveAction_;
-    std::optional<std::string> failure_;
 
     Gtk::Entry name_;
     Gtk::Entry sites_;

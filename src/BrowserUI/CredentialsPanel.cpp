@@ -31,10 +31,7 @@ CredentialsPanel::CredentialsPanel(ProfileStore& profiles) : Gtk::Box(Gtk::Orien
     add_->set_halign(Gtk::Align::START);
     add_->set_size_request(-1, 32);
     pad(*add_, 14, 14, 0, 0);
-    add_->signal_clicked().connect([this] {
-        editing_ = std::optional<ProfileID>();
-        later_.request();
-    });
+    add_->signal_clicked().connect([this] { openForm(std::nullopt); });
     append(*add_);
     profiles_.credentials.changed().connect(sigc::mem_fun(later_, &LaterDraw::request));
     draw();
@@ -135,9 +132,22 @@ Gtk::Widget* CredentialsPanel::row(const Credential& credential) {
     return box;
 }
 
+void CredentialsPanel::openForm(const std::optional<Credential>& credential) {
+    editing_ = credential ? std::optional<ProfileID>(credential->id) : std::optional<ProfileID>();
+    draft_ = credential ? CredentialDraft::editing(*credential, profiles_.storedUser(credential->id)) : CredentialDraft();
+    formFailure_.reset();
+    later_.request();
+}
+
+void CredentialsPanel::closeForm() {
+    editing_.reset();
+    // What was typed, a password among it, is not kept once the form is closed.
+    draft_ = CredentialDraft();
+    formFailure_.reset();
+    later_.request();
+}
+
 Gtk::Widget* CredentialsPanel::makeForm(const std::optional<Credential>& credential) {
-    CredentialDraft draft =
-        credential ? CredentialDraft::editing(*credential, profiles_.storedUser(credential->id)) : CredentialDraft();
     auto save = [this, credential](const CredentialDraft& typed) {
         if (credential) {
             profiles_.updateCredential(credential->id, typed.name, typed.siteList(), typed.user, typed.passwordUpdate(),
@@ -145,20 +155,16 @@ Gtk::Widget* CredentialsPanel::makeForm(const std::optional<Credential>& credent
         } else {
             profiles_.addCredential(typed.name, typed.siteList(), typed.user, typed.password, typed.otpKey);
         }
-        editing_.reset();
-        later_.request();
+        closeForm();
     };
-    auto cancel = [this] {
-        editing_.reset();
-        later_.request();
-    };
-    form_ = Gtk::make_managed<CredentialForm>(credential, std::move(draft), save, cancel);
+    form_ = Gtk::make_managed<CredentialForm>(credential, draft_, formFailure_, save, [this] { closeForm(); });
     return form_;
 }
 
 void CredentialsPanel::edit(const ProfileID& id) {
-    editing_ = std::optional<ProfileID>(id);
-    later_.request();
+    for (const Credential& credential : *profiles_.credentials) {
+        if (credential.id == id) openForm(credential);
+    }
 }
 
 void CredentialsPanel::setGlobal(const ProfileID& id, bool global) {

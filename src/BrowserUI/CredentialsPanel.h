@@ -5,6 +5,7 @@
 // store; at most one form is open at a time.
 
 #include "BrowserCore/Profiles/BrowserProfile.h"
+#include "BrowserUI/CredentialDraft.h"
 #include "BrowserUI/PanelWidgets.h"
 
 #include <gtkmm/box.h>
@@ -39,6 +40,9 @@ private:
     void draw();
     Gtk::Widget* row(const Credential& credential);
     Gtk::Widget* makeForm(const std::optional<Credential>& credential);
+    // Opens the form of a credential (none: a new one), starting from its stored values.
+    void openForm(const std::optional<Credential>& credential);
+    void closeForm();
     void act(const std::function<void()>& call);
 
     ProfileStore& profiles_;
@@ -46,6 +50,9 @@ private:
     std::optional<std::optional<ProfileID>> editing_;
     std::optional<ProfileID> deleting_;
     std::optional<std::string> failure_;
+    // What the open form holds, kept across the panel's redraws.
+    CredentialDraft draft_;
+    std::optional<std::string> formFailure_;
 
     Gtk::Box list_{Gtk::Orientation::VERTICAL};
     Gtk::Box failureSlot_{Gtk::Orientation::VERTICAL};

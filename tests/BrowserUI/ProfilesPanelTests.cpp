@@ -137,3 +137,43 @@ TEST(CredentialsPanel, SavesEditsAssignsAndDeletesACredentialWithA2FAKey) {
     EXPECT_FALSE(panel.failure());
     EXPECT_FALSE(session->variables->contains("bank.example"));
 }
+
+TEST(CredentialsPanel, AnOpenFormKeepsWhatWasTypedAndItsFailureWhenThePanelDrawsAgain) {
+    PanelHarness harness;
+    Profiles profiles(harness.folder);
+    const Credential alpha = profiles.store.addCredential("alpha", {"a.example"}, "ann", "pw", "");
+    auto& panel = harness.show<ui::CredentialsPanel>(profiles.store);
+
+    click(panel.addButton());
+    ASSERT_TRUE(spinUntil([&] { return panel.form() != nullptr; }));
+    ui::CredentialForm* form = panel.form();
+    form->nameField().set_text("Alpha");
+    form->sitesField().set_text("b.example");
+    form->userField().set_text("bob");
+    form->passwordField().set_text("secret");
+    form->otpKeyField().set_text("JBSWY3DPEHPK3PXP");
+    click(form->saveButton());
+    ASSERT_EQ(form->failure(), "There is already a credential named \"Alpha\"");
+
+    // Ticking "global" on the other row draws the panel, and the form, again.
+    bool gone = false;
+    form->signal_destroy().connect([&] { gone = true; });
+    panel.setGlobal(alpha.id, true);
+    ASSERT_TRUE(spinUntil([&] { return gone && panel.form() != nullptr; }));
+    form = panel.form();
+    EXPECT_EQ(form->nameField().get_text(), "Alpha");
+    EXPECT_EQ(form->sitesField().get_text(), "b.example");
+    EXPECT_EQ(form->userField().get_text(), "bob");
+    EXPECT_EQ(form->passwordField().get_text(), "secret");
+    EXPECT_EQ(form->otpKeyField().get_text(), "JBSWY3DPEHPK3PXP");
+    EXPECT_EQ(form->failure(), "There is already a credential named \"Alpha\"");
+    EXPECT_TRUE(form->saveButton().get_sensitive());
+
+    // Cancelled and opened again, the form starts empty.
+    click(form->cancelButton());
+    ASSERT_TRUE(spinUntil([&] { return panel.form() == nullptr; }));
+    click(panel.addButton());
+    ASSERT_TRUE(spinUntil([&] { return panel.form() != nullptr; }));
+    EXPECT_EQ(panel.form()->nameField().get_text(), "");
+    EXPECT_FALSE(panel.form()->failure());
+}
