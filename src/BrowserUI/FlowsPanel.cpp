@@ -9,10 +9,11 @@
 
 namespace vesk::ui {
 
-FlowsPanel::FlowsPanel(std::shared_ptr<BrowserSession> session, FlowStore& flows, FlowPlayback& playback)
+FlowsPanel::FlowsPanel(std::shared_ptr<BrowserSession> session, FlowStore& flows, FlowPlayback& playback,
+                       std::shared_ptr<UnsavedRecordings> unsaved)
     : Gtk::Box(Gtk::Orientation::VERTICAL), session_(std::move(session)), flows_(flows), playback_(playback) {
     add_css_class("panel");
-    recorder_ = Gtk::make_managed<Recorder>(session_, flows_);
+    recorder_ = Gtk::make_managed<Recorder>(session_, flows_, std::move(unsaved));
     append(*recorder_);
     append(*makeRule(Gtk::Orientation::HORIZONTAL, "separator"));
     list_.set_vexpand(true);

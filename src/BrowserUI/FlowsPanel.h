@@ -6,6 +6,7 @@
 // another. A row opens to show its steps, each marked with its last result.
 
 #include "BrowserUI/PanelWidgets.h"
+#include "BrowserUI/RecorderState.h"
 
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
@@ -32,7 +33,10 @@ class Recorder;
 
 class FlowsPanel : public Gtk::Box {
 public:
-    FlowsPanel(std::shared_ptr<BrowserSession> session, FlowStore& flows, FlowPlayback& playback);
+    // `playback` and `unsaved` are the window's: replays and recordings not
+    // saved yet outlive the tab.
+    FlowsPanel(std::shared_ptr<BrowserSession> session, FlowStore& flows, FlowPlayback& playback,
+               std::shared_ptr<UnsavedRecordings> unsaved);
 
     // For tests.
     Recorder& recorder() { return *recorder_; }

@@ -22,14 +22,25 @@ Gtk::Widget* flexibleSpace() {
 
 } // namespace
 
-Recorder::Recorder(std::shared_ptr<BrowserSession> session, FlowStore& flows)
-    : Gtk::Box(Gtk::Orientation::VERTICAL), session_(std::move(session)), flows_(flows) {
+Recorder::Recorder(std::shared_ptr<BrowserSession> session, FlowStore& flows,
+                   std::shared_ptr<UnsavedRecordings> unsaved)
+    : Gtk::Box(Gtk::Orientation::VERTICAL), session_(std::move(session)), flows_(flows), unsaved_(std::move(unsaved)) {
     add_css_class("recorder");
     pad(content_, 14, 14, 10, 10);
     append(content_);
     session_->recording.changed().connect(sigc::mem_fun(*this, &Recorder::recordingChanged));
     flows_.flowsChanged().connect(sigc::mem_fun(*this, &Recorder::nameChanged));
+    unsaved_->changed().connect(sigc::mem_fun(later_, &LaterDraw::request));
     redraw();
+}
+
+std::optional<std::string> Recorder::failure() const {
+    if (failure_ || unsaved_->get().empty()) return failure_;
+    return unsaved_->get().front().failure;
+}
+
+const Flow* Recorder::unsaved() const {
+    return unsaved_->get().empty() ? nullptr : &unsaved_->get().front().flow;
 }
 
 void Recorder::recordingChanged() {
@@ -55,17 +66,17 @@ void Recorder::redraw() {
     recordAFlow_ = record_ = cancel_ = stop_ = nullptr;
     nameField_ = nullptr;
     warning_ = nullptr;
-    switch (recorderMode(session_->recording->has_value(), unsaved_, name_)) {
+    switch (recorderMode(session_->recording->has_value(), !unsaved_->get().empty(), name_)) {
     case RecorderMode::recording: showRecording(**session_->recording); break;
     case RecorderMode::unsaved:
-        showRecording(*unsaved_);
+        showRecording(unsaved_->get().front().flow);
         showNaming();
         break;
     case RecorderMode::naming: showNaming(); break;
     case RecorderMode::idle: showIdle(); break;
     }
-    if (failure_) {
-        content_.append(*makeFailureText(*failure_));
+    if (auto shown = failure()) {
+        content_.append(*makeFailureText(*shown));
     }
 }
 
@@ -110,9 +121,11 @@ void Recorder::showIdle() {
 }
 
 void Recorder::showNaming() {
+    // Shown for a new flow, or to save the unsaved one under its name or another.
+    bool renaming = !unsaved_->get().empty();
     nameField_ = Gtk::make_managed<Gtk::Entry>();
     titleField(*nameField_, localized("Flow name"), localized("login"));
-    nameField_->set_text(unsaved_ ? unsaved_->name : name_.value_or(""));
+    nameField_->set_text(renaming ? rename_.value_or(unsaved_->get().front().flow.name) : name_.value_or(""));
     auto* nameRow = fieldRow(localized("name"), 0, *nameField_);
     pad(*nameRow, 0, 0, 0, 0);
     content_.append(*nameRow);
@@ -121,22 +134,22 @@ void Recorder::showNaming() {
     warning_ = makeLabel(localized("replaces the saved one"), {"amber"});
     actions->append(*warning_);
     actions->append(*flexibleSpace());
-    cancel_ = makePlainButton(unsaved_ ? localized("discard") : localized("cancel"), {"secondaryText"});
-    record_ = makePlainButton(unsaved_ ? localized("save") : localized("record"), {"violet"});
+    cancel_ = makePlainButton(renaming ? localized("discard") : localized("cancel"), {"secondaryText"});
+    record_ = makePlainButton(renaming ? localized("save") : localized("record"), {"violet"});
     actions->append(*cancel_);
     actions->append(*record_);
     content_.append(*actions);
 
-    cancel_->signal_clicked().connect([this] {
+    cancel_->signal_clicked().connect([this, renaming] {
+        if (renaming) return discardUnsaved();
         name_.reset();
-        unsaved_.reset();
         later_.request();
     });
-    auto submit = [this] { unsaved_ ? saveUnsaved() : record(); };
+    auto submit = [this, renaming] { renaming ? saveUnsaved() : record(); };
     record_->signal_clicked().connect(submit);
     nameField_->signal_activate().connect(submit);
-    nameField_->signal_changed().connect([this] {
-        if (!unsaved_) name_ = nameField_->get_text();
+    nameField_->signal_changed().connect([this, renaming] {
+        (renaming ? rename_ : name_) = nameField_->get_text();
         nameChanged();
     });
     nameChanged();
@@ -167,48 +180,51 @@ void Recorder::record() {
 }
 
 void Recorder::stop() {
-    static_cast<void>(detach([&] { return stopAndSave(this, liveness_.token(), session_, flows_); }));
+    static_cast<void>(detach([&] { return stopAndSave(this, liveness_.token(), session_, flows_, unsaved_); }));
 }
 
+// The card may be gone by the time the session hands the flow back; the flow
+// is saved all the same, and one that cannot be goes to the window's unsaved
+// recordings, where this card or the next one offers it.
 Task<void> Recorder::stopAndSave(Recorder* card, std::weak_ptr<void> alive, std::shared_ptr<BrowserSession> session,
-                                 FlowStore& flows) {
+                                 FlowStore& flows, std::shared_ptr<UnsavedRecordings> unsaved) {
     std::optional<Flow> flow = co_await session->recordStop();
     if (!flow) co_return;
-    if (alive.expired()) {
-        // The card is gone, the flow is not: save it all the same.
-        try {
-            if (!flow->steps.empty()) flows.save(*flow);
-        } catch (const std::exception&) {
-        }
-        co_return;
-    }
+    std::optional<std::string> failure;
     if (flow->steps.empty()) {
-        card->failure_ = localized("no step was recorded");
-        card->later_.request();
-        co_return;
+        failure = localized("no step was recorded");
+    } else {
+        try {
+            flows.save(*flow);
+        } catch (const std::exception& error) {
+            unsaved->modify([&](auto& list) { list.push_back({std::move(*flow), error.what()}); });
+        }
     }
-    card->save(std::move(*flow));
+    if (alive.expired()) co_return;
+    card->failure_ = failure;
+    card->later_.request();
 }
 
 void Recorder::saveUnsaved() {
-    if (!unsaved_ || !nameField_) return;
+    if (unsaved_->get().empty() || !nameField_) return;
     std::string trimmed = trimmedFlowName(nameField_->get_text().raw());
     if (trimmed.empty()) return;
-    Flow flow = *unsaved_;
+    Flow flow = unsaved_->get().front().flow;
     flow.name = trimmed;
-    save(std::move(flow));
-}
-
-void Recorder::save(Flow flow) {
+    failure_.reset();
     try {
         flows_.save(flow);
-        failure_.reset();
-        unsaved_.reset();
+        rename_.reset();
+        unsaved_->modify([](auto& list) { list.erase(list.begin()); });
     } catch (const std::exception& error) {
-        failure_ = error.what();
-        unsaved_ = std::move(flow);
+        unsaved_->modify([&](auto& list) { list.front() = {std::move(flow), error.what()}; });
     }
-    later_.request();
+}
+
+void Recorder::discardUnsaved() {
+    if (unsaved_->get().empty()) return;
+    rename_.reset();
+    unsaved_->modify([](auto& list) { list.erase(list.begin()); });
 }
 
 } // namespace vesk::ui

@@ -3,11 +3,12 @@
 // The card at the top of the flows panel with which a person records a flow:
 // name it, record, act on the page, stop; the flow is then saved. It also
 // shows a recording the agent started, and its stop ends and saves that one.
-// A stopped flow whose save failed stays here, unsaved, until the person
-// saves it (under its name or another) or discards it.
+// A stopped flow whose save failed stays, unsaved, with the window until the
+// person saves it (under its name or another) or discards it.
 
 #include "BrowserCore/Flows/Flow.h"
 #include "BrowserUI/PanelWidgets.h"
+#include "BrowserUI/RecorderState.h"
 #include "Platform/Task.h"
 
 #include <gtkmm/box.h>
@@ -28,7 +29,8 @@ namespace ui {
 
 class Recorder : public Gtk::Box {
 public:
-    Recorder(std::shared_ptr<BrowserSession> session, FlowStore& flows);
+    // `unsaved` is the window's: it outlives the card.
+    Recorder(std::shared_ptr<BrowserSession> session, FlowStore& flows, std::shared_ptr<UnsavedRecordings> unsaved);
 
     // The controls of the state shown, for tests; none when not shown.
     Gtk::Button* recordAFlowButton() const { return recordAFlow_; }
@@ -37,8 +39,10 @@ public:
     Gtk::Button* cancelButton() const { return cancel_; }
     Gtk::Button* stopButton() const { return stop_; }
     Gtk::Label* warningLabel() const { return warning_; }
-    std::optional<std::string> failure() const { return failure_; }
-    const std::optional<Flow>& unsaved() const { return unsaved_; }
+    // The failure shown: the card's own, else the unsaved flow's.
+    std::optional<std::string> failure() const;
+    // The unsaved flow the card offers, the oldest.
+    const Flow* unsaved() const;
 
 private:
     void recordingChanged();
@@ -52,16 +56,17 @@ private:
     void record();
     void stop();
     void saveUnsaved();
-    // Saves the flow; a failure keeps it here, unsaved, with its message.
-    void save(Flow flow);
+    void discardUnsaved();
     static Task<void> stopAndSave(Recorder* card, std::weak_ptr<void> alive, std::shared_ptr<BrowserSession> session,
-                                  FlowStore& flows);
+                                  FlowStore& flows, std::shared_ptr<UnsavedRecordings> unsaved);
 
     std::shared_ptr<BrowserSession> session_;
     FlowStore& flows_;
+    std::shared_ptr<UnsavedRecordings> unsaved_;
+    // The name typed for a new flow, and the one typed for the unsaved flow.
     std::optional<std::string> name_;
+    std::optional<std::string> rename_;
     std::optional<std::string> failure_;
-    std::optional<Flow> unsaved_;
     bool focusesName_ = false;
     Liveness liveness_;
     LaterDraw later_{[this] { redraw(); }};

@@ -9,10 +9,9 @@
 
 namespace vesk::ui {
 
-RecorderMode recorderMode(bool sessionRecords, const std::optional<Flow>& unsaved,
-                          const std::optional<std::string>& name) {
+RecorderMode recorderMode(bool sessionRecords, bool hasUnsaved, const std::optional<std::string>& name) {
     if (sessionRecords) return RecorderMode::recording;
-    if (unsaved) return RecorderMode::unsaved;
+    if (hasUnsaved) return RecorderMode::unsaved;
     return name ? RecorderMode::naming : RecorderMode::idle;
 }
 

@@ -5,10 +5,12 @@
 // replaces a saved flow.
 
 #include "BrowserCore/Flows/Flow.h"
+#include "Platform/Observable.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vesk {
 class FlowStore;
@@ -23,8 +25,18 @@ enum class RecorderMode {
     idle,
 };
 
-RecorderMode recorderMode(bool sessionRecords, const std::optional<Flow>& unsaved,
-                          const std::optional<std::string>& name);
+RecorderMode recorderMode(bool sessionRecords, bool hasUnsaved, const std::optional<std::string>& name);
+
+// A stopped recording whose save failed, and the failure's text.
+struct UnsavedRecording {
+    Flow flow;
+    std::string failure;
+};
+
+// The stopped recordings not saved yet, oldest first. The window keeps them,
+// so that the flows tab shown again, or a stop whose save fails after the tab
+// was closed, still offers each to be saved or discarded.
+using UnsavedRecordings = Observable<std::vector<UnsavedRecording>>;
 
 // The name without blanks and tabs at either end (line breaks stay).
 std::string trimmedFlowName(std::string_view name);

@@ -4,6 +4,7 @@
 #include "BrowserUI/LogPanel.h"
 #include "BrowserUI/PageView.h"
 #include "BrowserUI/PopupView.h"
+#include "BrowserUI/Recorder.h"
 #include "BrowserUI/SidePanelView.h"
 #include "BrowserUI/StartView.h"
 #include "Support/PrivateDisplay.h"
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+
+#include <fstream>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -223,4 +226,35 @@ TEST(BrowserWindow, TheStartViewListsEightFlowsAndAClickReplaysOneInTheFlowsPane
             if (row->flow().name == "flow 2") return row->resultLabel().get_text().find("passed") == 0;
         return false;
     }));
+}
+
+TEST(BrowserWindow, ARecordingWhoseSaveFailsAfterTheFlowsTabClosedIsOfferedAgainUnsaved) {
+    if (!gtk_is_initialized()) GTEST_SKIP() << "no display";
+    WindowHarness harness;
+    ASSERT_TRUE(harness.openInBar(harness.server.url("/")));
+    // A file that is not a flow holds the name's file: the save fails.
+    std::filesystem::create_directories(harness.flowsFolder);
+    std::ofstream(harness.flowsFolder / "blocked.json") << "not a flow";
+    auto flowsTab = [&] {
+        harness.view().panel.set(ui::SidePanel::flows);
+        return &dynamic_cast<ui::FlowsPanel*>(harness.view().sidePanel()->content())->recorder();
+    };
+    ui::Recorder* card = flowsTab();
+    harness.session->recordStart("Blocked");
+    ASSERT_TRUE(spinUntil([&] { return card->stopButton() != nullptr; }));
+    g_signal_emit_by_name(card->stopButton()->gobj(), "clicked");
+    // The tab closes while the session hands the flow back.
+    harness.view().panel.set(ui::SidePanel::activity);
+    ASSERT_TRUE(spinUntil([&] { return !harness.session->isRecording() && !harness.view().unsavedRecordings->get().empty(); }));
+
+    card = flowsTab();
+    ASSERT_TRUE(spinUntil([&] { return card->nameField() != nullptr; }));
+    ASSERT_NE(card->unsaved(), nullptr);
+    EXPECT_EQ(card->unsaved()->name, "Blocked");
+    EXPECT_EQ(card->unsaved()->steps.size(), 1u); // the opening navigate
+    EXPECT_EQ(card->failure().value_or("").rfind("blocked.json", 0), 0u) << card->failure().value_or("no failure");
+    card->nameField()->set_text("Kept");
+    g_signal_emit_by_name(card->recordButton()->gobj(), "clicked");
+    ASSERT_TRUE(spinUntil([&] { return card->unsaved() == nullptr && harness.flows.flowNamed("Kept").has_value(); }));
+    EXPECT_FALSE(card->failure());
 }

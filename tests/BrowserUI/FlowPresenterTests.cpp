@@ -52,10 +52,10 @@ TEST(FlowRowText, ResultTextAndStepMarksFollowTheReport) {
 }
 
 TEST(RecorderState, StatesNamesAndTheReplaceWarning) {
-    EXPECT_EQ(recorderMode(true, Flow{}, std::string()), RecorderMode::recording);
-    EXPECT_EQ(recorderMode(false, Flow{}, std::nullopt), RecorderMode::unsaved);
-    EXPECT_EQ(recorderMode(false, std::nullopt, std::string()), RecorderMode::naming);
-    EXPECT_EQ(recorderMode(false, std::nullopt, std::nullopt), RecorderMode::idle);
+    EXPECT_EQ(recorderMode(true, true, std::string()), RecorderMode::recording);
+    EXPECT_EQ(recorderMode(false, true, std::nullopt), RecorderMode::unsaved);
+    EXPECT_EQ(recorderMode(false, false, std::string()), RecorderMode::naming);
+    EXPECT_EQ(recorderMode(false, false, std::nullopt), RecorderMode::idle);
     EXPECT_EQ(trimmedFlowName(" \tLog in \u00A0"), "Log in");
     EXPECT_EQ(trimmedFlowName("Log in\n"), "Log in\n");
 

@@ -20,7 +20,7 @@ TEST(FlowsPanel, ListsReplaysAndDeletesFlows) {
     const auto folder = harness.folder / "Flows";
     FlowStore flows(folder, folder);
     ui::FlowPlayback playback;
-    auto& panel = harness.show<ui::FlowsPanel>(session, flows, playback);
+    auto& panel = harness.show<ui::FlowsPanel>(session, flows, playback, std::make_shared<ui::UnsavedRecordings>());
     EXPECT_TRUE(panel.rows().empty());
     PanelHarness::picture(panel, "flows-panel-empty");
 

@@ -42,7 +42,7 @@ TEST(Recorder, RecordsAFlowOnThePageAndKeepsOneWhoseSaveFailed) {
     server.serve("/", PanelHarness::page("recorder.html"));
     auto session = PanelHarness::session();
     FlowStore flows(harness.folder / "Flows", harness.folder / "Flows");
-    auto& card = harness.show<ui::Recorder>(session, flows);
+    auto& card = harness.show<ui::Recorder>(session, flows, std::make_shared<ui::UnsavedRecordings>());
 
     // Before any page: the recording has no step, and nothing is saved.
     startNaming(card);
@@ -86,7 +86,7 @@ TEST(Recorder, RecordsAFlowOnThePageAndKeepsOneWhoseSaveFailed) {
     // A file that is not a flow holds the name's file: the save fails, the flow stays.
     std::ofstream(harness.folder / "Flows" / "sign-in-again.json") << "not a flow";
     record("Sign in again");
-    ASSERT_TRUE(spinUntil([&] { return card.unsaved().has_value(); }));
+    ASSERT_TRUE(spinUntil([&] { return card.unsaved() != nullptr; }));
     EXPECT_EQ(card.failure().value_or("").rfind("sign-in-again.json", 0), 0u);
     EXPECT_EQ(card.unsaved()->steps.size(), 2u);
     ASSERT_TRUE(spinUntil([&] { return card.nameField() != nullptr; }));
