@@ -7,6 +7,7 @@
 #include "BrowserUI/SidePanelView.h"
 #include "BrowserUI/StartView.h"
 #include "BrowserUI/ViewParts.h"
+#include "BrowserUI/WidthLimit.h"
 
 #include <glibmm/main.h>
 
@@ -76,8 +77,10 @@ void BrowserView::showPanel() {
     while (auto* child = panelSlot_->get_first_child()) panelSlot_->remove(*child);
     side_ = nullptr;
     if (!shown) return;
-    side_ = Gtk::make_managed<SidePanelView>(panel, models_, playback, [this] { showSettings(); });
-    panelSlot_->append(*side_);
+    side_ = Gtk::make_managed<SidePanelView>(panel, models_, playback, unsavedRecordings,
+                                            [this] { showSettings(); });
+    // As wide as the panel is drawn, whatever a tab holds: its texts wrap or end in "…".
+    panelSlot_->append(*Gtk::make_managed<WidthLimit>(*side_, sidePanelWidth));
     panelSlot_->append(*makeRule(Gtk::Orientation::VERTICAL, "edge"));
 }
 

@@ -6,6 +6,7 @@
 
 #include "BrowserUI/BrowserModels.h"
 #include "BrowserUI/FlowPlayback.h"
+#include "BrowserUI/RecorderState.h"
 #include "BrowserUI/SidePanel.h"
 #include "Platform/Observable.h"
 
@@ -32,6 +33,8 @@ public:
     Observable<std::optional<SidePanel>> panel;
     // The replays started from this window, shared by its views.
     FlowPlayback playback;
+    // The recordings stopped in this window whose save failed.
+    std::shared_ptr<UnsavedRecordings> unsavedRecordings = std::make_shared<UnsavedRecordings>();
 
     // The window's commands.
     void togglePanel();

@@ -77,7 +77,10 @@ void PopupView::close() {
 
 void PopupView::showURL() {
     const char* uri = webkit_web_view_get_uri(webView_.get());
-    host_->set_text(popupHostText(uri ? std::optional<std::string>(uri) : std::nullopt));
+    std::optional<std::string> url = uri ? std::optional<std::string>(uri) : std::nullopt;
+    host_->set_text(popupHostText(url));
+    // The "…" of a window without a host is drawn as faint as the words before it.
+    setColour(*host_, url && hostOf(*url) ? "text" : "faintText");
 }
 
 } // namespace vesk::ui

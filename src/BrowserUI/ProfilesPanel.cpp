@@ -109,7 +109,9 @@ Gtk::Widget* ProfilesPanel::headerRow(const std::string& title, const std::strin
     auto* name = makeLabel(title, {"text"});
     name->set_ellipsize(Pango::EllipsizeMode::END);
     words->append(*name);
-    words->append(*makeLabel(detail, {"secondaryText"}));
+    auto* details = makeLabel(detail, {"secondaryText"});
+    details->set_wrap(true);
+    words->append(*details);
     describe(*words, title + ", " + detail);
     row->append(*words);
     if (inUse) {
@@ -138,7 +140,9 @@ Gtk::Widget* ProfilesPanel::profileBlock(const BrowserProfile& profile) {
 
     for (const auto& variable : profile.variables) {
         auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
-        row->append(*makeLabel("${" + variable.name + "}", {"secondaryText"}));
+        auto* reference = makeLabel("${" + variable.name + "}", {"secondaryText"});
+        reference->set_ellipsize(Pango::EllipsizeMode::END);
+        row->append(*reference);
         row->append(*oneLine(variable.site, "faintText"));
         row->append(*flexibleSpace());
         auto* remove = makePlainButton(localized("remove"), {"faintText"});
@@ -182,7 +186,9 @@ void ProfilesPanel::addCredentialRows(Gtk::Box& block, const BrowserProfile& pro
     ProfileCredentials lists = credentialsOf(*profiles_.credentials, profile.id);
     for (const Credential& credential : lists.shown) {
         auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
-        row->append(*makeLabel(credential.name, {"secondaryText"}));
+        auto* name = makeLabel(credential.name, {"secondaryText"});
+        name->set_ellipsize(Pango::EllipsizeMode::END);
+        row->append(*name);
         row->append(*oneLine(joined(credential.sites), "faintText"));
         row->append(*flexibleSpace());
         if (credential.global) {

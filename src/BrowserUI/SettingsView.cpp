@@ -6,6 +6,7 @@
 #include "BrowserUI/NumberRow.h"
 #include "BrowserUI/PanelWidgets.h"
 #include "BrowserUI/ProfilesPanel.h"
+#include "BrowserUI/WidthLimit.h"
 
 #include <gtkmm/overlay.h>
 #include <gtkmm/scrolledwindow.h>
@@ -16,6 +17,9 @@ namespace vesk {
 namespace {
 
 using Timings = BrowserSettings::Timings;
+
+// The profiles and credentials panels, with their padding, are at most this wide.
+constexpr int formWidth = 480;
 
 struct TimingRow {
     SettingsSection section;
@@ -87,8 +91,7 @@ Gtk::Box* SettingsView::makeSidebar() {
     auto* below = ui::makeRule(Gtk::Orientation::HORIZONTAL, "edge");
     below->set_margin_top(8);
     sidebar->append(*below);
-    reset_ = ui::makePlainButton(ui::localized("reset timings"), {"faintText"});
-    reset_->add_css_class("small");
+    reset_ = ui::makePlainButton(ui::localized("reset timings"), {"mono-11-5", "faintText"});
     reset_->set_size_request(-1, 36);
     ui::pad(*reset_, 14, 14, 0, 0);
     ui::describe(*reset_, ui::localized("reset timings"), ui::localized("Returns every wait to its initial value."));
@@ -148,16 +151,12 @@ void SettingsView::fillSection() {
         Gtk::Widget* panel = section_ == SettingsSection::profiles
                                  ? static_cast<Gtk::Widget*>(Gtk::make_managed<ui::ProfilesPanel>(session_, profiles_))
                                  : Gtk::make_managed<ui::CredentialsPanel>(profiles_);
-        panel->set_size_request(-1, -1);
-        panel->set_halign(Gtk::Align::FILL);
         panel->set_vexpand(true);
-        auto* column = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
-        column->set_hexpand(true);
-        column->set_vexpand(true);
-        ui::pad(*column, 14, 14, 0, 0);
-        column->append(*panel);
+        ui::pad(*panel, 14, 14, 0, 0);
         sectionPanel_ = panel;
-        detail_.append(*column);
+        auto* limited = Gtk::make_managed<ui::WidthLimit>(*panel, formWidth);
+        limited->set_vexpand(true);
+        detail_.append(*limited);
         return;
     }
     auto* rows = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);

@@ -35,7 +35,9 @@ Gtk::Widget* placeholder(SidePanel tab, const BrowserModels& models) {
         auto* line = Gtk::make_managed<Gtk::Box>();
         line->add_css_class("padded-14");
         line->append(*makeLabel(localized("profile: "), {"mono-11", "faintText"}));
-        line->append(*makeLabel(models.profileName(), {"mono-11", "secondaryText"}));
+        auto* name = makeLabel(models.profileName(), {"mono-11", "secondaryText"});
+        name->set_ellipsize(Pango::EllipsizeMode::END);
+        line->append(*name);
         box->append(*line);
     }
     return box;
@@ -44,12 +46,13 @@ Gtk::Widget* placeholder(SidePanel tab, const BrowserModels& models) {
 } // namespace
 
 SidePanelView::SidePanelView(Observable<std::optional<SidePanel>>& panel, BrowserModels& models,
-                             FlowPlayback& playback, std::function<void()> showSettings)
+                             FlowPlayback& playback, std::shared_ptr<UnsavedRecordings> unsaved,
+                             std::function<void()> showSettings)
     : Gtk::Box(Gtk::Orientation::VERTICAL), panel_(panel), models_(models), playback_(playback),
-      showSettings_(std::move(showSettings)) {
+      unsaved_(std::move(unsaved)), showSettings_(std::move(showSettings)) {
     add_css_class("side-panel");
     add_css_class("on-sidebar");
-    set_size_request(340, -1);
+    set_size_request(sidePanelWidth, -1);
     set_hexpand(false);
 
     auto* tabRow = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 18);
@@ -129,7 +132,7 @@ void SidePanelView::showContent() {
     shown_ = wanted;
     if (wanted == SidePanel::activity) content_ = Gtk::make_managed<LogPanel>(models_.activity);
     else if (wanted == SidePanel::flows && models_.flows)
-        content_ = Gtk::make_managed<FlowsPanel>(models_.session, *models_.flows, playback_);
+        content_ = Gtk::make_managed<FlowsPanel>(models_.session, *models_.flows, playback_, unsaved_);
     else if (wanted == SidePanel::profiles && models_.profiles)
         content_ = Gtk::make_managed<ProfilesPanel>(models_.session, *models_.profiles);
     else content_ = placeholder(wanted, models_);

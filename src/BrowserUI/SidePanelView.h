@@ -6,6 +6,7 @@
 
 #include "BrowserUI/BrowserModels.h"
 #include "BrowserUI/FlowPlayback.h"
+#include "BrowserUI/RecorderState.h"
 #include "BrowserUI/SidePanel.h"
 #include "Platform/Observable.h"
 
@@ -19,12 +20,15 @@
 
 namespace vesk::ui {
 
+inline constexpr int sidePanelWidth = 340;
+
 class SidePanelView : public Gtk::Box {
 public:
-    // `playback` is the window's: the flows tab replays through it, so a
-    // replay and its report outlive the tab.
+    // `playback` and `unsaved` are the window's: the flows tab replays
+    // through the one and keeps recordings it could not save in the other,
+    // so that both outlive the tab.
     SidePanelView(Observable<std::optional<SidePanel>>& panel, BrowserModels& models, FlowPlayback& playback,
-                  std::function<void()> showSettings);
+                  std::shared_ptr<UnsavedRecordings> unsaved, std::function<void()> showSettings);
 
     // The pause button's action: pauses a running agent, resumes a paused one.
     void togglePause();
@@ -42,6 +46,7 @@ private:
     Observable<std::optional<SidePanel>>& panel_;
     BrowserModels& models_;
     FlowPlayback& playback_;
+    std::shared_ptr<UnsavedRecordings> unsaved_;
     std::function<void()> showSettings_;
     std::array<Gtk::Button*, 3> tabs_{};
     Gtk::Box* contentSlot_ = nullptr;

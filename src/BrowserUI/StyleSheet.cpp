@@ -46,12 +46,21 @@ listview.log-list > row { padding: 0; border-bottom: 1px solid @separator; backg
 .popup-sheet { border: 1px solid @edge; border-top: none; box-shadow: 0 12px 40px alpha(black, 0.6); }
 .popup-header { min-height: 34px; padding: 0 14px; }
 
-.panel, .panel label, .panel entry, .panel text { font-family: monospace; font-size: 12.5px; }
-.caption { font-size: 11px; letter-spacing: 1.4px; }
+.panel { font-family: monospace; font-size: 12.5px; }
+.panel .caption { font-size: 11px; letter-spacing: 1.4px; }
+.panel .stepRow { font-size: 12px; }
 button.sectionButton { padding: 0 8px; border-radius: 5px; }
 button.sectionButton.on-raised { background-color: @raised; }
-.field { background-color: @raised; border: 1px solid @edge; border-radius: 5px; padding: 0 8px; min-height: 28px;
-         box-shadow: none; color: @text; }
+.field, .fieldRow { background-color: @raised; border: 1px solid @edge; border-radius: 5px; padding: 0 8px;
+                    min-height: 26px; box-shadow: none; color: @text; }
+
+/* Text fields drawn by the rows they lie on, without the theme's frame; every
+   prompt in faintText itself, which the theme would dim further. */
+entry.bare { background: none; border: none; box-shadow: none; outline: none; padding: 0; min-height: 0;
+             border-radius: 0; color: @text; caret-color: @violet; }
+entry > text > placeholder { color: @faintText; opacity: 1; }
+menubutton.plain > button { background: none; border: none; box-shadow: none; outline: none; padding: 0; margin: 0;
+                            min-height: 0; min-width: 0; border-radius: 0; }
 
 tooltip { background-color: @raised; color: @text; border: 1px solid @edge; }
 scrollbar { background: none; }

@@ -8,6 +8,7 @@
 #include "BrowserUI/Localized.h"
 #include "BrowserUI/Palette.h"
 #include "BrowserUI/TypedAddress.h"
+#include "BrowserUI/WidthLimit.h"
 
 #include <gtkmm/eventcontrollerfocus.h>
 #include <gtkmm/image.h>
@@ -17,6 +18,8 @@
 namespace vesk::ui {
 
 namespace {
+
+constexpr int addressWidth = 520;
 
 // Runs one navigation the bar started and shows its failure, unless the bar
 // is gone by the time it ends.
@@ -77,8 +80,8 @@ TopBar::TopBar(BrowserModels& models, std::function<void()> showProfiles)
     address_->add_css_class("mono-12");
     address_->set_placeholder_text("about:blank");
     address_->set_width_chars(8);
-    address_->set_max_width_chars(72);
-    address_->set_hexpand(false);
+    // Wide enough to reach the field's limit; the limit keeps it there.
+    address_->set_max_width_chars(200);
     address_->set_valign(Gtk::Align::CENTER);
     describe(*address_, localized("Address"));
     field->set_child(*address_);
@@ -94,7 +97,7 @@ TopBar::TopBar(BrowserModels& models, std::function<void()> showProfiles)
     formatted_->append(*path_);
     hideFromAccessibility(*formatted_);
     field->add_overlay(*formatted_);
-    row->append(*field);
+    row->append(*Gtk::make_managed<WidthLimit>(*field, addressWidth));
 
     auto focus = Gtk::EventControllerFocus::create();
     focus->property_contains_focus().signal_changed().connect([this, focus = focus.get()] {
@@ -106,6 +109,7 @@ TopBar::TopBar(BrowserModels& models, std::function<void()> showProfiles)
 
     auto* space = Gtk::make_managed<Gtk::Box>();
     space->set_hexpand(true);
+    space->set_size_request(16, -1);
     row->append(*space);
 
     auto* profile = Gtk::make_managed<Gtk::Button>();
