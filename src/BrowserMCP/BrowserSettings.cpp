@@ -5,6 +5,7 @@
 #include "BrowserMCP/Json.h"
 #include "BrowserMCP/MCPServer.h"
 #include "Platform/Clock.h"
+#include "Platform/JsonNesting.h"
 
 #include <algorithm>
 #include <cmath>
@@ -49,6 +50,7 @@ Timings Timings::clamped() const {
 }
 
 std::optional<Timings> Timings::decode(std::string_view json) {
+    if (jsonNestsDeeperThan(json)) return std::nullopt;
     Json object = Json::parse(json, nullptr, /*allow_exceptions=*/false);
     if (object.is_discarded() || !object.is_object()) return std::nullopt;
     Timings result;

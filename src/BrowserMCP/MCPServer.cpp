@@ -3,6 +3,7 @@
 #include "BrowserCore/Profiles/ProfileStore.h"
 #include "BrowserMCP/BrowserToolSession.h"
 #include "BrowserMCP/Tool.h"
+#include "Platform/JsonNesting.h"
 
 #include <exception>
 #include <stdexcept>
@@ -50,35 +51,13 @@ std::string encode(const Json& reply, const Json& id) {
     }
 }
 
-// Copying, comparing and writing a parsed value recurse once per level of
-// nesting, so a line nested tens of thousands of levels deep would overflow
-// the stack. No message needs more than a few levels; deeper ones are
-// refused before parsing. Brackets inside strings do not count.
-constexpr int deepestNesting = 128;
-
-bool nestsTooDeep(std::string_view line) {
-    int depth = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        char c = line[i];
-        if (inString) {
-            if (c == '\\') ++i;
-            else if (c == '"') inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > deepestNesting) return true;
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
-    }
-    return false;
+// Whether the line can be one JSON message at all: not nested too deep to
+// handle, and free of zero bytes. The parser takes a zero byte for the end of
+// its input and would read a line cut there; JSON allows that byte nowhere,
+// so such a line is refused whole.
+bool parseable(std::string_view line) {
+    return line.find('\0') == std::string_view::npos && !jsonNestsDeeperThan(line);
 }
-
-// Whether the line can be one JSON message at all. The parser takes a zero
-// byte for the end of its input and would read a line cut there; JSON allows
-// that byte nowhere, so such a line is refused whole.
-bool parseable(std::string_view line) { return line.find('\0') == std::string_view::npos && !nestsTooDeep(line); }
 
 } // namespace
 

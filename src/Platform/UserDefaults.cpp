@@ -1,5 +1,7 @@
 #include "Platform/UserDefaults.h"
 
+#include "Platform/RegularFile.h"
+
 #include <glib/gstdio.h>
 
 namespace vesk {
@@ -16,13 +18,17 @@ UserDefaults& UserDefaults::standard() {
 }
 
 UserDefaults::UserDefaults(std::filesystem::path folder) : file_(std::move(folder) / "defaults.ini"), keys_(g_key_file_new()) {
+    // A missing file is an empty store; an unreadable one (a pipe or a device
+    // included, which is never opened) is treated alike and replaced by the
+    // next write.
+    FileContents contents = readRegularFile(file_);
     GError* error = nullptr;
-    // A missing file is an empty store; an unreadable one is treated alike
-    // and replaced by the next write.
-    if (!g_key_file_load_from_file(keys_, file_.c_str(), G_KEY_FILE_KEEP_COMMENTS, &error)) {
-        if (!g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT)) {
-            g_warning("Ignoring the unreadable defaults file %s: %s", file_.c_str(), error->message);
-        }
+    if (contents.outcome == FileContents::Outcome::unreadable) {
+        g_warning("Ignoring the unreadable defaults file %s: %s", file_.c_str(), contents.problem.c_str());
+    } else if (contents.wasRead() &&
+               !g_key_file_load_from_data(keys_, contents.bytes.data(), contents.bytes.size(), G_KEY_FILE_KEEP_COMMENTS,
+                                          &error)) {
+        g_warning("Ignoring the unreadable defaults file %s: %s", file_.c_str(), error->message);
         g_clear_error(&error);
     }
 }

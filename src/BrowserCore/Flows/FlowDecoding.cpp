@@ -1,5 +1,7 @@
 #include "BrowserCore/Flows/FlowDecoding.h"
 
+#include "Platform/JsonNesting.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>
@@ -44,6 +46,10 @@ void fail(const std::string& path, const std::string& problem) {
 }
 
 nlohmann::json parse(std::string_view bytes) {
+    if (jsonNestsDeeperThan(bytes)) {
+        throw FlowDecodingError("Not valid JSON: it nests deeper than " + std::to_string(deepestJsonNesting) +
+                                " levels");
+    }
     try {
         return nlohmann::json::parse(bytes.begin(), bytes.end());
     } catch (const nlohmann::json::parse_error& error) {

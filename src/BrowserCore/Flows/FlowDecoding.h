@@ -21,7 +21,8 @@ public:
 
 namespace flowdecoding {
 
-// Parses JSON text; bad JSON throws FlowDecodingError.
+// Parses JSON text; bad JSON, or JSON nested deeper than any flow could
+// be, throws FlowDecodingError.
 nlohmann::json parse(std::string_view bytes);
 
 // `path` names the object being read, e.g. "steps[2].target"; empty for the top level.

@@ -1,12 +1,15 @@
 #include "BrowserCore/Flows/FlowStore.h"
 
 #include "BrowserCore/Flows/FlowFileName.h"
+#include "Platform/RegularFile.h"
 #include "Platform/TextOrder.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,12 +24,9 @@ namespace {
 using Path = FlowStore::Path;
 
 std::optional<std::string> readFile(const Path& file) {
-    gchar* contents = nullptr;
-    gsize length = 0;
-    if (!g_file_get_contents(file.c_str(), &contents, &length, nullptr)) return std::nullopt;
-    std::string bytes(contents, length);
-    g_free(contents);
-    return bytes;
+    FileContents contents = readRegularFile(file);
+    if (!contents.wasRead()) return std::nullopt;
+    return std::move(contents.bytes);
 }
 
 std::optional<Flow> readFlow(const Path& file) {
@@ -43,14 +43,27 @@ std::optional<Flow> readFlow(const Path& file) {
     throw FlowStoreError::fileSystem(action, g_strerror(error));
 }
 
+constexpr std::string_view temporaryPrefix = ".flow-";
+
+// Whether a file name is that of a temporary file of a save: the prefix and
+// the six letters or digits that g_mkstemp puts in place of "XXXXXX".
+bool isTemporaryName(const std::string& name) {
+    if (name.size() != temporaryPrefix.size() + 6 || !name.starts_with(temporaryPrefix)) return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(temporaryPrefix.size()), name.end(),
+                       [](char c) { return g_ascii_isalnum(c); });
+}
+
 // Written whole to a temporary file beside it, then moved into place, so that
 // the file holds either the old flow or the new one. The temporary file's
 // name is short, so that any name the folder takes can be written this way.
+// It is locked while it is written, so that another Vesk starting on the
+// same folder tells it from one that an ended save left behind.
 void writeAtomically(const Path& file, const std::string& bytes) {
     const std::string action = "Could not write " + file.string();
-    std::string temporary = (file.parent_path() / ".flow-XXXXXX").string();
+    std::string temporary = (file.parent_path() / (std::string(temporaryPrefix) + "XXXXXX")).string();
     int fd = g_mkstemp_full(temporary.data(), O_WRONLY | O_CLOEXEC, 0644);
     if (fd < 0) failWith(action, errno);
+    ::flock(fd, LOCK_EX);
     int error = 0;
     for (std::size_t written = 0; written < bytes.size() && error == 0;) {
         ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
@@ -77,6 +90,22 @@ Path standardized(const Path& folder) {
     return absolute;
 }
 
+// Removes the temporary files of saves that ended before their file took its
+// place; a file that another process is writing now is locked and stays.
+void removeLeftoverTemporaries(const Path& folder) {
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        if (!isTemporaryName(entry->path().filename().string())) continue;
+        int fd = ::open(entry->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0) continue;
+        struct stat status {};
+        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(entry->path().c_str());
+        }
+        ::close(fd);
+    }
+}
+
 Path chosenOrDefault(const UserDefaults& defaults) {
     if (auto stored = defaults.string(FlowStore::directoryKey)) {
         Path chosen(*stored);
@@ -94,11 +123,13 @@ Path FlowStore::standardDirectory() { return Path(g_get_user_data_dir()) / "Vesk
 
 FlowStore::FlowStore(UserDefaults& defaults)
     : defaults_(&defaults), directory_(chosenOrDefault(defaults)), defaultDirectory_(standardDirectory()) {
+    removeLeftoverTemporaries(directory());
     reload();
 }
 
 FlowStore::FlowStore(Path directory, Path defaultDirectory)
     : directory_(std::move(directory)), defaultDirectory_(std::move(defaultDirectory)) {
+    removeLeftoverTemporaries(this->directory());
     reload();
 }
 

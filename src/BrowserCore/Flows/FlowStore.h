@@ -44,7 +44,8 @@ public:
     static Path standardDirectory();
 
     // The folder chosen before when it still is one, else the default folder;
-    // then reloads.
+    // removes the temporary files that interrupted saves left there, then
+    // reloads.
     explicit FlowStore(UserDefaults& defaults);
     // Both folders as given; nothing is read from or written to the defaults.
     FlowStore(Path directory, Path defaultDirectory);
@@ -59,7 +60,8 @@ public:
     sigc::signal<void()>& flowsChanged() { return flows_.changed(); }
     sigc::signal<void()>& directoryChanged() { return directory_.changed(); }
 
-    // Reads the folder: every "*.json" file that holds a flow; the others,
+    // Reads the folder: every "*.json" file that holds a flow; the others
+    // (what is not a regular file, or is far larger than a flow, included),
     // and a folder that cannot be listed, count as no flows.
     void reload();
     // The first listed flow of exactly that name.

@@ -3,9 +3,11 @@
 #include "BrowserCore/Profiles/FileLock.h"
 #include "BrowserCore/Profiles/ProfileStoreChange.h"
 #include "BrowserCore/Profiles/ProfileError.h"
+#include "Platform/RegularFile.h"
 
 #include <glib.h>
 
+#include <algorithm>
 #include <set>
 #include <system_error>
 
@@ -16,10 +18,19 @@ namespace {
 // How long a change waits for another process to finish saving.
 constexpr std::chrono::milliseconds lockPatience{5000};
 
+// Whether a file name is that of a temporary file of a save of `file`: its
+// name, a dot and the six letters or digits that g_file_set_contents puts
+// in place of "XXXXXX".
+bool isTemporaryOf(const std::string& name, const std::string& file) {
+    if (name.size() != file.size() + 7 || !name.starts_with(file + ".")) return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(file.size()) + 1, name.end(),
+                       [](char c) { return g_ascii_isalnum(c); });
+}
+
 } // namespace
 
 ProfileStore::Change::Change(ProfileStore& store) : store_(store) {
-    if (store_.changeDepth_++ > 0 || store_.unreadable_) return;
+    if (store_.changeDepth_++ > 0) return;
     std::filesystem::path lockPath = store_.file_;
     lockPath += ".lock";
     try {
@@ -31,6 +42,8 @@ ProfileStore::Change::Change(ProfileStore& store) : store_(store) {
         store_.saveRefusal_ = std::current_exception();
         return;
     }
+    // A file that could not be read at start is never taken in nor replaced.
+    if (store_.unreadable_) return;
     DiskState disk = store_.readDisk();
     if (disk.exists && !disk.saved) {
         store_.saveRefusal_ = std::make_exception_ptr(ProfileError::unreadableFile(store_.file_.string()));
@@ -49,7 +62,7 @@ ProfileStore::Change::~Change() {
 ProfileStore::ProfileStore(std::filesystem::path folder, std::unique_ptr<SecretStore> secrets, WebsiteData& websiteData)
     : file_(std::move(folder) / "profiles.json"), secrets_(std::move(secrets)), websiteData_(websiteData) {
     load();
-    if (known_) removeLeftoverWebsiteData();
+    removeLeftovers();
 }
 
 ProfileStore::~ProfileStore() = default;
@@ -66,13 +79,25 @@ void ProfileStore::load() {
     known_ = disk.bytes;
 }
 
-// A process that ended while removing a profile's website data left it
-// behind; the file says which profiles exist. Done under the lock, on the
-// file as it is then, so that a profile another process has just made keeps
-// its data.
-void ProfileStore::removeLeftoverWebsiteData() {
+// What a process that ended in the middle of a change left behind: the
+// temporary file of a save, and the website data of a profile it was
+// removing (the file says which profiles exist). Done under the lock, on the
+// file as it is then, so that no save under way loses its temporary file and
+// a profile another process has just made keeps its data.
+void ProfileStore::removeLeftovers() {
+    if (!g_file_test(file_.parent_path().c_str(), G_FILE_TEST_IS_DIR)) return;
     Change change(*this);
-    if (saveRefusal_) return;
+    if (!lock_) return;
+    std::error_code error;
+    const std::string name = file_.filename().string();
+    for (std::filesystem::directory_iterator entry(file_.parent_path(), error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::error_code ignored;
+        if (isTemporaryOf(entry->path().filename().string(), name) && !entry->is_directory(ignored)) {
+            std::filesystem::remove(entry->path(), ignored);
+        }
+    }
+    if (saveRefusal_ || !known_) return;
     std::set<std::string> kept;
     for (const auto& profile : *profiles) kept.insert(profile.id);
     websiteData_.removeLeftovers(kept);
@@ -80,12 +105,10 @@ void ProfileStore::removeLeftoverWebsiteData() {
 
 ProfileStore::DiskState ProfileStore::readDisk() const {
     DiskState disk;
-    disk.exists = g_file_test(file_.c_str(), G_FILE_TEST_EXISTS);
-    gchar* contents = nullptr;
-    gsize length = 0;
-    if (!g_file_get_contents(file_.c_str(), &contents, &length, nullptr)) return disk;
-    disk.bytes.assign(contents, length);
-    g_free(contents);
+    FileContents contents = readRegularFile(file_);
+    disk.exists = contents.outcome != FileContents::Outcome::missing;
+    if (!contents.wasRead()) return disk;
+    disk.bytes = std::move(contents.bytes);
     disk.saved = ProfilesFile::decode(disk.bytes);
     return disk;
 }

@@ -43,8 +43,9 @@ class ProfileStore {
 public:
     // Loads `folder`/profiles.json. A missing file is a fresh start; a file
     // that cannot be read or decoded leaves the store empty and refusing
-    // every save, the file untouched. After a clean load the website data of
-    // profiles that no longer exist is removed.
+    // every save, the file untouched. Then what an interrupted change left
+    // is removed: temporary files of a save and, after a clean load, the
+    // website data of profiles that no longer exist.
     ProfileStore(std::filesystem::path folder, std::unique_ptr<SecretStore> secrets,
                  WebsiteData& websiteData = WebsiteData::standard());
     ~ProfileStore();
@@ -111,7 +112,7 @@ private:
     class Change;
 
     void load();
-    void removeLeftoverWebsiteData();
+    void removeLeftovers();
     // Reads the file as it is now; none when it is missing, an error when it
     // exists but cannot be read or decoded.
     struct DiskState {

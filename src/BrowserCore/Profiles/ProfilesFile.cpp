@@ -1,7 +1,10 @@
 #include "BrowserCore/Profiles/ProfilesFile.h"
 
+#include "Platform/JsonNesting.h"
+
 #include <nlohmann/json.hpp>
 
+#include <set>
 #include <stdexcept>
 
 namespace vesk::ProfilesFile {
@@ -61,6 +64,15 @@ Credential credential(const Json& value) {
             list(field(value, "profileIDs"), uuid)};
 }
 
+template <typename Record>
+bool uniqueIDs(const std::vector<Record>& records) {
+    std::set<ProfileID> seen;
+    for (const auto& record : records) {
+        if (!seen.insert(record.id).second) return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::string encode(const Saved& saved) {
@@ -96,6 +108,7 @@ std::string encode(const Saved& saved) {
 }
 
 std::optional<Saved> decode(const std::string& bytes) {
+    if (jsonNestsDeeperThan(bytes)) return std::nullopt;
     Json file = Json::parse(bytes, nullptr, /*allow_exceptions=*/false);
     if (file.is_discarded() || !file.is_object()) return std::nullopt;
     try {
@@ -106,6 +119,10 @@ std::optional<Saved> decode(const std::string& bytes) {
         saved.profiles = list(field(file, "profiles"), profile);
         if (auto credentials = file.find("credentials"); credentials != file.end() && !credentials->is_null()) {
             saved.credentials = list(*credentials, credential);
+        }
+        // Every lookup by id would find only the first of two records.
+        if (!uniqueIDs(saved.profiles) || !uniqueIDs(saved.credentials.value_or(std::vector<Credential>{}))) {
+            return std::nullopt;
         }
         return saved;
     } catch (const std::exception&) {

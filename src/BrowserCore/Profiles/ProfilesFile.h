@@ -26,7 +26,8 @@ std::string encode(const Saved& saved);
 
 // The saved state, or none when the text is not such a file: every key is
 // required but "current" and "credentials"; unknown keys are ignored; a UUID
-// in any case is taken.
+// in any case is taken. Two profiles or two credentials of one id, or
+// nesting deeper than any such file has, make it none as well.
 std::optional<Saved> decode(const std::string& text);
 
 } // namespace vesk::ProfilesFile

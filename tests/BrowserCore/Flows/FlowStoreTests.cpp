@@ -7,6 +7,11 @@
 #include <clocale>
 #include <fstream>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace vesk;
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
@@ -74,6 +79,31 @@ TEST_F(FlowStoreTest, ListsTheFlowsOfAMixedFolderAndDeletesTheFileEachCameFrom) 
     fs::remove(flows / "b.json");
     EXPECT_THROW(store.remove(named("B!", 2)), FlowStoreError);
     EXPECT_EQ(names(store), (Names{"B!"}));
+}
+
+// What would hang the start (a pipe, a device), crash it (nesting that
+// overflows the stack) or fill the memory is not a flow; what an interrupted
+// save left goes, unless another process is writing it now.
+TEST_F(FlowStoreTest, FilesThatCouldHangOrCrashTheStartAreNotFlowsAndLeftoversGo) {
+    put("good.json", named("good").encoded());
+    ASSERT_EQ(mkfifo((flows / "pipe.json").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", flows / "zero.json");
+    put("huge.json", named("huge").encoded());
+    fs::resize_file(flows / "huge.json", 3ull << 30);  // sparse: no disk is used
+    put("deep.json", std::string(200000, '[') + std::string(200000, ']'));
+    put(".flow-a1B2c3", "{");
+    put(".flow-Busy99", "{");
+    int busy = ::open((flows / ".flow-Busy99").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(busy, LOCK_EX), 0);
+
+    FlowStore store(flows, root);
+    EXPECT_EQ(names(store), (Names{"good"}));
+    EXPECT_FALSE(fs::exists(flows / ".flow-a1B2c3"));
+    EXPECT_TRUE(fs::exists(flows / ".flow-Busy99")) << "a save under way keeps its file";
+    ::close(busy);
+    EXPECT_THROW(store.save(named("pipe")), FlowStoreError);
+    EXPECT_TRUE(fs::is_fifo(flows / "pipe.json"));
+    EXPECT_EQ(fs::file_size(flows / "huge.json"), 3ull << 30);
 }
 
 TEST_F(FlowStoreTest, SortsLikeAPersonUnderTheCLocale) {

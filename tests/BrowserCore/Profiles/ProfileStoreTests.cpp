@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 #include <sstream>
 
 using namespace vesk;
@@ -102,6 +103,53 @@ TEST_F(ProfileStoreTest, AFileItCannotDecodeIsNeverReplaced) {
                   ProfileError::unreadableFile((folder / "profiles.json").string()).what());
         EXPECT_EQ(fileText(), text);
     }
+}
+
+// Files that would hang the start (a pipe, a device) or crash it (nesting
+// that overflows the stack) or fill the memory: each could not be read, and
+// stays exactly as it was.
+TEST_F(ProfileStoreTest, AFileThatCouldHangOrCrashTheStartIsOneThatCouldNotBeRead) {
+    const fs::path file = folder / "profiles.json";
+    const std::string deep = R"({"profiles":[],"extra":)" + std::string(200000, '[') + std::string(200000, ']') + "}";
+    const std::string twice = R"({"profiles":[{"id":")" + unknownID + R"(","name":"Alpha","variables":[]},{"id":")" +
+                              unknownID + R"(","name":"Beta","variables":[]}]})";
+    for (const std::string& text : {deep, twice}) {
+        writeFile(text);
+        store = open();
+        EXPECT_TRUE(store->unreadable()) << text.substr(0, 40);
+        EXPECT_EQ(fileText(), text);
+    }
+    writeFile(R"({"profiles":[],"credentials":[{"id":")" + unknownID + R"(","name":"A","sites":["a.com"],"hasOTP":false,)"
+              R"("global":false,"profileIDs":[]},{"id":")" + unknownID + R"(","name":"B","sites":["b.com"],)"
+              R"("hasOTP":false,"global":false,"profileIDs":[]}]})");
+    EXPECT_TRUE(open()->unreadable()) << "two credentials of one id";
+
+    fs::remove(file);
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    store = open();
+    EXPECT_TRUE(store->unreadable());
+    EXPECT_NE(failure([&] { store->createProfile("A"); }), "no failure");
+    EXPECT_TRUE(fs::is_fifo(file));
+
+    fs::remove(file);
+    fs::create_symlink("/dev/zero", file);
+    EXPECT_TRUE(open()->unreadable());
+    EXPECT_TRUE(fs::is_symlink(file));
+
+    fs::remove(file);
+    writeFile("{}");
+    fs::resize_file(file, 3ull << 30);  // sparse: no disk is used
+    EXPECT_TRUE(open()->unreadable());
+    EXPECT_EQ(fs::file_size(file), 3ull << 30);
+}
+
+TEST_F(ProfileStoreTest, TemporaryFilesOfAnInterruptedSaveGoAtTheNextStart) {
+    for (const char* name : {"profiles.json.a1B2c3", "profiles.json.notes", "profiles.json.a1B2c3d"}) {
+        std::ofstream(folder / name) << "{}";
+    }
+    store = open();
+    EXPECT_FALSE(fs::exists(folder / "profiles.json.a1B2c3"));
+    EXPECT_TRUE(fs::exists(folder / "profiles.json.notes") && fs::exists(folder / "profiles.json.a1B2c3d"));
 }
 
 TEST_F(ProfileStoreTest, NamesAreTrimmedUniqueAndSortedLikeAPersonWould) {
