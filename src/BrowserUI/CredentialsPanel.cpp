@@ -100,6 +100,8 @@ Gtk::Widget* CredentialsPanel::row(const Credential& credential) {
     box->append(*siteText);
     auto* references = makeLabel(credentialReferences(credential), {"faintText"});
     references->set_selectable(true);
+    references->set_wrap(true);
+    references->set_wrap_mode(Pango::WrapMode::WORD_CHAR);
     box->append(*references);
 
     auto* actions = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 12);

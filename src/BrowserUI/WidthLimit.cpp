@@ -1,6 +1,6 @@
 #include "BrowserUI/WidthLimit.h"
 
-#include <gtk/gtk.h>
+#include <gtkmm/layoutmanager.h>
 
 #include <algorithm>
 
@@ -8,54 +8,60 @@ namespace vesk::ui {
 
 namespace {
 
-// A layout container, as a box is: screen readers pass over it, and do not
-// read it by its type's name.
-void classInit(void* klass, void*) {
-    gtk_widget_class_set_accessible_role(GTK_WIDGET_CLASS(klass), GTK_ACCESSIBLE_ROLE_GROUP);
-}
+// Lays out the box's one child. A layout manager rather than a widget of our
+// own, so that the box stays a box: children are let go as a box lets them
+// go, and screen readers pass over it as over any box.
+class WidthLimitLayout : public Gtk::LayoutManager {
+public:
+    explicit WidthLimitLayout(int limit) : limit_(limit) {}
+
+protected:
+    Gtk::SizeRequestMode get_request_mode_vfunc(const Gtk::Widget&) const override {
+        return Gtk::SizeRequestMode::HEIGHT_FOR_WIDTH;
+    }
+
+    void measure_vfunc(const Gtk::Widget& box, Gtk::Orientation orientation, int forSize, int& minimum, int& natural,
+                       int& minimumBaseline, int& naturalBaseline) const override {
+        minimum = natural = 0;
+        minimumBaseline = naturalBaseline = -1;
+        const Gtk::Widget* child = box.get_first_child();
+        if (!child) return;
+        int ignored = 0;
+        if (orientation == Gtk::Orientation::HORIZONTAL) {
+            child->measure(orientation, forSize, minimum, natural, ignored, ignored);
+            natural = std::max(minimum, std::min(natural, limit_));
+            return;
+        }
+        // Heights for the width the child is laid out at; an unknown width
+        // is the widest it may be.
+        child->measure(orientation, childWidth(*child, forSize < 0 ? limit_ : forSize), minimum, natural, ignored,
+                       ignored);
+    }
+
+    void allocate_vfunc(const Gtk::Widget& box, int width, int height, int baseline) override {
+        auto* child = const_cast<Gtk::Widget*>(box.get_first_child());
+        if (!child) return;
+        int wide = childWidth(*child, width);
+        int x = box.get_direction() == Gtk::TextDirection::RTL ? width - wide : 0;
+        child->size_allocate(Gtk::Allocation(x, 0, wide, height), baseline);
+    }
+
+private:
+    // The width the child gets when `available` is offered.
+    int childWidth(const Gtk::Widget& child, int available) const {
+        int minimum = 0, natural = 0, ignored = 0;
+        child.measure(Gtk::Orientation::HORIZONTAL, -1, minimum, natural, ignored, ignored);
+        return std::max(minimum, std::min(available, limit_));
+    }
+
+    int limit_;
+};
 
 } // namespace
 
-WidthLimitClass::WidthLimitClass() : Glib::ExtraClassInit(classInit) {}
-
-WidthLimit::WidthLimit(Gtk::Widget& child, int limit)
-    : Glib::ObjectBase("VeskWidthLimit"), child_(child), limit_(limit) {
-    child_.set_parent(*this);
-}
-
-WidthLimit::~WidthLimit() {
-    child_.unparent();
-}
-
-Gtk::SizeRequestMode WidthLimit::get_request_mode_vfunc() const {
-    return Gtk::SizeRequestMode::HEIGHT_FOR_WIDTH;
-}
-
-int WidthLimit::childWidth(int available) const {
-    int minimum = 0, natural = 0, ignored = 0;
-    child_.measure(Gtk::Orientation::HORIZONTAL, -1, minimum, natural, ignored, ignored);
-    return std::max(minimum, std::min(available, limit_));
-}
-
-void WidthLimit::measure_vfunc(Gtk::Orientation orientation, int forSize, int& minimum, int& natural,
-                               int& minimumBaseline, int& naturalBaseline) const {
-    minimumBaseline = naturalBaseline = -1;
-    int ignored = 0;
-    if (orientation == Gtk::Orientation::HORIZONTAL) {
-        child_.measure(orientation, forSize, minimum, natural, ignored, ignored);
-        natural = std::max(minimum, std::min(natural, limit_));
-        return;
-    }
-    // Heights for the width the child is laid out at, which an unknown
-    // width makes the widest it may be.
-    int width = childWidth(forSize < 0 ? limit_ : forSize);
-    child_.measure(orientation, width, minimum, natural, ignored, ignored);
-}
-
-void WidthLimit::size_allocate_vfunc(int width, int height, int baseline) {
-    int wide = childWidth(width);
-    int x = get_direction() == Gtk::TextDirection::RTL ? width - wide : 0;
-    child_.size_allocate(Gtk::Allocation(x, 0, wide, height), baseline);
+WidthLimit::WidthLimit(Gtk::Widget& child, int limit) {
+    set_layout_manager(Glib::make_refptr_for_instance(new WidthLimitLayout(limit)));
+    append(child);
 }
 
 } // namespace vesk::ui

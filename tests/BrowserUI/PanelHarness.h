@@ -35,6 +35,23 @@ inline void pressReturn(Gtk::Widget& field) {
     g_signal_emit_by_name(field.gobj(), "activate");
 }
 
+// Waits until the widget's window has laid out and drawn what changed.
+inline void waitUntilDrawn(Gtk::Widget& widget) {
+    GtkWidget* window = GTK_WIDGET(widget.get_root()->gobj());
+    // Two frames later it has been laid out and drawn.
+    int frames = 0;
+    guint tick = gtk_widget_add_tick_callback(
+        window,
+        [](GtkWidget*, GdkFrameClock*, gpointer count) -> gboolean {
+            ++*static_cast<int*>(count);
+            return G_SOURCE_CONTINUE;
+        },
+        &frames, nullptr);
+    gtk_widget_queue_draw(window);
+    spinUntil([&] { return frames >= 2; }, seconds(5));
+    gtk_widget_remove_tick_callback(window, tick);
+}
+
 class PanelHarness {
 public:
     std::filesystem::path folder;
@@ -84,19 +101,8 @@ public:
     static void picture(Gtk::Widget& widget, const std::string& name) {
         const char* pictures = std::getenv("VESK_PICTURES");
         if (!pictures) return;
+        waitUntilDrawn(widget);
         GtkWidget* window = GTK_WIDGET(widget.get_root()->gobj());
-        // Two frames later it has been laid out and drawn.
-        int frames = 0;
-        guint tick = gtk_widget_add_tick_callback(
-            window,
-            [](GtkWidget*, GdkFrameClock*, gpointer count) -> gboolean {
-                ++*static_cast<int*>(count);
-                return G_SOURCE_CONTINUE;
-            },
-            &frames, nullptr);
-        gtk_widget_queue_draw(window);
-        spinUntil([&] { return frames >= 2; }, seconds(5));
-        gtk_widget_remove_tick_callback(window, tick);
         int width = gtk_widget_get_width(window);
         int height = gtk_widget_get_height(window);
         GdkPaintable* paintable = gtk_widget_paintable_new(window);

@@ -44,10 +44,13 @@ struct WindowHarness {
     AgentActivity activity;
     std::filesystem::path flowsFolder = std::filesystem::path(g_get_tmp_dir()) / ("vesk-window-" + std::to_string(getpid()));
     FlowStore flows{flowsFolder, flowsFolder};
-    ui::BrowserModels models{session, activity, nullptr, &flows, nullptr, {}};
-    std::unique_ptr<ui::BrowserWindow> window = std::make_unique<ui::BrowserWindow>(models);
+    ui::BrowserModels models;
+    std::unique_ptr<ui::BrowserWindow> window;
 
-    WindowHarness() {
+    // Without a profile store the profiles tab shows only the profile's name.
+    explicit WindowHarness(ProfileStore* profiles = nullptr)
+        : models{session, activity, nullptr, &flows, profiles, {}},
+          window(std::make_unique<ui::BrowserWindow>(models)) {
         server.serve("/", windowPage("first.html"));
         server.serve("/second", windowPage("second.html"));
         server.serve("/popup", windowPage("popup.html"));

@@ -1,0 +1,75 @@
+// The measures of the window and of the settings window, read from the
+// widgets as laid out: the side panel keeps its width on every tab whatever
+// its texts, and the address field and the settings' forms stop at theirs.
+
+#include "BrowserCore/Profiles/ProfileStore.h"
+#include "BrowserMCP/BrowserSettings.h"
+#include "BrowserUI/CredentialsPanel.h"
+#include "BrowserUI/SettingsView.h"
+#include "BrowserUI/SettingsWindow.h"
+#include "BrowserUI/SidePanelView.h"
+#include "PanelHarness.h"
+#include "Platform/Keychain.h"
+#include "WindowHarness.h"
+
+using namespace vesk;
+using namespace vesk::test;
+
+TEST(WindowMeasures, ThePanelKeepsItsWidthOnEveryTabAndTheAddressAndFormsStopAtTheirs) {
+    if (!gtk_is_initialized()) GTEST_SKIP() << "no display";
+    PanelHarness panels;
+    WebsiteData data(panels.folder / "data", panels.folder / "cache");
+    ProfileStore profiles(panels.folder, std::make_unique<Keychain>("VeskMeasureTests"), data);
+    WindowHarness harness(&profiles);
+    profiles.setSession(harness.session);
+    ASSERT_TRUE(harness.openInBar(harness.server.url("/")));
+
+    auto panelWidths = [&] {
+        std::vector<int> widths;
+        for (ui::SidePanel tab : ui::allSidePanels) {
+            harness.view().panel.set(tab);
+            waitUntilDrawn(*harness.view().sidePanel());
+            widths.push_back(harness.view().sidePanel()->get_width());
+        }
+        return widths;
+    };
+    const std::vector<int> panelWide(3, 340);
+    // The temporary profile in use, as at first start.
+    EXPECT_EQ(panelWidths(), panelWide);
+    EXPECT_EQ(harness.bar().addressField().get_width(), 520);
+
+    // Names, sites and steps longer than the panel is wide.
+    const std::string longName = "a name that runs on well past the width of the side panel, and on";
+    const std::string longSite = "a-host-name-much-longer-than-the-side-panel-is-wide.example";
+    BrowserProfile profile = profiles.createProfile(longName);
+    profiles.selectProfile(profile);
+    profiles.setVariable("A_VARIABLE_WHOSE_NAME_IS_LONGER_THAN_THE_PANEL_IS_WIDE", "value", longSite, profile.id);
+    const std::string longKey = "a_credential_whose_name_is_longer_than_the_side_panel_is_wide";
+    Credential login = profiles.addCredential(longKey, {longSite, "login." + longSite}, "ann", "pw", "");
+    profiles.assignCredential(login.id, true, profile.id);
+    profiles.addCredential(longKey + "_too", {longSite}, "ann", "pw", "");
+    FlowStep load{FlowStep::Action::navigate, std::nullopt, harness.server.url("/?" + std::string(300, 'q')),
+                  std::nullopt, std::nullopt};
+    harness.flows.save(Flow{longName, {load, load}});
+    harness.view().playback.replayFlow(*harness.flows.flowNamed(longName), harness.session);
+    ASSERT_TRUE(spinUntil([&] { return !harness.view().playback.running->has_value(); }));
+    EXPECT_EQ(panelWidths(), panelWide);
+
+    UserDefaults defaults(panels.folder / "config");
+    BrowserSettings settings(defaults);
+    openSettingsWindow(harness.session, harness.flows, profiles, settings);
+    Gtk::Window* window = settingsWindow();
+    window->set_size_request(1200, 600);
+    auto* view = dynamic_cast<SettingsView*>(window->get_child()->get_first_child());
+    ASSERT_NE(view, nullptr);
+    for (SettingsSection section : {SettingsSection::profiles, SettingsSection::credentials}) {
+        view->showSection(section);
+        if (section == SettingsSection::credentials) {
+            click(dynamic_cast<ui::CredentialsPanel&>(*view->sectionPanel()).addButton());
+        }
+        waitUntilDrawn(*view);
+        // 480 with its padding of 14 on either side, in a detail much wider.
+        EXPECT_EQ(view->sectionPanel()->get_width(), 480 - 2 * 14) << title(section);
+        EXPECT_GT(view->get_width() - 190, 800);
+    }
+}
