@@ -59,9 +59,9 @@ SecretStore::Lookup Keychain::lookup(const std::string& account) {
     std::string value(bytes ? bytes : "", length);
     secret_value_unref(found);
     if (!g_utf8_validate(value.data(), static_cast<gssize>(value.size()), nullptr)) {
-        return {std::nullopt, std::string("the stored value is not UTF-8 text")};
+        return {std::nullopt, std::string("the item stored for it holds no UTF-8 text"), std::move(value)};
     }
-    return {value, std::nullopt};
+    return {value, std::nullopt, std::nullopt};
 }
 
 void Keychain::write(const std::optional<std::string>& value, const std::string& account) {

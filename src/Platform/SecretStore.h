@@ -17,6 +17,9 @@ public:
     struct Lookup {
         std::optional<std::string> value;    // the stored value; none when absent or unreadable
         std::optional<std::string> failure;  // why it could not be read; none when the read worked
+        // The item's bytes when it is there but holds no UTF-8 text: no value
+        // to use, but what a change that replaces it puts back if it fails.
+        std::optional<std::string> notText;
 
         bool failed() const { return failure.has_value(); }
     };

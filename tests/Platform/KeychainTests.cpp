@@ -42,6 +42,18 @@ TEST(Keychain, StoresReplacesAndDeletesTheItemsTheDesktopToolSees) {
     auto gone = keychain.lookup("test/hand");
     EXPECT_FALSE(gone.value);
     EXPECT_FALSE(gone.failed()) << "absent, not unreadable";
+
+    // Bytes that are no text (another tool stored them) are said to be so,
+    // kept for whoever must put them back, and replaced by a write.
+    const std::string bytes = "\xff\xfe pw";
+    keychain.write(bytes, "test/binary");
+    auto binary = keychain.lookup("test/binary");
+    EXPECT_FALSE(binary.value);
+    EXPECT_EQ(binary.failure, "the item stored for it holds no UTF-8 text");
+    EXPECT_EQ(binary.notText, bytes);
+    keychain.write("text", "test/binary");
+    EXPECT_EQ(keychain.read("test/binary"), "text");
+    keychain.write(std::nullopt, "test/binary");
 }
 
 // ctest runs this one again with a session bus on which nothing listens.

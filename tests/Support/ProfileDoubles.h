@@ -17,15 +17,19 @@ class MemorySecretStore : public SecretStore {
 public:
     std::map<std::string, std::string> values;
     std::set<std::string> unreadable;  // lookups of these accounts fail
+    std::set<std::string> notText;     // these accounts hold bytes that are not text
     std::set<std::string> refusing;    // writes to these accounts fail
 
     Lookup lookup(const std::string& account) override {
-        if (unreadable.contains(account)) return {std::nullopt, "the keychain is locked"};
+        if (unreadable.contains(account)) return {std::nullopt, "the keychain is locked", std::nullopt};
         auto found = values.find(account);
-        return found == values.end() ? Lookup{} : Lookup{found->second, std::nullopt};
+        if (found == values.end()) return {};
+        if (notText.contains(account)) return {std::nullopt, "no text", found->second};
+        return {found->second, std::nullopt, std::nullopt};
     }
     void write(const std::optional<std::string>& value, const std::string& account) override {
         if (refusing.contains(account)) throw KeychainError(-25308, "User interaction is not allowed.");
+        notText.erase(account);
         if (value) values[account] = *value;
         else values.erase(account);
     }
@@ -36,11 +40,13 @@ public:
     std::vector<BrowserSession::Profile> used;  // every profile it was told to use
     Variables variables;
     OTPKeys otpKeys;
+    Variables unreadable;
 
     bool isAlive() const override { return true; }
     void useProfile(const BrowserSession::Profile& profile) override { used.push_back(profile); }
     void setVariables(Variables table) override { variables = std::move(table); }
     void setOTPKeys(OTPKeys keys) override { otpKeys = std::move(keys); }
+    void setUnreadableValues(Variables problems) override { unreadable = std::move(problems); }
 };
 
 } // namespace vesk::test

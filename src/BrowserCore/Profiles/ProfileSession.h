@@ -26,6 +26,8 @@ public:
     virtual void useProfile(const BrowserSession::Profile& profile) = 0;
     virtual void setVariables(Variables variables) = 0;
     virtual void setOTPKeys(OTPKeys keys) = 0;
+    // Site → reference name → why the keychain could not give its value.
+    virtual void setUnreadableValues(Variables problems) = 0;
 };
 
 // The real session, held weakly: once it is gone, nothing is told.
@@ -44,6 +46,9 @@ public:
     }
     void setOTPKeys(OTPKeys keys) override {
         if (auto session = session_.lock()) session->otpKeys.set(std::move(keys));
+    }
+    void setUnreadableValues(Variables problems) override {
+        if (auto session = session_.lock()) session->unreadableValues.set(std::move(problems));
     }
 
 private:

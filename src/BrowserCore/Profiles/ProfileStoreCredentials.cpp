@@ -90,11 +90,12 @@ Credential ProfileStore::saveCredential(const ProfileID& id, const std::string& 
                           key->empty() ? std::nullopt : std::optional<std::string>(*key), {}});
     }
     // Undoing means writing back what was there; a value that cannot be read
-    // now could not be put back, so nothing is written at all.
+    // now could not be put back, so nothing is written at all. An item that
+    // holds no text is replaced: its bytes are what goes back.
     for (auto& write : writes) {
         auto found = secrets_->lookup(write.account);
-        if (found.failed()) throw ProfileError::unreadableSecrets(*found.failure);
-        write.before = found.value;
+        if (found.failed() && !found.notText) throw ProfileError::unreadableSecrets(*found.failure);
+        write.before = found.value ? found.value : found.notText;
     }
     for (std::size_t i = 0; i < writes.size(); ++i) {
         try {
@@ -183,33 +184,41 @@ void ProfileStore::syncSession() {
     if (!session_ || !session_->isAlive()) return;
     ProfileSession::Variables variables;
     ProfileSession::OTPKeys otpKeys;
+    // What the keychain holds but could not give, so that a fill says so.
+    ProfileSession::Variables unreadable;
+    auto put = [&](const std::string& site, const std::string& name, const SecretStore::Lookup& found) {
+        auto& table = variables[site];
+        if (found.value) table[name] = *found.value;
+        else table.erase(name);
+        if (found.failure) unreadable[site][name] = *found.failure;
+    };
     if (auto current = currentProfile()) {
         for (const auto& variable : current->variables) {
-            auto& table = variables[variable.site];
-            auto value = secrets_->read(SecretAccounts::variable(current->id, variable.site, variable.name));
-            if (value) table[variable.name] = *value;
-            else table.erase(variable.name);
+            put(variable.site, variable.name,
+                secrets_->lookup(SecretAccounts::variable(current->id, variable.site, variable.name)));
         }
         for (const auto& credential : *credentials) {
             if (!isOffered(credential, current->id)) continue;
-            auto user = secrets_->read(SecretAccounts::credential(credential.id, "user"));
-            auto password = secrets_->read(SecretAccounts::credential(credential.id, "password"));
+            auto user = secrets_->lookup(SecretAccounts::credential(credential.id, "user"));
+            auto password = secrets_->lookup(SecretAccounts::credential(credential.id, "password"));
             std::optional<TOTP> key;
+            std::optional<std::string> keyFailure;
             if (credential.hasOTP) {
-                if (auto text = secrets_->read(SecretAccounts::credential(credential.id, "otp"))) key = TOTP::parse(*text);
+                auto text = secrets_->lookup(SecretAccounts::credential(credential.id, "otp"));
+                if (text.value) key = TOTP::parse(*text.value);
+                keyFailure = text.failure;
             }
             for (const auto& site : credential.sites) {
-                auto& table = variables[site];
-                if (user) table[credential.name + ".user"] = *user;
-                else table.erase(credential.name + ".user");
-                if (password) table[credential.name + ".password"] = *password;
-                else table.erase(credential.name + ".password");
+                put(site, credential.name + ".user", user);
+                put(site, credential.name + ".password", password);
                 if (key) otpKeys[site].insert_or_assign(credential.name, *key);
+                if (keyFailure) unreadable[site][credential.name + ".otp"] = *keyFailure;
             }
         }
     }
     session_->setVariables(std::move(variables));
     session_->setOTPKeys(std::move(otpKeys));
+    session_->setUnreadableValues(std::move(unreadable));
 }
 
 } // namespace vesk

@@ -19,11 +19,13 @@ namespace vesk {
 // it belongs to another site (variableOfAnotherSite,
 // credentialOfAnotherSite), names a credential field no site has
 // (credentialWithoutOTPKey, credentialNotAvailable) or a variable no site
-// has (variableNotAvailable). `here` is the element's site, none for a
-// document without one.
+// has (variableNotAvailable), or one whose value the keychain holds but
+// could not give (valueUnreadable: `unreadable` is site → reference → why).
+// `here` is the element's site, none for a document without one.
 std::string substitutedReferences(std::string_view text, const std::map<std::string, std::string>& values,
                                   const std::map<std::string, std::map<std::string, std::string>>& variables,
                                   const std::map<std::string, std::map<std::string, TOTP>>& otpKeys,
-                                  const std::optional<std::string>& here);
+                                  const std::optional<std::string>& here,
+                                  const std::map<std::string, std::map<std::string, std::string>>& unreadable = {});
 
 } // namespace vesk

@@ -125,6 +125,12 @@ BrowserError BrowserError::variableNotAvailable(std::string name, std::string he
     return described(std::move(error));
 }
 
+BrowserError BrowserError::valueUnreadable(std::string reference, std::string problem) {
+    BrowserError error(Kind::valueUnreadable, std::move(reference));
+    error.problem_ = std::move(problem);
+    return described(std::move(error));
+}
+
 BrowserError BrowserError::siteChanged() {
     return described(BrowserError(Kind::siteChanged));
 }
@@ -185,6 +191,10 @@ std::string BrowserError::describe() const {
     case Kind::variableNotAvailable:
         return "No variable " + x + " is available to " + siteWords(here_) + ", so ${" + x +
                "} was not typed and nothing else was. Check the name, or type the text without the reference.";
+    case Kind::valueUnreadable:
+        return "The keychain could not be read for ${" + x + "} (" + problem_ +
+               "), so nothing was typed. Unlock the keychain or start the desktop's Secret Service, or save the "
+               "value again in the window, then fill again.";
     case Kind::siteChanged:
         return "The page went to another site before the text was typed, so nothing was typed. Take a snapshot "
                "and fill again.";
@@ -204,7 +214,7 @@ std::string BrowserError::describe() const {
 bool BrowserError::operator==(const BrowserError& other) const {
     return kind_ == other.kind_ && detail_ == other.detail_ && failure_ == other.failure_ &&
            sites_ == other.sites_ && here_ == other.here_ && got_ == other.got_ && wanted_ == other.wanted_ &&
-           count_ == other.count_;
+           count_ == other.count_ && problem_ == other.problem_;
 }
 
 } // namespace vesk

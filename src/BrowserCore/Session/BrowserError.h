@@ -33,6 +33,7 @@ public:
         credentialWithoutOTPKey,
         credentialNotAvailable,
         variableNotAvailable,
+        valueUnreadable,
         siteChanged,
         invalidStatus,
         requestStatus,
@@ -55,6 +56,10 @@ public:
     // A plain reference that no site defines: it is refused, never typed as
     // text. `here` is the element's site, empty when its document has none.
     static BrowserError variableNotAvailable(std::string name, std::string here);
+    // The keychain holds the value of this reference (a variable, or a
+    // credential's field) but could not give it: locked, no Secret Service,
+    // or a stored value that is not text. `problem` says which.
+    static BrowserError valueUnreadable(std::string reference, std::string problem);
     // The element's document changed site between the choice of values and
     // the typing; nothing was typed.
     static BrowserError siteChanged();
@@ -78,6 +83,8 @@ public:
     const std::string& wanted() const { return wanted_; }
     // Meaningful for `consoleErrors` only.
     std::int64_t count() const { return count_; }
+    // Meaningful for `valueUnreadable` only.
+    const std::string& problem() const { return problem_; }
 
     // The text the agent reads.
     const std::string& description() const { return description_; }
@@ -100,6 +107,7 @@ private:
     std::string got_;
     std::string wanted_;
     std::int64_t count_ = 0;
+    std::string problem_;
     std::string description_;
 };
 

@@ -169,6 +169,10 @@ public:
     // Site key → credential name → two-factor key; the profile store sets it
     // whole, right after `variables`.
     Observable<std::map<std::string, std::map<std::string, TOTP>>> otpKeys;
+    // Site key → reference name → why the keychain could not give that
+    // value (locked, no Secret Service); set by the profile store with
+    // `variables`, so that a fill says so rather than that there is no value.
+    Observable<std::map<std::string, std::map<std::string, std::string>>> unreadableValues;
     Observable<std::map<std::string, std::map<std::string, FrameInfo>>> refFrames;
     Observable<bool> dropsFrameAnswers{false};
     Observable<long> lastRef{0};

@@ -42,7 +42,7 @@ Task<ActionResult> BrowserSession::fill(std::string ref, std::string text, std::
         // nothing.
         auto values = site ? valuesForSite(*site, *variables, *otpKeys, now()) : std::map<std::string, std::string>{};
         for (auto& [name, value] : extra) values[name] = std::move(value);
-        arguments["value"] = substitutedReferences(text, values, *variables, *otpKeys, site);
+        arguments["value"] = substitutedReferences(text, values, *variables, *otpKeys, site, *unreadableValues);
         // The page agent types only into a document that still has this
         // origin: one that went to another site meanwhile gets nothing.
         arguments["origin"] = origin;

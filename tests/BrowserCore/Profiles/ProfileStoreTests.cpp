@@ -216,8 +216,18 @@ TEST_F(ProfileStoreTest, TheSessionGetsWhatTheCurrentProfileMayTypeAndNothingOnT
     store->selectProfile(b);
     EXPECT_EQ(session->variables.size(), 1u) << "only the global credential";
     store->selectProfile(a);
+    EXPECT_TRUE(session->unreadable.empty());
+    // A value the keychain could not give is named to the session, with why.
+    secrets->unreadable = {"credential/" + mine.id + "/password", a.id + "/a.com/TOKEN"};
+    store->syncSession();
+    EXPECT_EQ(session->unreadable, (ProfileSession::Variables{{"a.com", {{"Mine.password", "the keychain is locked"},
+                                                                         {"TOKEN", "the keychain is locked"}}},
+                                                              {"b.com", {{"Mine.password", "the keychain is locked"}}}}));
+    EXPECT_FALSE(session->variables.at("a.com").contains("Mine.password"));
+    secrets->unreadable = {};
     store->deleteCredential(mine.id);
     EXPECT_FALSE(session->variables.contains("b.com"));
+    EXPECT_TRUE(session->unreadable.empty());
 }
 
 TEST_F(ProfileStoreTest, FailedSavesUndoWhatEachOperationCallsFor) {
@@ -267,6 +277,20 @@ TEST_F(ProfileStoreTest, AKeychainThatRefusesOrCannotReadLeavesWhatItHeld) {
               "The keychain could not read the values stored now, so nothing was changed: the keychain is locked. "
               "Unlock the keychain and try again");
     EXPECT_EQ(secrets->values, values);
+
+    // An item that holds no text is replaced by a save, and put back when the
+    // save fails.
+    secrets->unreadable = {};
+    secrets->values[account("password")] = "\xff";
+    secrets->notText = {account("password")};
+    secrets->refusing = {account("otp")};
+    EXPECT_NE(failure([&] { store->updateCredential(login.id, "Login", {"a.com"}, "u", "p2", ""); }), "no failure");
+    EXPECT_EQ(secrets->values.at(account("password")), "\xff");
+    secrets->notText = {account("password")};
+    secrets->refusing = {};
+    store->updateCredential(login.id, "Login", {"a.com"}, "u", "p2", std::nullopt);
+    EXPECT_EQ(secrets->values.at(account("password")), "p2");
+    values = secrets->values;
 
     secrets->refusing = {account("password")};
     EXPECT_EQ(failure([&] { store->deleteCredential(login.id); }),

@@ -70,3 +70,28 @@ TEST(FillReferences, NamesCredentialFieldsThatDoNotExist) {
               "No variable NOWHERE is available to a page without a site of its own, so ${NOWHERE} was not typed "
               "and nothing else was. Check the name, or type the text without the reference.");
 }
+
+TEST(FillReferences, SaysWhenTheKeychainCouldNotGiveAValue) {
+    const Table unreadable{{"shop.com", {{"SHOP.password", "the keychain is locked"}, {"CODE", "locked"}}}};
+    Values shop{{"SHOP.user", "ann"}};
+    auto fill = [&](std::string_view text, std::optional<std::string> here) -> std::optional<BrowserError> {
+        try {
+            substitutedReferences(text, shop, {}, {}, here, unreadable);
+        } catch (const BrowserError& error) {
+            return error;
+        }
+        return std::nullopt;
+    };
+    auto locked = fill("${SHOP.user} ${SHOP.password}", "www.shop.com");
+    ASSERT_TRUE(locked);
+    EXPECT_EQ(*locked, BrowserError::valueUnreadable("SHOP.password", "the keychain is locked"));
+    EXPECT_EQ(locked->description(),
+              "The keychain could not be read for ${SHOP.password} (the keychain is locked), so nothing was typed. "
+              "Unlock the keychain or start the desktop's Secret Service, or save the value again in the window, "
+              "then fill again.");
+    EXPECT_EQ(fill("${CODE}", "www.shop.com"), BrowserError::valueUnreadable("CODE", "locked"));
+    // Elsewhere the value is still one of its own site's.
+    EXPECT_EQ(fill("${SHOP.password}", "bank.com"),
+              BrowserError::credentialOfAnotherSite("SHOP.password", {"shop.com"}, "bank.com"));
+    EXPECT_EQ(fill("${SHOP.otp}", "shop.com"), BrowserError::credentialWithoutOTPKey("SHOP.otp"));
+}
