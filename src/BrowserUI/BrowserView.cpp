@@ -15,6 +15,7 @@ namespace vesk::ui {
 
 BrowserView::BrowserView(BrowserModels& models) : models_(models) {
     add_css_class("browser-view");
+    readAsLayout(*this);
     add_css_class("on-background");
     body_ = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL);
     body_->set_size_request(480, 360);

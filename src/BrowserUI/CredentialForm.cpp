@@ -47,8 +47,7 @@ CredentialForm::CredentialForm(std::optional<Credential> credential, CredentialD
         append(*fieldRow(localized(label), 64, *field));
 
     if (hasOTP) {
-        removesOTP_ = Gtk::make_managed<Gtk::CheckButton>(localized("remove the 2FA key"));
-        removesOTP_->add_css_class("secondaryText");
+        removesOTP_ = makeCheckbox(localized("remove the 2FA key"));
         removesOTP_->set_active(draft_.removesOTP);
         removesOTP_->signal_toggled().connect(sigc::mem_fun(*this, &CredentialForm::draftChanged));
         append(*removesOTP_);

@@ -20,11 +20,7 @@ Gtk::Widget* flexibleSpace() {
 
 CredentialsPanel::CredentialsPanel(ProfileStore& profiles) : Gtk::Box(Gtk::Orientation::VERTICAL), profiles_(profiles) {
     add_css_class("panel");
-    auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
-    scroller->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
-    scroller->set_vexpand(true);
-    scroller->set_child(list_);
-    append(*scroller);
+    append(*makeScroller(list_));
     append(failureSlot_);
     append(*makeRule(Gtk::Orientation::HORIZONTAL, "separator"));
     add_ = makePlainButton(localized("+ credential"), {"violet"});
@@ -82,8 +78,7 @@ Gtk::Widget* CredentialsPanel::row(const Credential& credential) {
     name->set_hexpand(true);
     name->set_ellipsize(Pango::EllipsizeMode::END);
     top->append(*name);
-    auto* global = Gtk::make_managed<Gtk::CheckButton>(localized("global"));
-    global->add_css_class("secondaryText");
+    auto* global = makeCheckbox(localized("global"));
     global->set_active(credential.global);
     global->set_tooltip_text(localized("Available in every saved profile, not only in the ones it is assigned to."));
     global->signal_toggled().connect([this, global, id = credential.id] { setGlobal(id, global->get_active()); });

@@ -36,7 +36,7 @@ Gtk::Box* stepRow(const FlowStep& step, const StepResult* result, Gtk::Label*& m
         read += ", " + result->status.reason();
     }
     line->append(*words);
-    describe(*line, read);
+    readAsOne(*line, read);
     return line;
 }
 

@@ -70,11 +70,7 @@ void FlowsPanel::showList() {
             column->append(*row);
             column->append(*makeRule(Gtk::Orientation::HORIZONTAL, "separator"));
         }
-        auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
-        scroller->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
-        scroller->set_vexpand(true);
-        scroller->set_child(*column);
-        list_.append(*scroller);
+        list_.append(*makeScroller(*column));
     }
     if (failure_) {
         auto* text = makeFailureText(*failure_);

@@ -38,7 +38,7 @@ void RunSummaryView::show(const AgentActivity::Run& run) {
     median_->set_visible(lines.median.has_value());
     std::string spoken = localized("Run") + ", " + lines.steps + ", " + lines.split;
     if (lines.median) spoken += ", " + *lines.median;
-    setAccessibleLabel(*this, spoken);
+    readAsOne(*this, spoken);
 }
 
 LogPanel::LogPanel(AgentActivity& activity) : Gtk::Box(Gtk::Orientation::VERTICAL), activity_(activity) {
@@ -76,11 +76,9 @@ LogPanel::LogPanel(AgentActivity& activity) : Gtk::Box(Gtk::Orientation::VERTICA
     auto* list = Gtk::make_managed<Gtk::ListView>(Gtk::NoSelection::create(rows_), factory);
     list->add_css_class("log-list");
     list->add_css_class("on-sidebar");
-    scroller_ = Gtk::make_managed<Gtk::ScrolledWindow>();
-    scroller_->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+    readAsLayout(*list);
+    scroller_ = makeScroller(*list);
     scroller_->set_overlay_scrolling(false);
-    scroller_->set_vexpand(true);
-    scroller_->set_child(*list);
     append(*scroller_);
 
     activity_.isPaused.changed().connect(sigc::mem_fun(*this, &LogPanel::showPause));

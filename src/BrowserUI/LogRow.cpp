@@ -53,7 +53,7 @@ void LogRow::show(const AgentActivity::Entry& entry, Instant start) {
     std::string spoken = texts.tool + ", " + texts.times;
     if (texts.target) spoken += ", " + *texts.target;
     if (texts.failure) spoken += ", " + *texts.failure;
-    setAccessibleLabel(*this, spoken);
+    readAsOne(*this, spoken);
 }
 
 } // namespace vesk::ui

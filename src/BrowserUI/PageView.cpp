@@ -1,6 +1,7 @@
 #include "BrowserUI/PageView.h"
 
 #include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserUI/ViewParts.h"
 
 #include <algorithm>
 
@@ -21,6 +22,8 @@ PageView::PageView(std::weak_ptr<BrowserSession> session, GRef<WebKitWebView> we
     set_hexpand(true);
     set_vexpand(true);
     GtkWidget* view = GTK_WIDGET(webView_.get());
+    // The page speaks for itself; the view around it is not read by its type's name.
+    readAsLayout(*Glib::wrap(view));
     if (auto held = session_.lock()) held->unstage(webView_.get());
     // A view still in a window elsewhere (another view of it that has not
     // gone yet) is taken from there.

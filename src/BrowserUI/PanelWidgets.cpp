@@ -39,6 +39,13 @@ Gtk::Label* makeFailureText(const std::string& text) {
     return label;
 }
 
+Gtk::CheckButton* makeCheckbox(const std::string& text) {
+    auto* box = Gtk::make_managed<Gtk::CheckButton>(text);
+    box->add_css_class("secondaryText");
+    if (Gtk::Widget* mark = box->get_first_child(); mark && mark != box->get_child()) hideFromAccessibility(*mark);
+    return box;
+}
+
 void noteFailure(std::optional<std::string>& failure, const std::function<void()>& call) {
     try {
         call();
@@ -54,7 +61,7 @@ Gtk::Box* fieldRow(const std::string& label, int labelWidth, Gtk::Widget& field)
     row->set_size_request(-1, 28);
     auto* name = makeLabel(label, {"faintText"});
     name->set_size_request(labelWidth, -1);
-    gtk_accessible_update_state(GTK_ACCESSIBLE(name->gobj()), GTK_ACCESSIBLE_STATE_HIDDEN, TRUE, -1);
+    hideFromAccessibility(*name);
     row->append(*name);
     field.set_hexpand(true);
     field.set_valign(Gtk::Align::CENTER);

@@ -10,6 +10,7 @@
 #include "BrowserUI/ViewParts.h"
 
 #include <gtkmm/box.h>
+#include <gtkmm/checkbutton.h>
 #include <gtkmm/entry.h>
 #include <gtkmm/filechoosernative.h>
 #include <gtkmm/label.h>
@@ -36,6 +37,9 @@ void clear(Gtk::Box& box);
 
 // The text of a failure a panel or form shows: red, wrapping.
 Gtk::Label* makeFailureText(const std::string& text);
+
+// A checkbox labelled `text`, whose box a screen reader does not read apart.
+Gtk::CheckButton* makeCheckbox(const std::string& text);
 
 // Runs `call`: its error's text becomes `failure`, and success clears it.
 void noteFailure(std::optional<std::string>& failure, const std::function<void()>& call);

@@ -14,6 +14,7 @@ PopupView::PopupView(std::weak_ptr<BrowserSession> session, GRef<WebKitWebView> 
                      std::function<void()> close)
     : webView_(webView), close_(std::move(close)) {
     add_css_class("popup-sheet");
+    readAsLayout(*this);
     add_css_class("on-background");
     set_overflow(Gtk::Overflow::HIDDEN);
     content_.set_parent(*this);

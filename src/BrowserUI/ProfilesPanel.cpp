@@ -47,11 +47,7 @@ std::string menuText(const std::string& name) {
 ProfilesPanel::ProfilesPanel(std::shared_ptr<BrowserSession> session, ProfileStore& profiles)
     : Gtk::Box(Gtk::Orientation::VERTICAL), session_(std::move(session)), profiles_(profiles) {
     add_css_class("panel");
-    auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
-    scroller->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
-    scroller->set_vexpand(true);
-    scroller->set_child(list_);
-    append(*scroller);
+    append(*makeScroller(list_));
     append(failureSlot_);
     append(*makeRule(Gtk::Orientation::HORIZONTAL, "separator"));
 
@@ -112,7 +108,7 @@ Gtk::Widget* ProfilesPanel::headerRow(const std::string& title, const std::strin
     auto* details = makeLabel(detail, {"secondaryText"});
     details->set_wrap(true);
     words->append(*details);
-    describe(*words, title + ", " + detail);
+    readAsOne(*words, title + ", " + detail);
     row->append(*words);
     if (inUse) {
         auto* mark = makeLabel(localized("in use"), {"green"});

@@ -57,8 +57,8 @@ void Recorder::showCount(const Flow& flow) {
     bool saved = session_->recording->has_value();
     std::string count = formatStepCount(static_cast<std::int64_t>(flow.steps.size()));
     count_->set_text(count);
-    describe(*count_->get_parent(),
-             (saved ? localized("● recording ") : localized("○ not saved ")) + flow.name + ", " + count);
+    readAsOne(*count_->get_parent(),
+              (saved ? localized("● recording ") : localized("○ not saved ")) + flow.name + ", " + count);
 }
 
 void Recorder::redraw() {

@@ -140,6 +140,7 @@ void SettingsView::fillSection() {
     words->set_wrap(true);
     header->append(*words);
     auto* top = Gtk::make_managed<Gtk::Overlay>();
+    ui::readAsLayout(*top);
     top->set_child(*header);
     top->add_overlay(*controls);
     controls->set_valign(Gtk::Align::START);
@@ -173,11 +174,7 @@ void SettingsView::fillSection() {
         numberRows_.push_back(made);
         rows->append(*made);
     }
-    auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
-    scroller->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
-    scroller->set_vexpand(true);
-    scroller->set_child(*rows);
-    detail_.append(*scroller);
+    detail_.append(*ui::makeScroller(*rows));
 }
 
 Gtk::Widget* SettingsView::makeFolderRow() {

@@ -65,6 +65,7 @@ SidePanelView::SidePanelView(Observable<std::optional<SidePanel>>& panel, Browse
         tabs_[i] = makePlainButton(upper, {"mono-11", "tracked"});
         g_free(upper);
         tabs_[i]->set_valign(Gtk::Align::CENTER);
+        setAccessibleLabel(*tabs_[i], localized(tabKey(tab)));
         tabs_[i]->signal_clicked().connect([this, tab] { panel_.set(tab); });
         tabRow->append(*tabs_[i]);
     }
@@ -143,6 +144,7 @@ void SidePanelView::showContent() {
 void SidePanelView::showPause() {
     bool paused = *models_.activity.isPaused;
     pauseLabel_->set_text(localized(paused ? "Ctrl+. resume" : "Ctrl+. stop"));
+    setAccessibleLabel(*pauseLabel_->get_parent(), pauseLabel_->get_text());
     setColour(*pauseLabel_, paused ? "amber" : "faintText");
 }
 

@@ -134,7 +134,8 @@ void StartView::listFlows() {
         line->append(*makeLabel("   " + flow.name + " · " + formatStepCount(static_cast<std::int64_t>(flow.steps.size())),
                                 {"mono-12-5", "faintText"}));
         button->set_child(*line);
-        describe(*button, {}, localized("Replay this flow"));
+        describe(*button, localized("flow") + " " + flow.name + " · " + formatStepCount(std::int64_t(flow.steps.size())),
+                 localized("Replay this flow"));
         button->signal_clicked().connect([this, i] { replay(i); });
         flows_->append(*button);
     }

@@ -74,6 +74,7 @@ TopBar::TopBar(BrowserModels& models, std::function<void()> showProfiles)
     // The field, and over it the page's address drawn as host and path while
     // the field is not focused; the drawing takes no clicks.
     auto* field = Gtk::make_managed<Gtk::Overlay>();
+    readAsLayout(*field);
     address_ = Gtk::make_managed<Gtk::Entry>();
     address_->set_has_frame(false);
     address_->add_css_class("address");
@@ -112,7 +113,8 @@ TopBar::TopBar(BrowserModels& models, std::function<void()> showProfiles)
     space->set_size_request(16, -1);
     row->append(*space);
 
-    auto* profile = Gtk::make_managed<Gtk::Button>();
+    profile_ = Gtk::make_managed<Gtk::Button>();
+    auto* profile = profile_;
     profile->add_css_class("plain");
     profile->set_focus_on_click(false);
     auto* profileLabel = Gtk::make_managed<Gtk::Box>();
@@ -177,6 +179,8 @@ Gtk::Button* TopBar::historyButton(const char* icon, const char* label, void (To
     auto* image = Gtk::make_managed<Gtk::Image>();
     image->set_from_icon_name(icon);
     image->set_pixel_size(12);
+    // The button says what it does; its symbol adds nothing to that.
+    hideFromAccessibility(*image);
     button->set_child(*image);
     button->add_css_class("plain");
     button->add_css_class("history");
@@ -243,6 +247,8 @@ void TopBar::showAddress() {
         path_->set_text(parts.secondary);
     }
     formatted_->set_visible(formatted);
+    // Showing it makes it readable again; the field says the same.
+    hideFromAccessibility(*formatted_);
     if (formatted) address_->add_css_class("veiled");
     else address_->remove_css_class("veiled");
 }
@@ -258,6 +264,7 @@ void TopBar::showHistory() {
 
 void TopBar::showProfile() {
     profileName_->set_text(models_.profileName());
+    setAccessibleLabel(*profile_, localized("profile: ") + profileName_->get_text());
 }
 
 void TopBar::showStatus() {

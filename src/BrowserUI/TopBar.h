@@ -70,6 +70,7 @@ private:
     Gtk::Box* formatted_ = nullptr;
     Gtk::Label* host_ = nullptr;
     Gtk::Label* path_ = nullptr;
+    Gtk::Button* profile_ = nullptr;
     Gtk::Label* profileName_ = nullptr;
     Gtk::Label* state_ = nullptr;
     Gtk::Label* failure_ = nullptr;

@@ -2,6 +2,8 @@
 
 #include "BrowserUI/Palette.h"
 
+#include <gtkmm/scrollbar.h>
+
 namespace vesk::ui {
 
 Gtk::Label* makeLabel(const std::string& text, std::initializer_list<const char*> classes) {
@@ -34,7 +36,22 @@ Gtk::Button* makePlainButton(const std::string& text, std::initializer_list<cons
     button->set_child(*label);
     button->add_css_class("plain");
     button->set_focus_on_click(false);
+    // Read by what it shows, not by its type's name.
+    if (!text.empty()) setAccessibleLabel(*button, text);
     return button;
+}
+
+Gtk::ScrolledWindow* makeScroller(Gtk::Widget& child) {
+    auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
+    scroller->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+    scroller->set_vexpand(true);
+    scroller->set_child(child);
+    for (Gtk::Widget* bar : {scroller->get_hscrollbar(), scroller->get_vscrollbar()}) {
+        readAsLayout(*bar);
+        // The bar's own range, inside it, says nothing the bar does not.
+        for (auto* inner = bar->get_first_child(); inner; inner = inner->get_next_sibling()) readAsLayout(*inner);
+    }
+    return scroller;
 }
 
 void describe(Gtk::Widget& widget, const std::string& label, const std::string& help) {
@@ -48,6 +65,15 @@ void describe(Gtk::Widget& widget, const std::string& label, const std::string& 
 
 void setAccessibleLabel(Gtk::Widget& widget, const std::string& label) {
     gtk_accessible_update_property(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL, label.c_str(), -1);
+}
+
+void readAsLayout(Gtk::Widget& widget) {
+    setAccessibleLabel(widget, "");
+}
+
+void readAsOne(Gtk::Widget& widget, const std::string& label) {
+    setAccessibleLabel(widget, label);
+    for (auto* child = widget.get_first_child(); child; child = child->get_next_sibling()) hideFromAccessibility(*child);
 }
 
 void hideFromAccessibility(Gtk::Widget& widget) {

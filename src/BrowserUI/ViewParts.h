@@ -7,6 +7,7 @@
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/label.h>
+#include <gtkmm/scrolledwindow.h>
 
 #include <initializer_list>
 #include <memory>
@@ -20,8 +21,12 @@ Gtk::Label* makeLabel(const std::string& text, std::initializer_list<const char*
 // A rule 1 pixel thick, filled with a palette colour ("edge", "separator").
 Gtk::Box* makeRule(Gtk::Orientation orientation, const char* colour);
 
-// A button without chrome whose label is plain text.
+// A button without chrome whose label is plain text, which a screen reader reads.
 Gtk::Button* makePlainButton(const std::string& text, std::initializer_list<const char*> classes);
+
+// A vertical scroll view of `child`, as tall as it is given, whose scroll
+// bars a screen reader reads by their role alone.
+Gtk::ScrolledWindow* makeScroller(Gtk::Widget& child);
 
 // Sets what a screen reader reads for the widget (an empty label keeps the
 // widget's own) and its help text, shown as its tooltip.
@@ -29,6 +34,15 @@ void describe(Gtk::Widget& widget, const std::string& label, const std::string& 
 
 // What a screen reader reads for the widget.
 void setAccessibleLabel(Gtk::Widget& widget, const std::string& label);
+
+// A container that says nothing of its own: a screen reader passes over it
+// as over a box, rather than reading it by its type's name.
+void readAsLayout(Gtk::Widget& widget);
+
+// Read by a screen reader as one element named `label`: what lies inside is
+// not read again on its own. Call again after showing or hiding a child,
+// which GTK makes readable again.
+void readAsOne(Gtk::Widget& widget, const std::string& label);
 
 // Keeps the widget out of what a screen reader reads (decoration, or a
 // drawing of what another widget already says).

@@ -9,8 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
-#include <memory>
 
 namespace vesk::test {
 
@@ -34,16 +32,6 @@ std::string readDisplayNumber(int fd, Duration deadline) {
     }
     return {};
 }
-
-struct Stopper {
-    // Does nothing to a process that has already ended.
-    void operator()(GSubprocess* process) const {
-        g_subprocess_send_signal(process, SIGTERM);
-        g_subprocess_wait(process, nullptr, nullptr);
-        g_object_unref(process);
-    }
-};
-using Process = std::unique_ptr<GSubprocess, Stopper>;
 
 } // namespace
 
@@ -77,57 +65,7 @@ ChildOutcome rerunOnPrivateDisplay(Duration deadline) {
         outcome.output = "Xvfb gave no display number";
         return outcome;
     }
-
-    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-    std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
-    char* self = g_file_read_link("/proc/self/exe", nullptr);
-    GSubprocessLauncher* launcher = g_subprocess_launcher_new(
-        static_cast<GSubprocessFlags>(G_SUBPROCESS_FLAGS_STDOUT_PIPE | G_SUBPROCESS_FLAGS_STDERR_MERGE));
-    g_subprocess_launcher_setenv(launcher, "DISPLAY", (":" + number).c_str(), TRUE);
-    g_subprocess_launcher_unsetenv(launcher, "WAYLAND_DISPLAY");
-    g_subprocess_launcher_setenv(launcher, marker, "1", TRUE);
-    Process child(g_subprocess_launcher_spawn(launcher, &error, self, filter.c_str(), nullptr));
-    g_object_unref(launcher);
-    g_free(self);
-    if (!child) {
-        outcome.output = std::string("the test could not start again: ") + error->message;
-        g_error_free(error);
-        return outcome;
-    }
-
-    // Shared with the callback, which may outlive this call if the child
-    // has to be stopped.
-    struct Reading {
-        bool done = false;
-        std::string output;
-    };
-    auto reading = std::make_shared<Reading>();
-    g_subprocess_communicate_utf8_async(
-        child.get(), nullptr, nullptr,
-        [](GObject* source, GAsyncResult* result, gpointer data) {
-            std::unique_ptr<std::shared_ptr<Reading>> reading(static_cast<std::shared_ptr<Reading>*>(data));
-            char* out = nullptr;
-            if (g_subprocess_communicate_utf8_finish(G_SUBPROCESS(source), result, &out, nullptr, nullptr) && out) {
-                (*reading)->output = out;
-            }
-            g_free(out);
-            (*reading)->done = true;
-        },
-        new std::shared_ptr<Reading>(reading));
-    if (!spinUntil([&] { return reading->done; }, deadline)) {
-        g_subprocess_force_exit(child.get());
-        spinUntil([&] { return reading->done; }, seconds(10));
-        outcome.output = "the test did not end in time\n" + reading->output;
-        return outcome;
-    }
-    g_subprocess_wait(child.get(), nullptr, nullptr);
-    outcome.output = reading->output;
-    if (reading->output.find("[  SKIPPED ]") != std::string::npos) {
-        outcome.result = ChildOutcome::Result::skipped;
-    } else if (g_subprocess_get_successful(child.get()) && reading->output.find("[       OK ]") != std::string::npos) {
-        outcome.result = ChildOutcome::Result::passed;
-    }
-    return outcome;
+    return rerunThisTest({{"DISPLAY", ":" + number}, {"WAYLAND_DISPLAY", std::nullopt}, {marker, "1"}}, deadline);
 }
 
 } // namespace vesk::test

@@ -6,6 +6,7 @@
 // real keys runs again in a child process on a display of its own.
 
 #include "Platform/Clock.h"
+#include "Support/ChildProcess.h"
 
 #include <string>
 
@@ -14,12 +15,6 @@ namespace vesk::test {
 // Whether this process was started on a display of its own by
 // rerunOnPrivateDisplay.
 bool onPrivateDisplay();
-
-struct ChildOutcome {
-    enum class Result { passed, failed, skipped };
-    Result result = Result::failed;
-    std::string output;  // what the child printed, standard error included
-};
 
 // Runs the current test again in a child process of this program, on a new
 // virtual display that nothing else uses, and waits for it to end.

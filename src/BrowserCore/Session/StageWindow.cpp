@@ -52,6 +52,9 @@ GRef<GtkWindow> StageWindow::make(WebKitWebView* view) {
     // Shown, not presented: presenting would ask for the keyboard.
     gtk_widget_set_visible(GTK_WIDGET(window.get()), TRUE);
     if (!offscreen) gtk_window_minimize(window.get());
+    // No person sees the stage: a screen reader is not shown it either.
+    // (Set after showing it, which makes a widget readable again.)
+    gtk_accessible_update_state(GTK_ACCESSIBLE(window.get()), GTK_ACCESSIBLE_STATE_HIDDEN, TRUE, -1);
     return window;
 }
 
