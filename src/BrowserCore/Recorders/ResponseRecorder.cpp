@@ -67,8 +67,9 @@ void ResponseRecorder::detach() {
     }
     view_ = {};
     pending_.reset();
-    pendingURL_.reset();
     current_.reset();
+    currentFromSession_ = false;
+    currentStartedAfterDecision_ = false;
     arriving.reset();
     currentFailed_ = false;
     currentCommitted_ = false;
@@ -91,9 +92,9 @@ void ResponseRecorder::attach(WebKitWebView* view) {
                 }
             }));
     connect(view, "load-failed",
-            G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, const char*, GError* error, gpointer data) -> gboolean {
+            G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, const char* uri, GError* error, gpointer data) -> gboolean {
                 if (auto* self = Handler::of(data)) {
-                    self->failedLoad(event != WEBKIT_LOAD_COMMITTED, error);
+                    self->failedLoad(event != WEBKIT_LOAD_COMMITTED, uri, error);
                 }
                 // The page keeps what it showed: no error page replaces it.
                 return TRUE;
@@ -130,9 +131,8 @@ void ResponseRecorder::attach(WebKitWebView* view) {
 // Following navigations -------------------------------------------------------
 
 ResponseRecorder::NavigationID ResponseRecorder::beginNavigation(std::optional<std::string> url) {
-    pendingURL_ = std::move(url);
-    pending_ = ++lastID_;
-    return *pending_;
+    pending_ = Pending{++lastID_, std::move(url)};
+    return pending_->id;
 }
 
 void ResponseRecorder::follow(std::optional<NavigationID> navigation) {
@@ -147,19 +147,55 @@ std::vector<DownloadedFile> ResponseRecorder::takeDownloaded() {
     return std::exchange(downloaded, {});
 }
 
+bool ResponseRecorder::followedNeverArrived() const {
+    if (!followed || !pending_ || pending_->id != *followed || !pending_->url || arrived || ended) return false;
+    if (!downloaded.empty() || !mainDownloads_.empty() || mainResponseIsDownload_) return false;
+    WebKitBackForwardListItem* item =
+        view_ ? webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(view_.get())) : nullptr;
+    const char* uri = item ? webkit_back_forward_list_item_get_uri(item) : nullptr;
+    return !uri || *pending_->url != uri;
+}
+
+void ResponseRecorder::navigationDecided(const char* uri) {
+    if (!pending_ || !pending_->url) return;
+    if (uri && *pending_->url == uri) {
+        if (!pending_->decided) pending_->contested = false;
+        pending_->decided = true;
+    } else if (pending_->decided) {
+        // Another frame's or the page's own: the page's would replace the request.
+        pending_->contested = true;
+    }
+}
+
+void ResponseRecorder::takePending() {
+    current_ = pending_->id;
+    currentFromSession_ = true;
+    currentStartedAfterDecision_ = false;
+    pending_.reset();
+}
+
+bool ResponseRecorder::committedAt(const std::string& url) const {
+    const char* uri = webkit_web_view_get_uri(view_.get());
+    if (uri && url == uri) return true;
+    // Redirected: the history entry made for the document keeps the address asked.
+    WebKitBackForwardListItem* item =
+        webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(view_.get()));
+    if (!item || !uri) return false;
+    const char* original = webkit_back_forward_list_item_get_original_uri(item);
+    return original && url == original && g_strcmp0(webkit_back_forward_list_item_get_uri(item), uri) == 0;
+}
+
 void ResponseRecorder::started() {
     if (followed && followed == current_ && !currentCommitted_ && !currentFailed_) abandoned = true;
-    // A load the page started itself before the session's own began is no
-    // load of the session's: should the session's never start, the page was
-    // not loaded.
-    const char* uri = view_ ? webkit_web_view_get_uri(view_.get()) : nullptr;
-    if (pending_ && pendingURL_ && (!uri || *pendingURL_ != uri)) {
-        if (followed == pending_) abandoned = true;
-        current_ = ++lastID_;
+    currentStartedAfterDecision_ = false;
+    if (pending_ && (!pending_->url || (pending_->decided && !pending_->contested))) {
+        takePending();
     } else {
-        current_ = pending_ ? *pending_ : ++lastID_;
-        pending_.reset();
-        pendingURL_.reset();
+        // The page's own, or the session's after another navigation was
+        // decided too: the commit tells.
+        current_ = ++lastID_;
+        currentFromSession_ = false;
+        currentStartedAfterDecision_ = pending_ && pending_->decided;
     }
     currentFailed_ = false;
     currentCommitted_ = false;
@@ -167,13 +203,23 @@ void ResponseRecorder::started() {
 }
 
 void ResponseRecorder::committed() {
+    if (arriving == current_) arriving.reset();
+    if (!currentFromSession_ && pending_ && pending_->url && view_) {
+        if (committedAt(*pending_->url)) {
+            takePending();
+        } else if (currentStartedAfterDecision_) {
+            // A navigation decided after the session's took its place: WebKit
+            // dropped the request without a word.
+            if (followed == pending_->id && !ended) ended = Ending{BrowserError::navigationFailed(abandonedReason)};
+            pending_.reset();
+        }
+    }
     currentCommitted_ = true;
-    // Another document arrived while the followed load had not even begun:
-    // WebKit has dropped it for the newer one.
-    if (followed && followed == pending_ && abandoned && !ended) {
+    // Another document arrived while the followed load had been given up
+    // before it committed: it will not come.
+    if (followed && followed != current_ && abandoned && !currentFromSession_ && !ended) {
         ended = Ending{BrowserError::navigationFailed(abandonedReason)};
     }
-    if (arriving == current_) arriving.reset();
     if (followed && followed == current_) arrived = true;
 }
 
@@ -185,8 +231,9 @@ void ResponseRecorder::finished() {
     if (followed && followed == current_) ended = Ending{};
 }
 
-void ResponseRecorder::failedLoad(bool provisional, const GError* error) {
+void ResponseRecorder::failedLoad(bool provisional, const char* uri, const GError* error) {
     if (provisional && arriving == current_) arriving.reset();
+    if (provisional && !currentFromSession_ && pending_ && pending_->url && uri && *pending_->url == uri) takePending();
     currentFailed_ = true;
     if (!followed || followed != current_ || ended) return;
     // A load given up for another one, or a response that became a download.
@@ -217,8 +264,7 @@ gboolean ResponseRecorder::tlsFailed(const char* uri, GTlsCertificate* certifica
     // The load starts again with the certificate accepted and stays the same
     // navigation; the finish WebKit reports for the refused attempt is no success.
     currentFailed_ = true;
-    if (current_) pending_ = current_;
-    pendingURL_.reset();
+    if (current_ && !(pending_ && pending_->url == uri)) pending_ = Pending{*current_, std::string(uri)};
     struct Retry {
         std::weak_ptr<ResponseRecorder*> recorder;
         GRef<WebKitWebView> view;
@@ -258,6 +304,12 @@ void ResponseRecorder::noteMainResponse(std::string_view url, int status) {
 }
 
 gboolean ResponseRecorder::decide(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+        WebKitNavigationAction* action =
+            webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        navigationDecided(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
+        return FALSE;
+    }
     if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
     auto* responseDecision = WEBKIT_RESPONSE_POLICY_DECISION(decision);
     WebKitURIResponse* response = webkit_response_policy_decision_get_response(responseDecision);

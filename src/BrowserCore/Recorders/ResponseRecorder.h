@@ -5,10 +5,16 @@
 // failures of main documents, saves downloads into the session's download
 // folder, and answers HTTP logins and the certificates of this machine.
 //
-// WebKit reports loads per view, not per navigation: each load that the
-// session starts gets an id from `beginNavigation`, the next load start on
-// the view carries it, and every later event of the view belongs to it until
-// another load starts. Loads the page starts by itself get ids of their own.
+// WebKit reports loads per view, not per navigation, and the view's address
+// names the session's request from the moment it is made until some document
+// commits, whoever started the load in between. So each load the session
+// starts gets an id from `beginNavigation`, with the address it asks for; a
+// load start is taken for it only when WebKit has just decided the policy of
+// that address and of nothing else, and otherwise the commit decides: the
+// document must have been asked at the session's address (after a redirect,
+// the history item's original address). Every later event of the view
+// belongs to the load that started or committed last. Loads the page starts
+// by itself get ids of their own.
 
 #include "BrowserCore/Session/BrowserError.h"
 #include "BrowserCore/Session/DownloadFolder.h"
@@ -76,14 +82,20 @@ public:
     void attach(WebKitWebView* view);
 
     // The id of the load that the session is about to start on the view.
-    // `url`, when given, is the address the load will start at, in WebKit's
-    // own spelling: a load the page starts at another address meanwhile
-    // does not take the id.
+    // `url`, when given, is the address the load asks for, in WebKit's own
+    // spelling: a load the page starts at another address meanwhile does not
+    // take the id. Without it the next load start takes the id.
     NavigationID beginNavigation(std::optional<std::string> url = std::nullopt);
     // Starts following a navigation: resets what the load wait reads.
     void follow(std::optional<NavigationID> navigation);
     // The finished downloads, handed over once.
     std::vector<DownloadedFile> takeDownloaded();
+    // The followed load has neither started nor been answered otherwise, and
+    // the page's current history entry is not at its address: the page did
+    // not go where the session asked (a load the page started replaced the
+    // request before it began). A same-document navigation to the address,
+    // or a download, answers it.
+    bool followedNeverArrived() const;
 
     // The HTTP failure status kept for the URL (its fragment ignored).
     std::optional<int> failedStatus(std::string_view url) const;
@@ -108,7 +120,12 @@ private:
     void started();
     void committed();
     void finished();
-    void failedLoad(bool provisional, const GError* error);
+    void failedLoad(bool provisional, const char* uri, const GError* error);
+    void navigationDecided(const char* uri);
+    // The load now reported is the session's pending one.
+    void takePending();
+    // The view's committed document was asked at `url`.
+    bool committedAt(const std::string& url) const;
     void processTerminated();
     gboolean tlsFailed(const char* uri, GTlsCertificate* certificate);
     gboolean decide(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
@@ -129,10 +146,22 @@ private:
     GRef<WebKitWebView> view_;
     std::vector<std::pair<GRef<GObject>, gulong>> connections_;
 
+    // The load the session asked for that has not been reported yet.
+    struct Pending {
+        NavigationID id;
+        std::optional<std::string> url;
+        // WebKit decided its navigation policy: the request reached the page.
+        bool decided = false;
+        // Another navigation was decided after it: the next load start may
+        // be that one's, which then replaced the request.
+        bool contested = false;
+    };
+
     NavigationID lastID_ = 0;
-    std::optional<NavigationID> pending_;  // taken by the next load start
-    std::optional<std::string> pendingURL_;  // of that load, when the session knows it
+    std::optional<Pending> pending_;
     std::optional<NavigationID> current_;  // the load the view reports now
+    bool currentFromSession_ = false;      // it is a load the session asked for
+    bool currentStartedAfterDecision_ = false;  // of unknown owner, it began after the pending request was decided
     bool currentFailed_ = false;           // its failure came; its finish is no success
     bool currentCommitted_ = false;        // it committed; only then can it finish well
 

@@ -18,6 +18,11 @@ bool hasURL(WebKitWebView* view) {
     return uri && *uri;
 }
 
+std::optional<std::string> addressOf(WebKitBackForwardListItem* item) {
+    const char* uri = item ? webkit_back_forward_list_item_get_uri(item) : nullptr;
+    return uri ? std::optional<std::string>(uri) : std::nullopt;
+}
+
 FlowStep stepOf(FlowStep::Action action, std::optional<std::string> value = std::nullopt) {
     FlowStep step;
     step.action = action;
@@ -59,7 +64,7 @@ Task<PageSnapshot> BrowserSession::goBack() {
     WebKitBackForwardListItem* item = webkit_back_forward_list_get_back_item(history);
     if (!item) throw BrowserError::navigationFailed("There is no previous page");
     if (isRecording()) co_await captureTyped();
-    auto navigation = responses.beginNavigation();
+    auto navigation = responses.beginNavigation(addressOf(item));
     webkit_web_view_go_to_back_forward_list_item(page->get(), item);
 
     PageSnapshot snapshot = co_await waitForLoad(navigation);
@@ -73,7 +78,7 @@ Task<PageSnapshot> BrowserSession::goForward() {
     WebKitBackForwardListItem* item = webkit_back_forward_list_get_forward_item(history);
     if (!item) throw BrowserError::navigationFailed("There is no next page");
     if (isRecording()) co_await captureTyped();
-    auto navigation = responses.beginNavigation();
+    auto navigation = responses.beginNavigation(addressOf(item));
     webkit_web_view_go_to_back_forward_list_item(page->get(), item);
 
     PageSnapshot snapshot = co_await waitForLoad(navigation);
@@ -84,7 +89,9 @@ Task<PageSnapshot> BrowserSession::goForward() {
 Task<PageSnapshot> BrowserSession::reload() {
     auto keep = shared_from_this();
     if (isRecording()) co_await captureTyped();
-    auto navigation = responses.beginNavigation();
+    // The document shown is loaded again, at the address its history entry has now.
+    auto navigation = responses.beginNavigation(
+        addressOf(webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(page->get()))));
     webkit_web_view_reload(page->get());
 
     PageSnapshot snapshot = co_await waitForLoad(navigation);
@@ -135,7 +142,8 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
     if (timedOut) throw BrowserError::timeout("loading the page");
     if (responses.ended && responses.ended->failure) throw *responses.ended->failure;
     // Without this the page before, still shown, would pass for the one loaded.
-    if (!responses.ended && !responses.arrived && responses.abandoned && responses.downloaded.empty()) {
+    if ((!responses.ended && !responses.arrived && responses.abandoned && responses.downloaded.empty()) ||
+        responses.followedNeverArrived()) {
         throw BrowserError::navigationFailed(ResponseRecorder::abandonedReason);
     }
 

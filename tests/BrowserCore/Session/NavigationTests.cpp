@@ -188,26 +188,52 @@ TEST(Navigation, APageBusyWithItsHistoryOrItsOwnLoadsNeverPassesForTheNextOne) {
     LoopbackServer server;
     server.serve("/pushing", "<title>old</title><script>let i = 0; setInterval(() => history.pushState({}, '', '?' + i++), 2)</script>");
     server.serve("/looping", "<title>old</title><script>setTimeout(() => location.replace('/looping?' + Date.now()), 5)</script>");
-    LoopbackServer::Response slow;
-    slow.body = "<title>new</title><p>arrived</p>";
-    slow.delay = milliseconds(200);
-    server.serve("/new", slow);
+    server.serve("/calm", "<title>old</title><p>calm</p>");
+    server.serve("/held", {.hold = true});
+    server.serve("/new", {.body = "<title>new</title><p>arrived</p>", .delay = milliseconds(200)});
     auto session = quickSession(seconds(5));
-    Shown shown(session->page->get());
-    for (const char* busy : {"/pushing", "/looping"}) {
+    WebKitWebView* view = session->page->get();
+    Shown shown(view);
+    auto show = [&](const char* path) {
         session->ensureWindowDelegate();
-        webkit_web_view_load_uri(session->page->get(), server.url(busy).c_str());
-        ASSERT_TRUE(spinUntil([&] { return g_strcmp0(webkit_web_view_get_title(session->page->get()), "old") == 0; }));
-        // The page loaded, or an error that says it did not: never the busy page.
-        try {
-            EXPECT_EQ(runTask(session->navigate(server.url("/new"))).title, "new") << busy;
-        } catch (const BrowserError& error) {
-            EXPECT_NE(error.kind(), BrowserError::Kind::script) << busy << ": " << error.description();
+        webkit_web_view_load_uri(view, server.url(path).c_str());
+        return spinUntil([&] { return g_strcmp0(webkit_web_view_get_title(view), "old") == 0; });
+    };
+
+    // A history changing all the while never stops the load.
+    ASSERT_TRUE(show("/pushing"));
+    EXPECT_EQ(runTask(session->navigate(server.url("/new"))).title, "new");
+
+    // The page's own load, let go by WebKit just before the session asks for
+    // another, starts as the session's request is made and gives way to it.
+    ASSERT_TRUE(show("/calm"));
+    bool heldDecided = false;
+    gulong hook = g_signal_connect(view, "decide-policy", G_CALLBACK((+[](WebKitWebView*, WebKitPolicyDecision* decision,
+                                                                          WebKitPolicyDecisionType type, gpointer data) {
+        if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
+        auto* action = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        if (g_str_has_suffix(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)), "/held")) {
+            *static_cast<bool*>(data) = true;
         }
+        return FALSE;
+    })), &heldDecided);
+    webkit_web_view_evaluate_javascript(view, "location.replace('/held')", -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(spinUntil([&] { return heldDecided; }));
+    EXPECT_EQ(runTask(session->navigate(server.url("/new"))).title, "new");
+    g_signal_handler_disconnect(view, hook);
+
+    // A page that loads itself over and over may replace the request before
+    // it begins: the page loaded, or an error that says so, never the page before.
+    ASSERT_TRUE(show("/looping"));
+    try {
+        EXPECT_EQ(runTask(session->navigate(server.url("/new"))).title, "new");
+    } catch (const BrowserError& error) {
+        EXPECT_EQ(error.description(), std::string("Navigation failed: ") + ResponseRecorder::abandonedReason);
     }
+
     // An address spelled otherwise than WebKit spells it is still the load
     // asked for (in a session of its own: the looping page may still be
-    // replacing itself, which the loop above allows to end in an error).
+    // replacing itself).
     auto quiet = quickSession(seconds(5));
     Shown quietShown(quiet->page->get());
     std::string spelled = "HTTP://127.0.0.1:" + std::to_string(server.port()) + "/./new";
