@@ -36,6 +36,15 @@ std::string shownPath(const std::filesystem::path& path) {
     return full;
 }
 
+// What a save said of the flow of another name whose file it took over:
+// nothing, or a paragraph that names it.
+std::string replacedText(const std::optional<std::string>& replacedName) {
+    if (!replacedName) return {};
+    return "\nIt replaced the flow of another name that the file held, since names that differ only in case or "
+           "punctuation share a file:\n" +
+           PageRendering::pageContent({*replacedName});
+}
+
 std::string pngItemData(const std::vector<std::uint8_t>& png) {
     gchar* base64 = g_base64_encode(png.data(), png.size());
     std::string data(base64);
@@ -81,11 +90,7 @@ Task<Json> MCPServer::recordStopTool() {
     }
     std::string text = "Recorded " + std::to_string(flow->steps.size()) + " steps. Saved as " + quotedName(flow->name) +
                        " in " + shownPath(saved.file) + "; replay it with run_flow.\n" + PageRendering::pageContent({json});
-    if (saved.replacedName) {
-        text += "\nIt replaced the flow of another name that the file held, since names that differ only in case or "
-                "punctuation share a file:\n" +
-                PageRendering::pageContent({*saved.replacedName});
-    }
+    text += replacedText(saved.replacedName);
     co_return itemList(textItem(std::move(text)));
 }
 
@@ -238,7 +243,7 @@ Json MCPServer::repairFlowTool(const Json& arguments) {
     }
     return itemList(textItem(PageRendering::pageContent(lines) + "\nSaved in " + shownPath(saved.file) +
                              ". Check it with run_flow, and continue with from: " + number +
-                             " only if the step had failed finding its element."));
+                             " only if the step had failed finding its element." + replacedText(saved.replacedName)));
 }
 
 } // namespace vesk

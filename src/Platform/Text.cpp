@@ -74,6 +74,28 @@ std::string prefix(std::string_view utf8, std::size_t count) {
     return out;
 }
 
+std::string prefixWithinBytes(std::string_view utf8, std::size_t bytes) {
+    if (utf8.size() <= bytes) return std::string(utf8);
+    auto text = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    auto breaks = characterBreaks(text);
+    int32_t end = 0;
+    std::size_t taken = 0;
+    while (end < text.length()) {
+        int32_t next = breaks ? breaks->following(end) : text.moveIndex32(end, 1);
+        if (next == icu::BreakIterator::DONE) break;
+        std::size_t size = 0;
+        for (int32_t i = end; i < next; i = text.moveIndex32(i, 1)) {
+            size += static_cast<std::size_t>(U8_LENGTH(text.char32At(i)));
+        }
+        if (taken + size > bytes) break;
+        taken += size;
+        end = next;
+    }
+    std::string out;
+    text.tempSubString(0, end).toUTF8String(out);
+    return out;
+}
+
 std::string cut(std::string_view utf8, std::size_t count) {
     if (utf8.size() <= count) return std::string(utf8);
     if (count == 0) return {};

@@ -21,6 +21,10 @@ std::size_t characterCount(std::string_view utf8);
 // text when it is shorter. Never cuts inside a character.
 std::string prefix(std::string_view utf8, std::size_t count);
 
+// The longest start of valid UTF-8 text that takes at most `bytes` bytes and
+// ends between two user-perceived characters.
+std::string prefixWithinBytes(std::string_view utf8, std::size_t bytes);
+
 // The text cut to `count` user-perceived characters: a longer text keeps its
 // first count - 1 characters and ends in "…" (U+2026), so that it has exactly
 // `count`; a text of `count` characters or fewer stays whole.

@@ -63,3 +63,25 @@ TEST_F(FlowToolTest, RunFlowChecksEveryArgumentBeforeItSwitchesAndSkipsTheStepsB
                                           "\u2013 1. reload (skipped)\n\u2713 2. reload\n\u2713 3. reload"}));
     EXPECT_EQ(session->flows.calls, (std::vector<std::string>{"mark", "reload", "mark", "reload"}));
 }
+
+TEST_F(FlowToolTest, RepairFlowSaysWhatItReplacedAndRefusesStepsItCannotMend) {
+    Locator old{.role = "button", .name = "Sign in"};
+    store.save(Flow{"Login", {{.action = Action::reload}, {.action = Action::click, .target = old}}});
+    // The copy's file holds a flow of another name, which the copy replaces.
+    store.save(Flow{"LOGIN (REPAIRED)!", {{.action = Action::reload}}});
+    std::string repaired = text(call("repair_flow", {{"name", "Login"}, {"step", 2}, {"role", "button"},
+                                                     {"element_name", "Log in"}}));
+    EXPECT_TRUE(repaired.ends_with("It replaced the flow of another name that the file held, since names that differ "
+                                   "only in case or punctuation share a file:\n" +
+                                   PageRendering::pageContent({"LOGIN (REPAIRED)!"})))
+        << repaired;
+
+    for (const auto& [step, refusal] : std::vector<std::pair<int, std::string>>{
+             {3, "The flow has 2 steps, so there is no step 3"},
+             {1, "Step 1 is a reload step, which has no element to replace"}}) {
+        Json result = call("repair_flow", {{"name", "Login"}, {"step", step}, {"role", "button"}, {"element_name", "X"}});
+        EXPECT_TRUE(result["isError"].get<bool>());
+        EXPECT_NE(text(result).find(refusal), std::string::npos) << text(result);
+    }
+    EXPECT_EQ(store.flowNamed("Login (repaired)")->steps[1].target->name, "Log in") << "refusals saved nothing";
+}

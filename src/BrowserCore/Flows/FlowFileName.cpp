@@ -2,6 +2,8 @@
 
 #include "Platform/Text.h"
 
+#include <glib.h>
+
 #include <unicode/locid.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -9,6 +11,10 @@
 namespace vesk {
 
 namespace {
+
+// A file name takes at most 255 bytes on the usual file systems; ".json" is
+// the rest.
+constexpr std::size_t longestStem = 250;
 
 bool isLetterOrNumber(UChar32 c) {
     switch (u_charType(c)) {
@@ -55,6 +61,16 @@ std::string flowFileName(std::string_view name) {
     std::string file;
     kept.toUTF8String(file);
     if (file.empty()) file = "flow";
+    if (file.size() > longestStem) {
+        // Cut between characters, and told apart from other long names that
+        // begin alike (a flow and its repaired copy) by a digest of the whole.
+        gchar* digest = g_compute_checksum_for_string(G_CHECKSUM_SHA1, file.c_str(), static_cast<gssize>(file.size()));
+        std::string tail = "-" + std::string(digest, 8);
+        g_free(digest);
+        std::string start = text::prefixWithinBytes(file, longestStem - tail.size());
+        while (start.ends_with('-')) start.pop_back();
+        file = start + tail;
+    }
     return file + ".json";
 }
 

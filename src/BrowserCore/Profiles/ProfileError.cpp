@@ -59,9 +59,9 @@ ProfileError ProfileError::unreadableSecrets(const std::string& detail) {
                 ". Unlock the keychain and try again"};
 }
 
-ProfileError ProfileError::secretsNotErased(const std::string& detail) {
+ProfileError ProfileError::secretsNotErased(const std::string& what, const std::string& detail) {
     return {Kind::secretsNotErased,
-            "The credential was deleted, but the keychain did not erase its values: " + clause(detail) +
+            "The " + what + " was deleted, but the keychain did not erase its values: " + clause(detail) +
                 ". Remove the items of the service Vesk with the desktop's passwords tool"};
 }
 

@@ -38,8 +38,8 @@ public:
     static ProfileError busyFile(const std::string& path);
     // A value that a change would have to put back could not be read first.
     static ProfileError unreadableSecrets(const std::string& detail);
-    // A credential went, but the keychain kept its values.
-    static ProfileError secretsNotErased(const std::string& detail);
+    // A credential or a profile (`what`) went, but the keychain kept its values.
+    static ProfileError secretsNotErased(const std::string& what, const std::string& detail);
 
     Kind kind() const { return kind_; }
     bool operator==(const ProfileError& other) const {

@@ -76,6 +76,7 @@ void ProfileStore::load() {
     profiles.set(disk.saved->profiles);
     credentials.set(disk.saved->credentials.value_or(std::vector<Credential>{}));
     currentID.set(disk.saved->current);
+    fileCurrent_ = disk.saved->current;
     known_ = disk.bytes;
 }
 
@@ -114,10 +115,12 @@ ProfileStore::DiskState ProfileStore::readDisk() const {
 }
 
 // The records of the file replace those in memory; the current profile is
-// this process's own choice and stays.
+// this process's own choice and stays, while the file keeps the choice last
+// made in any process.
 void ProfileStore::adopt(const DiskState& disk) {
     if (known_ == disk.bytes) return;
     known_ = disk.bytes;
+    fileCurrent_ = disk.saved->current;
     bool changed = profiles.set(disk.saved->profiles);
     changed = credentials.set(disk.saved->credentials.value_or(std::vector<Credential>{})) || changed;
     if (changed) applyCurrentProfile();
@@ -136,7 +139,7 @@ void ProfileStore::saveProfiles() {
     if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
         throw std::system_error(errno, std::generic_category(), "Could not make the folder " + folder.string());
     }
-    ProfilesFile::Saved saved{*currentID, *profiles, *credentials};
+    ProfilesFile::Saved saved{fileCurrent_, *profiles, *credentials};
     std::string bytes = ProfilesFile::encode(saved);
     GError* error = nullptr;
     // Written to a temporary file that then takes the place of the old one.

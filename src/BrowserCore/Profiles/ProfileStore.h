@@ -82,7 +82,9 @@ public:
     // None selects the temporary profile.
     void selectProfile(const std::optional<BrowserProfile>& profile);
     // Removes the profile (the store's own record of it), its assignments,
-    // its values and, once no page uses it, its website data.
+    // its values and, once no page uses it, its website data. The profile
+    // goes even when the keychain keeps its values; that is then reported
+    // as ProfileError::secretsNotErased.
     Task<void> deleteProfile(BrowserProfile profile);
     void setVariable(const std::string& name, const std::string& value, const std::string& siteText,
                      const ProfileID& profileID);
@@ -128,6 +130,8 @@ private:
                               const std::string& user, const std::optional<std::string>& password,
                               const std::optional<std::string>& otpKey);
     void changeCredential(const ProfileID& id, const std::function<void(Credential&)>& change);
+    // Deletes the value of `account`; the first refusal's words go to `refusal`.
+    void eraseSecret(const std::string& account, std::optional<std::string>& refusal);
     // Puts `list` in place of the credentials and saves; when the save fails
     // the credentials before are put back and the error goes on.
     void saveCredentials(std::vector<Credential> list);
@@ -141,6 +145,10 @@ private:
 
     // The file's bytes as this process last read or wrote them.
     std::optional<std::string> known_;
+    // The current profile as the file holds it: a change writes it back as
+    // it is, and only a selection here changes it, so that a change made by
+    // one process never undoes the choice a person made in another.
+    std::optional<ProfileID> fileCurrent_;
     // The change under way: its depth, its lock, and why its save must fail.
     int changeDepth_ = 0;
     std::unique_ptr<FileLock> lock_;

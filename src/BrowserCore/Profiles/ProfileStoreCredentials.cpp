@@ -134,17 +134,19 @@ void ProfileStore::deleteCredential(const ProfileID& id) {
     list.erase(found);
     saveCredentials(std::move(list));
     std::optional<std::string> refusal;
-    for (const char* field : {"user", "password", "otp"}) {
-        try {
-            secrets_->write(std::nullopt, SecretAccounts::credential(id, field));
-        } catch (const KeychainError& error) {
-            if (!refusal) refusal = error.detail().empty() ? "error " + std::to_string(error.status()) : error.detail();
-        } catch (const std::exception& error) {
-            if (!refusal) refusal = error.what();
-        }
-    }
+    for (const char* field : {"user", "password", "otp"}) eraseSecret(SecretAccounts::credential(id, field), refusal);
     syncSession();
-    if (refusal) throw ProfileError::secretsNotErased(*refusal);
+    if (refusal) throw ProfileError::secretsNotErased("credential", *refusal);
+}
+
+void ProfileStore::eraseSecret(const std::string& account, std::optional<std::string>& refusal) {
+    try {
+        secrets_->write(std::nullopt, account);
+    } catch (const KeychainError& error) {
+        if (!refusal) refusal = error.detail().empty() ? "error " + std::to_string(error.status()) : error.detail();
+    } catch (const std::exception& error) {
+        if (!refusal) refusal = error.what();
+    }
 }
 
 void ProfileStore::changeCredential(const ProfileID& id, const std::function<void(Credential&)>& change) {

@@ -60,6 +60,7 @@ void ProfileStore::selectProfile(const std::optional<BrowserProfile>& profile) {
     std::optional<ProfileID> id = profile ? std::optional<ProfileID>(profile->id) : std::nullopt;
     if (id == *currentID) return;
     currentID.set(id);
+    fileCurrent_ = id;
     applyCurrentProfile();
     // Not undone when saving fails: the session already uses the profile.
     saveProfiles();
@@ -80,6 +81,8 @@ Task<void> ProfileStore::deleteProfile(BrowserProfile profile) {
                 }
             }
         }
+        // Current in another process: the file no longer names it.
+        if (fileCurrent_ == profile.id) fileCurrent_.reset();
         auto remaining = *profiles;
         std::erase_if(remaining, [&](const BrowserProfile& p) { return hasID(p, profile.id); });
         profiles.set(std::move(remaining));
@@ -88,14 +91,14 @@ Task<void> ProfileStore::deleteProfile(BrowserProfile profile) {
         credentials.set(std::move(unassigned));
         saveProfiles();
     }
+    // The profile is gone all the same; a keychain that kept its values is
+    // reported once its website data is gone too.
+    std::optional<std::string> refusal;
     for (const auto& variable : variables) {
-        try {
-            secrets_->write(std::nullopt, SecretAccounts::variable(profile.id, variable.site, variable.name));
-        } catch (const std::exception&) {
-            // The profile is gone all the same; the person can clear the keychain.
-        }
+        eraseSecret(SecretAccounts::variable(profile.id, variable.site, variable.name), refusal);
     }
     co_await websiteData_.remove(profile.id);
+    if (refusal) throw ProfileError::secretsNotErased("profile", *refusal);
 }
 
 void ProfileStore::setVariable(const std::string& name, const std::string& value, const std::string& siteText,

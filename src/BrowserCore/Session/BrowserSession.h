@@ -263,7 +263,9 @@ public:
     Task<void> waitForSelector(std::string selector, bool gone, Duration timeout,
                                std::optional<std::string> recordedAs = std::nullopt);
     // The page's URL (never a popup's) contains the pattern, its ${NAME}
-    // references of the current site replaced by their values.
+    // references of the current site replaced by their values. A caller
+    // that gives `recordedAs` (the text as written, which is recorded) has
+    // replaced the references of `pattern` itself; so for both waits.
     Task<void> waitForURL(std::string pattern, Duration timeout, std::optional<std::string> recordedAs = std::nullopt);
     // `request` is "METHOD url-part" or a URL part; `statusPattern` a class
     // such as "2xx" (BrowserError::invalidStatus otherwise). Counts requests

@@ -91,7 +91,9 @@ Task<void> BrowserSession::waitForSelector(std::string selector, bool gone, Dura
 
 Task<void> BrowserSession::waitForURL(std::string pattern, Duration timeout, std::optional<std::string> recordedAs) {
     if (isRecording()) co_await captureTyped();
-    const std::string wanted = replacingKnownReferences(pattern, siteValues(std::nullopt));
+    // A caller that gives the text as written has replaced the references
+    // itself: a value holding a reference is not expanded a second time.
+    const std::string wanted = recordedAs ? pattern : replacingKnownReferences(pattern, siteValues(std::nullopt));
     const Instant deadline = Clock::now() + timeout;
     while (true) {
         if (url->has_value() && (*url)->find(wanted) != std::string::npos) {
@@ -112,7 +114,7 @@ Task<void> BrowserSession::waitForRequest(std::string request, std::string statu
                                           std::optional<std::string> recordedAs) {
     const StatusClass wanted = StatusClass::parse(statusPattern);
     if (isRecording()) co_await captureTyped();
-    const std::string described = replacingKnownReferences(request, siteValues(std::nullopt));
+    const std::string described = recordedAs ? request : replacingKnownReferences(request, siteValues(std::nullopt));
     const RequestPattern pattern = RequestPattern::parse(described);
     const std::int64_t mark = commandMarks->previous;
     const Instant deadline = Clock::now() + timeout;

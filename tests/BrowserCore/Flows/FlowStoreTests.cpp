@@ -40,6 +40,11 @@ protected:
         std::ifstream in(flows / file);
         return Flow::decoded(std::string(std::istreambuf_iterator<char>(in), {}));
     }
+    static std::string repeated(const std::string& piece, std::size_t count) {
+        std::string text;
+        for (std::size_t i = 0; i < count; ++i) text += piece;
+        return text;
+    }
     static Names names(const FlowStore& store) {
         Names out;
         for (const auto& flow : store.flows()) out.push_back(flow.name);
@@ -60,6 +65,20 @@ TEST(FlowFileName, KeepsLettersAndNumbersOfEveryScriptAndJoinsTheRest) {
          }) {
         EXPECT_EQ(flowFileName(name), file) << name;
     }
+    // Cut between characters within 255 bytes, a mark kept with its letter.
+    std::string marked;
+    for (int i = 0; i < 200; ++i) marked += "e\u0301\u0323";  // no composed form holds both marks
+    for (const std::string& name : {std::string(300, 'a'), std::string(246, 'a') + "-" + std::string(9, 'b'), marked}) {
+        std::string file = flowFileName(name);
+        EXPECT_LE(file.size(), 255u);
+        EXPECT_TRUE(file.ends_with(".json"));
+        EXPECT_NE(file, flowFileName(name + "!x")) << "long names that begin alike keep files of their own";
+        EXPECT_EQ(file.find("--"), std::string::npos) << file;
+        EXPECT_TRUE(g_utf8_validate(file.data(), static_cast<gssize>(file.size()), nullptr));
+    }
+    const std::string cutMarked = flowFileName(marked);
+    EXPECT_EQ(cutMarked.substr(cutMarked.size() - 16, 3), "\u0301-") << "the last letter keeps both its marks";
+    EXPECT_EQ(flowFileName(std::string(250, 'a')), std::string(250, 'a') + ".json");
 }
 
 TEST_F(FlowStoreTest, ListsTheFlowsOfAMixedFolderAndDeletesTheFileEachCameFrom) {
@@ -127,9 +146,11 @@ TEST_F(FlowStoreTest, SavesNeverOverAFileThatIsNotAFlowAndTellsOfAReplacedName) 
         EXPECT_TRUE(std::string(error.what()).starts_with("checkout.json already exists")) << error.what();
     }
     EXPECT_EQ(fs::file_size(flows / "checkout.json"), 10u);
-    // A name longer than the file system takes is refused with the reason.
-    EXPECT_THROW(store.save(named(std::string(300, 'a'))), FlowStoreError);
-    EXPECT_NO_THROW(store.save(named(std::string(250, 'a'))));
+    // Names longer than a file name may be are cut, and each saves.
+    for (const std::string& name : {std::string(251, 'a'), repeated("é", 200), repeated("語", 150)}) {
+        EXPECT_NO_THROW(store.save(named(name))) << name;
+        EXPECT_EQ(store.flowNamed(name)->name, name);
+    }
 }
 
 TEST_F(FlowStoreTest, SavesARepairAsACopyInTheDefaultFolderAndInPlaceInAChosenOne) {
@@ -139,6 +160,10 @@ TEST_F(FlowStoreTest, SavesARepairAsACopyInTheDefaultFolderAndInPlaceInAChosenOn
     EXPECT_TRUE(copy.copy);
     EXPECT_EQ(read("login-repaired.json").name, "Login (repaired)");
     EXPECT_EQ(standard.flowNamed("Login")->steps.size(), 1u);
+    const std::string longName(251, 'a');
+    standard.save(named(longName));
+    EXPECT_FALSE(standard.saveRepaired(named(longName, 2)).replacedName) << "the copy has a file of its own";
+    EXPECT_EQ(standard.flowNamed(longName)->steps.size(), 1u);
 
     put("mine.json", named("Signup").encoded());
     FlowStore chosen(flows, root);

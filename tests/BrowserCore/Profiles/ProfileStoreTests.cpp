@@ -298,6 +298,18 @@ TEST_F(ProfileStoreTest, AKeychainThatRefusesOrCannotReadLeavesWhatItHeld) {
               "allowed. Remove the items of the service Vesk with the desktop's passwords tool");
     EXPECT_TRUE(store->credentials->empty());
     EXPECT_FALSE(secrets->values.contains(account("otp")));
+
+    // A profile goes as well, and so does its website data; what the keychain
+    // kept is said.
+    auto profile = store->createProfile("P");
+    store->setVariable("A", "1", "a.com", profile.id);
+    fs::create_directories(websiteData.dataFolder(profile.id));
+    secrets->refusing = {profile.id + "/a.com/A"};
+    EXPECT_EQ(failure([&] { test::runTask(store->deleteProfile(profile)); }),
+              "The profile was deleted, but the keychain did not erase its values: User interaction is not allowed. "
+              "Remove the items of the service Vesk with the desktop's passwords tool");
+    EXPECT_TRUE(store->profiles->empty());
+    EXPECT_FALSE(fs::exists(websiteData.dataFolder(profile.id)));
 }
 
 TEST_F(ProfileStoreTest, DeletingAProfileRemovesAllTheStoreKnowsOfItAndLeftoversGoAtStart) {
@@ -336,9 +348,15 @@ TEST_F(ProfileStoreTest, TwoProcessesOnOneFileLoseNothingOfEachOther) {
     EXPECT_EQ(kind([&] { other->createProfile("first"); }), ProfileError::Kind::duplicate);
     store->setVariable("A", "1", "a.com", first.id);
 
+    // One chooses a profile, the other adds a credential: the file keeps both.
+    other->selectProfile(first);
+    store->addCredential("Other", {"b.com"}, "u", "p", {});
+    EXPECT_EQ(*store->currentID, std::nullopt) << "each process keeps its own choice";
+
     auto fresh = open();
+    EXPECT_EQ(*fresh->currentID, first.id);
+    EXPECT_EQ(fresh->credentials->size(), 2u);
     ASSERT_EQ(fresh->profiles->size(), 2u);
-    EXPECT_EQ(fresh->credentials->size(), 1u);
     EXPECT_EQ(fresh->profiles->at(0).variables.size(), 1u);
     store->reload();
     EXPECT_EQ(*store->profiles, *fresh->profiles);

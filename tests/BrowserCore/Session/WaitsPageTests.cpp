@@ -130,6 +130,11 @@ TEST_F(WaitsPage, TheURLWaitFollowsThePageAndKeepsTheReferenceItWasGiven) {
     pageValue(view(), "setTimeout(() => history.pushState({}, '', '/orders/A-1742/done'), 300); true");
     runTask(session->waitForURL("/orders/${ORDER}/done", seconds(10)));
     runTask(session->waitForURL("/done", Duration::zero(), "${WHERE}"));
+    // A caller that gives the text as written has replaced its references:
+    // a value that holds one is looked for as it is.
+    EXPECT_EQ(errorOf(session->waitForURL("/orders/${ORDER}", Duration::zero(), "${WHERE}")),
+              "Timed out waiting for the URL to contain \"/${OTHER}/${ORDER}\"; the page is at " +
+                  server.url("/${OTHER}/${ORDER}/done"));
 
     // The value found in the page's address reaches the text only as its name.
     EXPECT_EQ(errorOf(session->waitForURL("${ORDER}/later", Duration::zero())),
@@ -153,6 +158,10 @@ TEST_F(WaitsPage, ARequestAnsweredInItsClassEndsTheWaitAndAnotherStatusFailsAtOn
 
     runTask(session->waitForRequest("POST /api/items", "2xx", seconds(10)));
     runTask(session->waitForRequest("post /api", "2XX", Duration::zero(), "POST ${API}"));
+    session->setVariables({{*siteKeyOfURL(server.url("/")), {{"API", "/api/items"}}}});
+    EXPECT_EQ(errorOf(session->waitForRequest("POST ${API}", "2xx", Duration::zero(), "POST ${API}")),
+              "Timed out waiting for request POST ${API}");
+    runTask(session->waitForRequest("POST ${API}", "2xx", Duration::zero()));
     EXPECT_EQ(errorOf(session->waitForRequest("GET /api/items", "2xx", Duration::zero())),
               "Timed out waiting for request GET /api/items");
     EXPECT_EQ(errorOf(session->waitForRequest("/api/items", "4xx", seconds(10))),
@@ -170,6 +179,7 @@ TEST_F(WaitsPage, ARequestAnsweredInItsClassEndsTheWaitAndAnotherStatusFailsAtOn
               "Timed out waiting for request /api/items");
 
     EXPECT_EQ(recorded(), recordedAfterOpening({stepOf(Action::waitForRequest, "POST /api/items"),
+                                     stepOf(Action::waitForRequest, "POST ${API}"),
                                      stepOf(Action::waitForRequest, "POST ${API}"),
                                      stepOf(Action::waitForRequest, "GET /api/missing", std::nullopt, "4xx")}));
 }
