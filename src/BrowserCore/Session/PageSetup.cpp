@@ -30,6 +30,25 @@ std::string pageScript(const char* name, const char* fatalMessage) {
     return text;
 }
 
+// Whether the machine has a GPU that WebKit can draw with: a DRM render node.
+// Without one, WebKit's accelerated compositing runs on a software renderer
+// that holds a fresh web process's frames back while it compiles its shaders,
+// for the better part of a second, and is slower than WebKit's own
+// non-accelerated drawing afterwards.
+bool hasRenderNode() {
+    static const bool found = [] {
+        GDir* dir = g_dir_open("/dev/dri", 0, nullptr);
+        if (!dir) return false;
+        bool any = false;
+        while (const char* name = g_dir_read_name(dir)) {
+            if (g_str_has_prefix(name, "renderD")) any = true;
+        }
+        g_dir_close(dir);
+        return any;
+    }();
+    return found;
+}
+
 void prepareWebContext() {
     static bool prepared = false;
     if (prepared) return;
@@ -99,6 +118,9 @@ GRef<WebKitWebView> PageSetup::makeWebView(std::weak_ptr<BrowserSession> session
     webkit_settings_set_user_agent(settings, userAgent().c_str());
     webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
     webkit_settings_set_enable_developer_extras(settings, TRUE);
+    if (!hasRenderNode()) {
+        webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    }
 
     // P3 to P6: the scripts, one manager per view.
     WebKitUserContentManager* manager = webkit_user_content_manager_new();

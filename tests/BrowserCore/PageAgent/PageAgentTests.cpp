@@ -401,6 +401,22 @@ TEST_F(PageAgent, TellsTheSettleLoopWhatKeepsThePageBusy) {
     json spinning = value("status");
     EXPECT_EQ(spinning["animating"], true) << "an endless loading indicator does hold it";
     EXPECT_EQ(spinning["animated"], "div#deco (pulse)");
+    page("document.getElementById('deco').className = ''");
+
+    // A change is over only once the page has been given a frame after it:
+    // while it is given none (here: hidden), time alone does not make it
+    // quiet, until a second has passed.
+    gtk_widget_set_visible(GTK_WIDGET(harness->view()), FALSE);
+    ASSERT_TRUE(spinUntil([&] { return page("return document.visibilityState") == "hidden"; }));
+    page("window.changedAt = performance.now(); document.getElementById('clock').textContent = 'held'");
+    ASSERT_TRUE(spinUntil([&] { return page("return performance.now() - window.changedAt").get<double>() > 400; }));
+    json held = value("status");
+    if (held["quietMs"] != 0) {
+        EXPECT_GE(page("return performance.now() - window.changedAt").get<double>(), 1000) << held;
+    }
+    ASSERT_TRUE(spinUntil([&] { return page("return performance.now() - window.changedAt").get<double>() > 1200; }));
+    EXPECT_GE(value("status")["quietMs"].get<double>(), 1000);
+    gtk_widget_set_visible(GTK_WIDGET(harness->view()), TRUE);
 }
 
 TEST_F(PageAgent, AnswersWhileTheDocumentIsStillArriving) {

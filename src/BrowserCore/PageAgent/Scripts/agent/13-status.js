@@ -3,6 +3,30 @@
 
 let lastChange = 0;
 let lastChanged = null;
+// The start of the last frame the page was given. A change is known to be
+// over only once a frame has begun after it: while WebKit holds the page's
+// frames back, a page that changes at every frame cannot change, and would
+// otherwise look quiet. A page that is given no frames at all is judged by
+// time alone once `FRAME_WAIT_MS` have passed.
+let lastFrame = -1;
+let frameAsked = false;
+const FRAME_WAIT_MS = 1000;
+
+function askFrame() {
+    if (frameAsked) return;
+    frameAsked = true;
+    try {
+        requestAnimationFrame(time => {
+            frameAsked = false;
+            lastFrame = time;
+            // The change came during this frame: only the next one shows it over.
+            if (time <= lastChange) askFrame();
+        });
+    } catch (e) {
+        frameAsked = false;
+    }
+}
+askFrame();
 
 const NOISE_TAGS = new Set(['script', 'style', 'link', 'meta', 'noscript', 'template', 'title', 'head', 'base']);
 
@@ -18,6 +42,7 @@ function noticeMutations(records) {
         if (target.closest && target.closest('head')) continue;
         lastChange = performance.now();
         lastChanged = target;
+        askFrame();
         return;
     }
 }
@@ -58,9 +83,10 @@ function runningAnimation() {
 }
 
 function status() {
+    const since = Math.max(0, performance.now() - lastChange);
     const reply = {
         readyState: document.readyState,
-        quietMs: Math.max(0, performance.now() - lastChange),
+        quietMs: lastFrame > lastChange || since >= FRAME_WAIT_MS ? since : 0,
         animating: false,
     };
     if (lastChanged) reply.mutated = describeNode(lastChanged);
