@@ -76,7 +76,10 @@ Task<void> StdioTransport::serve(GInputStream* input, ReplyWriter& writer, LineH
     for (;;) {
         while (auto line = lines.nextLine()) {
             auto reply = co_await handle(std::move(*line));
-            if (reply && !co_await writer.write(std::move(*reply))) co_return;
+            // No co_await in a short-circuit operand: GCC 12 may destroy
+            // temporaries of the operand that did not run.
+            if (!reply) continue;
+            if (!co_await writer.write(std::move(*reply))) co_return;
         }
         auto result = co_await gAsync([&](GAsyncReadyCallback callback, gpointer data) {
             g_input_stream_read_async(input, chunk.data(), chunk.size(), G_PRIORITY_DEFAULT, nullptr, callback, data);

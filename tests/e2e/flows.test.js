@@ -77,3 +77,14 @@ test('a recording whose save fails still answers the flow', async () => {
   assert.equal(readFileSync(join(folder, 'notes.json'), 'utf8'), 'not a flow');
   assert.match(firstText(await call('record_stop')), /Nothing is being recorded\./);
 });
+
+test('a recorded press on an element replays', async () => {
+  page = 'sign-in.html';
+  await call('record_start', { name: 'Press' });
+  const shown = firstText(await call('navigate', { url: `${base}/shop` }));
+  const user = shown.match(/\[(e\d+)\] textbox "User name"/)[1];
+  await call('press', { key: 'Tab', ref: user });
+  assert.match(firstText(await call('record_stop')), /"action": "press",\n\s*"target": \{/);
+  const run = await call('run_flow', { name: 'Press' });
+  assert.match(firstText(run), /Flow "Press": PASSED \(2 of 2 steps passed\)\n\u2713 1\. navigate [^\n]*\n\u2713 2\. press textbox "User name" Tab/);
+});

@@ -102,6 +102,10 @@ Task<bool> runStep(const FlowRunner& runner, FlowSession& session, const FlowSte
     if (needsValue(step.action) && !value) throw FlowError::malformedStep(missing(step, "value"));
     const std::string asWritten = step.value.value_or("");
     const bool gone = step.absent.value_or(false);
+    // Not a conditional inside the co_await below: GCC 12 keeps the
+    // temporaries of both arms in the frame and destroys the one never made.
+    std::optional<std::string> pressedOn;
+    if (located) pressedOn = located->ref;
 
     switch (step.action) {
     case Action::navigate:
@@ -130,7 +134,7 @@ Task<bool> runStep(const FlowRunner& runner, FlowSession& session, const FlowSte
         co_await session.select(located->ref, *value, asWritten);
         break;
     case Action::press:
-        co_await session.press(*value, located ? std::optional(located->ref) : std::nullopt, asWritten);
+        co_await session.press(*value, std::move(pressedOn), asWritten);
         break;
     case Action::waitForText:
         co_await session.waitForText(*value, gone, timeout, asWritten);

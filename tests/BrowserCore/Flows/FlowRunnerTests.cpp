@@ -136,3 +136,12 @@ TEST_F(FlowRunnerTest, ACancelledReplayFailsTheStepItWasOn) {
     EXPECT_EQ(report.steps[0].status, Status::failed(CancellationError().what()));
     EXPECT_EQ(report.steps[1].status, Status::skipped());
 }
+
+TEST_F(FlowRunnerTest, PressesOnTheLocatedElementOrWhereTheFocusIs) {
+    session.site = {{"KEY", "Enter"}};
+    FlowReport report = run({{.action = Action::press, .target = button("Search"), .value = "${KEY}"},
+                             {.action = Action::press, .value = "Tab"}});
+    EXPECT_TRUE(report.passed());
+    EXPECT_EQ(session.calls, (std::vector<std::string>{"mark", "locate by name Search", "press Enter e1 as ${KEY}",
+                                                       "mark", "press Tab - as Tab"}));
+}
