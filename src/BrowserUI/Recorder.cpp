@@ -100,6 +100,7 @@ void Recorder::showRecording(const Flow& flow) {
     if (saved) {
         stop_ = makePlainButton(localized("stop"), {"violet"});
         describe(*stop_, localized("Stop recording and save the flow"));
+        stop_->set_valign(Gtk::Align::START);
         stop_->signal_clicked().connect(sigc::mem_fun(*this, &Recorder::stop));
         line->append(*stop_);
     }

@@ -5,6 +5,8 @@
 #include "BrowserCore/Profiles/ProfileStore.h"
 #include "BrowserMCP/BrowserSettings.h"
 #include "BrowserUI/CredentialsPanel.h"
+#include "BrowserUI/FlowRow.h"
+#include "BrowserUI/FlowsPanel.h"
 #include "BrowserUI/SettingsView.h"
 #include "BrowserUI/SettingsWindow.h"
 #include "BrowserUI/SidePanelView.h"
@@ -14,6 +16,16 @@
 
 using namespace vesk;
 using namespace vesk::test;
+
+namespace {
+
+// The size of the font the widget is drawn in, as its style gives it.
+double fontSize(Gtk::Widget& widget) {
+    const PangoFontDescription* font = pango_context_get_font_description(widget.get_pango_context()->gobj());
+    return pango_font_description_get_size(font) / double(PANGO_SCALE);
+}
+
+} // namespace
 
 TEST(WindowMeasures, ThePanelKeepsItsWidthOnEveryTabAndTheAddressAndFormsStopAtTheirs) {
     if (!gtk_is_initialized()) GTEST_SKIP() << "no display";
@@ -51,9 +63,16 @@ TEST(WindowMeasures, ThePanelKeepsItsWidthOnEveryTabAndTheAddressAndFormsStopAtT
     FlowStep load{FlowStep::Action::navigate, std::nullopt, harness.server.url("/?" + std::string(300, 'q')),
                   std::nullopt, std::nullopt};
     harness.flows.save(Flow{longName, {load, load}});
+    EXPECT_EQ(panelWidths(), panelWide);
+    // The flows tab with the replayed flow's steps open.
+    harness.view().panel.set(ui::SidePanel::flows);
     harness.view().playback.replayFlow(*harness.flows.flowNamed(longName), harness.session);
     ASSERT_TRUE(spinUntil([&] { return !harness.view().playback.running->has_value(); }));
-    EXPECT_EQ(panelWidths(), panelWide);
+    auto* flowsPanel = dynamic_cast<ui::FlowsPanel*>(harness.view().sidePanel()->content());
+    ASSERT_TRUE(spinUntil([&] { return flowsPanel->rows().size() == 1 && flowsPanel->rows()[0]->stepMarks().size() == 2; }));
+    waitUntilDrawn(*flowsPanel);
+    EXPECT_EQ(harness.view().sidePanel()->get_width(), 340);
+    EXPECT_EQ(fontSize(*flowsPanel->rows()[0]->stepMarks()[0]), 12) << "step rows";
 
     UserDefaults defaults(panels.folder / "config");
     BrowserSettings settings(defaults);
@@ -62,6 +81,7 @@ TEST(WindowMeasures, ThePanelKeepsItsWidthOnEveryTabAndTheAddressAndFormsStopAtT
     window->set_size_request(1200, 600);
     auto* view = dynamic_cast<SettingsView*>(window->get_child()->get_first_child());
     ASSERT_NE(view, nullptr);
+    EXPECT_EQ(fontSize(*view->resetButton().get_child()), 11.5) << "reset timings";
     for (SettingsSection section : {SettingsSection::profiles, SettingsSection::credentials}) {
         view->showSection(section);
         if (section == SettingsSection::credentials) {
