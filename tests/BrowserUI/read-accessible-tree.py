@@ -3,12 +3,23 @@
 # reads it over AT-SPI: one JSON object a line for each element, in document
 # order, with its depth, role, name, states and number of children. Waits, up
 # to the deadline, for the program to appear on the accessibility bus.
+# Elements that other processes put in the tree (a web page's content, which
+# the page's web process serves) are left out: they may go at any moment.
 #   read-accessible-tree.py PID [SECONDS]
 import json
 import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
+
+
+def process_of(element):
+    """The element's process id, or None when that process is gone."""
+    try:
+        return element.get_process_id()
+    except GLib.GError:
+        return None
 
 STATES = ("selected", "checked", "focusable", "sensitive", "showing", "visible")
 
@@ -16,14 +27,14 @@ STATES = ("selected", "checked", "focusable", "sensitive", "showing", "visible")
 def application(pid, deadline):
     while True:
         for app in pyatspi.Registry.getDesktop(0):
-            if app is not None and app.get_process_id() == pid:
+            if app is not None and process_of(app) == pid:
                 return app
         if time.monotonic() > deadline:
             return None
         time.sleep(0.05)
 
 
-def walk(element, depth):
+def walk(element, depth, pid):
     states = [pyatspi.stateToString(state) for state in element.getState().getStates()]
     print(json.dumps({
         "depth": depth,
@@ -34,8 +45,8 @@ def walk(element, depth):
     }))
     for index in range(element.childCount):
         child = element.getChildAtIndex(index)
-        if child is not None:
-            walk(child, depth + 1)
+        if child is not None and process_of(child) == pid:
+            walk(child, depth + 1, pid)
 
 
 def main():
@@ -44,7 +55,7 @@ def main():
     app = application(pid, deadline)
     if app is None:
         sys.exit("no program with process id %d on the accessibility bus" % pid)
-    walk(app, 0)
+    walk(app, 0, pid)
 
 
 main()

@@ -67,12 +67,16 @@ ProcessOutput runProcess(const std::vector<std::string>& command, const Environm
     return outcome;
 }
 
-ChildOutcome rerunThisTest(const Environment& environment, Duration deadline) {
+ChildOutcome rerunThisTest(const Environment& environment, Duration deadline,
+                           const std::vector<std::string>& launcher) {
     const auto* test = testing::UnitTest::GetInstance()->current_test_info();
     std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
     char* self = g_file_read_link("/proc/self/exe", nullptr);
-    ProcessOutput run = runProcess({self ? self : "", filter}, environment, deadline);
+    std::vector<std::string> command = launcher;
+    command.push_back(self ? self : "");
+    command.push_back(filter);
     g_free(self);
+    ProcessOutput run = runProcess(command, environment, deadline);
     ChildOutcome outcome;
     outcome.output = run.output;
     if (run.output.find("[  SKIPPED ]") != std::string::npos) {

@@ -35,8 +35,11 @@ struct ChildOutcome {
     std::string output;  // what the child printed, standard error included
 };
 
-// Runs the current test in a child with `environment` and waits for it to end.
-ChildOutcome rerunThisTest(const Environment& environment, Duration deadline);
+// Runs the current test in a child with `environment` and waits for it to
+// end; `launcher`, when given, starts the child (a command and its words,
+// before the program's path).
+ChildOutcome rerunThisTest(const Environment& environment, Duration deadline,
+                           const std::vector<std::string>& launcher = {});
 
 // A process that is stopped and waited for when let go; one that has already
 // ended is only waited for.
