@@ -8,8 +8,8 @@
 #include "BrowserUI/SettingsView.h"
 #include "BrowserUI/SettingsWindow.h"
 #include "PanelHarness.h"
-#include "Support/ProfileDoubles.h"
 #include "Support/ChildProcess.h"
+#include "Support/ProfileDoubles.h"
 #include "WindowHarness.h"
 
 #include <nlohmann/json.hpp>
@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <regex>
+#include <cctype>
 #include <sstream>
 
 using namespace vesk;
@@ -67,9 +67,16 @@ bool has(const Element& element, const std::string& state) {
 }
 
 // A name made of a toolkit type's: GtkButton, gtkmm__GtkImage, WebKitWebView.
-bool isTypeName(const std::string& name) {
-    static const std::regex typeName("^(gtkmm__)?(Gtk|Gdk|WebKit)[A-Z][A-Za-z]*$");
-    return std::regex_match(name, typeName);
+bool isTypeName(std::string_view name) {
+    if (name.starts_with("gtkmm__")) return true;
+    for (std::string_view toolkit : {"Gtk", "Gdk", "WebKit"}) {
+        if (!name.starts_with(toolkit) || name.size() == toolkit.size()) continue;
+        std::string_view rest = name.substr(toolkit.size());
+        if (std::isupper(static_cast<unsigned char>(rest[0])) &&
+            std::all_of(rest.begin(), rest.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+            return true;
+    }
+    return false;
 }
 
 nlohmann::json callTool(MCPServer& server, const std::string& name, const nlohmann::json& arguments) {
