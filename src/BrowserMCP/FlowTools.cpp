@@ -133,7 +133,7 @@ Task<Json> MCPServer::runFlowTool(Json arguments) {
     auto values = variablesArgument("variables", arguments);
     // Switched only once the flow and its start are known to be good, so that
     // a mistake does not blank the page.
-    if (profile) useProfile(*profile, false);
+    if (profile) co_await useProfile(*profile, false);
 
     FlowReport report = co_await runFlow(flow.name, flow.steps, from, std::move(values));
     Json items = itemList(textItem(PageRendering::pageContent({report.summary()})));

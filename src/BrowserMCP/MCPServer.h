@@ -86,7 +86,7 @@ public:
     // around it ignored; an unknown name is created when `create` is true and
     // fails with ToolError::unknownProfile otherwise. The store's errors pass
     // through.
-    void useProfile(const std::optional<std::string>& name, bool create);
+    Task<void> useProfile(std::optional<std::string> name, bool create);
     // A profile's line of list_profiles: its variables and credentials with
     // their sites, never a value.
     std::string profileLine(const BrowserProfile& profile) const;
@@ -150,7 +150,7 @@ private:
     // The profile tools (ProfileTools.cpp).
     ProfileStore& profileStore(const std::string& tool) const;
     Json listProfilesTool();
-    Json useProfileTool(const Json& arguments);
+    Task<Json> useProfileTool(Json arguments);
 };
 
 } // namespace vesk

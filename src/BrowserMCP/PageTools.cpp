@@ -59,7 +59,7 @@ Task<Json> MCPServer::runTool(std::string name, Json arguments) {
         co_return co_await flowTool(name, std::move(arguments));
     }
     if (name == "list_profiles") co_return listProfilesTool();
-    if (name == "use_profile") co_return useProfileTool(arguments);
+    if (name == "use_profile") co_return co_await useProfileTool(std::move(arguments));
     throw ToolError::unknownTool(name);
 }
 

@@ -39,22 +39,23 @@ ProfileStore& MCPServer::profileStore(const std::string& tool) const {
     return *profiles_;
 }
 
-void MCPServer::useProfile(const std::optional<std::string>& name, bool create) {
+Task<void> MCPServer::useProfile(std::optional<std::string> name, bool create) {
     ProfileStore& store = profileStore("use_profile");
     store.reload();
     // Blanks around a name never make it another one: " temporary" is the
     // temporary profile, " Work" the profile Work.
     std::string wanted = name ? text::trimmedBlanks(*name) : std::string();
     if (!name || text::equalIgnoringCase(wanted, "temporary")) {
-        store.selectProfile(std::nullopt);
-        return;
+        co_await store.selectProfile(std::nullopt);
+        co_return;
     }
     if (auto found = store.profileNamed(wanted)) {
-        store.selectProfile(found);
-        return;
+        co_await store.selectProfile(found);
+        co_return;
     }
     if (!create) throw ToolError::unknownProfile(*name);
-    store.selectProfile(store.createProfile(*name));
+    BrowserProfile made = co_await store.createProfile(*name);
+    co_await store.selectProfile(made);
 }
 
 std::string MCPServer::credentialText(const Credential& credential) {
@@ -89,12 +90,12 @@ Json MCPServer::listProfilesTool() {
     return itemList("Profiles, the one in use marked with *:\n" + PageRendering::pageContent(lines));
 }
 
-Json MCPServer::useProfileTool(const Json& arguments) {
-    useProfile(stringArgument("name", arguments), flagArgument("create", arguments));
+Task<Json> MCPServer::useProfileTool(Json arguments) {
+    co_await useProfile(stringArgument("name", arguments), flagArgument("create", arguments));
     auto current = profileStore("use_profile").currentProfile();
-    if (!current) return itemList("Now using the temporary profile. The page is blank; navigate to continue.");
-    return itemList("Now using the profile below. The page is blank; navigate to continue.\n" +
-                    PageRendering::pageContent({PageRendering::quoted(current->name)}));
+    if (!current) co_return itemList("Now using the temporary profile. The page is blank; navigate to continue.");
+    co_return itemList("Now using the profile below. The page is blank; navigate to continue.\n" +
+                       PageRendering::pageContent({PageRendering::quoted(current->name)}));
 }
 
 } // namespace vesk

@@ -89,14 +89,7 @@ void CredentialForm::draftChanged() {
 }
 
 void CredentialForm::submit() {
-    if (!draft_.canSave(!credential_)) return;
-    try {
-        saveAction_(draft_);
-    } catch (const std::exception& error) {
-        // The form stays open with what was typed.
-        failure_ = error.what();
-        showFailure();
-    }
+    if (draft_.canSave(!credential_)) saveAction_(draft_);
 }
 
 void CredentialForm::showFailure() {

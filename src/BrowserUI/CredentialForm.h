@@ -21,9 +21,10 @@ namespace vesk::ui {
 
 class CredentialForm : public Gtk::Box {
 public:
-    // `save` stores the draft and throws when the store refuses it. What is
-    // typed goes to `draft` and a refused save's text to `failure`, both kept
-    // by the panel so that a form made again in its place shows them still.
+    // `save` hands the draft to be stored; a refused save's text comes back
+    // in `failure` (shown by showFailure). What is typed goes to `draft`;
+    // both are kept by the panel so that a form made again in its place
+    // shows them still.
     CredentialForm(std::optional<Credential> credential, CredentialDraft& draft, std::optional<std::string>& failure,
                    std::function<void(const CredentialDraft&)> save, std::function<void()> cancel);
 
@@ -39,11 +40,11 @@ public:
     Gtk::Button& cancelButton() { return *cancel_; }
     std::optional<std::string> failure() const { return failure_; }
     void submit();
+    // Shows the text in `failure`, or nothing when it is empty.
+    void showFailure();
 
 private:
     void draftChanged();
-
-    void showFailure();
 
     std::optional<Credential> credential_;
     CredentialDraft& draft_;

@@ -16,6 +16,8 @@ Gtk::Widget* flexibleSpace() {
     return space;
 }
 
+Task<void> awaited(Task<Credential> saving) { co_await saving; }
+
 } // namespace
 
 CredentialsPanel::CredentialsPanel(ProfileStore& profiles) : Gtk::Box(Gtk::Orientation::VERTICAL), profiles_(profiles) {
@@ -33,9 +35,8 @@ CredentialsPanel::CredentialsPanel(ProfileStore& profiles) : Gtk::Box(Gtk::Orien
     draw();
 }
 
-void CredentialsPanel::act(const std::function<void()>& call) {
-    noteFailure(failure_, call);
-    later_.request();
+void CredentialsPanel::act(const std::function<Task<void>()>& start) {
+    noteFailureOf(liveness_.token(), failure_, start, [this] { later_.request(); });
 }
 
 void CredentialsPanel::draw() {
@@ -145,14 +146,21 @@ void CredentialsPanel::closeForm() {
 }
 
 Gtk::Widget* CredentialsPanel::makeForm(const std::optional<Credential>& credential) {
+    // The form stays open with what was typed until the store has saved it;
+    // a refused save's text shows in it.
     auto save = [this, credential](const CredentialDraft& typed) {
-        if (credential) {
-            profiles_.updateCredential(credential->id, typed.name, typed.siteList(), typed.user, typed.passwordUpdate(),
-                                       typed.otpKeyUpdate());
-        } else {
-            profiles_.addCredential(typed.name, typed.siteList(), typed.user, typed.password, typed.otpKey);
-        }
-        closeForm();
+        auto start = [&] {
+            if (credential) {
+                return awaited(profiles_.updateCredential(credential->id, typed.name, typed.siteList(), typed.user,
+                                                          typed.passwordUpdate(), typed.otpKeyUpdate()));
+            }
+            return awaited(profiles_.addCredential(typed.name, typed.siteList(), typed.user, typed.password,
+                                                   typed.otpKey));
+        };
+        noteFailureOf(liveness_.token(), formFailure_, start, [this] {
+            if (!formFailure_) closeForm();
+            else if (form_) form_->showFailure();
+        });
     };
     form_ = Gtk::make_managed<CredentialForm>(credential, draft_, formFailure_, save, [this] { closeForm(); });
     return form_;
@@ -165,7 +173,7 @@ void CredentialsPanel::edit(const ProfileID& id) {
 }
 
 void CredentialsPanel::setGlobal(const ProfileID& id, bool global) {
-    act([&] { profiles_.setCredentialGlobal(id, global); });
+    act([&] { return profiles_.setCredentialGlobal(id, global); });
 }
 
 void CredentialsPanel::askToDelete(const ProfileID& id) {
@@ -177,7 +185,7 @@ void CredentialsPanel::confirmDeletion(const ProfileID& id) {
     deleting_.reset();
     // A keychain that keeps the values is reported here: the record is gone,
     // the values are not, and the person was told they would be.
-    act([&] { profiles_.deleteCredential(id); });
+    act([&] { return profiles_.deleteCredential(id); });
 }
 
 } // namespace vesk::ui

@@ -43,7 +43,9 @@ private:
     // Opens the form of a credential (none: a new one), starting from its stored values.
     void openForm(const std::optional<Credential>& credential);
     void closeForm();
-    void act(const std::function<void()>& call);
+    // Starts a store change: when it ends, its error becomes the failure
+    // text, success clears it, and the panel draws again.
+    void act(const std::function<Task<void>()>& start);
 
     ProfileStore& profiles_;
     // None: no form; present but empty: the new credential's form; an id: that credential's.
@@ -58,6 +60,7 @@ private:
     Gtk::Box failureSlot_{Gtk::Orientation::VERTICAL};
     Gtk::Button* add_ = nullptr;
     CredentialForm* form_ = nullptr;
+    Liveness liveness_;
     LaterDraw later_{[this] { draw(); }};
 };
 

@@ -55,6 +55,28 @@ void noteFailure(std::optional<std::string>& failure, const std::function<void()
     }
 }
 
+namespace {
+
+Task<void> noteOutcome(std::weak_ptr<void> alive, std::optional<std::string>* failure, Task<void> work,
+                       std::function<void()> done) {
+    std::optional<std::string> outcome;
+    try {
+        co_await work;
+    } catch (const std::exception& error) {
+        outcome = error.what();
+    }
+    if (alive.expired()) co_return;
+    *failure = std::move(outcome);
+    if (done) done();
+}
+
+} // namespace
+
+void noteFailureOf(std::weak_ptr<void> alive, std::optional<std::string>& failure,
+                   const std::function<Task<void>()>& start, std::function<void()> done) {
+    static_cast<void>(detach([&] { return noteOutcome(std::move(alive), &failure, start(), std::move(done)); }));
+}
+
 Gtk::Box* fieldRow(const std::string& label, int labelWidth, Gtk::Widget& field) {
     auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
     row->add_css_class("fieldRow");

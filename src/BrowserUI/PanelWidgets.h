@@ -8,6 +8,7 @@
 #include "BrowserUI/Localized.h"
 #include "BrowserUI/Palette.h"
 #include "BrowserUI/ViewParts.h"
+#include "Platform/Task.h"
 
 #include <gtkmm/box.h>
 #include <gtkmm/checkbutton.h>
@@ -17,6 +18,7 @@
 #include <gtkmm/widget.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +45,13 @@ Gtk::CheckButton* makeCheckbox(const std::string& text);
 
 // Runs `call`: its error's text becomes `failure`, and success clears it.
 void noteFailure(std::optional<std::string>& failure, const std::function<void()>& call);
+
+// Starts the task `start` makes (a store change, which may wait for another
+// process). When it ends, its error's text becomes `failure` (success clears
+// it) and `done` runs; nothing is touched when `alive` has expired by then,
+// the view being gone.
+void noteFailureOf(std::weak_ptr<void> alive, std::optional<std::string>& failure,
+                   const std::function<Task<void>()>& start, std::function<void()> done);
 
 // A labelled field of a form: the label at the leading edge, `labelWidth`
 // wide and hidden from screen readers, then the field, on a raised rounded

@@ -71,17 +71,20 @@ VariableForm* ProfilesPanel::variableForm(const ProfileID& profile) const {
     return found == forms_.end() ? nullptr : found->second;
 }
 
-void ProfilesPanel::act(const std::function<void()>& call) {
-    noteFailure(failure_, call);
-    later_.request();
+void ProfilesPanel::act(const std::function<Task<void>()>& start, std::function<void()> then) {
+    noteFailureOf(liveness_.token(), failure_, start, [this, then = std::move(then)] {
+        if (then && !failure_) then();
+        later_.request();
+    });
 }
 
 void ProfilesPanel::draw() {
     clear(list_);
     forms_.clear();
     auto current = profiles_.currentProfile();
-    Gtk::Widget* temporary = headerRow(localized("temporary"), localized("stores nothing and has no variables"),
-                                       !current, [this] { act([this] { profiles_.selectProfile(std::nullopt); }); });
+    Gtk::Widget* temporary =
+        headerRow(localized("temporary"), localized("stores nothing and has no variables"), !current,
+                  [this] { act([this] { return profiles_.selectProfile(std::nullopt); }); });
     pad(*temporary, 14, 14, 10, 10);
     list_.append(*temporary);
     list_.append(*makeRule(Gtk::Orientation::HORIZONTAL, "separator"));
@@ -132,7 +135,7 @@ Gtk::Widget* ProfilesPanel::profileBlock(const BrowserProfile& profile) {
                              ? localized("no variables")
                              : localizedCount("%lld variables", static_cast<std::int64_t>(profile.variables.size()));
     block->append(*headerRow(profile.name, detail, isCurrent,
-                             [this, profile] { act([&] { profiles_.selectProfile(profile); }); }));
+                             [this, profile] { act([&] { return profiles_.selectProfile(profile); }); }));
 
     for (const auto& variable : profile.variables) {
         auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
@@ -144,7 +147,7 @@ Gtk::Widget* ProfilesPanel::profileBlock(const BrowserProfile& profile) {
         auto* remove = makePlainButton(localized("remove"), {"faintText"});
         describe(*remove, localized("Remove %@ from %@", {variable.name, profile.name}));
         remove->signal_clicked().connect([this, variable, id = profile.id] {
-            act([&] { profiles_.removeVariable(variable.name, variable.site, id); });
+            act([&] { return profiles_.removeVariable(variable.name, variable.site, id); });
         });
         row->append(*remove);
         block->append(*row);
@@ -163,7 +166,7 @@ Gtk::Widget* ProfilesPanel::profileBlock(const BrowserProfile& profile) {
         auto* form = Gtk::make_managed<VariableForm>(
             typed_[profile.id],
             [this, id = profile.id](const std::string& name, const std::string& value, const std::string& site) {
-                act([&] { profiles_.setVariable(name, value, site, id); });
+                act([&] { return profiles_.setVariable(name, value, site, id); });
             });
         forms_[profile.id] = form;
         block->append(*form);
@@ -251,11 +254,12 @@ void ProfilesPanel::addDeletionRow(Gtk::Box& block, const BrowserProfile& profil
 }
 
 void ProfilesPanel::createProfile() {
-    act([this] {
-        BrowserProfile made = profiles_.createProfile(newName_.get_text());
-        profiles_.selectProfile(made);
-        newName_.set_text("");
-    });
+    act([this] { return createAndSelect(profiles_, newName_.get_text()); }, [this] { newName_.set_text(""); });
+}
+
+Task<void> ProfilesPanel::createAndSelect(ProfileStore& profiles, std::string name) {
+    BrowserProfile made = co_await profiles.createProfile(std::move(name));
+    co_await profiles.selectProfile(made);
 }
 
 void ProfilesPanel::openVariableForm(const ProfileID& profile) {
@@ -264,27 +268,13 @@ void ProfilesPanel::openVariableForm(const ProfileID& profile) {
 }
 
 void ProfilesPanel::assign(const Credential& credential, bool assigned, const BrowserProfile& profile) {
-    act([&] { profiles_.assignCredential(credential.id, assigned, profile.id); });
+    act([&] { return profiles_.assignCredential(credential.id, assigned, profile.id); });
 }
 
 void ProfilesPanel::confirmDeletion(const BrowserProfile& profile) {
     deleting_.reset();
     later_.request();
-    static_cast<void>(detach([&] { return deleteProfile(this, liveness_.token(), profiles_, profile); }));
-}
-
-Task<void> ProfilesPanel::deleteProfile(ProfilesPanel* panel, std::weak_ptr<void> alive, ProfileStore& profiles,
-                                        BrowserProfile profile) {
-    std::optional<std::string> failure;
-    try {
-        co_await profiles.deleteProfile(std::move(profile));
-    } catch (const std::exception& error) {
-        failure = error.what();
-    }
-    // Nothing of the panel is touched once it is gone or made again.
-    if (alive.expired()) co_return;
-    panel->failure_ = failure;
-    panel->later_.request();
+    act([&] { return profiles_.deleteProfile(profile); });
 }
 
 } // namespace vesk::ui

@@ -47,10 +47,10 @@ private:
     Gtk::Widget* profileBlock(const BrowserProfile& profile);
     void addCredentialRows(Gtk::Box& block, const BrowserProfile& profile);
     void addDeletionRow(Gtk::Box& block, const BrowserProfile& profile);
-    // Runs a store call: its error becomes the failure text, success clears it.
-    void act(const std::function<void()>& call);
-    static Task<void> deleteProfile(ProfilesPanel* panel, std::weak_ptr<void> alive, ProfileStore& profiles,
-                                    BrowserProfile profile);
+    // Starts a store change: when it ends, its error becomes the failure
+    // text, success clears it and runs `then`, and the panel draws again.
+    void act(const std::function<Task<void>()>& start, std::function<void()> then = {});
+    static Task<void> createAndSelect(ProfileStore& profiles, std::string name);
 
     std::shared_ptr<BrowserSession> session_;
     ProfileStore& profiles_;

@@ -85,3 +85,26 @@ TEST_F(FlowToolTest, RepairFlowSaysWhatItReplacedAndRefusesStepsItCannotMend) {
     }
     EXPECT_EQ(store.flowNamed("Login (repaired)")->steps[1].target->name, "Log in") << "refusals saved nothing";
 }
+
+TEST_F(FlowToolTest, AStepThatOutlastsItsLimitFailsWithTheTimeLimitTextAndTheRestAreSkipped) {
+    session->flows.timeout = Duration::zero();
+    server.setCommandTimeout(seconds(1));
+    session->flows.hangsOn = "click";
+    session->waiting = "the page to settle";
+    const Locator go{.role = "button", .name = "Go"};
+    Flow flow{"slow", {{.action = Action::click, .target = go}, {.action = Action::reload}}};
+    FlowReport report = test::runTask(server.runFlow(flow.name, flow.steps, 1, {}));
+    ASSERT_EQ(report.steps.size(), 2u);
+    EXPECT_EQ(report.steps[0].status,
+              StepResult::Status::failed(
+                  "The click step did not return within 1 second: it was waiting for the page to settle. It was given "
+                  "up on, but the action may still reach the page later; take a snapshot to see where it is before "
+                  "trying it again."));
+    EXPECT_EQ(report.steps[0].duration, seconds(1));
+    EXPECT_FALSE(report.steps[0].screenshot);
+    EXPECT_EQ(report.steps[1].status, StepResult::Status::skipped());
+
+    Json result = call("run_flow", {{"flow", flow.encoded()}});
+    EXPECT_FALSE(result.value("isError", false)) << "a failed step is no failure of the tool";
+    EXPECT_EQ(result["content"].size(), 1u) << "no page and no screenshot";
+}

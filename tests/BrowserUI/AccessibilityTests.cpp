@@ -104,7 +104,7 @@ TEST(Accessibility, AScreenReaderReadsTheWindowByWhatItShows) {
     ProfileStore profiles(panels.folder, std::make_unique<MemorySecretStore>(), data);
     WindowHarness harness(&profiles);
     profiles.setSession(harness.session);
-    profiles.addCredential("bank", {"bank.example"}, "ann", "pw", "");
+    runTask(profiles.addCredential("bank", {"bank.example"}, "ann", "pw", ""));
     FlowStep load{FlowStep::Action::navigate, std::nullopt, harness.server.url("/second"), std::nullopt, std::nullopt};
     harness.flows.save(Flow{"sign in", {load}});
     UserDefaults defaults(panels.folder / "config");

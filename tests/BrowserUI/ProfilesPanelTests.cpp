@@ -15,6 +15,10 @@
 #include <gtkmm/checkbutton.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -51,7 +55,7 @@ TEST(ProfilesPanel, CreatesProfilesAndOffersTheirVariablesToThePagesSite) {
     EXPECT_EQ(panel.newProfileField().get_text(), " work ");
 
     // A form opened on a page starts on the page's site.
-    const ProfileID home = profiles.store.createProfile("Home").id;
+    const ProfileID home = runTask(profiles.store.createProfile("Home")).id;
     runTask(session->navigate(server.url("/")));
     const std::string site = *siteKeyOfURL(server.url("/"));
     panel.openVariableForm(home);
@@ -79,7 +83,7 @@ TEST(ProfilesPanel, CreatesProfilesAndOffersTheirVariablesToThePagesSite) {
     EXPECT_EQ(form->siteField().get_text().raw(), site);
 
     // In use, the profile offers the value to the site.
-    profiles.store.selectProfile(homeProfile());
+    runTask(profiles.store.selectProfile(homeProfile()));
     EXPECT_EQ(session->variables->at(site).at("API_KEY"), "s3cret");
     PanelHarness::picture(panel, "profiles-panel");
 }
@@ -89,8 +93,8 @@ TEST(CredentialsPanel, SavesEditsAssignsAndDeletesACredentialWithA2FAKey) {
     auto session = PanelHarness::session();
     Profiles profiles(harness.folder);
     profiles.store.setSession(session);
-    BrowserProfile work = profiles.store.createProfile("Work");
-    profiles.store.selectProfile(work);
+    BrowserProfile work = runTask(profiles.store.createProfile("Work"));
+    runTask(profiles.store.selectProfile(work));
     auto& panel = harness.show<ui::CredentialsPanel>(profiles.store);
 
     click(panel.addButton());
@@ -141,7 +145,7 @@ TEST(CredentialsPanel, SavesEditsAssignsAndDeletesACredentialWithA2FAKey) {
 TEST(CredentialsPanel, AnOpenFormKeepsWhatWasTypedAndItsFailureWhenThePanelDrawsAgain) {
     PanelHarness harness;
     Profiles profiles(harness.folder);
-    const Credential alpha = profiles.store.addCredential("alpha", {"a.example"}, "ann", "pw", "");
+    const Credential alpha = runTask(profiles.store.addCredential("alpha", {"a.example"}, "ann", "pw", ""));
     auto& panel = harness.show<ui::CredentialsPanel>(profiles.store);
 
     click(panel.addButton());
@@ -176,4 +180,65 @@ TEST(CredentialsPanel, AnOpenFormKeepsWhatWasTypedAndItsFailureWhenThePanelDraws
     ASSERT_TRUE(spinUntil([&] { return panel.form() != nullptr; }));
     EXPECT_EQ(panel.form()->nameField().get_text(), "");
     EXPECT_FALSE(panel.form()->failure());
+}
+
+namespace {
+
+// Whether another process holds the lock on `path` now.
+bool lockIsHeld(const std::string& path) {
+    int descriptor = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (descriptor < 0) return false;
+    bool held = ::flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(descriptor);
+    return held;
+}
+
+} // namespace
+
+// Another process holds the profiles file's lock for three seconds: the new
+// profile waits for it while the window goes on drawing, then is saved.
+TEST(ProfilesPanel, AChangeWaitingForTheLockLeavesTheWindowDrawing) {
+    PanelHarness harness;
+    auto session = PanelHarness::session();
+    Profiles profiles(harness.folder);
+    auto& panel = harness.show<ui::ProfilesPanel>(session, profiles.store);
+
+    const std::string lock = (harness.folder / "profiles.json.lock").string();
+    const gchar* holder[] = {"flock", lock.c_str(), "sleep", "3", nullptr};
+    GPid pid = 0;
+    ASSERT_TRUE(g_spawn_async(nullptr, const_cast<gchar**>(holder), nullptr,
+                              GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr, &pid,
+                              nullptr));
+    auto ended = std::make_shared<bool>(false);
+    g_child_watch_add_full(
+        G_PRIORITY_DEFAULT, pid,
+        [](GPid child, gint, gpointer data) {
+            **static_cast<std::shared_ptr<bool>*>(data) = true;
+            g_spawn_close_pid(child);
+        },
+        new std::shared_ptr<bool>(ended), [](gpointer data) { delete static_cast<std::shared_ptr<bool>*>(data); });
+    ASSERT_TRUE(spinUntil([&] { return lockIsHeld(lock); }));
+
+    struct Count {
+        ProfileStore& store;
+        int framesWhileWaiting = 0;
+    } count{profiles.store};
+    GtkWidget* window = GTK_WIDGET(panel.get_root()->gobj());
+    guint tick = gtk_widget_add_tick_callback(
+        window,
+        [](GtkWidget*, GdkFrameClock*, gpointer data) -> gboolean {
+            auto* count = static_cast<Count*>(data);
+            if (count->store.profiles->empty()) ++count->framesWhileWaiting;
+            return G_SOURCE_CONTINUE;
+        },
+        &count, nullptr);
+    panel.newProfileField().set_text("Work");
+    pressReturn(panel.newProfileField());
+    EXPECT_TRUE(profiles.store.profiles->empty()) << "the change waits for the lock";
+    ASSERT_TRUE(spinUntil([&] { return profiles.store.profiles->size() == 1; }));
+    gtk_widget_remove_tick_callback(window, tick);
+    EXPECT_GT(count.framesWhileWaiting, 30) << "about 180 in three seconds";
+    EXPECT_FALSE(panel.failure());
+    EXPECT_EQ(profiles.store.currentProfile()->name, "Work");
+    spinUntil([&] { return *ended; });
 }

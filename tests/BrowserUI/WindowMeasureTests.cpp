@@ -53,13 +53,14 @@ TEST(WindowMeasures, ThePanelKeepsItsWidthOnEveryTabAndTheAddressAndFormsStopAtT
     // Names, sites and steps longer than the panel is wide.
     const std::string longName = "a name that runs on well past the width of the side panel, and on";
     const std::string longSite = "a-host-name-much-longer-than-the-side-panel-is-wide.example";
-    BrowserProfile profile = profiles.createProfile(longName);
-    profiles.selectProfile(profile);
-    profiles.setVariable("A_VARIABLE_WHOSE_NAME_IS_LONGER_THAN_THE_PANEL_IS_WIDE", "value", longSite, profile.id);
+    BrowserProfile profile = runTask(profiles.createProfile(longName));
+    runTask(profiles.selectProfile(profile));
+    runTask(
+        profiles.setVariable("A_VARIABLE_WHOSE_NAME_IS_LONGER_THAN_THE_PANEL_IS_WIDE", "value", longSite, profile.id));
     const std::string longKey = "a_credential_whose_name_is_longer_than_the_side_panel_is_wide";
-    Credential login = profiles.addCredential(longKey, {longSite, "login." + longSite}, "ann", "pw", "");
-    profiles.assignCredential(login.id, true, profile.id);
-    profiles.addCredential(longKey + "_too", {longSite}, "ann", "pw", "");
+    Credential login = runTask(profiles.addCredential(longKey, {longSite, "login." + longSite}, "ann", "pw", ""));
+    runTask(profiles.assignCredential(login.id, true, profile.id));
+    runTask(profiles.addCredential(longKey + "_too", {longSite}, "ann", "pw", ""));
     FlowStep load{FlowStep::Action::navigate, std::nullopt, harness.server.url("/?" + std::string(300, 'q')),
                   std::nullopt, std::nullopt};
     harness.flows.save(Flow{longName, {load, load}});

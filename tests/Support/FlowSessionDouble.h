@@ -5,6 +5,7 @@
 
 #include "BrowserCore/Flows/FlowSession.h"
 #include "BrowserCore/Session/BrowserError.h"
+#include "Platform/Async.h"
 
 #include <functional>
 
@@ -22,6 +23,7 @@ public:
     std::vector<std::uint8_t> png{0x89, 'P', 'N', 'G'};
     PageSnapshot page;
     std::function<void(const S&)> during;  // sees every call; may throw
+    S hangsOn = "\x01";                    // a call that starts so never ends until it is cancelled
     std::function<Located(const Locator&, bool)> locator = [](auto&, bool) { return Located{"e1", false}; };
     std::vector<S> calls;
 
@@ -46,10 +48,20 @@ public:
     }
     Task<void> select(S ref, S option, S as) override { return act("select " + ref + " " + option + " as " + as); }
     Task<void> press(S key, std::optional<S> ref, S as) override { return act("press " + key + " " + ref.value_or("-") + " as " + as); }
-    Task<void> waitForText(S text, bool, Duration, S) override { return act("waitForText " + text); }
-    Task<void> waitForSelector(S selector, bool, Duration, S) override { return act("waitForSelector " + selector); }
-    Task<void> waitForRequest(S request, S status, Duration, S) override { return act("waitForRequest " + request + " " + status); }
-    Task<void> waitForURL(S part, Duration, S) override { return act("waitForURL " + part); }
+    // A wait is recorded with all it was given: "gone" when it waits for the
+    // thing to go, its timeout in seconds, and the text as written.
+    Task<void> waitForText(S text, bool gone, Duration timeout, S as) override {
+        return act("waitForText " + text + (gone ? " gone" : "") + waited(timeout, as));
+    }
+    Task<void> waitForSelector(S selector, bool gone, Duration timeout, S as) override {
+        return act("waitForSelector " + selector + (gone ? " gone" : "") + waited(timeout, as));
+    }
+    Task<void> waitForRequest(S request, S status, Duration timeout, S as) override {
+        return act("waitForRequest " + request + " " + status + waited(timeout, as));
+    }
+    Task<void> waitForURL(S part, Duration timeout, S as) override {
+        return act("waitForURL " + part + waited(timeout, as));
+    }
     void expectNoConsoleErrors(std::int64_t mark) override {
         calls.push_back("expectNoConsoleErrors since " + std::to_string(mark));
         if (consoleErrors > mark) throw BrowserError::consoleErrors(consoleErrors - mark);
@@ -68,10 +80,16 @@ public:
     S redact(std::string_view text) const override { return S(text); }
 
 private:
+    static S waited(Duration timeout, const S& as) {
+        return " within " + std::to_string(static_cast<long>(toSeconds(timeout))) + " s as " + as;
+    }
     Task<void> act(S text) {
         calls.push_back(text);
         if (during) during(text);
-        co_return;
+        while (text.starts_with(hangsOn)) {
+            checkCancellation();
+            co_await Yield{};
+        }
     }
 };
 

@@ -8,6 +8,7 @@
 #include "Platform/KeychainError.h"
 #include "Platform/SecretStore.h"
 
+#include <functional>
 #include <map>
 #include <set>
 
@@ -19,8 +20,10 @@ public:
     std::set<std::string> unreadable;  // lookups of these accounts fail
     std::set<std::string> notText;     // these accounts hold bytes that are not text
     std::set<std::string> refusing;    // writes to these accounts fail
+    std::function<void()> onCall;      // sees every lookup and write first
 
     Lookup lookup(const std::string& account) override {
+        if (onCall) onCall();
         if (unreadable.contains(account)) return {std::nullopt, "the keychain is locked", std::nullopt};
         auto found = values.find(account);
         if (found == values.end()) return {};
@@ -28,6 +31,7 @@ public:
         return {found->second, std::nullopt, std::nullopt};
     }
     void write(const std::optional<std::string>& value, const std::string& account) override {
+        if (onCall) onCall();
         if (refusing.contains(account)) throw KeychainError(-25308, "User interaction is not allowed.");
         notText.erase(account);
         if (value) values[account] = *value;

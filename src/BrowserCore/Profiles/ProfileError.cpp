@@ -53,6 +53,11 @@ ProfileError ProfileError::busyFile(const std::string& path) {
     return {Kind::busyFile, path + " is being saved by another Vesk, so nothing was changed. Try again"};
 }
 
+ProfileError ProfileError::unlockable(const std::string& path, const std::string& detail) {
+    return {Kind::unlockable, path + " could not be locked for saving, so nothing was changed: " + clause(detail) +
+                                  ". Check the file system that holds it, or move the data folder to another"};
+}
+
 ProfileError ProfileError::unreadableSecrets(const std::string& detail) {
     return {Kind::unreadableSecrets,
             "The keychain could not read the values stored now, so nothing was changed: " + clause(detail) +

@@ -21,6 +21,7 @@ public:
         noSite,
         invalidOTPKey,
         busyFile,
+        unlockable,
         unreadableSecrets,
         secretsNotErased,
     };
@@ -36,6 +37,9 @@ public:
     static ProfileError invalidOTPKey();
     // Another process held the profiles file's lock for too long.
     static ProfileError busyFile(const std::string& path);
+    // The profiles file's lock failed for another reason than another
+    // process holding it (a file system without locks, say).
+    static ProfileError unlockable(const std::string& path, const std::string& detail);
     // A value that a change would have to put back could not be read first.
     static ProfileError unreadableSecrets(const std::string& detail);
     // A credential or a profile (`what`) went, but the keychain kept its values.

@@ -1,22 +1,20 @@
 #include "BrowserCore/Profiles/ProfileStore.h"
 
-#include "BrowserCore/Profiles/FileLock.h"
-#include "BrowserCore/Profiles/ProfileStoreChange.h"
 #include "BrowserCore/Profiles/ProfileError.h"
+#include "BrowserCore/Profiles/ProfileStoreChange.h"
 #include "Platform/RegularFile.h"
 
 #include <glib.h>
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
 #include <system_error>
+#include <utility>
 
 namespace vesk {
 
 namespace {
-
-// How long a change waits for another process to finish saving.
-constexpr std::chrono::milliseconds lockPatience{5000};
 
 // Whether a file name is that of a temporary file of a save of `file`: its
 // name, a dot and the six letters or digits that g_file_set_contents puts
@@ -29,21 +27,13 @@ bool isTemporaryOf(const std::string& name, const std::string& file) {
 
 } // namespace
 
-ProfileStore::Change::Change(ProfileStore& store) : store_(store) {
-    if (store_.changeDepth_++ > 0) return;
-    std::filesystem::path lockPath = store_.file_;
-    lockPath += ".lock";
-    try {
-        store_.lock_ = std::make_unique<FileLock>(lockPath, lockPatience);
-    } catch (const FileLock::Busy&) {
-        store_.saveRefusal_ = std::make_exception_ptr(ProfileError::busyFile(store_.file_.string()));
-        return;
-    } catch (...) {
-        store_.saveRefusal_ = std::current_exception();
-        return;
-    }
+ProfileStore::Change::Change(ProfileStore& store, std::unique_ptr<FileLock> lock, std::exception_ptr refusal)
+    : store_(store), lock_(std::move(lock)) {
+    if (store_.openChange_) throw std::logic_error("A change of the profile store began inside another.");
+    store_.openChange_ = this;
+    store_.saveRefusal_ = std::move(refusal);
     // A file that could not be read at start is never taken in nor replaced.
-    if (store_.unreadable_) return;
+    if (!lock_ || store_.unreadable_) return;
     DiskState disk = store_.readDisk();
     if (disk.exists && !disk.saved) {
         store_.saveRefusal_ = std::make_exception_ptr(ProfileError::unreadableFile(store_.file_.string()));
@@ -54,15 +44,45 @@ ProfileStore::Change::Change(ProfileStore& store) : store_(store) {
 }
 
 ProfileStore::Change::~Change() {
-    if (--store_.changeDepth_ > 0) return;
-    store_.lock_.reset();
+    lock_.reset();
+    store_.openChange_ = nullptr;
     store_.saveRefusal_ = nullptr;
+    Push push = std::exchange(store_.pending_, Push::nothing);
+    try {
+        if (push == Push::profile) store_.applyCurrentProfile();
+        else if (push == Push::values) store_.syncSession();
+    } catch (const std::exception& error) {
+        // The change is made and saved; only the session missed it.
+        g_warning("The session did not take the profile's values: %s", error.what());
+    }
+}
+
+Task<std::unique_ptr<ProfileStore::Change>> ProfileStore::beginChange() {
+    std::weak_ptr<int> alive = alive_;
+    std::filesystem::path lockPath = file_;
+    lockPath += ".lock";
+    std::unique_ptr<FileLock> lock;
+    std::exception_ptr refusal;
+    try {
+        lock = co_await FileLock::take(lockPath, lockPatience);
+    } catch (const CancellationError&) {
+        throw;
+    } catch (const FileLock::Busy&) {
+        refusal = std::make_exception_ptr(ProfileError::busyFile(file_.string()));
+    } catch (const std::system_error& error) {
+        refusal = std::make_exception_ptr(ProfileError::unlockable(file_.string(), error.code().message()));
+    } catch (...) {
+        refusal = std::current_exception();
+    }
+    // The store went while the change waited: nothing of it is touched.
+    if (alive.expired()) throw CancellationError();
+    co_return std::make_unique<Change>(*this, std::move(lock), refusal);
 }
 
 ProfileStore::ProfileStore(std::filesystem::path folder, std::unique_ptr<SecretStore> secrets, WebsiteData& websiteData)
     : file_(std::move(folder) / "profiles.json"), secrets_(std::move(secrets)), websiteData_(websiteData) {
     load();
-    removeLeftovers();
+    static_cast<void>(detach([this] { return removeLeftovers(); }));
 }
 
 ProfileStore::~ProfileStore() = default;
@@ -85,10 +105,15 @@ void ProfileStore::load() {
 // removing (the file says which profiles exist). Done under the lock, on the
 // file as it is then, so that no save under way loses its temporary file and
 // a profile another process has just made keeps its data.
-void ProfileStore::removeLeftovers() {
-    if (!g_file_test(file_.parent_path().c_str(), G_FILE_TEST_IS_DIR)) return;
-    Change change(*this);
-    if (!lock_) return;
+Task<void> ProfileStore::removeLeftovers() {
+    if (!g_file_test(file_.parent_path().c_str(), G_FILE_TEST_IS_DIR)) co_return;
+    std::unique_ptr<Change> change;
+    try {
+        change = co_await beginChange();
+    } catch (const CancellationError&) {
+        co_return;
+    }
+    if (!change->isLocked()) co_return;
     std::error_code error;
     const std::string name = file_.filename().string();
     for (std::filesystem::directory_iterator entry(file_.parent_path(), error), end; !error && entry != end;
@@ -98,7 +123,7 @@ void ProfileStore::removeLeftovers() {
             std::filesystem::remove(entry->path(), ignored);
         }
     }
-    if (saveRefusal_ || !known_) return;
+    if (saveRefusal_ || !known_) co_return;
     std::set<std::string> kept;
     for (const auto& profile : *profiles) kept.insert(profile.id);
     websiteData_.removeLeftovers(kept);
@@ -127,7 +152,7 @@ void ProfileStore::adopt(const DiskState& disk) {
 }
 
 void ProfileStore::reload() {
-    if (unreadable_ || changeDepth_ > 0) return;
+    if (unreadable_ || openChange_) return;
     DiskState disk = readDisk();
     if (disk.saved) adopt(disk);
 }
@@ -167,6 +192,10 @@ std::shared_ptr<BrowserSession> ProfileStore::session() const {
 }
 
 void ProfileStore::applyCurrentProfile() {
+    if (openChange_) {
+        pending_ = Push::profile;
+        return;
+    }
     if (session_ && session_->isAlive()) {
         auto current = currentProfile();
         session_->useProfile(current ? BrowserSession::Profile::persistent(current->id)

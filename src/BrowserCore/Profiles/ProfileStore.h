@@ -10,7 +10,10 @@
 // So each change runs under an advisory lock on a file beside profiles.json
 // and is made to the records on disk at that moment, taking in what other
 // processes saved since; a change whose file cannot be locked or read is
-// refused at its save, with the undo that a failed save calls for.
+// refused at its save, with the undo that a failed save calls for. A change
+// waits for the lock without holding up the main loop, so its operation is
+// a task; the lock is held only while the file is read and written, never
+// while the keychain is asked (which may wait for the person to unlock it).
 //
 // Operations: ProfileStore.cpp (file and session), ProfileStoreProfiles.cpp
 // (profiles and variables), ProfileStoreCredentials.cpp (credentials and the
@@ -26,6 +29,7 @@
 
 #include <sigc++/sigc++.h>
 
+#include <chrono>
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -36,8 +40,6 @@
 #include <vector>
 
 namespace vesk {
-
-class FileLock;
 
 class ProfileStore {
 public:
@@ -73,39 +75,41 @@ public:
     // written. Never throws; a file that cannot be read now changes nothing.
     void reload();
 
-    // Profiles and variables (ProfileStoreProfiles.cpp).
+    // Profiles and variables (ProfileStoreProfiles.cpp). The operations that
+    // change anything are tasks, and take their arguments by value.
     std::optional<BrowserProfile> currentProfile() const;
     // Case-insensitive, not trimmed.
     std::optional<BrowserProfile> profileNamed(std::string_view name) const;
     // Creates and saves a profile; does not select it.
-    BrowserProfile createProfile(const std::string& name);
+    Task<BrowserProfile> createProfile(std::string name);
     // None selects the temporary profile.
-    void selectProfile(const std::optional<BrowserProfile>& profile);
+    Task<void> selectProfile(std::optional<BrowserProfile> profile);
     // Removes the profile (the store's own record of it), its assignments,
     // its values and, once no page uses it, its website data. The profile
     // goes even when the keychain keeps its values; that is then reported
     // as ProfileError::secretsNotErased.
     Task<void> deleteProfile(BrowserProfile profile);
-    void setVariable(const std::string& name, const std::string& value, const std::string& siteText,
-                     const ProfileID& profileID);
+    Task<void> setVariable(std::string name, std::string value, std::string siteText, ProfileID profileID);
     // `site` as stored in the variable.
-    void removeVariable(const std::string& name, const std::string& site, const ProfileID& profileID);
+    Task<void> removeVariable(std::string name, std::string site, ProfileID profileID);
 
     // Credentials (ProfileStoreCredentials.cpp). A password or key of none
     // keeps the stored one; an empty or blank key removes it.
-    Credential addCredential(const std::string& name, const std::vector<std::string>& sites, const std::string& user,
-                             const std::optional<std::string>& password, const std::optional<std::string>& otpKey);
-    Credential updateCredential(const ProfileID& id, const std::string& name, const std::vector<std::string>& sites,
-                                const std::string& user, const std::optional<std::string>& password,
-                                const std::optional<std::string>& otpKey);
+    Task<Credential> addCredential(std::string name, std::vector<std::string> sites, std::string user,
+                                   std::optional<std::string> password, std::optional<std::string> otpKey);
+    Task<Credential> updateCredential(ProfileID id, std::string name, std::vector<std::string> sites, std::string user,
+                                      std::optional<std::string> password, std::optional<std::string> otpKey);
     std::optional<std::string> storedUser(const ProfileID& id);
     // The record goes even when the keychain keeps its values; that is then
     // reported as ProfileError::secretsNotErased.
-    void deleteCredential(const ProfileID& id);
-    void assignCredential(const ProfileID& credentialID, bool assigned, const ProfileID& profileID);
-    void setCredentialGlobal(const ProfileID& id, bool global);
+    Task<void> deleteCredential(ProfileID id);
+    Task<void> assignCredential(ProfileID credentialID, bool assigned, ProfileID profileID);
+    Task<void> setCredentialGlobal(ProfileID id, bool global);
     // Pushes the current profile's variables and credentials into the session.
     void syncSession();
+
+    // How long a change waits for another process to finish saving.
+    static constexpr std::chrono::milliseconds lockPatience{5000};
 
     // A name of a variable or credential: [A-Za-z_][A-Za-z0-9_]*.
     static bool isIdentifier(std::string_view name);
@@ -114,7 +118,7 @@ private:
     class Change;
 
     void load();
-    void removeLeftovers();
+    Task<void> removeLeftovers();
     // Reads the file as it is now; none when it is missing, an error when it
     // exists but cannot be read or decoded.
     struct DiskState {
@@ -124,17 +128,20 @@ private:
     };
     DiskState readDisk() const;
     void adopt(const DiskState& disk);
+    // Waits for the file's lock, then takes in the file as it is; see Change.
+    Task<std::unique_ptr<Change>> beginChange();
     void saveProfiles();
     void applyCurrentProfile();
-    Credential saveCredential(const ProfileID& id, const std::string& name, const std::vector<std::string>& sites,
-                              const std::string& user, const std::optional<std::string>& password,
-                              const std::optional<std::string>& otpKey);
-    void changeCredential(const ProfileID& id, const std::function<void(Credential&)>& change);
-    // Deletes the value of `account`; the first refusal's words go to `refusal`.
-    void eraseSecret(const std::string& account, std::optional<std::string>& refusal);
+    // The selection itself, inside a change.
+    void choose(const std::optional<ProfileID>& id);
+    Task<Credential> saveCredential(ProfileID id, std::string name, std::vector<std::string> sites, std::string user,
+                                    std::optional<std::string> password, std::optional<std::string> otpKey);
+    Task<void> changeCredential(ProfileID id, std::function<void(Credential&)> change);
     // Puts `list` in place of the credentials and saves; when the save fails
     // the credentials before are put back and the error goes on.
     void saveCredentials(std::vector<Credential> list);
+    // Deletes the value of `account`; the first refusal's words go to `refusal`.
+    void eraseSecret(const std::string& account, std::optional<std::string>& refusal);
 
     std::filesystem::path file_;
     bool unreadable_ = false;
@@ -142,6 +149,8 @@ private:
     WebsiteData& websiteData_;
     std::shared_ptr<ProfileSession> session_;
     sigc::signal<void()> sessionChanged_;
+    // Gone with the store: a change that waited for the lock touches nothing then.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 
     // The file's bytes as this process last read or wrote them.
     std::optional<std::string> known_;
@@ -149,10 +158,12 @@ private:
     // it is, and only a selection here changes it, so that a change made by
     // one process never undoes the choice a person made in another.
     std::optional<ProfileID> fileCurrent_;
-    // The change under way: its depth, its lock, and why its save must fail.
-    int changeDepth_ = 0;
-    std::unique_ptr<FileLock> lock_;
+    // The change under way, why its save must fail, and what it is to push
+    // into the session once the lock is released.
+    Change* openChange_ = nullptr;
     std::exception_ptr saveRefusal_;
+    enum class Push { nothing, values, profile };
+    Push pending_ = Push::nothing;
 };
 
 } // namespace vesk

@@ -37,35 +37,34 @@ bool isOffered(const Credential& credential, const ProfileID& profile) {
 
 } // namespace
 
-Credential ProfileStore::addCredential(const std::string& name, const std::vector<std::string>& sites,
-                                       const std::string& user, const std::optional<std::string>& password,
-                                       const std::optional<std::string>& otpKey) {
-    return saveCredential(newProfileID(), name, sites, user, password, otpKey.value_or(""));
+Task<Credential> ProfileStore::addCredential(std::string name, std::vector<std::string> sites, std::string user,
+                                             std::optional<std::string> password, std::optional<std::string> otpKey) {
+    return saveCredential(newProfileID(), std::move(name), std::move(sites), std::move(user), std::move(password),
+                          otpKey.value_or(""));
 }
 
-Credential ProfileStore::updateCredential(const ProfileID& id, const std::string& name,
-                                          const std::vector<std::string>& sites, const std::string& user,
-                                          const std::optional<std::string>& password,
-                                          const std::optional<std::string>& otpKey) {
-    return saveCredential(id, name, sites, user, password, otpKey);
+Task<Credential> ProfileStore::updateCredential(ProfileID id, std::string name, std::vector<std::string> sites,
+                                                std::string user, std::optional<std::string> password,
+                                                std::optional<std::string> otpKey) {
+    return saveCredential(std::move(id), std::move(name), std::move(sites), std::move(user), std::move(password),
+                          std::move(otpKey));
 }
 
 std::optional<std::string> ProfileStore::storedUser(const ProfileID& id) {
     return secrets_->read(SecretAccounts::credential(id, "user"));
 }
 
-Credential ProfileStore::saveCredential(const ProfileID& id, const std::string& name,
-                                        const std::vector<std::string>& siteTexts, const std::string& user,
-                                        const std::optional<std::string>& password,
-                                        const std::optional<std::string>& otpKey) {
+Task<Credential> ProfileStore::saveCredential(ProfileID id, std::string name, std::vector<std::string> siteTexts,
+                                              std::string user, std::optional<std::string> password,
+                                              std::optional<std::string> otpKey) {
     std::string trimmed = text::trimmedBlanks(name);
     if (!isIdentifier(trimmed)) throw ProfileError::invalidCredentialName(trimmed);
-    Change change(*this);
-    for (const auto& other : *credentials) {
-        if (other.id != id && text::equalIgnoringCase(other.name, trimmed)) {
-            throw ProfileError::duplicateCredential(trimmed);
-        }
-    }
+    auto duplicate = [&] {
+        return std::any_of(credentials->begin(), credentials->end(), [&](const Credential& other) {
+            return other.id != id && text::equalIgnoringCase(other.name, trimmed);
+        });
+    };
+    if (duplicate()) throw ProfileError::duplicateCredential(trimmed);
     std::vector<std::string> sites;
     for (const auto& siteText : siteTexts) {
         auto site = siteKeyFromText(siteText);
@@ -79,19 +78,17 @@ Credential ProfileStore::saveCredential(const ProfileID& id, const std::string& 
         if (!key->empty() && !TOTP::parse(*key)) throw ProfileError::invalidOTPKey();
     }
 
-    auto existing = std::find_if(credentials->begin(), credentials->end(),
-                                 [&](const Credential& credential) { return credential.id == id; });
-    bool hasOTP = key ? !key->empty() : (existing != credentials->end() && existing->hasOTP);
-
     std::vector<SecretWrite> writes{{SecretAccounts::credential(id, "user"), user, {}}};
     if (password) writes.push_back({SecretAccounts::credential(id, "password"), *password, {}});
     if (key) {
         writes.push_back({SecretAccounts::credential(id, "otp"),
                           key->empty() ? std::nullopt : std::optional<std::string>(*key), {}});
     }
-    // Undoing means writing back what was there; a value that cannot be read
-    // now could not be put back, so nothing is written at all. An item that
-    // holds no text is replaced: its bytes are what goes back.
+    // The keychain is asked before the lock is taken: it may wait for the
+    // person to unlock it. Undoing means writing back what was there; a
+    // value that cannot be read now could not be put back, so nothing is
+    // written at all. An item that holds no text is replaced: its bytes are
+    // what goes back.
     for (auto& write : writes) {
         auto found = secrets_->lookup(write.account);
         if (found.failed() && !found.notText) throw ProfileError::unreadableSecrets(*found.failure);
@@ -106,36 +103,58 @@ Credential ProfileStore::saveCredential(const ProfileID& id, const std::string& 
         }
     }
 
-    Credential saved = existing != credentials->end() ? *existing : Credential{id, {}, {}, false, false, {}};
-    saved.name = trimmed;
-    saved.sites = sites;
-    saved.hasOTP = hasOTP;
-    auto list = *credentials;
-    std::erase_if(list, [&](const Credential& credential) { return credential.id == id; });
-    list.push_back(saved);
-    std::stable_sort(list.begin(), list.end(), [](const Credential& a, const Credential& b) {
-        return text::standardCompare(a.name, b.name) < 0;
-    });
+    std::weak_ptr<int> alive = alive_;
+    std::exception_ptr failure;
+    Credential saved{id, trimmed, sites, false, false, {}};
     try {
+        auto change = co_await beginChange();
+        // Another process may have taken the name meanwhile.
+        if (duplicate()) throw ProfileError::duplicateCredential(trimmed);
+        auto existing = std::find_if(credentials->begin(), credentials->end(),
+                                     [&](const Credential& credential) { return credential.id == id; });
+        if (existing != credentials->end()) {
+            saved.global = existing->global;
+            saved.profileIDs = existing->profileIDs;
+        }
+        saved.hasOTP = key ? !key->empty() : (existing != credentials->end() && existing->hasOTP);
+        auto list = *credentials;
+        std::erase_if(list, [&](const Credential& credential) { return credential.id == id; });
+        list.push_back(saved);
+        std::stable_sort(list.begin(), list.end(), [](const Credential& a, const Credential& b) {
+            return text::standardCompare(a.name, b.name) < 0;
+        });
         saveCredentials(std::move(list));
+        syncSession();
     } catch (...) {
-        restore(*secrets_, writes, writes.size());
-        throw;
+        failure = std::current_exception();
     }
-    syncSession();
-    return saved;
+    if (failure) {
+        // Undone once the lock is released; a store that is gone undoes nothing.
+        if (!alive.expired()) restore(*secrets_, writes, writes.size());
+        std::rethrow_exception(failure);
+    }
+    co_return saved;
 }
 
-void ProfileStore::deleteCredential(const ProfileID& id) {
-    Change change(*this);
-    auto list = *credentials;
-    auto found = std::find_if(list.begin(), list.end(), [&](const Credential& credential) { return credential.id == id; });
-    if (found == list.end()) return;
-    list.erase(found);
-    saveCredentials(std::move(list));
+Task<void> ProfileStore::deleteCredential(ProfileID id) {
+    auto has = [&] {
+        return std::any_of(credentials->begin(), credentials->end(),
+                           [&](const Credential& credential) { return credential.id == id; });
+    };
+    if (!has()) co_return;
+    {
+        auto change = co_await beginChange();
+        auto list = *credentials;
+        auto found =
+            std::find_if(list.begin(), list.end(), [&](const Credential& credential) { return credential.id == id; });
+        if (found == list.end()) co_return;
+        list.erase(found);
+        saveCredentials(std::move(list));
+        syncSession();
+    }
+    // Erased once the record is gone and the lock released.
     std::optional<std::string> refusal;
     for (const char* field : {"user", "password", "otp"}) eraseSecret(SecretAccounts::credential(id, field), refusal);
-    syncSession();
     if (refusal) throw ProfileError::secretsNotErased("credential", *refusal);
 }
 
@@ -149,11 +168,14 @@ void ProfileStore::eraseSecret(const std::string& account, std::optional<std::st
     }
 }
 
-void ProfileStore::changeCredential(const ProfileID& id, const std::function<void(Credential&)>& change) {
-    Change under(*this);
+Task<void> ProfileStore::changeCredential(ProfileID id, std::function<void(Credential&)> change) {
+    auto has = std::any_of(credentials->begin(), credentials->end(),
+                           [&](const Credential& credential) { return credential.id == id; });
+    if (!has) co_return;
+    auto under = co_await beginChange();
     auto list = *credentials;
     auto found = std::find_if(list.begin(), list.end(), [&](const Credential& credential) { return credential.id == id; });
-    if (found == list.end()) return;
+    if (found == list.end()) co_return;
     change(*found);
     saveCredentials(std::move(list));
     syncSession();
@@ -171,18 +193,22 @@ void ProfileStore::saveCredentials(std::vector<Credential> list) {
     }
 }
 
-void ProfileStore::assignCredential(const ProfileID& credentialID, bool assigned, const ProfileID& profileID) {
-    changeCredential(credentialID, [&](Credential& credential) {
+Task<void> ProfileStore::assignCredential(ProfileID credentialID, bool assigned, ProfileID profileID) {
+    return changeCredential(std::move(credentialID), [assigned, profileID](Credential& credential) {
         std::erase(credential.profileIDs, profileID);
         if (assigned) credential.profileIDs.push_back(profileID);
     });
 }
 
-void ProfileStore::setCredentialGlobal(const ProfileID& id, bool global) {
-    changeCredential(id, [&](Credential& credential) { credential.global = global; });
+Task<void> ProfileStore::setCredentialGlobal(ProfileID id, bool global) {
+    return changeCredential(std::move(id), [global](Credential& credential) { credential.global = global; });
 }
 
 void ProfileStore::syncSession() {
+    if (openChange_) {
+        if (pending_ == Push::nothing) pending_ = Push::values;
+        return;
+    }
     if (!session_ || !session_->isAlive()) return;
     ProfileSession::Variables variables;
     ProfileSession::OTPKeys otpKeys;

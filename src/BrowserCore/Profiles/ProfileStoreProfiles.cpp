@@ -14,6 +14,14 @@ namespace {
 
 bool hasID(const BrowserProfile& profile, const ProfileID& id) { return profile.id == id; }
 
+std::vector<BrowserProfile>::iterator withID(std::vector<BrowserProfile>& list, const ProfileID& id) {
+    return std::find_if(list.begin(), list.end(), [&](const BrowserProfile& p) { return hasID(p, id); });
+}
+
+bool holds(const std::vector<BrowserProfile>& list, const ProfileID& id) {
+    return std::any_of(list.begin(), list.end(), [&](const BrowserProfile& p) { return hasID(p, id); });
+}
+
 } // namespace
 
 std::optional<BrowserProfile> ProfileStore::currentProfile() const {
@@ -31,10 +39,10 @@ std::optional<BrowserProfile> ProfileStore::profileNamed(std::string_view name) 
     return std::nullopt;
 }
 
-BrowserProfile ProfileStore::createProfile(const std::string& name) {
+Task<BrowserProfile> ProfileStore::createProfile(std::string name) {
     std::string trimmed = text::trimmedBlanks(name);
     if (trimmed.empty()) throw ProfileError::emptyName();
-    Change change(*this);
+    auto change = co_await beginChange();
     if (profileNamed(trimmed)) throw ProfileError::duplicate(trimmed);
 
     BrowserProfile profile{newProfileID(), trimmed, {}};
@@ -52,18 +60,23 @@ BrowserProfile ProfileStore::createProfile(const std::string& name) {
         profiles.set(std::move(restored));
         throw;
     }
-    return profile;
+    co_return profile;
 }
 
-void ProfileStore::selectProfile(const std::optional<BrowserProfile>& profile) {
-    Change change(*this);
+Task<void> ProfileStore::selectProfile(std::optional<BrowserProfile> profile) {
     std::optional<ProfileID> id = profile ? std::optional<ProfileID>(profile->id) : std::nullopt;
-    if (id == *currentID) return;
+    // Choosing what is chosen changes nothing, and waits for no lock.
+    if (id == *currentID) co_return;
+    auto change = co_await beginChange();
+    choose(id);
+    // Not undone when saving fails: the session already uses the profile.
+    saveProfiles();
+}
+
+void ProfileStore::choose(const std::optional<ProfileID>& id) {
     currentID.set(id);
     fileCurrent_ = id;
     applyCurrentProfile();
-    // Not undone when saving fails: the session already uses the profile.
-    saveProfiles();
 }
 
 Task<void> ProfileStore::deleteProfile(BrowserProfile profile) {
@@ -71,8 +84,11 @@ Task<void> ProfileStore::deleteProfile(BrowserProfile profile) {
     // passed in may be older.
     std::vector<BrowserProfile::Variable> variables = profile.variables;
     {
-        Change change(*this);
-        if (*currentID && **currentID == profile.id) selectProfile(std::nullopt);
+        auto change = co_await beginChange();
+        if (*currentID && **currentID == profile.id) {
+            choose(std::nullopt);
+            saveProfiles();
+        }
         for (const auto& stored : *profiles) {
             if (!hasID(stored, profile.id)) continue;
             for (const auto& variable : stored.variables) {
@@ -101,47 +117,64 @@ Task<void> ProfileStore::deleteProfile(BrowserProfile profile) {
     if (refusal) throw ProfileError::secretsNotErased("profile", *refusal);
 }
 
-void ProfileStore::setVariable(const std::string& name, const std::string& value, const std::string& siteText,
-                               const ProfileID& profileID) {
+Task<void> ProfileStore::setVariable(std::string name, std::string value, std::string siteText, ProfileID profileID) {
     if (!isIdentifier(name)) throw ProfileError::invalidVariable(name);
     auto site = siteKeyFromText(siteText);
     if (!site) throw ProfileError::invalidSite(siteText);
-    Change change(*this);
-    auto list = *profiles;
-    auto profile = std::find_if(list.begin(), list.end(), [&](const BrowserProfile& p) { return hasID(p, profileID); });
-    if (profile == list.end()) return;
+    if (!holds(*profiles, profileID)) co_return;
 
-    std::string account = SecretAccounts::variable(profileID, *site, name);
+    // The keychain is written before the lock is taken: it may wait for the
+    // person to unlock it.
+    const std::string account = SecretAccounts::variable(profileID, *site, name);
     secrets_->write(value, account);
-    BrowserProfile::Variable variable{name, *site};
-    auto& variables = profile->variables;
-    if (std::find(variables.begin(), variables.end(), variable) == variables.end()) {
-        variables.push_back(variable);
-        std::sort(variables.begin(), variables.end(), [](const auto& a, const auto& b) {
-            return a.site != b.site ? a.site < b.site : a.name < b.name;
-        });
-        auto before = *profiles;
-        profiles.set(std::move(list));
-        try {
-            saveProfiles();
-        } catch (...) {
-            profiles.set(std::move(before));
+    std::weak_ptr<int> alive = alive_;
+    std::exception_ptr failure;
+    bool gone = false;
+    try {
+        auto change = co_await beginChange();
+        auto list = *profiles;
+        auto profile = withID(list, profileID);
+        // Another process deleted the profile meanwhile: as for a profile
+        // never there, nothing is reported, and the value goes.
+        gone = profile == list.end();
+        BrowserProfile::Variable variable{name, *site};
+        auto* variables = gone ? nullptr : &profile->variables;
+        if (variables && std::find(variables->begin(), variables->end(), variable) == variables->end()) {
+            variables->push_back(variable);
+            std::sort(variables->begin(), variables->end(), [](const auto& a, const auto& b) {
+                return a.site != b.site ? a.site < b.site : a.name < b.name;
+            });
+            auto before = *profiles;
+            profiles.set(std::move(list));
             try {
-                secrets_->write(std::nullopt, account);
-            } catch (const std::exception&) {
+                saveProfiles();
+            } catch (...) {
+                profiles.set(std::move(before));
+                throw;
             }
-            throw;
+        }
+        if (!gone && *currentID == profileID) syncSession();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!failure && !gone) co_return;
+    // Undone once the lock is released; a store that is gone undoes nothing.
+    if (!alive.expired()) {
+        try {
+            secrets_->write(std::nullopt, account);
+        } catch (const std::exception&) {
         }
     }
-    if (*currentID == profileID) syncSession();
+    if (failure) std::rethrow_exception(failure);
 }
 
-void ProfileStore::removeVariable(const std::string& name, const std::string& site, const ProfileID& profileID) {
-    Change change(*this);
-    auto list = *profiles;
-    auto profile = std::find_if(list.begin(), list.end(), [&](const BrowserProfile& p) { return hasID(p, profileID); });
-    if (profile == list.end()) return;
+Task<void> ProfileStore::removeVariable(std::string name, std::string site, ProfileID profileID) {
+    if (!holds(*profiles, profileID)) co_return;
     secrets_->write(std::nullopt, SecretAccounts::variable(profileID, site, name));
+    auto change = co_await beginChange();
+    auto list = *profiles;
+    auto profile = withID(list, profileID);
+    if (profile == list.end()) co_return;
     std::erase(profile->variables, BrowserProfile::Variable{name, site});
     profiles.set(std::move(list));
     if (*currentID == profileID) syncSession();

@@ -74,6 +74,22 @@ TEST_F(FlowRunnerTest, ActsWithTheValuesChosenAndTheValueAsWritten) {
     EXPECT_EQ(substitutedStepValue("${A}/${B}/${A.user}/${C", {{"A", "${B}"}, {"B", "b"}, {"A.user", "$"}}), "${B}/b/$/${C");
 }
 
+TEST_F(FlowRunnerTest, WaitsGetWhetherToWaitForAnEndTheTimeoutTheValuesAndTheTextAsWritten) {
+    session.timeout = seconds(7);
+    session.site = {{"ITEM", "Cart"}, {"API", "/api/${OTHER}"}, {"OTHER", "not again"}};
+    run({{.action = Action::waitForText, .value = "${ITEM} ready", .absent = true},
+         {.action = Action::waitForSelector, .value = "#done"},
+         {.action = Action::waitForRequest, .value = "POST ${API}"},
+         {.action = Action::waitForRequest, .value = "GET /x", .status = "4xx"},
+         {.action = Action::waitForURL, .value = "/${ITEM}"}});
+    EXPECT_EQ(session.calls, (std::vector<std::string>{
+                                 "mark", "waitForText Cart ready gone within 7 s as ${ITEM} ready",
+                                 "mark", "waitForSelector #done within 7 s as #done",
+                                 "mark", "waitForRequest POST /api/${OTHER} 2xx within 7 s as POST ${API}",
+                                 "mark", "waitForRequest GET /x 4xx within 7 s as GET /x",
+                                 "mark", "waitForURL /Cart within 7 s as /${ITEM}"}));
+}
+
 TEST_F(FlowRunnerTest, StepsThatCannotRunFailBeforeActing) {
     session.site = {{"HOST", "shop.test"}};
     const std::vector<std::tuple<FlowStep, std::string, std::vector<std::string>>> cases{

@@ -10,7 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sstream>
 
 using namespace vesk;
@@ -51,6 +54,11 @@ protected:
         return text.str();
     }
     void writeFile(const std::string& text) { std::ofstream(folder / "profiles.json") << text; }
+    // A change of a store, run to its end.
+    template <typename T>
+    static T run(Task<T> change) {
+        return test::runTask(std::move(change));
+    }
     template <typename Operation>
     static std::string failure(Operation operation) {
         try {
@@ -72,14 +80,14 @@ protected:
 };
 
 TEST_F(ProfileStoreTest, TheFileIsCompactHoldsNoValueAndReadsBackTheSame) {
-    auto profile = store->createProfile("Shop/EU");
-    store->setVariable("TOKEN", "t0k", "localhost:3000", profile.id);
-    store->addCredential("Login", {"example.com"}, "ann", "pw", otpKey);
+    auto profile = run(store->createProfile("Shop/EU"));
+    run(store->setVariable("TOKEN", "t0k", "localhost:3000", profile.id));
+    run(store->addCredential("Login", {"example.com"}, "ann", "pw", otpKey));
     std::string text = fileText();
     EXPECT_EQ(text.find_first_of(" \n"), std::string::npos);
     EXPECT_NE(text.find("\"Shop\\/EU\""), std::string::npos);
     EXPECT_EQ(text.find("current"), text.find("t0k")) << "neither a current key nor a value";
-    store->selectProfile(profile);
+    run(store->selectProfile(profile));
     auto again = open();
     EXPECT_EQ(*again->profiles, *store->profiles);
     EXPECT_EQ(*again->credentials, *store->credentials);
@@ -88,7 +96,7 @@ TEST_F(ProfileStoreTest, TheFileIsCompactHoldsNoValueAndReadsBackTheSame) {
     writeFile(R"({"current":")" + unknownID + R"(","profiles":[],"extra":1})");
     again = open();
     EXPECT_FALSE(again->currentProfile());
-    again->createProfile("B");
+    run(again->createProfile("B"));
     EXPECT_NE(fileText().find(R"("current":")" + unknownID + R"(","profiles":[)"), std::string::npos);
     EXPECT_TRUE(fileText().ends_with(R"("variables":[]}],"credentials":[]})")) << "and nothing unknown";
 }
@@ -99,7 +107,7 @@ TEST_F(ProfileStoreTest, AFileItCannotDecodeIsNeverReplaced) {
         writeFile(text);
         store = open();
         EXPECT_TRUE(store->unreadable()) << text;
-        EXPECT_EQ(failure([&] { store->createProfile("B"); }),
+        EXPECT_EQ(failure([&] { run(store->createProfile("B")); }),
                   ProfileError::unreadableFile((folder / "profiles.json").string()).what());
         EXPECT_EQ(fileText(), text);
     }
@@ -128,7 +136,7 @@ TEST_F(ProfileStoreTest, AFileThatCouldHangOrCrashTheStartIsOneThatCouldNotBeRea
     ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
     store = open();
     EXPECT_TRUE(store->unreadable());
-    EXPECT_NE(failure([&] { store->createProfile("A"); }), "no failure");
+    EXPECT_NE(failure([&] { run(store->createProfile("A")); }), "no failure");
     EXPECT_TRUE(fs::is_fifo(file));
 
     fs::remove(file);
@@ -153,69 +161,71 @@ TEST_F(ProfileStoreTest, TemporaryFilesOfAnInterruptedSaveGoAtTheNextStart) {
 }
 
 TEST_F(ProfileStoreTest, NamesAreTrimmedUniqueAndSortedLikeAPersonWould) {
-    store->createProfile("item 10");
-    EXPECT_EQ(store->createProfile(" \t Item 2\u00A0").name, "Item 2");
-    EXPECT_EQ(failure([&] { store->createProfile("  ITEM 2"); }), "There is already a profile named \"ITEM 2\"");
-    EXPECT_EQ(kind([&] { store->createProfile(" \t "); }), ProfileError::Kind::emptyName);
+    run(store->createProfile("item 10"));
+    EXPECT_EQ(run(store->createProfile(" \t Item 2\u00A0")).name, "Item 2");
+    EXPECT_EQ(failure([&] { run(store->createProfile("  ITEM 2")); }), "There is already a profile named \"ITEM 2\"");
+    EXPECT_EQ(kind([&] { run(store->createProfile(" \t ")); }), ProfileError::Kind::emptyName);
     EXPECT_EQ(store->profiles->at(0).name, "Item 2");
 
     auto id = store->profiles->at(0).id;
-    EXPECT_EQ(kind([&] { store->setVariable("9A", "v", "a.com", id); }), ProfileError::Kind::invalidVariable);
-    EXPECT_EQ(failure([&] { store->setVariable("A", "v", " http:// ", id); }),
+    EXPECT_EQ(kind([&] { run(store->setVariable("9A", "v", "a.com", id)); }), ProfileError::Kind::invalidVariable);
+    EXPECT_EQ(failure([&] { run(store->setVariable("A", "v", " http:// ", id)); }),
               ProfileError::invalidSite(" http:// ").what());
     for (auto [name, site] : {std::pair{"Z", "b.com"}, {"_Y", "https://a.com/x"}, {"B", "b.com"}, {"B", "b.com"}}) {
-        store->setVariable(name, std::string(name) + site, site, id);
+        run(store->setVariable(name, std::string(name) + site, site, id));
     }
     EXPECT_EQ(store->profiles->at(0).variables,
               (std::vector<BrowserProfile::Variable>{{"_Y", "a.com"}, {"B", "b.com"}, {"Z", "b.com"}}));
 }
 
 TEST_F(ProfileStoreTest, CredentialsAreValidatedBeforeAnythingIsWritten) {
-    EXPECT_EQ(failure([&] { store->addCredential(" 1x ", {"a.com"}, "u", "p", {}); }),
+    EXPECT_EQ(failure([&] { run(store->addCredential(" 1x ", {"a.com"}, "u", "p", {})); }),
               ProfileError::invalidCredentialName("1x").what());
-    EXPECT_EQ(failure([&] { store->addCredential("L", {"a.com", "http://"}, "u", "p", {}); }),
+    EXPECT_EQ(failure([&] { run(store->addCredential("L", {"a.com", "http://"}, "u", "p", {})); }),
               ProfileError::invalidSite("http://").what());
-    EXPECT_EQ(kind([&] { store->addCredential("L", {}, "u", "p", {}); }), ProfileError::Kind::noSite);
-    EXPECT_EQ(kind([&] { store->addCredential("L", {"a.com"}, "u", "p", "no key!"); }), ProfileError::Kind::invalidOTPKey);
+    EXPECT_EQ(kind([&] { run(store->addCredential("L", {}, "u", "p", {})); }), ProfileError::Kind::noSite);
+    EXPECT_EQ(kind([&] { run(store->addCredential("L", {"a.com"}, "u", "p", "no key!")); }),
+              ProfileError::Kind::invalidOTPKey);
     EXPECT_TRUE(secrets->values.empty());
 
-    auto saved = store->addCredential(" Login ", {"a.com", "https://A.com", "b.com"}, "", "p", "\n" + otpKey + " ");
+    auto saved =
+        run(store->addCredential(" Login ", {"a.com", "https://A.com", "b.com"}, "", "p", "\n" + otpKey + " "));
     auto account = [&](const char* field) { return "credential/" + saved.id + "/" + field; };
     EXPECT_EQ(saved.sites, (std::vector<std::string>{"a.com", "b.com"}));
     EXPECT_EQ(secrets->values.at(account("user")), "");
     EXPECT_EQ(secrets->values.at(account("otp")), otpKey);
-    EXPECT_EQ(failure([&] { store->addCredential("LOGIN", {"a.com"}, "u", "p", {}); }),
+    EXPECT_EQ(failure([&] { run(store->addCredential("LOGIN", {"a.com"}, "u", "p", {})); }),
               ProfileError::duplicateCredential("LOGIN").what());
-    store->updateCredential(saved.id, "LOGIN", {"a.com"}, "ann", std::nullopt, std::nullopt);
+    run(store->updateCredential(saved.id, "LOGIN", {"a.com"}, "ann", std::nullopt, std::nullopt));
     EXPECT_EQ(secrets->values.at(account("password")), "p");
     EXPECT_TRUE(store->credentials->at(0).hasOTP);
-    store->updateCredential(saved.id, "LOGIN", {"a.com"}, "ann", std::nullopt, " \t");
+    run(store->updateCredential(saved.id, "LOGIN", {"a.com"}, "ann", std::nullopt, " \t"));
     EXPECT_FALSE(store->credentials->at(0).hasOTP);
     EXPECT_FALSE(secrets->values.contains(account("otp")));
 }
 
 TEST_F(ProfileStoreTest, TheSessionGetsWhatTheCurrentProfileMayTypeAndNothingOnTheTemporaryOne) {
-    auto a = store->createProfile("A");
-    auto b = store->createProfile("B");
-    store->setVariable("TOKEN", "t", "a.com", a.id);
-    auto mine = store->addCredential("Mine", {"a.com", "b.com"}, "ann", "pw", {});
-    auto all = store->addCredential("All", {"c.com"}, "bob", "pw2", otpKey);
-    store->setCredentialGlobal(all.id, true);
-    store->assignCredential(mine.id, true, a.id);
-    store->assignCredential(mine.id, true, a.id);
+    auto a = run(store->createProfile("A"));
+    auto b = run(store->createProfile("B"));
+    run(store->setVariable("TOKEN", "t", "a.com", a.id));
+    auto mine = run(store->addCredential("Mine", {"a.com", "b.com"}, "ann", "pw", {}));
+    auto all = run(store->addCredential("All", {"c.com"}, "bob", "pw2", otpKey));
+    run(store->setCredentialGlobal(all.id, true));
+    run(store->assignCredential(mine.id, true, a.id));
+    run(store->assignCredential(mine.id, true, a.id));
     EXPECT_EQ(store->credentials->at(1).profileIDs, std::vector<ProfileID>{a.id});
     EXPECT_TRUE(session->variables.empty());
 
-    store->selectProfile(a);
+    run(store->selectProfile(a));
     EXPECT_EQ(session->used.back(), BrowserSession::Profile::persistent(a.id));
     EXPECT_EQ(session->variables,
               (ProfileSession::Variables{{"a.com", {{"TOKEN", "t"}, {"Mine.user", "ann"}, {"Mine.password", "pw"}}},
                                          {"b.com", {{"Mine.user", "ann"}, {"Mine.password", "pw"}}},
                                          {"c.com", {{"All.user", "bob"}, {"All.password", "pw2"}}}}));
     EXPECT_EQ(session->otpKeys.at("c.com").at("All"), *TOTP::parse(otpKey));
-    store->selectProfile(b);
+    run(store->selectProfile(b));
     EXPECT_EQ(session->variables.size(), 1u) << "only the global credential";
-    store->selectProfile(a);
+    run(store->selectProfile(a));
     EXPECT_TRUE(session->unreadable.empty());
     // A value the keychain could not give is named to the session, with why.
     secrets->unreadable = {"credential/" + mine.id + "/password", a.id + "/a.com/TOKEN"};
@@ -225,15 +235,19 @@ TEST_F(ProfileStoreTest, TheSessionGetsWhatTheCurrentProfileMayTypeAndNothingOnT
                                                               {"b.com", {{"Mine.password", "the keychain is locked"}}}}));
     EXPECT_FALSE(session->variables.at("a.com").contains("Mine.password"));
     secrets->unreadable = {};
-    store->deleteCredential(mine.id);
+    run(store->deleteCredential(mine.id));
     EXPECT_FALSE(session->variables.contains("b.com"));
     EXPECT_TRUE(session->unreadable.empty());
 }
 
 TEST_F(ProfileStoreTest, FailedSavesUndoWhatEachOperationCallsFor) {
-    auto kept = store->createProfile("Kept");
-    store->setVariable("OLD", "o", "a.com", kept.id);
-    auto login = store->addCredential("Login", {"a.com"}, "u", "p", {});
+    auto kept = run(store->createProfile("Kept"));
+    run(store->setVariable("OLD", "o", "a.com", kept.id));
+    auto login = run(store->addCredential("Login", {"a.com"}, "u", "p", {}));
+    auto other = run(store->createProfile("Other"));
+    run(store->setVariable("MINE", "m", "a.com", other.id));
+    run(store->assignCredential(login.id, true, other.id));
+    fs::create_directories(websiteData.dataFolder(other.id));
     auto profiles = *store->profiles;
     auto credentials = *store->credentials;
     auto values = secrets->values;
@@ -241,39 +255,96 @@ TEST_F(ProfileStoreTest, FailedSavesUndoWhatEachOperationCallsFor) {
     fs::remove(folder / "profiles.json");
     fs::create_directory(folder / "profiles.json");
 
-    EXPECT_NE(failure([&] { store->createProfile("New"); }), "no failure");
-    EXPECT_NE(failure([&] { store->setVariable("NEW", "n", "a.com", kept.id); }), "no failure");
-    EXPECT_NE(failure([&] { store->updateCredential(login.id, "Login", {"b.com"}, "u2", "p2", otpKey); }), "no failure");
-    EXPECT_NE(failure([&] { store->deleteCredential(login.id); }), "no failure");
-    EXPECT_NE(failure([&] { store->assignCredential(login.id, true, kept.id); }), "no failure");
+    EXPECT_NE(failure([&] { run(store->createProfile("New")); }), "no failure");
+    EXPECT_NE(failure([&] { run(store->setVariable("NEW", "n", "a.com", kept.id)); }), "no failure");
+    EXPECT_NE(failure([&] { run(store->updateCredential(login.id, "Login", {"b.com"}, "u2", "p2", otpKey)); }),
+              "no failure");
+    EXPECT_NE(failure([&] { run(store->deleteCredential(login.id)); }), "no failure");
+    EXPECT_NE(failure([&] { run(store->assignCredential(login.id, true, kept.id)); }), "no failure");
     EXPECT_EQ(*store->profiles, profiles);
     EXPECT_EQ(*store->credentials, credentials);
     EXPECT_EQ(secrets->values, values);
+    // The deletion of a profile not in use stays in memory, its assignments
+    // with it; its values and website data stay.
+    EXPECT_NE(failure([&] { run(store->deleteProfile(other)); }), "no failure");
+    EXPECT_EQ(store->profiles->size(), 1u);
+    EXPECT_TRUE(store->credentials->at(0).profileIDs.empty());
+    EXPECT_EQ(secrets->values, values);
+    EXPECT_TRUE(fs::exists(websiteData.dataFolder(other.id)));
 
-    store->setVariable("OLD", "o2", "a.com", kept.id);
+    run(store->setVariable("OLD", "o2", "a.com", kept.id));
     EXPECT_EQ(secrets->values.at(kept.id + "/a.com/OLD"), "o2") << "an existing variable needs no save";
-    EXPECT_NE(failure([&] { store->selectProfile(kept); }), "no failure");
+    EXPECT_NE(failure([&] { run(store->selectProfile(kept)); }), "no failure");
     EXPECT_EQ(session->used.back(), BrowserSession::Profile::persistent(kept.id));
-    EXPECT_NE(failure([&] { store->removeVariable("OLD", "a.com", kept.id); }), "no failure");
+    EXPECT_NE(failure([&] { run(store->removeVariable("OLD", "a.com", kept.id)); }), "no failure");
     EXPECT_TRUE(store->profiles->at(0).variables.empty());
-    EXPECT_NE(failure([&] { test::runTask(store->deleteProfile(kept)); }), "no failure");
+    EXPECT_NE(failure([&] { run(store->deleteProfile(kept)); }), "no failure");
     EXPECT_FALSE(*store->currentID) << "the temporary profile is current";
     EXPECT_EQ(store->profiles->size(), 1u) << "and the profile is still there";
 }
 
+// The keychain may wait for the person to unlock it: no process waits on
+// the profiles file's lock meanwhile.
+TEST_F(ProfileStoreTest, TheKeychainIsNeverAskedWhileTheFileIsLocked) {
+    const std::string lock = (folder / "profiles.json.lock").string();
+    int calls = 0;
+    std::vector<int> underLock;
+    secrets->onCall = [&] {
+        ++calls;
+        int probe = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
+        if (probe >= 0 && ::flock(probe, LOCK_EX | LOCK_NB) != 0) underLock.push_back(calls);
+        if (probe >= 0) ::close(probe);
+    };
+    auto profile = run(store->createProfile("P"));
+    run(store->selectProfile(profile));
+    run(store->setVariable("A", "1", "a.com", profile.id));
+    auto login = run(store->addCredential("Login", {"a.com"}, "u", "p", otpKey));
+    run(store->assignCredential(login.id, true, profile.id));
+    run(store->updateCredential(login.id, "Login", {"a.com"}, "u2", "p2", std::nullopt));
+    run(store->removeVariable("A", "a.com", profile.id));
+    run(store->deleteCredential(login.id));
+    run(store->deleteProfile(profile));
+    EXPECT_GT(calls, 20);
+    EXPECT_EQ(underLock, std::vector<int>{}) << "the calls made while the lock was held, counted from 1";
+}
+
+// Another process keeps the lock: the change waits for it, then is refused
+// as its save, undone, with nothing written. A lock that fails for another
+// reason says that reason.
+TEST_F(ProfileStoreTest, AChangeThatCannotHaveTheLockIsRefusedAndSaysWhy) {
+    run(store->createProfile("Kept"));
+    const std::string text = fileText();
+    int held = ::open((folder / "profiles.json.lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_EQ(failure([&] { run(store->createProfile("New")); }),
+              (folder / "profiles.json").string() +
+                  " is being saved by another Vesk, so nothing was changed. Try again");
+    ::close(held);
+    EXPECT_EQ(store->profiles->size(), 1u);
+    EXPECT_EQ(fileText(), text);
+
+    fs::remove(folder / "profiles.json.lock");
+    fs::create_directory(folder / "profiles.json.lock");
+    EXPECT_EQ(failure([&] { run(store->createProfile("New")); }),
+              (folder / "profiles.json").string() +
+                  " could not be locked for saving, so nothing was changed: Is a directory. Check the file system that "
+                  "holds it, or move the data folder to another");
+    EXPECT_EQ(fileText(), text);
+}
+
 TEST_F(ProfileStoreTest, AKeychainThatRefusesOrCannotReadLeavesWhatItHeld) {
-    auto login = store->addCredential("Login", {"a.com"}, "u", "p", otpKey);
+    auto login = run(store->addCredential("Login", {"a.com"}, "u", "p", otpKey));
     auto values = secrets->values;
     auto account = [&](const char* field) { return "credential/" + login.id + "/" + field; };
 
     secrets->refusing = {account("otp")};
-    EXPECT_EQ(failure([&] { store->updateCredential(login.id, "Login", {"a.com"}, "u2", "p2", ""); }),
+    EXPECT_EQ(failure([&] { run(store->updateCredential(login.id, "Login", {"a.com"}, "u2", "p2", "")); }),
               "The keychain did not store the value: User interaction is not allowed.");
     EXPECT_EQ(secrets->values, values) << "the user name and password written first are put back";
 
     secrets->refusing = {};
     secrets->unreadable = {account("password")};
-    EXPECT_EQ(failure([&] { store->updateCredential(login.id, "Login", {"a.com"}, "u2", "p2", std::nullopt); }),
+    EXPECT_EQ(failure([&] { run(store->updateCredential(login.id, "Login", {"a.com"}, "u2", "p2", std::nullopt)); }),
               "The keychain could not read the values stored now, so nothing was changed: the keychain is locked. "
               "Unlock the keychain and try again");
     EXPECT_EQ(secrets->values, values);
@@ -284,16 +355,17 @@ TEST_F(ProfileStoreTest, AKeychainThatRefusesOrCannotReadLeavesWhatItHeld) {
     secrets->values[account("password")] = "\xff";
     secrets->notText = {account("password")};
     secrets->refusing = {account("otp")};
-    EXPECT_NE(failure([&] { store->updateCredential(login.id, "Login", {"a.com"}, "u", "p2", ""); }), "no failure");
+    EXPECT_NE(failure([&] { run(store->updateCredential(login.id, "Login", {"a.com"}, "u", "p2", "")); }),
+              "no failure");
     EXPECT_EQ(secrets->values.at(account("password")), "\xff");
     secrets->notText = {account("password")};
     secrets->refusing = {};
-    store->updateCredential(login.id, "Login", {"a.com"}, "u", "p2", std::nullopt);
+    run(store->updateCredential(login.id, "Login", {"a.com"}, "u", "p2", std::nullopt));
     EXPECT_EQ(secrets->values.at(account("password")), "p2");
     values = secrets->values;
 
     secrets->refusing = {account("password")};
-    EXPECT_EQ(failure([&] { store->deleteCredential(login.id); }),
+    EXPECT_EQ(failure([&] { run(store->deleteCredential(login.id)); }),
               "The credential was deleted, but the keychain did not erase its values: User interaction is not "
               "allowed. Remove the items of the service Vesk with the desktop's passwords tool");
     EXPECT_TRUE(store->credentials->empty());
@@ -301,11 +373,11 @@ TEST_F(ProfileStoreTest, AKeychainThatRefusesOrCannotReadLeavesWhatItHeld) {
 
     // A profile goes as well, and so does its website data; what the keychain
     // kept is said.
-    auto profile = store->createProfile("P");
-    store->setVariable("A", "1", "a.com", profile.id);
+    auto profile = run(store->createProfile("P"));
+    run(store->setVariable("A", "1", "a.com", profile.id));
     fs::create_directories(websiteData.dataFolder(profile.id));
     secrets->refusing = {profile.id + "/a.com/A"};
-    EXPECT_EQ(failure([&] { test::runTask(store->deleteProfile(profile)); }),
+    EXPECT_EQ(failure([&] { run(store->deleteProfile(profile)); }),
               "The profile was deleted, but the keychain did not erase its values: User interaction is not allowed. "
               "Remove the items of the service Vesk with the desktop's passwords tool");
     EXPECT_TRUE(store->profiles->empty());
@@ -313,18 +385,18 @@ TEST_F(ProfileStoreTest, AKeychainThatRefusesOrCannotReadLeavesWhatItHeld) {
 }
 
 TEST_F(ProfileStoreTest, DeletingAProfileRemovesAllTheStoreKnowsOfItAndLeftoversGoAtStart) {
-    auto profile = store->createProfile("P");
+    auto profile = run(store->createProfile("P"));
     auto stale = profile;
-    store->setVariable("A", "1", "a.com", profile.id);
-    auto login = store->addCredential("Login", {"a.com"}, "u", "p", {});
-    store->assignCredential(login.id, true, profile.id);
-    store->selectProfile(profile);
+    run(store->setVariable("A", "1", "a.com", profile.id));
+    auto login = run(store->addCredential("Login", {"a.com"}, "u", "p", {}));
+    run(store->assignCredential(login.id, true, profile.id));
+    run(store->selectProfile(profile));
     for (const auto& uuid : {profile.id, unknownID, std::string("not-a-profile")}) {
         fs::create_directories(websiteData.dataFolder(uuid));
         fs::create_directories(websiteData.cacheFolder(uuid));
     }
 
-    test::runTask(store->deleteProfile(stale));
+    run(store->deleteProfile(stale));
     EXPECT_FALSE(secrets->values.contains(profile.id + "/a.com/A")) << "the copy passed in had no variables";
     EXPECT_EQ(session->used.back(), BrowserSession::Profile::ephemeral());
     EXPECT_TRUE(store->credentials->at(0).profileIDs.empty());
@@ -342,15 +414,15 @@ TEST_F(ProfileStoreTest, DeletingAProfileRemovesAllTheStoreKnowsOfItAndLeftovers
 
 TEST_F(ProfileStoreTest, TwoProcessesOnOneFileLoseNothingOfEachOther) {
     auto other = open();
-    auto first = store->createProfile("First");
-    store->addCredential("Login", {"a.com"}, "u", "p", {});
-    other->selectProfile(other->createProfile("Second"));
-    EXPECT_EQ(kind([&] { other->createProfile("first"); }), ProfileError::Kind::duplicate);
-    store->setVariable("A", "1", "a.com", first.id);
+    auto first = run(store->createProfile("First"));
+    run(store->addCredential("Login", {"a.com"}, "u", "p", {}));
+    run(other->selectProfile(run(other->createProfile("Second"))));
+    EXPECT_EQ(kind([&] { run(other->createProfile("first")); }), ProfileError::Kind::duplicate);
+    run(store->setVariable("A", "1", "a.com", first.id));
 
     // One chooses a profile, the other adds a credential: the file keeps both.
-    other->selectProfile(first);
-    store->addCredential("Other", {"b.com"}, "u", "p", {});
+    run(other->selectProfile(first));
+    run(store->addCredential("Other", {"b.com"}, "u", "p", {}));
     EXPECT_EQ(*store->currentID, std::nullopt) << "each process keeps its own choice";
 
     auto fresh = open();
