@@ -24,6 +24,7 @@ public:
     PageSnapshot page;
     std::function<void(const S&)> during;  // sees every call; may throw
     S hangsOn = "\x01";                    // a call that starts so never ends until it is cancelled
+    int hanging = 0;                        // such calls not yet ended
     std::function<Located(const Locator&, bool)> locator = [](auto&, bool) { return Located{"e1", false}; };
     std::vector<S> calls;
 
@@ -86,10 +87,11 @@ private:
     Task<void> act(S text) {
         calls.push_back(text);
         if (during) during(text);
-        while (text.starts_with(hangsOn)) {
-            checkCancellation();
-            co_await Yield{};
-        }
+        if (!text.starts_with(hangsOn)) co_return;
+        ++hanging;
+        while (!isCancelled()) co_await Yield{};
+        --hanging;
+        throw CancellationError();
     }
 };
 

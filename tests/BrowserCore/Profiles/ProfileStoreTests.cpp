@@ -39,7 +39,8 @@ protected:
 
     void TearDown() override { fs::remove_all(folder); }
 
-    // Another process's store on the same folder and secrets.
+    // Another process's store on the same folder and secrets; the store last
+    // made keeps those secrets, so it must outlive the next call.
     std::unique_ptr<ProfileStore> open() {
         auto owned = std::make_unique<test::MemorySecretStore>();
         if (secrets) owned->values = secrets->values;
@@ -130,7 +131,8 @@ TEST_F(ProfileStoreTest, AFileThatCouldHangOrCrashTheStartIsOneThatCouldNotBeRea
     writeFile(R"({"profiles":[],"credentials":[{"id":")" + unknownID + R"(","name":"A","sites":["a.com"],"hasOTP":false,)"
               R"("global":false,"profileIDs":[]},{"id":")" + unknownID + R"(","name":"B","sites":["b.com"],)"
               R"("hasOTP":false,"global":false,"profileIDs":[]}]})");
-    EXPECT_TRUE(open()->unreadable()) << "two credentials of one id";
+    store = open();
+    EXPECT_TRUE(store->unreadable()) << "two credentials of one id";
 
     fs::remove(file);
     ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
@@ -141,13 +143,15 @@ TEST_F(ProfileStoreTest, AFileThatCouldHangOrCrashTheStartIsOneThatCouldNotBeRea
 
     fs::remove(file);
     fs::create_symlink("/dev/zero", file);
-    EXPECT_TRUE(open()->unreadable());
+    store = open();
+    EXPECT_TRUE(store->unreadable());
     EXPECT_TRUE(fs::is_symlink(file));
 
     fs::remove(file);
     writeFile("{}");
     fs::resize_file(file, 3ull << 30);  // sparse: no disk is used
-    EXPECT_TRUE(open()->unreadable());
+    store = open();
+    EXPECT_TRUE(store->unreadable());
     EXPECT_EQ(fs::file_size(file), 3ull << 30);
 }
 
