@@ -162,14 +162,14 @@ int main(int argc, char** argv) {
         pictures.save(window, "recorder-unsaved");
 
         // The profiles tab: a saved profile in use, with a variable and a credential.
-        BrowserProfile work = profiles.createProfile("Work");
-        profiles.selectProfile(work);
+        BrowserProfile work = runTask(profiles.createProfile("Work"));
+        runTask(profiles.selectProfile(work));
         std::string site = siteKeyOfURL(harness.server.url("/")).value_or("");
-        profiles.setVariable("API_KEY", "s3cret", site, work.id);
-        Credential bank = profiles.addCredential("bank", {"bank.example", "login.bank.example"}, "ann", "pw",
-                                                 "JBSWY3DPEHPK3PXP");
-        profiles.assignCredential(bank.id, true, work.id);
-        profiles.addCredential("mail", {"mail.example"}, "ann", "pw", "");
+        runTask(profiles.setVariable("API_KEY", "s3cret", site, work.id));
+        Credential bank = runTask(
+            profiles.addCredential("bank", {"bank.example", "login.bank.example"}, "ann", "pw", "JBSWY3DPEHPK3PXP"));
+        runTask(profiles.assignCredential(bank.id, true, work.id));
+        runTask(profiles.addCredential("mail", {"mail.example"}, "ann", "pw", ""));
         view.panel.set(ui::SidePanel::profiles);
         pictures.save(window, "profiles-tab");
 
