@@ -46,8 +46,13 @@ BrowserView::BrowserView(BrowserModels& models) : models_(models) {
 
 BrowserView::~BrowserView() {
     // The lent web views go back to their stages before the session's
-    // observers could see a half-gone view.
-    if (sheet_) backdrop_->remove(*sheet_);
+    // observers could see a half-gone view. When the window is destroyed
+    // around this view, the backdrop may be gone already, the sheet taken
+    // out of it: only a parent the sheet still has is touched.
+    if (sheet_) {
+        GtkWidget* sheet = GTK_WIDGET(sheet_->gobj());
+        if (GtkWidget* parent = gtk_widget_get_parent(sheet)) gtk_box_remove(GTK_BOX(parent), sheet);
+    }
     sheet_.reset();
     retired_.clear();
 }
