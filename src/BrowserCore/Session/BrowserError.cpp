@@ -158,6 +158,13 @@ BrowserError BrowserError::noPage() {
     return described(std::move(error));
 }
 
+BrowserError BrowserError::unreadAfterAction(std::string command, std::string problem) {
+    BrowserError error(Kind::unreadAfterAction, std::move(command));
+    while (!problem.empty() && (problem.back() == '.' || problem.back() == ' ')) problem.pop_back();
+    error.problem_ = std::move(problem);
+    return described(std::move(error));
+}
+
 std::string BrowserError::describe() const {
     const std::string& x = detail_;
     switch (kind_) {
@@ -207,6 +214,9 @@ std::string BrowserError::describe() const {
                " since the flow began; the console tool reads them";
     case Kind::noPage:
         return "No page is loaded. Navigate to a URL first.";
+    case Kind::unreadAfterAction:
+        return "The " + x + " was carried out, but the page could not be read after it (" + problem_ +
+               "). Take a snapshot to see the page before doing the " + x + " again.";
     }
     return {};
 }

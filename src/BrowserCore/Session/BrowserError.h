@@ -39,6 +39,7 @@ public:
         requestStatus,
         consoleErrors,
         noPage,
+        unreadAfterAction,
     };
 
     static BrowserError invalidURL(std::string address);
@@ -67,6 +68,9 @@ public:
     static BrowserError requestStatus(std::string request, std::string got, std::string wanted);
     static BrowserError consoleErrors(std::int64_t count);
     static BrowserError noPage();
+    // The action was carried out, but reading the page after it failed with
+    // `problem`: the agent must look before doing it again.
+    static BrowserError unreadAfterAction(std::string command, std::string problem);
 
     Kind kind() const { return kind_; }
     // The case's first text: the address, the reason, the phrase, the agent's
@@ -83,7 +87,7 @@ public:
     const std::string& wanted() const { return wanted_; }
     // Meaningful for `consoleErrors` only.
     std::int64_t count() const { return count_; }
-    // Meaningful for `valueUnreadable` only.
+    // Meaningful for `valueUnreadable` and `unreadAfterAction` only.
     const std::string& problem() const { return problem_; }
 
     // The text the agent reads.

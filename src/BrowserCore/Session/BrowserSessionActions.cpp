@@ -35,6 +35,21 @@ Task<void> restartRequestWatcher(WebKitWebView* view, std::optional<FrameInfo> f
     g_clear_object(&answer);
 }
 
+// What reading the page after the command threw, as the failure of an
+// action that was done: the agent must not take it for one that was not.
+// A cancellation stays one: the time limit says so itself.
+[[noreturn]] void rethrowAsDone(const std::string& command) {
+    try {
+        throw;
+    } catch (const CancellationError&) {
+        throw;
+    } catch (const BrowserError& error) {
+        throw BrowserError::unreadAfterAction(command, error.description());
+    } catch (const std::exception& error) {
+        throw BrowserError::unreadAfterAction(command, error.what());
+    }
+}
+
 // Clears the label of the running wait on every way out of the action.
 struct WaitLabel {
     BrowserSession& session;
@@ -187,7 +202,7 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
         after = co_await scan();
     } catch (...) {
         timed(&Phases::snapshot, scanStart);
-        throw;
+        rethrowAsDone(command);
     }
     timed(&Phases::snapshot, scanStart);
 
@@ -198,7 +213,7 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
             after = co_await waitForDrawing(std::move(after));
         } catch (...) {
             timed(&Phases::drawing, drawingStart);
-            throw;
+            rethrowAsDone(command);
         }
         timed(&Phases::drawing, drawingStart);
     }

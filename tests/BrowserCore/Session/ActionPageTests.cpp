@@ -174,6 +174,22 @@ TEST(ActPipeline, ElementFailuresPassThroughWithTheCommandTimed) {
     EXPECT_EQ(browserErrorOf(session->press("NoSuchKey"))->kind(), BrowserError::Kind::script);
 }
 
+TEST(ActPipeline, AnActionDoneOnAPageThatCannotBeReadAfterItSaysItWasDone) {
+    Acting acting("cart", {.settleTimeout = seconds(1)});
+    acting.open();
+    auto& session = acting.session;
+    auto task = session->click(acting.ref("button", "Add"));
+    ASSERT_TRUE(spinUntil([&] { return session->waitingFor == "the page to settle after the click"; }));
+    webkit_web_view_terminate_web_process(session->page->get());
+    auto error = browserErrorOf(std::move(task));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), BrowserError::Kind::unreadAfterAction) << error->description();
+    EXPECT_TRUE(error->description().starts_with("The click was carried out, but the page could not be read after it ("))
+        << error->description();
+    EXPECT_TRUE(error->description().ends_with("). Take a snapshot to see the page before doing the click again."));
+    EXPECT_EQ(session->waitingFor, std::nullopt);
+}
+
 TEST(ActPipeline, ACommandGivenUpOnWhileSettlingStopsBeforeItsScan) {
     Acting acting("interval-start", {.settleTimeout = seconds(10)});
     acting.open();

@@ -20,6 +20,9 @@ TEST(BrowserError, DescribesEachCaseInItsOwnWords) {
          "The variable ${CITY} belongs to  and this window is on a page without a site of its own, so nothing was "
          "typed. A variable is typed only on its own site and that site's subdomains."},
         {BrowserError::requestStatus("POST /api", "500", "2xx"), "The request POST /api got 500, not 2xx"},
+        {BrowserError::unreadAfterAction("fill", "Script error: the page went away."),
+         "The fill was carried out, but the page could not be read after it (Script error: the page went away). Take "
+         "a snapshot to see the page before doing the fill again."},
         // The element case is the page agent's message alone, whatever the code.
         {BrowserError::element(Failure::obscured, "e4 is covered by a dialog"), "e4 is covered by a dialog"},
     };
