@@ -2,6 +2,7 @@
 // text, attributes, frame names, console, requests, dialogs and downloads.
 // No tool's answer carries the value, only its ${NAME}.
 
+#include "BrowserCore/Flows/FlowStore.h"
 #include "BrowserCore/Secrets/SiteKey.h"
 #include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserMCP/AgentActivity.h"
@@ -9,6 +10,7 @@
 #include "Support/LoopbackServer.h"
 #include "Support/MainLoop.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 using namespace vesk;
@@ -80,4 +82,62 @@ TEST(HostilePageTools, NoAnswerCarriesAStoredValueThePagePlanted) {
     EXPECT_EQ(answers.find("ss\\\\\\\\word"), std::string::npos);
     EXPECT_NE(answers.find("${TOKEN}"), std::string::npos);
     EXPECT_NE(answers.find("${QUOTED}"), std::string::npos);
+}
+
+TEST(HostilePageTools, NoAnswerCarriesAStoredValueEscapedOrCutShort) {
+    if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
+    LoopbackServer server;
+    server.serve("/escaped", fixture("escaped.html"));
+    BrowserSession::Options options;
+    options.settleTimeout = seconds(2);
+    auto session = BrowserSession::create(options);
+    session->setVariables({{*siteKeyOfURL(server.url("/")),
+                            {{"quoty.password", R"(Qu"ot\ed-Secret-77)"}, {"acme.password", "Tr0ub4dor&3"}}}});
+    gchar* made = g_dir_make_tmp("vesk-escaped-XXXXXX", nullptr);
+    std::filesystem::path folder = made;
+    g_free(made);
+    FlowStore flows(folder, folder);
+    AgentActivity activity;
+    MCPServer mcp(session.get(), activity, &flows, nullptr);
+
+    std::string answers;
+    auto call = [&](const std::string& name, Json arguments = Json::object()) {
+        Json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}};
+        request["params"] = {{"name", name}, {"arguments", arguments}};
+        auto reply = runTask(mcp.handle(request.dump()));
+        Json result = reply ? Json::parse(*reply)["result"] : Json();
+        for (const auto& item : result.value("content", Json::array())) answers += item.value("text", "") + "\n";
+        return result.value("content", Json::array()).empty() ? std::string() : result["content"][0].value("text", "");
+    };
+    auto refOf = [&](const std::string& name) {
+        PageSnapshot page = *session->currentSnapshot();
+        for (const auto& element : page.elements) {
+            if (element.name == name) return element.ref;
+        }
+        ADD_FAILURE() << "no element " << name;
+        return std::string("e0");
+    };
+
+    call("navigate", {{"url", server.url("/escaped")}});
+    call("snapshot");
+    EXPECT_NE(call("fill", {{"ref", refOf("Amount")}, {"text", "${quoty.password}"}})
+                  .find(R"(did not take "${quoty.password}": it takes a number.)"),
+              std::string::npos);
+    // The field keeps the first 6 characters: it shows its reference.
+    EXPECT_NE(call("fill", {{"ref", refOf("Short")}, {"text", "${acme.password}"}}).find(R"(value="${acme.password}")"),
+              std::string::npos);
+    EXPECT_NE(call("snapshot").find(R"(textbox "Short" value="${acme.password}")"), std::string::npos);
+    call("console");
+    call("evaluate", {{"script", "return JSON.stringify({ password: window.planted })"}});
+    call("evaluate", {{"script", "return { nested: JSON.stringify([JSON.stringify(window.planted)]) }"}});
+    call("evaluate", {{"script", "throw new Error(JSON.stringify({ password: window.planted }))"}});
+    Flow flow{"escaped", {{.action = FlowStep::Action::fill,
+                           .target = Locator{.role = "spinbutton", .name = "Amount", .index = 0},
+                           .value = "${quoty.password}"}}};
+    EXPECT_NE(call("run_flow", {{"flow", flow.encoded()}}).find(R"(did not take "${quoty.password}")"),
+              std::string::npos);
+    std::filesystem::remove_all(folder);
+
+    for (const char* shown : {"Secret-77", "Tr0ub"}) EXPECT_EQ(answers.find(shown), std::string::npos) << answers;
+    EXPECT_NE(answers.find(R"(\"password\":\"${quoty.password}\")"), std::string::npos) << answers;
 }

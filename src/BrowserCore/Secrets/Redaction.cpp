@@ -5,6 +5,7 @@
 #include "Platform/Text.h"
 
 #include <glib.h>
+#include <nlohmann/json.hpp>
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 
@@ -58,6 +59,14 @@ std::string replacedAll(std::string text, std::string_view from, std::string_vie
         text.replace(at, from.size(), to);
     }
     return text;
+}
+
+// The text as a JSON string shows it, without the quotes around it: quote,
+// backslash and control characters escaped, and with `asciiOnly` every other
+// character beyond ASCII as \uXXXX too (as many servers write JSON).
+std::string jsonEscaped(std::string_view text, bool asciiOnly) {
+    std::string quoted = nlohmann::json(std::string(text)).dump(-1, ' ', asciiOnly, nlohmann::json::error_handler_t::replace);
+    return quoted.substr(1, quoted.size() - 2);
 }
 
 std::string joined(const std::vector<std::string>& pieces, std::string_view separator) {
@@ -186,6 +195,7 @@ std::vector<std::string> secretValueForms(std::string_view value, std::string_vi
     std::string component = std::string(base) + "-._~!*'()";
     std::string form = std::string(base) + "-._*";
     std::string formEncoded = percentEncoded(value, form);
+    std::string json = jsonEscaped(value, false);
     return {
         std::string(value),
         joined(splitAtWhiteSpace(value), " "),
@@ -193,6 +203,11 @@ std::vector<std::string> secretValueForms(std::string_view value, std::string_vi
         percentEncoded(value, component),
         formEncoded,
         replacedAll(formEncoded, "%20", "+"),
+        // Inside JSON: once, as JSON.stringify writes it, with every
+        // non-ASCII character escaped, and a JSON text inside a JSON string.
+        json,
+        jsonEscaped(value, true),
+        jsonEscaped(json, false),
     };
 }
 

@@ -24,6 +24,7 @@
 #include "BrowserCore/Secrets/Redaction.h"
 #include "BrowserCore/Recorders/ResponseRecorder.h"
 #include "BrowserCore/Secrets/TOTP.h"
+#include "BrowserCore/Secrets/TypedIntoFields.h"
 #include "Platform/Clock.h"
 #include "Platform/GRef.h"
 #include "Platform/Observable.h"
@@ -197,6 +198,7 @@ public:
     ResponseRecorder responses;
     PersonListener person;
     FrameListener frames;
+    TypedIntoFields typedIntoFields;
 
     // Profiles, windows and the recording.
     void useProfile(const Profile& profile);

@@ -113,6 +113,12 @@ std::optional<std::string> passwordRule(const json& arguments, const std::option
     return value ? value : std::optional<std::string>("${PASSWORD}");
 }
 
+// A message about the action quotes the text as the caller wrote it, never
+// the values that replaced its references.
+void addWritten(json& arguments, const std::string& sent, const std::optional<std::string>& written) {
+    if (written && *written != sent) arguments["written"] = *written;
+}
+
 // click and hover: one element, its step holding the locator and no value.
 Task<ActionResult> actOnElement(BrowserSession& session, std::string command, FlowStep::Action action,
                                 std::string ref) {
@@ -273,6 +279,7 @@ Task<ActionResult> BrowserSession::hover(std::string ref) {
 Task<ActionResult> BrowserSession::select(std::string ref, std::string option, std::optional<std::string> recordAs) {
     json arguments = refArguments(ref);
     arguments["option"] = option;
+    addWritten(arguments, option, recordAs);
     return actAndRecord("select", std::move(arguments), FlowStep::Action::select, std::move(ref),
                         std::optional<std::string>(recordAs.value_or(option)), false);
 }
@@ -281,6 +288,7 @@ Task<ActionResult> BrowserSession::press(std::string key, std::optional<std::str
                                          std::optional<std::string> recordAs) {
     json arguments{{"key", key}};
     if (ref) arguments["ref"] = *ref;
+    addWritten(arguments, key, recordAs);
     return actAndRecord("press", std::move(arguments), FlowStep::Action::press, std::move(ref),
                         std::optional<std::string>(recordAs.value_or(key)), false);
 }

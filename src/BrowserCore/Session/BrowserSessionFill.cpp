@@ -42,11 +42,16 @@ Task<ActionResult> BrowserSession::fill(std::string ref, std::string text, std::
         // nothing.
         auto values = site ? valuesForSite(*site, *variables, *otpKeys, now()) : std::map<std::string, std::string>{};
         for (auto& [name, value] : extra) values[name] = std::move(value);
-        arguments["value"] = substitutedReferences(text, values, *variables, *otpKeys, site, *unreadableValues);
+        std::string typed = substitutedReferences(text, values, *variables, *otpKeys, site, *unreadableValues);
+        // A message about the field quotes the text as the agent wrote it.
+        if (typed != text) arguments["written"] = text;
+        arguments["value"] = std::move(typed);
         // The page agent types only into a document that still has this
         // origin: one that went to another site meanwhile gets nothing.
         arguments["origin"] = origin;
     }
+    // While the field holds a start of the values typed, it shows the references.
+    typedIntoFields.remember(ref, text, arguments["value"].get<std::string>());
     co_return co_await actAndRecord("fill", std::move(arguments), FlowStep::Action::fill, ref, std::move(text), true);
 }
 

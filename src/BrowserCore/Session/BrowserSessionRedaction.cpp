@@ -12,8 +12,9 @@ namespace {
 // all of them, since codes change with the clock.
 class Redactor {
 public:
-    Redactor(const std::optional<Redaction>& secrets, std::optional<Redaction> codes)
-        : secrets_(secrets), codes_(std::move(codes)) {}
+    Redactor(const std::optional<Redaction>& secrets, std::optional<Redaction> codes,
+             const TypedIntoFields* typed = nullptr)
+        : secrets_(secrets), codes_(std::move(codes)), typed_(typed) {}
 
     std::string operator()(std::string_view text) const {
         return redactText(text, BrowserSession::redactionLimit, secrets_, codes_);
@@ -26,6 +27,9 @@ public:
     PageElement element(PageElement element) const {
         element.name = (*this)(element.name);
         (*this)(element.context);
+        if (element.value && typed_) {
+            if (auto written = typed_->shown(element.ref, *element.value)) element.value = std::move(written);
+        }
         (*this)(element.value);
         (*this)(element.href);
         (*this)(element.options);
@@ -35,6 +39,7 @@ public:
 private:
     const std::optional<Redaction>& secrets_;
     std::optional<Redaction> codes_;
+    const TypedIntoFields* typed_;
 };
 
 } // namespace
@@ -57,13 +62,13 @@ std::string BrowserSession::redactSecrets(std::string text) const {
 }
 
 PageElement BrowserSession::redactElement(PageElement element) const {
-    return Redactor(*redaction, otpPattern()).element(std::move(element));
+    return Redactor(*redaction, otpPattern(), &typedIntoFields).element(std::move(element));
 }
 
 // Refs, roles, tags, kinds and numbers stay as they are: a short value that
 // happens to equal a ref must not break the agent's handle on the element.
 PageSnapshot BrowserSession::redactSnapshot(PageSnapshot snapshot) const {
-    Redactor redact(*redaction, otpPattern());
+    Redactor redact(*redaction, otpPattern(), &typedIntoFields);
     snapshot.url = redact(snapshot.url);
     snapshot.title = redact(snapshot.title);
     snapshot.text = redact(snapshot.text);
@@ -79,7 +84,7 @@ PageSnapshot BrowserSession::redactSnapshot(PageSnapshot snapshot) const {
 }
 
 ActionResult BrowserSession::redactActionResult(ActionResult result) const {
-    Redactor redact(*redaction, otpPattern());
+    Redactor redact(*redaction, otpPattern(), &typedIntoFields);
     result.url = redact(result.url);
     result.title = redact(result.title);
     for (auto& element : result.changes.added) element = redact.element(std::move(element));

@@ -59,6 +59,15 @@ TEST(Redaction, HidesPercentAndFormEncodings) {
     EXPECT_EQ(hide(accented, "?city=Z%C3%BCrich"), "?city=${CITY}");
 }
 
+TEST(Redaction, HidesAValueEscapedAsJSONShowsIt) {
+    Table table{{"s", {{"quoty.password", R"(Qu"ot\ed-Secret-77)"}, {"CITY", "Zürich\t1"}}}};
+    EXPECT_EQ(hide(table, R"({"password":"Qu\"ot\\ed-Secret-77"})"), R"({"password":"${quoty.password}"})");
+    // A JSON text inside a JSON string, as a script's result shows it.
+    EXPECT_EQ(hide(table, R"("{\"p\":\"Qu\\\"ot\\\\ed-Secret-77\"}")"), R"("{\"p\":\"${quoty.password}\"}")");
+    EXPECT_EQ(hide(table, R"(["Z\u00FCrich\t1", "Zürich\t1"])"), R"(["${CITY}", "${CITY}"])");
+    EXPECT_EQ(hide(table, "did not take \"Qu\\\"ot\\\\ed-S\u2026\""), "did not take \"${quoty.password}\u2026\"");
+}
+
 TEST(Redaction, HidesAValueWithItsWhiteSpaceCollapsedButNotTheReverse) {
     Table table{{"s", {{"ADDRESS", "  1 Main   Street\n\tSpringfield "}}}};
     EXPECT_EQ(hide(table, "Ship to 1 Main Street Springfield today"), "Ship to ${ADDRESS} today");

@@ -38,6 +38,11 @@ function cut(s, n) {
 
 const quote = s => '"' + String(s).replace(/["\\]/g, m => '\\' + m) + '"';
 
+// What the agent asked to type, as it wrote it: a text whose references the
+// session replaced comes with its written form, which is what a message
+// quotes, never the values put in.
+const asWritten = (args, typed) => typeof args.written === 'string' ? args.written : typed;
+
 class AgentFailure extends Error {
     constructor(code, message) {
         super(message || '');

@@ -362,7 +362,7 @@ function fill(args) {
         if (field.isContentEditable && field.localName !== 'input' && field.localName !== 'textarea') {
             fillEditable(field, value);
         } else {
-            fillControl(field, value, label);
+            fillControl(field, value, label, asWritten(args, value));
         }
         const state = fieldState(field);
         state.baseline = fieldValue(field);
@@ -371,12 +371,12 @@ function fill(args) {
     return undefined;
 }
 
-function fillControl(field, value, label) {
+function fillControl(field, value, label, written) {
     const type = field.localName === 'input' ? field.type : 'textarea';
     if (DIRECT_TYPES.test(type)) {
         field.value = value;
         if (value && field.value === '' || (type === 'range' && value && String(Number(value)) !== String(Number(field.value)) && isNaN(Number(value)))) {
-            fail('wrong_type', `Element ${label} did not take ${quote(value)}: it takes ${FORMATS[type]}.`);
+            fail('wrong_type', `Element ${label} did not take ${quote(written)}: it takes ${FORMATS[type]}.`);
         }
         inputEvent(field, value, 'insertReplacementText');
         field.dispatchEvent(new Event('change', { bubbles: true }));
@@ -398,7 +398,7 @@ function fillControl(field, value, label) {
         // the engine refused): set the value as typing would leave it.
         field.value = expected;
         if (type === 'number' && expected && field.value === '') {
-            fail('wrong_type', `Element ${label} did not take ${quote(value)}: it takes a number.`);
+            fail('wrong_type', `Element ${label} did not take ${quote(written)}: it takes a number.`);
         }
         inputEvent(field, expected, 'insertText');
     } else {
@@ -442,10 +442,10 @@ function matchOption(options, wanted, labelOf, valueOf) {
         options.find(o => collapse(labelOf(o)).toLowerCase() === w.toLowerCase()) || null;
 }
 
-function noOption(label, wanted, labels) {
+function noOption(label, shown, labels) {
     const listed = labels.slice(0, 20).map(quote).join(', ');
     const more = labels.length > 20 ? `, and ${labels.length - 20} more` : '';
-    fail('no_option', `Element ${label} has no option ${quote(wanted)}. ` +
+    fail('no_option', `Element ${label} has no option ${quote(shown)}. ` +
         (labels.length ? `Its options: ${listed}${more}.` : 'It shows no options now; open it with click and take a snapshot.'));
 }
 
@@ -459,7 +459,7 @@ function select(args) {
         if (!visibility(el)) fail('not_visible', notVisibleMessage(label, 'select'));
         const options = Array.from(el.options);
         const option = matchOption(options, wanted, o => o.label || o.text, o => o.value);
-        if (!option) noOption(label, wanted, options.map(optionLabel).filter(Boolean));
+        if (!option) noOption(label, asWritten(args, wanted), options.map(optionLabel).filter(Boolean));
         if (option.disabled || (option.parentElement && option.parentElement.localName === 'optgroup' && option.parentElement.disabled)) {
             fail('disabled', `Option ${quote(optionLabel(option))} of ${label} is disabled, so it cannot be chosen.`);
         }
@@ -477,7 +477,7 @@ function select(args) {
     if (el.localName === 'input' && el.list) {
         const options = Array.from(el.list.options);
         const option = matchOption(options, wanted, o => o.label || o.value, o => o.value);
-        if (!option) noOption(label, wanted, options.map(o => collapse(o.value || o.label)).filter(Boolean));
+        if (!option) noOption(label, asWritten(args, wanted), options.map(o => collapse(o.value || o.label)).filter(Boolean));
         return fill({ ref: args.ref, value: option.value });
     }
 
@@ -521,7 +521,7 @@ function selectCustom(el, label, wanted) {
             }
         }
         const option = matchOption(options, wanted, o => accessibleName(o), null);
-        if (!option) noOption(label, wanted, options.map(o => accessibleName(o)).filter(Boolean));
+        if (!option) noOption(label, asWritten(args, wanted), options.map(o => accessibleName(o)).filter(Boolean));
         if (isDisabled(option)) fail('disabled', `Option ${quote(accessibleName(option))} of ${label} is disabled, so it cannot be chosen.`);
         clickAt(clickPoint(option, option, `option ${quote(accessibleName(option))}`, 'select'));
         return undefined;

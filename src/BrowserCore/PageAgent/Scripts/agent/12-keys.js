@@ -69,7 +69,7 @@ function press(args) {
     }
     const parsed = parseKey(args.key);
     if (!parsed) {
-        fail(null, `press does not know the key ${quote(args.key)}. Name a key such as Enter, Tab, Escape, Backspace, ` +
+        fail(null, `press does not know the key ${quote(asWritten(args, args.key))}. Name a key such as Enter, Tab, Escape, Backspace, ` +
             'ArrowDown, PageDown or a single character, with modifiers joined by + (Control+a, Shift+Tab).');
     }
     let target;
