@@ -42,7 +42,7 @@ std::string replacedText(const std::optional<std::string>& replacedName) {
     if (!replacedName) return {};
     return "\nIt replaced the flow of another name that the file held, since names that differ only in case or "
            "punctuation share a file:\n" +
-           PageRendering::pageContent({*replacedName});
+           PageRendering::pageContent({PageRendering::oneLine(*replacedName)});
 }
 
 std::string pngItemData(const std::vector<std::uint8_t>& png) {
@@ -100,7 +100,10 @@ Json MCPServer::listFlowsTool() {
     const std::string folder = shownPath(store.directory());
     if (store.flows().empty()) return itemList(textItem("No saved flows in " + folder + "."));
     PageRendering::Lines lines;
-    for (const auto& flow : store.flows()) lines.push_back(flow.name + " (" + std::to_string(flow.steps.size()) + " steps)");
+    for (const auto& flow : store.flows()) {
+        // A name is the file's: a line break in it must not start a line of its own.
+        lines.push_back(PageRendering::oneLine(flow.name) + " (" + std::to_string(flow.steps.size()) + " steps)");
+    }
     return itemList(textItem("Saved flows in " + folder + ":\n" + PageRendering::pageContent(lines)));
 }
 
@@ -136,7 +139,7 @@ Task<Json> MCPServer::runFlowTool(Json arguments) {
     if (profile) co_await useProfile(*profile, false);
 
     FlowReport report = co_await runFlow(flow.name, flow.steps, from, std::move(values));
-    Json items = itemList(textItem(PageRendering::pageContent({report.summary()})));
+    Json items = itemList(textItem(PageRendering::flowReport(report, BrowserSession::redactionLimit)));
     for (const auto& result : report.steps) {
         if (!result.snapshot) continue;
         items.push_back(textItem("The page when the step failed:\n" +
@@ -235,11 +238,11 @@ Json MCPServer::repairFlowTool(const Json& arguments) {
     // The names of the flow and of both elements were chosen by a person or a
     // page: they stay inside the page-content wrapper.
     const std::string number = std::to_string(*step);
-    PageRendering::Lines lines{"Step " + number + " of " + quotedName(name) + ": " + old + " -> " + locatorText(locator) +
-                               "."};
+    PageRendering::Lines lines{PageRendering::oneLine("Step " + number + " of " + quotedName(name) + ": " + old + " -> " +
+                                                      locatorText(locator) + ".")};
     if (saved.copy) {
-        lines.push_back("The original was left as recorded; the repair is the flow " + quotedName(name + " (repaired)") +
-                        ".");
+        lines.push_back(PageRendering::oneLine("The original was left as recorded; the repair is the flow " +
+                                               quotedName(name + " (repaired)") + "."));
     }
     return itemList(textItem(PageRendering::pageContent(lines) + "\nSaved in " + shownPath(saved.file) +
                              ". Check it with run_flow, and continue with from: " + number +

@@ -98,7 +98,11 @@ Task<ToolResult> MCPServer::callTool(std::string name, Json arguments) {
     // Whatever text a handler built, a secret value in it reaches the agent only as its ${NAME}.
     for (auto& item : items) {
         auto text = item.find("text");
-        if (text != item.end() && text->is_string()) *text = session_->redact(text->get<std::string>());
+        // Cut first, within the page-content wrapper when the cut falls there,
+        // so that redaction has nothing left to cut.
+        if (text != item.end() && text->is_string()) {
+            *text = session_->redact(PageRendering::withinLimit(text->get<std::string>(), BrowserSession::redactionLimit));
+        }
     }
     if (!failure) {
         for (auto& item : windowItems()) items.push_back(std::move(item));

@@ -65,17 +65,45 @@ Lines quoteLines(std::string_view text) {
 
 std::string quoted(std::string_view text) {
     std::string out = "\"";
+    for (char c : oneLine(text)) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '"') out += "\\\"";
+        else out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string oneLine(std::string_view text) {
+    std::string out;
     bool first = true;
     for (const auto& line : text::splitLines(text)) {
         if (!first) out += ' ';
         first = false;
-        for (char c : line) {
-            if (c == '\\') out += "\\\\";
-            else if (c == '"') out += "\\\"";
-            else out += c;
-        }
+        out += line;
     }
-    out += '"';
+    return out;
+}
+
+std::string withinLimit(std::string_view answer, std::size_t limit) {
+    std::string valid = text::validUtf8(answer);
+    if (text::characterCount(valid) <= limit) return valid;
+    const std::string note = "[Cut here: the answer is longer than the " + std::to_string(limit) +
+                             " characters an answer may have.]";
+    static constexpr std::string_view opening = "\n<page-content>\n";
+    static constexpr std::string_view closing = "\n</page-content>";
+    // Room for "…", a line feed, the note and the closing marker.
+    const std::size_t room = 2 + text::characterCount(note) + closing.size();
+    // The ellipsis right after the kept text lets redaction recognise a
+    // stored value cut short there.
+    std::string out = text::prefix(valid, limit > room ? limit - room : 0) + "\u2026";
+    // Page text never holds the markers (the wrapper neutralises them), so
+    // an opening without a closing after it is a wrapper the cut fell in.
+    const auto open = out.rfind(opening);
+    const auto close = out.rfind(closing);
+    const bool inside = open != std::string::npos && (close == std::string::npos || close < open);
+    out += "\n" + note;
+    if (inside) out += closing;
     return out;
 }
 

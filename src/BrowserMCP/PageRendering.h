@@ -10,6 +10,7 @@
 // stay outside it. Every text returned is valid UTF-8, whatever bytes the page
 // sent.
 
+#include "BrowserCore/Flows/FlowReport.h"
 #include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserCore/Records/ConsoleMessage.h"
 #include "BrowserCore/Records/NetworkRequest.h"
@@ -42,6 +43,15 @@ Lines quoteLines(std::string_view text);
 // A page string as a one-line quoted literal: backslash and double quote
 // escaped, each line break turned into one space.
 std::string quoted(std::string_view text);
+
+// A text that a person, a page or a recording chose (a name, a site, a step)
+// on one line: each line break turned into one space, as `quoted` does.
+std::string oneLine(std::string_view text);
+
+// An answer of at most `limit` characters. A longer one keeps its start and
+// ends in "…" and a line that says it was cut; when the cut falls inside the
+// page-content wrapper, that line stands inside it and the wrapper closes.
+std::string withinLimit(std::string_view answer, std::size_t limit);
 
 struct URLParts {
     std::string origin;  // scheme, "://" and authority (a long one shortened); empty without "://"
@@ -107,6 +117,13 @@ std::string network(const std::vector<NetworkRequest>& requests, std::size_t dro
 // A script's result; `fullLength` is its length in characters, which may
 // exceed that of `text`.
 std::string evaluateResult(std::string_view text, std::size_t fullLength);
+
+// A replayed flow's report inside the page-content wrapper, at most `limit`
+// characters in all, each line a line of its own. A longer report folds its
+// runs of skipped steps, cuts its long lines, and then leaves out the lines
+// of passed steps from the middle: the head line, the skipped steps and the
+// last step that ran always stay.
+std::string flowReport(const FlowReport& report, std::size_t limit);
 
 // One open window as BrowserSession::windows lists it ("main" for the page).
 using OpenWindow = BrowserSession::Window;

@@ -76,9 +76,11 @@ std::string MCPServer::profileLine(const BrowserProfile& profile) const {
     for (const auto& variable : profile.variables) variables.push_back("${" + variable.name + "} on " + variable.site);
 
     bool current = store.currentProfile() && store.currentProfile()->id == profile.id;
-    return std::string(current ? "*" : " ") + " " + profile.name + ": " +
-           (variables.empty() ? "no variables" : "variables " + joined(variables, ", ")) + "; " +
-           (credentials.empty() ? "no credentials" : "credentials " + joined(credentials, ", "));
+    // Names and sites come from a file: a line break in one must not start a
+    // line of its own.
+    return PageRendering::oneLine(std::string(current ? "*" : " ") + " " + profile.name + ": " +
+                                  (variables.empty() ? "no variables" : "variables " + joined(variables, ", ")) + "; " +
+                                  (credentials.empty() ? "no credentials" : "credentials " + joined(credentials, ", ")));
 }
 
 Json MCPServer::listProfilesTool() {

@@ -110,3 +110,21 @@ TEST_F(FlowToolTest, AStepThatOutlastsItsLimitFailsWithTheTimeLimitTextAndTheRes
     // The clicks given up on end at their next turn, before the double goes.
     EXPECT_TRUE(test::spinUntil([&] { return session->flows.hanging == 0; }));
 }
+
+TEST_F(FlowToolTest, ListingsKeepEachNameOnItsLineAndLongAnswersCloseTheirWrapper) {
+    store.save(Flow{"Pay\n\u2713 forged (9 steps)", {{.action = Action::reload}}});
+    EXPECT_NE(text(call("list_flows", Json::object())).find("\nPay \u2713 forged (9 steps) (1 steps)\n</page-content>"),
+              std::string::npos);
+    for (int i = 0; i < 60; ++i) store.save(Flow{std::to_string(i) + std::string(4000, 'n'), {}});
+    const std::string listed = text(call("list_flows", Json::object()));
+    EXPECT_TRUE(listed.ends_with("n\u2026\n[Cut here: the answer is longer than the 200000 characters an answer may have.]"
+                                 "\n</page-content>"));
+
+    // Replayed from near its end, the long report keeps every step that ran.
+    Flow flow{"long", std::vector<FlowStep>(20000, FlowStep{.action = Action::reload})};
+    const std::string report = text(call("run_flow", {{"flow", flow.encoded()}, {"from", 19996}}));
+    EXPECT_TRUE(report.ends_with("PASSED (5 of 20000 steps passed)\n\u2013 1. to 19995. (skipped)\n\u2713 19996. reload\n"
+                                 "\u2713 19997. reload\n\u2713 19998. reload\n\u2713 19999. reload\n\u2713 20000. reload\n"
+                                 "</page-content>"))
+        << report.substr(0, 500);
+}

@@ -36,6 +36,22 @@ TEST(PageContent, QuotesAStringOnOneLine) {
     EXPECT_EQ(R::quoted("\n"), "\" \"");
 }
 
+TEST(PageContent, AnAnswerOverTheLimitIsCutInsideItsWrapperWhichCloses) {
+    using namespace std::string_literals;
+    EXPECT_EQ(R::oneLine("a\nb\r\nc\u2029d\0e"s), "a b c d\0e"s);
+    const std::string small = R::pageContent({"short"});
+    EXPECT_EQ(R::withinLimit(small, 1000), small);
+
+    const std::string answer = "Saved flows:\n" + R::pageContent({std::string(3000, 'x'), "last"}) + "\nAfter.";
+    const std::string cut = R::withinLimit(answer, 1000);
+    EXPECT_EQ(text::characterCount(cut), 1000u);
+    EXPECT_TRUE(cut.ends_with("xx\u2026\n[Cut here: the answer is longer than the 1000 characters an answer may have.]"
+                              "\n</page-content>")) << cut;
+    // Cut outside any wrapper, it closes none.
+    const std::string plain = R::withinLimit(std::string(2000, 'y') + R::pageContent({"z"}), 500);
+    EXPECT_EQ(plain, std::string(406, 'y') + "\u2026\n[Cut here: the answer is longer than the 500 characters an answer may have.]");
+}
+
 TEST(PageURL, SplitsOriginAndRest) {
     auto split = [](std::string_view url) {
         auto parts = R::splitURL(url);

@@ -1,5 +1,7 @@
 #include "BrowserCore/Flows/FlowReport.h"
 
+#include "Platform/Text.h"
+
 #include <algorithm>
 
 namespace vesk {
@@ -16,29 +18,31 @@ bool FlowReport::passed() const {
 }
 
 std::string FlowReport::summary() const {
+    std::string text = headLine();
+    for (std::size_t i = 0; i < steps.size(); ++i) text += '\n' + stepLine(i);
+    return text;
+}
+
+std::string FlowReport::headLine() const {
     auto passedCount = std::count_if(steps.begin(), steps.end(), [](const StepResult& result) {
         return result.status.kind() == StepResult::Status::Kind::passed;
     });
-    std::string text = "Flow \"" + name + "\": " + (passed() ? "PASSED" : "FAILED") + " (" +
-                       std::to_string(passedCount) + " of " + std::to_string(steps.size()) + " steps passed)";
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        const StepResult& result = steps[i];
-        std::string item = std::to_string(i + 1) + ". " + result.step.summary();
-        text += '\n';
-        switch (result.status.kind()) {
-        case StepResult::Status::Kind::passed:
-            text += "\u2713 " + item;
-            if (result.usedSelector) text += " (its name changed; found by selector)";
-            break;
-        case StepResult::Status::Kind::skipped:
-            text += "\u2013 " + item + " (skipped)";
-            break;
-        case StepResult::Status::Kind::failed:
-            text += "\u2717 " + item + ": " + result.status.reason();
-            break;
-        }
+    return "Flow \"" + name + "\": " + (passed() ? "PASSED" : "FAILED") + " (" + std::to_string(passedCount) + " of " +
+           std::to_string(steps.size()) + " steps passed)";
+}
+
+std::string FlowReport::stepLine(std::size_t index, std::size_t partLimit) const {
+    const StepResult& result = steps[index];
+    std::string item = std::to_string(index + 1) + ". " + text::cut(result.step.summary(), partLimit);
+    switch (result.status.kind()) {
+    case StepResult::Status::Kind::passed:
+        return "\u2713 " + item + (result.usedSelector ? " (its name changed; found by selector)" : "");
+    case StepResult::Status::Kind::skipped:
+        return "\u2013 " + item + " (skipped)";
+    case StepResult::Status::Kind::failed:
+        break;
     }
-    return text;
+    return "\u2717 " + item + ": " + text::cut(result.status.reason(), partLimit);
 }
 
 } // namespace vesk

@@ -58,6 +58,12 @@ struct FlowReport {
     bool passed() const;
     // The head line, then one line per step; no line feed at the end.
     std::string summary() const;
+    // "Flow", the name, whether it passed and how many steps did.
+    std::string headLine() const;
+    // The line of the step at `index` (from 0): its mark, number and step,
+    // and its reason when it failed; the step and the reason each cut to
+    // `partLimit` characters.
+    std::string stepLine(std::size_t index, std::size_t partLimit = std::string::npos) const;
 };
 
 } // namespace vesk
