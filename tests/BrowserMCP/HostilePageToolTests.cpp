@@ -131,6 +131,7 @@ TEST(HostilePageTools, NoAnswerCarriesAStoredValueEscapedOrCutShort) {
     call("evaluate", {{"script", "return JSON.stringify({ password: window.planted })"}});
     call("evaluate", {{"script", "return { nested: JSON.stringify([JSON.stringify(window.planted)]) }"}});
     call("evaluate", {{"script", "throw new Error(JSON.stringify({ password: window.planted }))"}});
+    call("evaluate", {{"script", "return document.body.innerHTML"}});
     Flow flow{"escaped", {{.action = FlowStep::Action::fill,
                            .target = Locator{.role = "spinbutton", .name = "Amount", .index = 0},
                            .value = "${quoty.password}"}}};

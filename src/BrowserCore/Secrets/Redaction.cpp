@@ -69,6 +69,25 @@ std::string jsonEscaped(std::string_view text, bool asciiOnly) {
     return quoted.substr(1, quoted.size() - 2);
 }
 
+// The text with each of `signs` written as its HTML character reference.
+std::string htmlEscaped(std::string_view text, std::string_view signs) {
+    std::string out;
+    for (char c : text) {
+        if (signs.find(c) == std::string_view::npos) {
+            out += c;
+        } else if (c == '&') {
+            out += "&amp;";
+        } else if (c == '<') {
+            out += "&lt;";
+        } else if (c == '>') {
+            out += "&gt;";
+        } else {
+            out += "&quot;";
+        }
+    }
+    return out;
+}
+
 std::string joined(const std::vector<std::string>& pieces, std::string_view separator) {
     std::string out;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
@@ -208,6 +227,13 @@ std::vector<std::string> secretValueForms(std::string_view value, std::string_vi
         json,
         jsonEscaped(value, true),
         jsonEscaped(json, false),
+        // With "/" escaped too, as PHP writes JSON.
+        replacedAll(json, "/", "\\/"),
+        // As a page's HTML source shows it (innerHTML, outerHTML): in text,
+        // in an attribute, and in an attribute where "<" and ">" stay.
+        htmlEscaped(value, "&<>"),
+        htmlEscaped(value, "&\"<>"),
+        htmlEscaped(value, "&\""),
     };
 }
 

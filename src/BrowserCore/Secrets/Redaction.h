@@ -69,8 +69,8 @@ std::string escapedPattern(std::string_view text);
 // One capture group holding the forms in which pages show `value`: as is,
 // with white space collapsed, percent-encoded three ways (each keeping the
 // characters of `base` and a few more), form-encoded with "+" for spaces,
-// escaped as in a JSON string (also with non-ASCII escaped, and twice), and
-// cut short by "…". Forms of fewer than 4 characters match only where no
+// escaped as in a JSON string (also with non-ASCII or "/" escaped, and
+// twice), escaped as in HTML source, and cut short by "…". Forms of fewer than 4 characters match only where no
 // letter or number touches them.
 std::string secretValuePattern(std::string_view value, std::string_view base);
 // Those forms, before duplicates are dropped and the forms sorted.

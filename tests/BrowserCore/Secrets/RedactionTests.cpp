@@ -59,13 +59,18 @@ TEST(Redaction, HidesPercentAndFormEncodings) {
     EXPECT_EQ(hide(accented, "?city=Z%C3%BCrich"), "?city=${CITY}");
 }
 
-TEST(Redaction, HidesAValueEscapedAsJSONShowsIt) {
+TEST(Redaction, HidesAValueEscapedAsJSONOrHTMLShowIt) {
     Table table{{"s", {{"quoty.password", R"(Qu"ot\ed-Secret-77)"}, {"CITY", "Zürich\t1"}}}};
     EXPECT_EQ(hide(table, R"({"password":"Qu\"ot\\ed-Secret-77"})"), R"({"password":"${quoty.password}"})");
     // A JSON text inside a JSON string, as a script's result shows it.
     EXPECT_EQ(hide(table, R"("{\"p\":\"Qu\\\"ot\\\\ed-Secret-77\"}")"), R"("{\"p\":\"${quoty.password}\"}")");
     EXPECT_EQ(hide(table, R"(["Z\u00FCrich\t1", "Zürich\t1"])"), R"(["${CITY}", "${CITY}"])");
     EXPECT_EQ(hide(table, "did not take \"Qu\\\"ot\\\\ed-S\u2026\""), "did not take \"${quoty.password}\u2026\"");
+    Table signs{{"s", {{"PW", "a/b&c<d>\"e"}}}};
+    EXPECT_EQ(hide(signs, R"({"pw":"a\/b&c<d>\"e"})"), R"({"pw":"${PW}"})");
+    // As HTML source shows it, in text and in attributes.
+    EXPECT_EQ(hide(signs, R"(<p>a/b&amp;c&lt;d&gt;"e</p><i title="a/b&amp;c<d>&quot;e">)"),
+              R"(<p>${PW}</p><i title="${PW}">)");
 }
 
 TEST(Redaction, HidesAValueWithItsWhiteSpaceCollapsedButNotTheReverse) {
