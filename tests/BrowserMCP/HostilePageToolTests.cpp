@@ -137,6 +137,12 @@ TEST(HostilePageTools, NoAnswerCarriesAStoredValueEscapedOrCutShort) {
                            .value = "${quoty.password}"}}};
     EXPECT_NE(call("run_flow", {{"flow", flow.encoded()}}).find(R"(did not take "${quoty.password}")"),
               std::string::npos);
+    flow.steps = {{.action = FlowStep::Action::select, .target = Locator{.role = "combobox", .name = "Size", .index = 0},
+                   .value = "${quoty.password}"}};
+    EXPECT_NE(call("run_flow", {{"flow", flow.encoded()}}).find(R"(has no option "${quoty.password}")"), std::string::npos);
+    flow.steps = {{.action = FlowStep::Action::press, .value = "${quoty.password}"}};
+    EXPECT_NE(call("run_flow", {{"flow", flow.encoded()}}).find(R"(does not know the key "${quoty.password}")"),
+              std::string::npos);
     std::filesystem::remove_all(folder);
 
     for (const char* shown : {"Secret-77", "Tr0ub"}) EXPECT_EQ(answers.find(shown), std::string::npos) << answers;
