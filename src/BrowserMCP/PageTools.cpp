@@ -9,6 +9,7 @@
 #include "BrowserMCP/Tool.h"
 #include "BrowserMCP/ToolArguments.h"
 #include "BrowserMCP/ToolError.h"
+#include "Platform/JsonNesting.h"
 #include "Platform/Text.h"
 
 #include <glib.h>
@@ -105,6 +106,10 @@ void redactStrings(nlohmann::ordered_json& value, const std::function<std::strin
 }
 
 std::string redactedJSON(const std::string& text, const std::function<std::string(std::string_view)>& redact) {
+    // A page's value may nest as deep as it likes; copying and walking a
+    // parsed one recurses once per level. A deeper one stays text, which is
+    // redacted as a whole, its escaped strings included.
+    if (jsonNestsDeeperThan(text)) return text;
     auto value = nlohmann::ordered_json::parse(text, nullptr, false);
     if (value.is_discarded()) return text;
     auto redacted = value;

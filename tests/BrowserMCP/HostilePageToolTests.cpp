@@ -132,6 +132,11 @@ TEST(HostilePageTools, NoAnswerCarriesAStoredValueEscapedOrCutShort) {
     call("evaluate", {{"script", "return { nested: JSON.stringify([JSON.stringify(window.planted)]) }"}});
     call("evaluate", {{"script", "throw new Error(JSON.stringify({ password: window.planted }))"}});
     call("evaluate", {{"script", "return document.body.innerHTML"}});
+    // Nested deeper than a parsed value can be walked (the program crashed).
+    EXPECT_NE(call("evaluate", {{"script", "let a = []; for (let i = 0; i < 25000; i++) a = [a]; "
+                                           "return [JSON.stringify(window.planted), a]"}})
+                  .find(R"(| ["\"${quoty.password}\"",[[[)"),
+              std::string::npos);
     Flow flow{"escaped", {{.action = FlowStep::Action::fill,
                            .target = Locator{.role = "spinbutton", .name = "Amount", .index = 0},
                            .value = "${quoty.password}"}}};
