@@ -5,8 +5,8 @@
 // and tools/call; a tool's failure is part of the tools/call result, never a
 // JSON-RPC error.
 
+#include "BrowserCore/FlowModel/Locator.h"
 #include "BrowserCore/Flows/FlowReport.h"
-#include "BrowserCore/Flows/Locator.h"
 #include "BrowserMCP/Json.h"
 #include "BrowserMCP/ToolResult.h"
 #include "BrowserMCP/ToolSession.h"

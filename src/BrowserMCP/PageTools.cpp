@@ -4,7 +4,7 @@
 
 #include "BrowserMCP/MCPServer.h"
 
-#include "BrowserCore/Session/BrowserError.h"
+#include "BrowserCore/Errors/BrowserError.h"
 #include "BrowserMCP/PageRendering.h"
 #include "BrowserMCP/Tool.h"
 #include "BrowserMCP/ToolArguments.h"

@@ -5,12 +5,12 @@
 // time limit, redaction, result) can run against a stand-in without a page.
 // BrowserToolSession is the one that drives the real session.
 
-#include "BrowserCore/Flows/Flow.h"
+#include "BrowserCore/FlowModel/Flow.h"
 #include "BrowserCore/Flows/FlowSession.h"
-#include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserCore/Recorders/ConsoleRecorder.h"
 #include "BrowserCore/Recorders/NetworkRecorder.h"
 #include "BrowserCore/Records/PageRecords.h"
+#include "BrowserCore/Session/BrowserSession.h"
 #include "Platform/Clock.h"
 #include "Platform/Task.h"
 

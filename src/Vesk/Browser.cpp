@@ -1,7 +1,7 @@
 #include "Vesk/Browser.h"
 
 #include "BrowserMCP/StdioTransport.h"
-#include "BrowserUI/SettingsWindow.h"
+#include "BrowserUI/Settings/SettingsWindow.h"
 #include "Platform/Keychain.h"
 
 #include <glib.h>

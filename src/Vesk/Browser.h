@@ -12,8 +12,8 @@
 #include "BrowserMCP/AgentActivity.h"
 #include "BrowserMCP/BrowserSettings.h"
 #include "BrowserMCP/MCPServer.h"
-#include "BrowserUI/BrowserModels.h"
-#include "BrowserUI/BrowserWindow.h"
+#include "BrowserUI/Presentation/BrowserModels.h"
+#include "BrowserUI/Window/BrowserWindow.h"
 #include "Platform/UserDefaults.h"
 
 #include <gtkmm/application.h>

@@ -1,4 +1,4 @@
-#include "BrowserUI/Localized.h"
+#include "BrowserUI/Presentation/Localized.h"
 #include "Vesk/Browser.h"
 
 #include <gtk/gtk.h>

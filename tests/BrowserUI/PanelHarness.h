@@ -5,7 +5,7 @@
 // them saved when VESK_PICTURES names a folder.
 
 #include "BrowserCore/Session/BrowserSession.h"
-#include "BrowserUI/PanelWidgets.h"
+#include "BrowserUI/Widgets/PanelWidgets.h"
 #include "Support/MainLoop.h"
 
 #include <glib.h>

@@ -5,20 +5,20 @@
 // Run by scripts/window-pictures on a virtual display; the pictures go to
 // the folder given as argument.
 
+#include "../BrowserUI/WindowHarness.h"
 #include "BrowserCore/Profiles/ProfileStore.h"
 #include "BrowserCore/Secrets/SiteKey.h"
 #include "BrowserMCP/BrowserSettings.h"
 #include "BrowserMCP/MCPServer.h"
-#include "BrowserUI/CredentialForm.h"
-#include "BrowserUI/CredentialsPanel.h"
-#include "BrowserUI/FlowsPanel.h"
-#include "BrowserUI/Palette.h"
-#include "BrowserUI/Recorder.h"
-#include "BrowserUI/SettingsView.h"
-#include "BrowserUI/SettingsWindow.h"
-#include "BrowserUI/SidePanelView.h"
+#include "BrowserUI/Settings/CredentialForm.h"
+#include "BrowserUI/Settings/CredentialsPanel.h"
+#include "BrowserUI/Settings/SettingsView.h"
+#include "BrowserUI/Settings/SettingsWindow.h"
+#include "BrowserUI/SidePanel/FlowsPanel.h"
+#include "BrowserUI/SidePanel/Recorder.h"
+#include "BrowserUI/SidePanel/SidePanelView.h"
+#include "BrowserUI/Widgets/Palette.h"
 #include "Platform/Keychain.h"
-#include "../BrowserUI/WindowHarness.h"
 
 #include <gtk/gtk.h>
 

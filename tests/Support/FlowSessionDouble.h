@@ -3,8 +3,8 @@
 // The session as a flow replay sees it, without a page: what the test sets,
 // and every call recorded in order.
 
+#include "BrowserCore/Errors/BrowserError.h"
 #include "BrowserCore/Flows/FlowSession.h"
-#include "BrowserCore/Session/BrowserError.h"
 #include "Platform/Async.h"
 
 #include <functional>

@@ -3,7 +3,7 @@
 // The outcome of replaying a flow: one result per step, in order, and the
 // report as the agent reads it.
 
-#include "BrowserCore/Flows/FlowStep.h"
+#include "BrowserCore/FlowModel/FlowStep.h"
 #include "BrowserCore/Records/PageRecords.h"
 #include "Platform/Clock.h"
 

@@ -1,8 +1,8 @@
 #include "BrowserCore/Flows/FlowRunner.h"
 
+#include "BrowserCore/Errors/BrowserError.h"
 #include "BrowserCore/Flows/BrowserFlowSession.h"
 #include "BrowserCore/Flows/StepValues.h"
-#include "BrowserCore/Session/BrowserError.h"
 #include "BrowserCore/Session/BrowserSession.h"
 #include "Platform/Async.h"
 

@@ -4,7 +4,7 @@
 // passed, failed with its reason, or skipped. The first failure ends the
 // replay; a replay never throws.
 
-#include "BrowserCore/Flows/Flow.h"
+#include "BrowserCore/FlowModel/Flow.h"
 #include "BrowserCore/Flows/FlowReport.h"
 #include "BrowserCore/Flows/FlowSession.h"
 #include "Platform/Clock.h"

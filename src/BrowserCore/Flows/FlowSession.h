@@ -4,7 +4,7 @@
 // session only through this, so that a replay can run against a stand-in
 // without a page; BrowserFlowSession drives the real session.
 
-#include "BrowserCore/Flows/Locator.h"
+#include "BrowserCore/FlowModel/Locator.h"
 #include "BrowserCore/Records/NetworkRequest.h"
 #include "BrowserCore/Records/PageRecords.h"
 #include "Platform/Clock.h"

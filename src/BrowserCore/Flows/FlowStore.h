@@ -5,7 +5,7 @@
 // is not a flow. The folder a person chose is remembered across launches in
 // the user defaults, as its absolute path.
 
-#include "BrowserCore/Flows/Flow.h"
+#include "BrowserCore/FlowModel/Flow.h"
 #include "BrowserCore/Flows/FlowStoreError.h"
 #include "Platform/Observable.h"
 #include "Platform/UserDefaults.h"

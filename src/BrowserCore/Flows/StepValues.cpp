@@ -1,6 +1,6 @@
 #include "BrowserCore/Flows/StepValues.h"
 
-#include "BrowserCore/Flows/FlowError.h"
+#include "BrowserCore/FlowModel/FlowError.h"
 
 #include <optional>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "BrowserCore/PageAgent/AgentEnvelope.h"
 
-#include "BrowserCore/Session/BrowserError.h"
+#include "BrowserCore/Errors/BrowserError.h"
 
 #include <stdexcept>
 

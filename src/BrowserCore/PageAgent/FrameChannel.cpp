@@ -1,6 +1,6 @@
 #include "BrowserCore/PageAgent/FrameChannel.h"
 
-#include "BrowserCore/Session/BrowserError.h"
+#include "BrowserCore/Errors/BrowserError.h"
 #include "Platform/Async.h"
 #include "Platform/GRef.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "BrowserCore/Recorders/KeptRecords.h"
+#include "BrowserCore/Recorders/WindowLabel.h"
 #include "BrowserCore/Records/ConsoleMessage.h"
-#include "BrowserCore/Session/WindowLabel.h"
 
 #include <jsc/jsc.h>
 #include <nlohmann/json.hpp>

@@ -16,8 +16,8 @@
 // belongs to the load that started or committed last. Loads the page starts
 // by itself get ids of their own.
 
-#include "BrowserCore/Session/BrowserError.h"
-#include "BrowserCore/Session/DownloadFolder.h"
+#include "BrowserCore/Errors/BrowserError.h"
+#include "BrowserCore/Recorders/DownloadFolder.h"
 #include "BrowserCore/Records/PageRecords.h"
 #include "Platform/GRef.h"
 

@@ -4,7 +4,7 @@
 // later visit: its locator, and whether it is a password field. The reply of
 // "locator" and the target of an action of the person.
 
-#include "BrowserCore/Flows/Locator.h"
+#include "BrowserCore/FlowModel/Locator.h"
 
 #include <nlohmann/json.hpp>
 

@@ -3,8 +3,8 @@
 // One action of the person in the page, as the page agent reports it on the
 // "person" channel or answers "typed" with it.
 
+#include "BrowserCore/FlowModel/FlowStep.h"
 #include "BrowserCore/Records/CapturedLocator.h"
-#include "BrowserCore/Flows/FlowStep.h"
 
 #include <nlohmann/json.hpp>
 

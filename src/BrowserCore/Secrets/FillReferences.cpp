@@ -1,7 +1,7 @@
 #include "BrowserCore/Secrets/FillReferences.h"
 
-#include "BrowserCore/Session/BrowserError.h"
-#include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserCore/Errors/BrowserError.h"
+#include "BrowserCore/Secrets/SiteValues.h"
 #include "BrowserCore/Secrets/VariableNames.h"
 
 #include <set>
@@ -24,7 +24,7 @@ void checkMissing(const std::string& name, const Table& variables,
     // A value this site would have, had the keychain given it, is not said
     // to be missing: the person has to unlock the keychain, not add a value.
     if (here) {
-        auto problems = BrowserSession::mergedForHost(*here, unreadable);
+        auto problems = mergedForSite(*here, unreadable);
         if (auto found = problems.find(name); found != problems.end()) {
             throw BrowserError::valueUnreadable(name, found->second);
         }

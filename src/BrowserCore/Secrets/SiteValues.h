@@ -10,6 +10,11 @@
 
 namespace vesk {
 
+// The values of the entries of `table` whose site is `site` or one of its
+// parent domains, the most specific site winning.
+std::map<std::string, std::string> mergedForSite(
+    const std::string& site, const std::map<std::string, std::map<std::string, std::string>>& table);
+
 // The values of `site` and its parent domains: every variable, and
 // "<credential>.otp" with the code of each key at `instant`; a code wins over
 // a variable of the same name on the same site, and the most specific site

@@ -1,9 +1,9 @@
 // The frame scan: the main frame's scan merged with the scans of the
 // subframes that announced themselves, each asked in turn under a time-out.
 
-#include "BrowserCore/Session/BrowserSession.h"
-#include "BrowserCore/PageAgent/FrameAnswer.h"
 #include "BrowserCore/PageAgent/FrameGone.h"
+#include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserCore/Session/FrameAnswer.h"
 #include "Platform/Async.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "BrowserCore/Session/StatusClass.h"
 
-#include "BrowserCore/Session/BrowserError.h"
+#include "BrowserCore/Errors/BrowserError.h"
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>

@@ -1,5 +1,5 @@
+#include "BrowserCore/Errors/BrowserError.h"
 #include "BrowserCore/PageAgent/AgentEnvelope.h"
-#include "BrowserCore/Session/BrowserError.h"
 
 #include <gtest/gtest.h>
 

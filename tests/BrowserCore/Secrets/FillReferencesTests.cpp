@@ -1,4 +1,4 @@
-#include "BrowserCore/Session/BrowserError.h"
+#include "BrowserCore/Errors/BrowserError.h"
 #include "BrowserCore/Secrets/FillReferences.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // and choices made with real input, passwords, scripted events and the typing
 // taken in at stop.
 
-#include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserCore/FlowModel/FlowStepPrinting.h"
 #include "BrowserCore/Secrets/SiteKey.h"
-#include "BrowserCore/Flows/FlowStepPrinting.h"
+#include "BrowserCore/Session/BrowserSession.h"
 #include "SessionPages.h"
 #include "Support/LoopbackServer.h"
 #include "Support/MainLoop.h"

@@ -2,7 +2,7 @@
 // text, which ended requests count and what a wrong answer reports; and the
 // replacement of known references in a wait's text.
 
-#include "BrowserCore/Session/BrowserError.h"
+#include "BrowserCore/Errors/BrowserError.h"
 #include "BrowserCore/Secrets/KnownReferences.h"
 #include "BrowserCore/Session/RequestPattern.h"
 #include "BrowserCore/Session/StatusClass.h"

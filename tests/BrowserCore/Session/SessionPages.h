@@ -6,7 +6,7 @@
 // runs, and a stand-in page agent for frames whose agent must fail or stay
 // silent.
 
-#include "BrowserCore/Flows/FlowStepPrinting.h"
+#include "BrowserCore/FlowModel/FlowStepPrinting.h"
 #include "BrowserCore/Session/BrowserSession.h"
 #include "Platform/Async.h"
 #include "Support/Fixture.h"

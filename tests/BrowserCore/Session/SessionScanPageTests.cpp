@@ -1,7 +1,7 @@
 // The frame scan on real pages: frames of other origins merged into one
 // snapshot, frames that stay silent, fail, or disappear.
 
-#include "BrowserCore/PageAgent/FrameAnswer.h"
+#include "BrowserCore/Session/FrameAnswer.h"
 #include "SessionPages.h"
 #include "Support/LoopbackServer.h"
 

@@ -2,9 +2,9 @@
 // requests the page made and the console errors it logged, with their
 // timeout texts and the steps they record.
 
-#include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserCore/FlowModel/FlowStepPrinting.h"
 #include "BrowserCore/Secrets/SiteKey.h"
-#include "BrowserCore/Flows/FlowStepPrinting.h"
+#include "BrowserCore/Session/BrowserSession.h"
 #include "SessionPages.h"
 #include "Support/LoopbackServer.h"
 #include "Support/MainLoop.h"

@@ -1,0 +1,30 @@
+#include "BrowserUI/Presentation/RecorderState.h"
+
+#include "BrowserCore/Flows/FlowFileName.h"
+#include "BrowserCore/Flows/FlowStore.h"
+
+#include "Platform/Text.h"
+
+#include <unicode/uchar.h>
+
+namespace vesk::ui {
+
+RecorderMode recorderMode(bool sessionRecords, bool hasUnsaved, const std::optional<std::string>& name) {
+    if (sessionRecords) return RecorderMode::recording;
+    if (hasUnsaved) return RecorderMode::unsaved;
+    return name ? RecorderMode::naming : RecorderMode::idle;
+}
+
+std::string trimmedFlowName(std::string_view name) {
+    return std::string(text::trimmed(name, [](int32_t c) { return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR; }));
+}
+
+bool replacesSavedFlow(const FlowStore& flows, std::string_view name) {
+    const auto file = flows.directory() / flowFileName(name);
+    for (const Flow& flow : flows.flows()) {
+        if (flows.fileOf(flow) == file) return true;
+    }
+    return false;
+}
+
+} // namespace vesk::ui

@@ -1,0 +1,165 @@
+#include "BrowserUI/Window/BrowserView.h"
+
+#include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserMCP/AgentActivity.h"
+#include "BrowserUI/SidePanel/SidePanelView.h"
+#include "BrowserUI/Widgets/ViewParts.h"
+#include "BrowserUI/Widgets/WidthLimit.h"
+#include "BrowserUI/Window/PageView.h"
+#include "BrowserUI/Window/PopupView.h"
+#include "BrowserUI/Window/StartView.h"
+
+#include <glibmm/main.h>
+
+namespace vesk::ui {
+
+BrowserView::BrowserView(BrowserModels& models) : models_(models) {
+    add_css_class("browser-view");
+    readAsLayout(*this);
+    add_css_class("on-background");
+    body_ = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL);
+    body_->set_size_request(480, 360);
+    set_child(*body_);
+    panelSlot_ = Gtk::make_managed<Gtk::Box>();
+    body_->append(*panelSlot_);
+    pageArea_ = Gtk::make_managed<Gtk::Box>();
+    pageArea_->set_hexpand(true);
+    pageArea_->set_vexpand(true);
+    body_->append(*pageArea_);
+
+    backdrop_ = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
+    backdrop_->add_css_class("sheet-backdrop");
+    backdrop_->set_visible(false);
+    add_overlay(*backdrop_);
+
+    auto& session = *models_.session;
+    panel.changed().connect(sigc::mem_fun(*this, &BrowserView::showPanel));
+    session.url.changed().connect(sigc::mem_fun(*this, &BrowserView::showPageArea));
+    session.page.changed().connect(sigc::mem_fun(*this, &BrowserView::showPageArea));
+    session.popups.changed().connect(sigc::mem_fun(*this, &BrowserView::showSheet));
+    session.activePopup.changed().connect(sigc::mem_fun(*this, &BrowserView::showSheet));
+    models_.activity.isPaused.changed().connect(sigc::mem_fun(*this, &BrowserView::showSheet));
+    showPanel();
+    showPageArea();
+    showSheet();
+}
+
+BrowserView::~BrowserView() {
+    // The lent web views go back to their stages before the session's
+    // observers could see a half-gone view. When the window is destroyed
+    // around this view, the backdrop may be gone already, the sheet taken
+    // out of it: only a parent the sheet still has is touched.
+    if (sheet_) {
+        GtkWidget* sheet = GTK_WIDGET(sheet_->gobj());
+        if (GtkWidget* parent = gtk_widget_get_parent(sheet)) gtk_box_remove(GTK_BOX(parent), sheet);
+    }
+    sheet_.reset();
+    retired_.clear();
+}
+
+void BrowserView::togglePanel() {
+    panel.set(panel.get() ? std::nullopt : std::optional(SidePanel::activity));
+}
+
+void BrowserView::showSettings() {
+    if (models_.openSettings) models_.openSettings();
+}
+
+bool BrowserView::togglePause() {
+    if (!side_) return false;
+    side_->togglePause();
+    return true;
+}
+
+bool BrowserView::closeSheet() {
+    if (!sheet_) return false;
+    sheet_->close();
+    return true;
+}
+
+void BrowserView::showPanel() {
+    bool shown = panel.get().has_value();
+    if (shown == (side_ != nullptr)) return;
+    while (auto* child = panelSlot_->get_first_child()) panelSlot_->remove(*child);
+    side_ = nullptr;
+    if (!shown) return;
+    side_ = Gtk::make_managed<SidePanelView>(panel, models_, playback, unsavedRecordings,
+                                            [this] { showSettings(); });
+    // As wide as the panel is drawn, whatever a tab holds: its texts wrap or end in "…".
+    panelSlot_->append(*Gtk::make_managed<WidthLimit>(*side_, sidePanelWidth));
+    panelSlot_->append(*makeRule(Gtk::Orientation::VERTICAL, "edge"));
+}
+
+void BrowserView::showPageArea() {
+    const auto& session = *models_.session;
+    bool wantsPage = session.url->has_value();
+    if (wantsPage && page_ && page_->webView() == session.page->get()) return;
+    if (!wantsPage && start_) return;
+    Gtk::Widget* leaving = start_ ? static_cast<Gtk::Widget*>(start_) : page_;
+    bool hadFocus = leaving && holdsFocus(*leaving);
+    if (leaving) pageArea_->remove(*leaving);
+    start_ = nullptr;
+    page_ = nullptr;
+    if (wantsPage) {
+        page_ = Gtk::make_managed<PageView>(models_.session, session.page.get());
+        pageArea_->append(*page_);
+        // The keyboard follows the person from the address to the page.
+        if (hadFocus) gtk_widget_grab_focus(GTK_WIDGET(page_->webView()));
+    } else {
+        start_ = Gtk::make_managed<StartView>(models_, playback, [this] { panel.set(SidePanel::flows); });
+        pageArea_->append(*start_);
+        if (hadFocus) start_->addressField().grab_focus();
+    }
+}
+
+void BrowserView::showSheet() {
+    const auto& session = *models_.session;
+    GRef<WebKitWebView> last = session.popups->empty() ? GRef<WebKitWebView>() : session.popups->back();
+    bool agentActing = last && *session.activePopup == last && !*models_.activity.isPaused;
+    if (sheet_ && last && sheet_->webView() == last.get()) {
+        sheet_->setAgentActing(agentActing);
+        return;
+    }
+    if (sheet_) {
+        takeFocusFrom(*sheet_);
+        backdrop_->remove(*sheet_);
+        retire(std::move(sheet_));
+    }
+    backdrop_->set_visible(bool(last));
+    if (!last) return;
+    // Closing the sheet closes the popup it shows, and no other.
+    std::weak_ptr<BrowserSession> weak = models_.session;
+    WebKitWebView* shown = last.get();
+    sheet_ = std::make_unique<PopupView>(models_.session, last, agentActing, [weak, shown] {
+        if (auto session = weak.lock()) session->closePopup(shown);
+    });
+    sheet_->set_halign(Gtk::Align::CENTER);
+    sheet_->set_valign(Gtk::Align::START);
+    sheet_->set_vexpand(true);
+    backdrop_->append(*sheet_);
+}
+
+bool BrowserView::holdsFocus(Gtk::Widget& widget) const {
+    GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()));
+    GtkWidget* focus = root ? gtk_root_get_focus(root) : nullptr;
+    return focus && (focus == widget.gobj() || gtk_widget_is_ancestor(focus, widget.gobj()));
+}
+
+// GTK keeps a window's focus on a widget taken out of it, and then no key
+// reaches the window's commands: the page takes the focus back instead.
+void BrowserView::takeFocusFrom(Gtk::Widget& leaving) {
+    if (!holdsFocus(leaving)) return;
+    if (page_) gtk_widget_grab_focus(GTK_WIDGET(page_->webView()));
+    else if (GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()))) gtk_root_set_focus(root, nullptr);
+}
+
+void BrowserView::retire(std::unique_ptr<PopupView> sheet) {
+    retired_.push_back(std::move(sheet));
+    Glib::signal_idle().connect_once(sigc::mem_fun(*this, &BrowserView::clearRetired));
+}
+
+void BrowserView::clearRetired() {
+    retired_.clear();
+}
+
+} // namespace vesk::ui

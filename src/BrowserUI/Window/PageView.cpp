@@ -1,0 +1,53 @@
+#include "BrowserUI/Window/PageView.h"
+
+#include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserUI/Widgets/ViewParts.h"
+
+#include <algorithm>
+
+namespace vesk::ui {
+
+namespace {
+
+bool sessionHolds(const BrowserSession& session, WebKitWebView* view) {
+    if (session.page->get() == view) return true;
+    const auto& popups = *session.popups;
+    return std::any_of(popups.begin(), popups.end(), [&](const auto& popup) { return popup.get() == view; });
+}
+
+} // namespace
+
+PageView::PageView(std::weak_ptr<BrowserSession> session, GRef<WebKitWebView> webView)
+    : session_(std::move(session)), webView_(std::move(webView)) {
+    set_hexpand(true);
+    set_vexpand(true);
+    GtkWidget* view = GTK_WIDGET(webView_.get());
+    // The page speaks for itself; the view around it is not read by its type's name.
+    readAsLayout(*Glib::wrap(view));
+    if (auto held = session_.lock()) held->unstage(webView_.get());
+    // A view still in a window elsewhere (another view of it that has not
+    // gone yet) is taken from there.
+    if (GtkWidget* parent = gtk_widget_get_parent(view)) {
+        if (GTK_IS_BOX(parent)) gtk_box_remove(GTK_BOX(parent), view);
+    }
+    // The stage's fixed size would hold the window at that size.
+    gtk_widget_get_size_request(view, &stageWidth_, &stageHeight_);
+    gtk_widget_set_size_request(view, -1, -1);
+    gtk_widget_set_hexpand(view, TRUE);
+    gtk_widget_set_vexpand(view, TRUE);
+    gtk_box_append(gobj(), view);
+}
+
+PageView::~PageView() {
+    GtkWidget* view = GTK_WIDGET(webView_.get());
+    GtkWidget* parent = gtk_widget_get_parent(view);
+    // gtkmm may run this after the box itself was taken apart, with the
+    // view already out of it.
+    if (gobj() && parent == GTK_WIDGET(gobj())) gtk_box_remove(gobj(), view);
+    else if (parent) return;  // another view shows it now
+    gtk_widget_set_size_request(view, stageWidth_, stageHeight_);
+    auto session = session_.lock();
+    if (session && sessionHolds(*session, webView_.get())) session->prepareStage(webView_.get());
+}
+
+} // namespace vesk::ui

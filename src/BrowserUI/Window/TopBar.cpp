@@ -1,0 +1,319 @@
+#include "BrowserUI/Window/TopBar.h"
+
+#include "BrowserCore/Profiles/ProfileStore.h"
+#include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserMCP/AgentActivity.h"
+#include "BrowserUI/Presentation/AddressText.h"
+#include "BrowserUI/Presentation/AgentStatus.h"
+#include "BrowserUI/Presentation/Localized.h"
+#include "BrowserUI/Presentation/TypedAddress.h"
+#include "BrowserUI/Widgets/Palette.h"
+#include "BrowserUI/Widgets/WidthLimit.h"
+
+#include <gtkmm/eventcontrollerfocus.h>
+#include <gtkmm/image.h>
+#include <gtkmm/overlay.h>
+#include <gtkmm/windowcontrols.h>
+
+namespace vesk::ui {
+
+namespace {
+
+constexpr int addressWidth = 520;
+
+// Runs one navigation the bar started and shows its failure, unless the bar
+// is gone by the time it ends.
+Task<void> reportFailure(std::weak_ptr<void> alive, TopBar* bar, Task<void> work) {
+    std::optional<std::string> failure;
+    try {
+        co_await work;
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    if (failure && !alive.expired()) bar->showFailure(failure);
+}
+
+Task<void> back(std::shared_ptr<BrowserSession> session) {
+    static_cast<void>(co_await session->goBack());
+}
+Task<void> forward(std::shared_ptr<BrowserSession> session) {
+    static_cast<void>(co_await session->goForward());
+}
+Task<void> reloadPage(std::shared_ptr<BrowserSession> session) {
+    static_cast<void>(co_await session->reload());
+}
+Task<void> open(std::shared_ptr<BrowserSession> session, std::string text) {
+    co_await openAddress(*session, std::move(text));
+}
+
+} // namespace
+
+TopBar::TopBar(BrowserModels& models, std::function<void()> showProfiles)
+    : models_(models), showProfiles_(std::move(showProfiles)) {
+    add_css_class("top-bar");
+    add_css_class("on-background");
+    auto* column = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
+    set_child(*column);
+
+    auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 14);
+    row->set_size_request(-1, 34);
+    row->set_margin_end(14);
+    column->append(*row);
+    auto* leadingControls = Gtk::make_managed<Gtk::WindowControls>(Gtk::PackType::START);
+    row->append(*leadingControls);
+    leadingControls->set_margin_start(14);
+
+    auto* history = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 10);
+    back_ = historyButton("go-previous-symbolic", "Back", &TopBar::pressBack);
+    forward_ = historyButton("go-next-symbolic", "Forward", &TopBar::pressForward);
+    reload_ = historyButton("view-refresh-symbolic", "Reload", &TopBar::pressReload);
+    stop_ = historyButton("process-stop-symbolic", "Stop loading", &TopBar::stopLoading);
+    for (auto* button : {back_, forward_, reload_, stop_}) history->append(*button);
+    row->append(*history);
+
+    // The field, and over it the page's address drawn as host and path while
+    // the field is not focused; the drawing takes no clicks.
+    auto* field = Gtk::make_managed<Gtk::Overlay>();
+    readAsLayout(*field);
+    address_ = Gtk::make_managed<Gtk::Entry>();
+    address_->set_has_frame(false);
+    address_->add_css_class("address");
+    address_->add_css_class("mono-12");
+    address_->set_placeholder_text("about:blank");
+    address_->set_width_chars(8);
+    // Wide enough to reach the field's limit; the limit keeps it there.
+    address_->set_max_width_chars(200);
+    address_->set_valign(Gtk::Align::CENTER);
+    describe(*address_, localized("Address"));
+    field->set_child(*address_);
+    formatted_ = Gtk::make_managed<Gtk::Box>();
+    formatted_->set_can_target(false);
+    formatted_->set_halign(Gtk::Align::START);
+    formatted_->set_valign(Gtk::Align::CENTER);
+    formatted_->set_margin_start(2);
+    host_ = makeLabel("", {"mono-12", "text"});
+    path_ = makeLabel("", {"mono-12", "secondaryText"});
+    path_->set_ellipsize(Pango::EllipsizeMode::END);
+    formatted_->append(*host_);
+    formatted_->append(*path_);
+    hideFromAccessibility(*formatted_);
+    field->add_overlay(*formatted_);
+    row->append(*Gtk::make_managed<WidthLimit>(*field, addressWidth));
+
+    auto focus = Gtk::EventControllerFocus::create();
+    focus->property_contains_focus().signal_changed().connect([this, focus = focus.get()] {
+        addressFocused_ = focus->contains_focus();
+        showAddress();
+    });
+    address_->add_controller(focus);
+    address_->signal_activate().connect(sigc::mem_fun(*this, &TopBar::submitAddress));
+
+    auto* space = Gtk::make_managed<Gtk::Box>();
+    space->set_hexpand(true);
+    space->set_size_request(16, -1);
+    row->append(*space);
+
+    profile_ = Gtk::make_managed<Gtk::Button>();
+    auto* profile = profile_;
+    profile->add_css_class("plain");
+    profile->set_focus_on_click(false);
+    auto* profileLabel = Gtk::make_managed<Gtk::Box>();
+    profileLabel->append(*makeLabel(localized("profile: "), {"mono-11", "faintText"}));
+    profileName_ = makeLabel("", {"mono-11", "secondaryText"});
+    profileLabel->append(*profileName_);
+    profile->set_child(*profileLabel);
+    profile->signal_clicked().connect([this] {
+        if (showProfiles_) showProfiles_();
+    });
+    describe(*profile, {}, localized("Cookies and logins belong to this profile. Click to change it."));
+    row->append(*profile);
+
+    auto* status = Gtk::make_managed<Gtk::Box>();
+    status->append(*makeLabel(localized("agent: "), {"mono-11", "faintText"}));
+    state_ = makeLabel("", {"mono-11"});
+    status->append(*state_);
+    row->append(*status);
+    row->append(*Gtk::make_managed<Gtk::WindowControls>(Gtk::PackType::END));
+
+    failure_ = makeLabel("", {"mono-12", "red"});
+    failure_->set_wrap(true);
+    failure_->set_margin_start(14);
+    failure_->set_margin_end(14);
+    failure_->set_margin_bottom(8);
+    failure_->set_visible(false);
+    column->append(*failure_);
+
+    progress_ = Gtk::make_managed<Gtk::DrawingArea>();
+    progress_->set_content_height(1);
+    progress_->set_hexpand(true);
+    progress_->set_draw_func(sigc::mem_fun(*this, &TopBar::drawProgress));
+    hideFromAccessibility(*progress_);
+    column->append(*progress_);
+
+    auto& session = *models_.session;
+    session.url.changed().connect(sigc::mem_fun(*this, &TopBar::followURL));
+    for (auto* field : {&session.isLoading, &session.canGoBack, &session.canGoForward}) {
+        field->changed().connect(sigc::mem_fun(*this, &TopBar::showHistory));
+    }
+    // Only methods of the bar itself are connected to the models, so that
+    // the connections end with the bar.
+    session.loadProgress.changed().connect(sigc::mem_fun(*this, &TopBar::redrawProgress));
+    session.isLoading.changed().connect(sigc::mem_fun(*this, &TopBar::redrawProgress));
+    session.recording.changed().connect(sigc::mem_fun(*this, &TopBar::showStatus));
+    models_.activity.entriesChanged().connect(sigc::mem_fun(*this, &TopBar::showStatus));
+    models_.activity.isPaused.changed().connect(sigc::mem_fun(*this, &TopBar::showStatus));
+    models_.activity.runPause.changed().connect(sigc::mem_fun(*this, &TopBar::showStatus));
+    if (auto* profiles = models_.profiles) {
+        profiles->profiles.changed().connect(sigc::mem_fun(*this, &TopBar::showProfile));
+        profiles->currentID.changed().connect(sigc::mem_fun(*this, &TopBar::showProfile));
+    }
+
+    followURL();
+    showHistory();
+    showProfile();
+    showStatus();
+}
+
+Gtk::Button* TopBar::historyButton(const char* icon, const char* label, void (TopBar::*press)()) {
+    auto* button = Gtk::make_managed<Gtk::Button>();
+    auto* image = Gtk::make_managed<Gtk::Image>();
+    image->set_from_icon_name(icon);
+    image->set_pixel_size(12);
+    // The button says what it does; its symbol adds nothing to that.
+    hideFromAccessibility(*image);
+    button->set_child(*image);
+    button->add_css_class("plain");
+    button->add_css_class("history");
+    button->set_focus_on_click(false);
+    button->signal_clicked().connect(sigc::mem_fun(*this, press));
+    describe(*button, localized(label), localized(label));
+    return button;
+}
+
+bool TopBar::goBack() {
+    if (!back_->get_sensitive()) return false;
+    showFailure(std::nullopt);
+    static_cast<void>(detach([&] { return reportFailure(liveness_.token(), this, back(models_.session)); }));
+    return true;
+}
+
+bool TopBar::goForward() {
+    if (!forward_->get_sensitive()) return false;
+    showFailure(std::nullopt);
+    static_cast<void>(detach([&] { return reportFailure(liveness_.token(), this, forward(models_.session)); }));
+    return true;
+}
+
+bool TopBar::reload() {
+    if (!reload_->get_visible() || !reload_->get_sensitive()) return false;
+    showFailure(std::nullopt);
+    static_cast<void>(detach([&] { return reportFailure(liveness_.token(), this, reloadPage(models_.session)); }));
+    return true;
+}
+
+void TopBar::stopLoading() {
+    webkit_web_view_stop_loading(models_.session->page->get());
+}
+
+void TopBar::focusAddress() {
+    address_->grab_focus();
+}
+
+void TopBar::submitAddress() {
+    std::string text = address_->get_text();
+    if (GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()))) gtk_root_set_focus(root, nullptr);
+    showFailure(std::nullopt);
+    static_cast<void>(detach([&] { return reportFailure(liveness_.token(), this, open(models_.session, text)); }));
+}
+
+void TopBar::showFailure(std::optional<std::string> text) {
+    failure_->set_text(text.value_or(""));
+    failure_->set_visible(text.has_value());
+}
+
+void TopBar::followURL() {
+    // What the person is typing is never overwritten.
+    if (!addressFocused_) address_->set_text(models_.session->url->value_or(""));
+    showAddress();
+    showHistory();
+}
+
+void TopBar::showAddress() {
+    const auto& url = *models_.session->url;
+    bool formatted = url && !addressFocused_;
+    if (formatted) {
+        auto parts = formattedAddress(*url);
+        host_->set_text(parts.primary);
+        path_->set_text(parts.secondary);
+    }
+    formatted_->set_visible(formatted);
+    // Showing it makes it readable again; the field says the same.
+    hideFromAccessibility(*formatted_);
+    if (formatted) address_->add_css_class("veiled");
+    else address_->remove_css_class("veiled");
+}
+
+void TopBar::showHistory() {
+    const auto& session = *models_.session;
+    back_->set_sensitive(*session.canGoBack);
+    forward_->set_sensitive(*session.canGoForward);
+    reload_->set_visible(!*session.isLoading);
+    reload_->set_sensitive(session.url->has_value());
+    stop_->set_visible(*session.isLoading);
+}
+
+void TopBar::showProfile() {
+    profileName_->set_text(models_.profileName());
+    setAccessibleLabel(*profile_, localized("profile: ") + profileName_->get_text());
+}
+
+void TopBar::showStatus() {
+    const auto& activity = models_.activity;
+    auto status = agentStatus(*activity.isPaused, models_.session->isRecording(), activity.entries(),
+                              activity.currentRun());
+    state_->set_text(status.state);
+    setColour(*state_, status.colour);
+}
+
+void TopBar::redrawProgress() {
+    progress_->queue_draw();
+}
+
+void TopBar::drawProgress(const Cairo::RefPtr<Cairo::Context>& cairo, int width, int height) {
+    auto fill = [&](const char* name, double fraction) {
+        for (const auto& colour : palette) {
+            if (std::string_view(colour.name) != name) continue;
+            cairo->set_source_rgb(colour.red, colour.green, colour.blue);
+            cairo->rectangle(0, 0, width * fraction, height);
+            cairo->fill();
+        }
+    };
+    fill("separator", 1);
+    const auto& session = *models_.session;
+    if (*session.isLoading) fill("violet", std::clamp(*session.loadProgress, 0.0, 1.0));
+}
+
+std::string TopBar::formattedAddressText() const {
+    return host_->get_text() + path_->get_text();
+}
+
+bool TopBar::showsFormattedAddress() const {
+    return formatted_->get_visible();
+}
+
+std::string TopBar::statusText() const {
+    return localized("agent: ") + state_->get_text();
+}
+
+std::optional<std::string> TopBar::failureText() const {
+    if (!failure_->get_visible()) return std::nullopt;
+    return std::string(failure_->get_text());
+}
+
+bool TopBar::canPress(const char* button) const {
+    std::string_view name(button);
+    Gtk::Button* which = name == "back" ? back_ : name == "forward" ? forward_ : name == "reload" ? reload_ : stop_;
+    return which->get_visible() && which->get_sensitive();
+}
+
+} // namespace vesk::ui

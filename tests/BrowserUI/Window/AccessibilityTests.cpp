@@ -1,0 +1,201 @@
+// The running window read as a screen reader reads it: over AT-SPI on the
+// test session's bus, by a reader in a process of its own.
+
+#include "BrowserCore/Profiles/ProfileStore.h"
+#include "BrowserMCP/BrowserSettings.h"
+#include "BrowserMCP/MCPServer.h"
+#include "BrowserUI/PanelHarness.h"
+#include "BrowserUI/Settings/CredentialsPanel.h"
+#include "BrowserUI/Settings/SettingsView.h"
+#include "BrowserUI/Settings/SettingsWindow.h"
+#include "BrowserUI/WindowHarness.h"
+#include "Support/ChildProcess.h"
+#include "Support/ProfileDoubles.h"
+
+#include <nlohmann/json.hpp>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+struct Element {
+    int depth = 0;
+    std::string role;
+    std::string name;
+    std::vector<std::string> states;
+    int children = 0;
+};
+
+// The session's test runner turns accessibility off for every test; this
+// one runs again in a child that has it on, on a D-Bus session of its own:
+// the reader's library drops a program it still reads when others leave the
+// accessibility bus, as the web processes of the tests beside this one do.
+#define WITH_ACCESSIBILITY()                                                                                  \
+    if (!g_getenv("VESK_ACCESSIBLE")) {                                                                       \
+        auto outcome = rerunThisTest(                                                                         \
+            {{"GTK_A11Y", std::nullopt}, {"NO_AT_BRIDGE", std::nullopt}, {"VESK_ACCESSIBLE", "1"}}, seconds(120), \
+            {"dbus-run-session", "--"});                                                                      \
+        if (outcome.result == ChildOutcome::Result::skipped) GTEST_SKIP() << outcome.output;                   \
+        EXPECT_EQ(outcome.result, ChildOutcome::Result::passed) << outcome.output;                             \
+        return;                                                                                               \
+    }                                                                                                         \
+    if (!gtk_is_initialized()) GTEST_SKIP() << "no display"
+
+// Every element of this program, in document order.
+std::vector<Element> readTree() {
+    auto run = runProcess({"/usr/bin/python3", ACCESSIBLE_TREE_READER, std::to_string(getpid())}, {}, seconds(60));
+    EXPECT_TRUE(run.succeeded) << run.output;
+    std::vector<Element> elements;
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] != '{') continue;
+        auto json = nlohmann::json::parse(line);
+        elements.push_back({json["depth"], json["role"], json["name"], json["states"], json["children"]});
+    }
+    return elements;
+}
+
+bool has(const Element& element, const std::string& state) {
+    return std::find(element.states.begin(), element.states.end(), state) != element.states.end();
+}
+
+// A name made of a toolkit type's: GtkButton, gtkmm__GtkImage, WebKitWebView.
+bool isTypeName(std::string_view name) {
+    if (name.starts_with("gtkmm__")) return true;
+    for (std::string_view toolkit : {"Gtk", "Gdk", "WebKit"}) {
+        if (!name.starts_with(toolkit) || name.size() == toolkit.size()) continue;
+        std::string_view rest = name.substr(toolkit.size());
+        if (std::isupper(static_cast<unsigned char>(rest[0])) &&
+            std::all_of(rest.begin(), rest.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+            return true;
+    }
+    return false;
+}
+
+nlohmann::json callTool(MCPServer& server, const std::string& name, const nlohmann::json& arguments) {
+    nlohmann::json request{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"},
+                           {"params", {{"name", name}, {"arguments", arguments}}}};
+    return nlohmann::json::parse(runTask(server.handle(request.dump()), seconds(60)).value());
+}
+
+std::string dump(const std::vector<Element>& elements) {
+    std::string text;
+    for (const auto& e : elements) {
+        text += std::string(2 * e.depth, ' ') + "[" + e.role + "] '" + e.name + "' " + std::to_string(e.children);
+        for (const auto& s : e.states) text += " " + s;
+        text += "\n";
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(Accessibility, AScreenReaderReadsTheWindowByWhatItShows) {
+    WITH_ACCESSIBILITY();
+    PanelHarness panels;
+    WebsiteData data(panels.folder / "data", panels.folder / "cache");
+    ProfileStore profiles(panels.folder, std::make_unique<MemorySecretStore>(), data);
+    WindowHarness harness(&profiles);
+    profiles.setSession(harness.session);
+    runTask(profiles.addCredential("bank", {"bank.example"}, "ann", "pw", ""));
+    FlowStep load{FlowStep::Action::navigate, std::nullopt, harness.server.url("/second"), std::nullopt, std::nullopt};
+    harness.flows.save(Flow{"sign in", {load}});
+    UserDefaults defaults(panels.folder / "config");
+    BrowserSettings settings(defaults);
+
+    std::vector<std::string> read; // the whole of what was read, for a failure's message
+    auto readNow = [&] {
+        waitUntilDrawn(*harness.window);
+        auto tree = readTree();
+        read.push_back(dump(tree));
+        return tree;
+    };
+    auto named = [](const std::vector<Element>& tree, const std::string& name) -> const Element* {
+        auto found = std::find_if(tree.begin(), tree.end(), [&](const Element& e) { return e.name == name; });
+        return found == tree.end() ? nullptr : &*found;
+    };
+    auto startingWith = [](const std::vector<Element>& tree, const std::string& start) {
+        std::vector<Element> found;
+        for (const auto& e : tree)
+            if (e.name.rfind(start, 0) == 0) found.push_back(e);
+        return found;
+    };
+
+    // The start view, with the log beside it.
+    harness.view().panel.set(ui::SidePanel::activity);
+    auto start = readNow();
+    EXPECT_NE(named(start, "Address"), nullptr);
+    EXPECT_EQ(named(start, "›"), nullptr) << "the sign is decoration";
+    const Element* profile = named(start, "profile: temporary");
+    ASSERT_NE(profile, nullptr);
+    EXPECT_EQ(profile->role, "push button");
+    for (const char* tab : {"log", "flows", "profiles"}) {
+        ASSERT_NE(named(start, tab), nullptr) << tab;
+        EXPECT_EQ(has(*named(start, tab), "selected"), std::string(tab) == "log") << tab;
+    }
+
+    // The agent has worked: a run and its calls in the log, a page in the window.
+    MCPServer server(harness.session.get(), harness.activity, nullptr, nullptr);
+    callTool(server, "navigate", {{"url", harness.server.url("/")}});
+    callTool(server, "snapshot", {});
+    // The page has opened a window, shown in the sheet.
+    callTool(server, "evaluate", {{"script", "openTwo()"}});
+    ASSERT_TRUE(spinUntil([&] { return harness.view().sheet() != nullptr; }));
+    auto log = readNow();
+    EXPECT_NE(named(log, "close"), nullptr);
+    auto summaries = startingWith(log, "Run, ");
+    ASSERT_EQ(summaries.size(), 1u);
+    EXPECT_EQ(summaries[0].children, 0) << "the run summary is read as one element";
+    for (const char* call : {"navigate, ", "snapshot, ", "evaluate, "}) {
+        auto rows = startingWith(log, call);
+        ASSERT_EQ(rows.size(), 1u) << call;
+        EXPECT_EQ(rows[0].children, 0) << call << " is read as one element";
+    }
+
+    while (harness.view().closeSheet()) spinUntil([&] { return !harness.view().sheet(); }, seconds(2));
+
+    // The flows tab with a replayed flow's steps, the profiles tab, and the
+    // settings window with a credential being typed.
+    harness.view().panel.set(ui::SidePanel::flows);
+    harness.view().playback.replayFlow(*harness.flows.flowNamed("sign in"), harness.session);
+    ASSERT_TRUE(spinUntil([&] { return !harness.view().playback.running->has_value(); }));
+    auto flows = readNow();
+    EXPECT_TRUE(has(*named(flows, "flows"), "selected"));
+    EXPECT_FALSE(has(*named(flows, "log"), "selected"));
+    // The page's address drawn over the field is not read; the field is.
+    EXPECT_EQ(named(flows, "/second"), nullptr);
+    EXPECT_NE(named(flows, "Address"), nullptr);
+    auto steps = startingWith(flows, "Passed, ");
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_EQ(steps[0].children, 0) << "a step row is read as one element";
+
+    harness.view().panel.set(ui::SidePanel::profiles);
+    openSettingsWindow(harness.session, harness.flows, profiles, settings);
+    auto* view = dynamic_cast<SettingsView*>(settingsWindow()->get_child()->get_first_child());
+    view->showSection(SettingsSection::credentials);
+    click(dynamic_cast<ui::CredentialsPanel&>(*view->sectionPanel()).addButton());
+    waitUntilDrawn(*view);
+    auto profilesAndSettings = readNow();
+    EXPECT_TRUE(has(*named(profilesAndSettings, "credentials"), "selected"));
+    EXPECT_FALSE(has(*named(profilesAndSettings, "agent"), "selected"));
+
+    // Nothing anywhere is read by a toolkit type's name (the progress line
+    // would be, were it not hidden), and no picture at all: the symbols in
+    // the history buttons are hidden.
+    for (const auto& tree : {start, log, flows, profilesAndSettings}) {
+        for (const Element& element : tree) {
+            EXPECT_FALSE(isTypeName(element.name)) << element.role << " " << element.name;
+            EXPECT_NE(element.role, "image") << element.name;
+        }
+    }
+    if (HasFailure()) {
+        for (const auto& text : read) std::fprintf(stderr, "%s\n", text.c_str());
+    }
+}
