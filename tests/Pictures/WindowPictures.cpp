@@ -5,7 +5,6 @@
 // Run by scripts/window-pictures on a virtual display; the pictures go to
 // the folder given as argument.
 
-#include "../BrowserUI/WindowHarness.h"
 #include "BrowserCore/Profiles/ProfileStore.h"
 #include "BrowserCore/Secrets/SiteKey.h"
 #include "BrowserMCP/BrowserSettings.h"
@@ -18,6 +17,7 @@
 #include "BrowserUI/SidePanel/Recorder.h"
 #include "BrowserUI/SidePanel/SidePanelView.h"
 #include "BrowserUI/Widgets/Palette.h"
+#include "BrowserUI/WindowHarness.h"
 #include "Platform/Keychain.h"
 
 #include <gtk/gtk.h>
