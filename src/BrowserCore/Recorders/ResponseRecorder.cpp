@@ -175,14 +175,14 @@ void ResponseRecorder::takePending() {
 }
 
 bool ResponseRecorder::committedAt(const std::string& url) const {
-    const char* uri = webkit_web_view_get_uri(view_.get());
-    if (uri && url == uri) return true;
-    // Redirected: the history entry made for the document keeps the address asked.
+    // Not the view's address: it names a request still waiting even while
+    // another document commits. The history item is the committed document's.
     WebKitBackForwardListItem* item =
         webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(view_.get()));
-    if (!item || !uri) return false;
+    if (!item) return false;
+    const char* uri = webkit_back_forward_list_item_get_uri(item);
     const char* original = webkit_back_forward_list_item_get_original_uri(item);
-    return original && url == original && g_strcmp0(webkit_back_forward_list_item_get_uri(item), uri) == 0;
+    return (uri && url == uri) || (original && url == original);
 }
 
 void ResponseRecorder::started() {
@@ -233,7 +233,17 @@ void ResponseRecorder::finished() {
 
 void ResponseRecorder::failedLoad(bool provisional, const char* uri, const GError* error) {
     if (provisional && arriving == current_) arriving.reset();
-    if (provisional && !currentFromSession_ && pending_ && pending_->url && uri && *pending_->url == uri) takePending();
+    // A load that failed before it committed is the session's when it was
+    // asked at the session's address, or when it began after the session's
+    // request was decided and failed by itself (redirected, its address is
+    // another): either it was the request or it replaced it. One cancelled
+    // may have given way to the request, still to come.
+    bool cancelled = g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+                     g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
+    if (provisional && !currentFromSession_ && pending_ && pending_->url &&
+        ((uri && *pending_->url == uri) || (currentStartedAfterDecision_ && !cancelled))) {
+        takePending();
+    }
     currentFailed_ = true;
     if (!followed || followed != current_ || ended) return;
     // A load given up for another one, or a response that became a download.

@@ -6,15 +6,15 @@
 // folder, and answers HTTP logins and the certificates of this machine.
 //
 // WebKit reports loads per view, not per navigation, and the view's address
-// names the session's request from the moment it is made until some document
-// commits, whoever started the load in between. So each load the session
-// starts gets an id from `beginNavigation`, with the address it asks for; a
-// load start is taken for it only when WebKit has just decided the policy of
-// that address and of nothing else, and otherwise the commit decides: the
-// document must have been asked at the session's address (after a redirect,
-// the history item's original address). Every later event of the view
-// belongs to the load that started or committed last. Loads the page starts
-// by itself get ids of their own.
+// names the session's request from the moment it is made, whoever started
+// the load that starts or commits meanwhile. So each load the session starts
+// gets an id from `beginNavigation`, with the address it asks for; a load
+// start is taken for it only when WebKit has just decided the policy of that
+// address and of nothing else, and otherwise the commit decides: the history
+// item of the document must have been asked at the session's address (its
+// original address, after a redirect). Every later event of the view belongs
+// to the load that started or committed last. Loads the page starts by itself
+// get ids of their own.
 
 #include "BrowserCore/Errors/BrowserError.h"
 #include "BrowserCore/Recorders/DownloadFolder.h"
