@@ -4,58 +4,109 @@
 # order, with its depth, role, name, states and number of children. Waits, up
 # to the deadline, for the program to appear on the accessibility bus.
 # Elements that other processes put in the tree (a web page's content, which
-# the page's web process serves) are left out: they may go at any moment.
+# the page's web process serves) are left out: they may go at any moment; so
+# are elements that go while they are read (a window a page's popup leaves).
 #   read-accessible-tree.py PID [SECONDS]
+#
+# The tree is asked for over D-Bus as it is read, not through libatspi: when a
+# window of GTK 4.8 goes, GTK names its own root as the child that went, and
+# libatspi's cache then drops the whole program while it is being read.
 import json
 import sys
 import time
 
-import pyatspi
-from gi.repository import GLib
+import gi
 
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, Gio, GLib
 
-def process_of(element):
-    """The element's process id, or None when that process is gone."""
-    try:
-        return element.get_process_id()
-    except GLib.GError:
-        return None
-
+ROOT = "/org/a11y/atspi/accessible/root"
 STATES = ("selected", "checked", "focusable", "sensitive", "showing", "visible")
 
 
-def application(pid, deadline):
-    while True:
-        for app in pyatspi.Registry.getDesktop(0):
-            if app is not None and process_of(app) == pid:
-                return app
-        if time.monotonic() > deadline:
-            return None
-        time.sleep(0.05)
+class Gone(Exception):
+    """An element, or the program serving it, went while it was read."""
 
 
-def walk(element, depth, pid):
-    states = [pyatspi.stateToString(state) for state in element.getState().getStates()]
-    print(json.dumps({
+# What a program answers about an object it no longer has, and the bus about
+# a program that left.
+GONE = (Gio.DBusError.UNKNOWN_METHOD, Gio.DBusError.UNKNOWN_OBJECT, Gio.DBusError.SERVICE_UNKNOWN,
+        Gio.DBusError.NAME_HAS_NO_OWNER)
+
+
+def call(bus, name, path, interface, method, arguments=None, reply="(v)"):
+    try:
+        return bus.call_sync(name, path, interface, method, arguments, GLib.VariantType(reply),
+                             Gio.DBusCallFlags.NONE, -1, None).unpack()
+    except GLib.Error as error:
+        if any(error.matches(Gio.dbus_error_quark(), code) for code in GONE):
+            raise Gone(error.message)
+        raise
+
+
+def process_of(bus, name, known):
+    """The process id serving a bus name, or None when it is gone."""
+    if name not in known:
+        try:
+            known[name] = call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                               "GetConnectionUnixProcessID", GLib.Variant("(s)", (name,)), "(u)")[0]
+        except Gone:
+            known[name] = None
+    return known[name]
+
+
+def application(bus, pid, known):
+    apps = call(bus, "org.a11y.atspi.Registry", ROOT, "org.a11y.atspi.Accessible", "GetChildren", None, "(a(so))")[0]
+    for name, path in apps:
+        if process_of(bus, name, known) == pid:
+            return name, path
+    return None
+
+
+def read(bus, name, path, depth, pid, known, lines):
+    """Reads an element and what it holds; an element that goes while it is
+    read is left out, with what it holds."""
+    accessible = "org.a11y.atspi.Accessible"
+    try:
+        role = call(bus, name, path, accessible, "GetRole", None, "(u)")[0]
+        label = call(bus, name, path, "org.freedesktop.DBus.Properties", "Get",
+                     GLib.Variant("(ss)", (accessible, "Name")))[0]
+        words = call(bus, name, path, accessible, "GetState", None, "(au)")[0]
+        children = call(bus, name, path, accessible, "GetChildren", None, "(a(so))")[0]
+    except Gone:
+        return
+    states = [Atspi.StateType(bit).value_nick
+              for bit in range(32 * len(words)) if words[bit // 32] & (1 << bit % 32)]
+    lines.append(json.dumps({
         "depth": depth,
-        "role": element.getRoleName(),
-        "name": element.name,
-        "states": [name for name in states if name in STATES],
-        "children": element.childCount,
+        "role": Atspi.role_get_name(Atspi.Role(role)),
+        "name": label,
+        "states": [state for state in states if state in STATES],
+        "children": len(children),
     }))
-    for index in range(element.childCount):
-        child = element.getChildAtIndex(index)
-        if child is not None and process_of(child) == pid:
-            walk(child, depth + 1, pid)
+    for child_name, child_path in children:
+        if process_of(bus, child_name, known) == pid:
+            read(bus, child_name, child_path, depth + 1, pid, known, lines)
 
 
 def main():
     pid = int(sys.argv[1])
     deadline = time.monotonic() + (float(sys.argv[2]) if len(sys.argv) > 2 else 20)
-    app = application(pid, deadline)
-    if app is None:
-        sys.exit("no program with process id %d on the accessibility bus" % pid)
-    walk(app, 0, pid)
+    session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+    address = call(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", None, "(s)")[0]
+    bus = Gio.DBusConnection.new_for_address_sync(
+        address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION,
+        None, None)
+    known = {}
+    app = application(bus, pid, known)
+    while app is None:
+        if time.monotonic() > deadline:
+            sys.exit("no program with process id %d on the accessibility bus" % pid)
+        time.sleep(0.05)
+        app = application(bus, pid, known)
+    lines = []
+    read(bus, app[0], app[1], 0, pid, known, lines)
+    print("\n".join(lines))
 
 
 main()
