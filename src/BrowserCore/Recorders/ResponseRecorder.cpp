@@ -275,19 +275,24 @@ gboolean ResponseRecorder::tlsFailed(const char* uri, GTlsCertificate* certifica
     // navigation; the finish WebKit reports for the refused attempt is no success.
     currentFailed_ = true;
     if (current_ && !(pending_ && pending_->url == uri)) pending_ = Pending{*current_, std::string(uri)};
+    // The acceptance goes to the network process straight, the new load by
+    // way of the web process, and may reach it first when the machine is
+    // busy: the load starts again once the network process has answered a
+    // question asked after the acceptance, which it answers in order.
     struct Retry {
         std::weak_ptr<ResponseRecorder*> recorder;
         GRef<WebKitWebView> view;
         std::string uri;
     };
-    g_idle_add_full(
-        G_PRIORITY_DEFAULT,
-        [](gpointer data) -> gboolean {
-            auto* retry = static_cast<Retry*>(data);
+    webkit_cookie_manager_get_cookies(
+        webkit_network_session_get_cookie_manager(network), uri, nullptr,
+        [](GObject* manager, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<Retry> retry(static_cast<Retry*>(data));
+            GList* cookies = webkit_cookie_manager_get_cookies_finish(WEBKIT_COOKIE_MANAGER(manager), result, nullptr);
+            g_list_free_full(cookies, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
             if (retry->recorder.lock()) webkit_web_view_load_uri(retry->view.get(), retry->uri.c_str());
-            return G_SOURCE_REMOVE;
         },
-        new Retry{self_, view_, uri}, [](gpointer data) { delete static_cast<Retry*>(data); });
+        new Retry{self_, view_, uri});
     return TRUE;
 }
 
