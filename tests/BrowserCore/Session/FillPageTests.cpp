@@ -112,7 +112,7 @@ TEST(FillPage, AFrameOfAnotherOriginTakesTheValuesOfItsOwnSite) {
     std::string inner = *siteKeyOfURL(server.url("/inner", "localhost"));
     session->setVariables({{outer, {{"TOKEN", "outer-token"}}}, {inner, {{"TOKEN", "inner-token"}}}});
 
-    PageSnapshot page = runTask(session->navigate(server.url("/")));
+    PageSnapshot page = snapshotShowing(*session, runTask(session->navigate(server.url("/"))), "textbox", "Token");
     std::string token = refNamed(page, "Token");
     EXPECT_EQ(session->siteForRef(token), inner);
     EXPECT_EQ(session->siteForRef(std::nullopt), outer);

@@ -107,7 +107,7 @@ TEST(Hover, ReachesAnElementOfAFrameOfTheSameOrigin) {
     server.serve("/", sessionPage("outer"));
     server.serve("/inner", sessionPage("trusted-hover-frame"));
     auto session = actionSession();
-    PageSnapshot page = runTask(session->navigate(server.url("/")));
+    PageSnapshot page = snapshotShowing(*session, runTask(session->navigate(server.url("/"))), "button", "Inner");
     std::string ref = refOf(page, "button", "Inner");
     ASSERT_TRUE(session->frameForRef(ref));
 
@@ -120,7 +120,7 @@ TEST(Hover, ReachesAnElementInNestedFramesOfOtherOriginsPastTheirBordersAndPaddi
     LoopbackServer server;
     serveFixtures(server, {"nested-hover.html", "nested-hover-middle.html", "nested-hover-inner.html"});
     auto session = actionSession();
-    PageSnapshot page = runTask(session->navigate(server.url("/nested-hover")));
+    PageSnapshot page = snapshotShowing(*session, runTask(session->navigate(server.url("/nested-hover"))), "button", "Deep");
     std::string deep = refOf(page, "button", "Deep");
     EXPECT_TRUE(contains(namesIn(runTask(session->hover(deep)).changes.added), "Deep tip"));
 }

@@ -197,6 +197,22 @@ inline std::string refOf(const PageSnapshot& snapshot, const std::string& role, 
     return "e0";
 }
 
+// The snapshot, or a later one of the page once it shows the element: a
+// navigation answers when the page's own document has settled, and on a busy
+// machine its frames may still be loading then.
+inline PageSnapshot snapshotShowing(BrowserSession& session, PageSnapshot snapshot, const std::string& role,
+                                    const std::string& name) {
+    auto shows = [&] {
+        return std::any_of(snapshot.elements.begin(), snapshot.elements.end(),
+                           [&](const PageElement& element) { return element.role == role && element.name == name; });
+    };
+    spinUntil([&] {
+        if (!shows()) snapshot = runTask(session.scan());
+        return shows();
+    });
+    return snapshot;
+}
+
 inline std::vector<std::string> namesIn(const std::vector<PageElement>& elements) {
     std::vector<std::string> names;
     for (const auto& element : elements) names.push_back(element.name);
