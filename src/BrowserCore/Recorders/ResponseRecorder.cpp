@@ -66,6 +66,7 @@ void ResponseRecorder::detach() {
         g_object_set_data(G_OBJECT(view_.get()), recorderKey, nullptr);
     }
     view_ = {};
+    decided_.clear();
     pending_.reset();
     current_.reset();
     currentFromSession_ = false;
@@ -104,6 +105,11 @@ void ResponseRecorder::attach(WebKitWebView* view) {
                            gpointer data) -> gboolean {
                 auto* self = Handler::of(data);
                 return self ? self->tlsFailed(uri, certificate) : FALSE;
+            }));
+    // A navigation within the document answers without a load.
+    connect(view, "notify::uri", G_CALLBACK(+[](WebKitWebView* v, GParamSpec*, gpointer data) {
+                const char* uri = webkit_web_view_get_uri(v);
+                if (auto* self = Handler::of(data); self && uri) self->forgetDecided(uri);
             }));
     connect(view, "web-process-terminated",
             G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data) {
@@ -156,6 +162,20 @@ bool ResponseRecorder::followedNeverArrived() const {
     return !uri || *pending_->url != uri;
 }
 
+bool ResponseRecorder::navigationOnItsWay() const {
+    const Instant now = Clock::now();
+    return std::any_of(decided_.begin(), decided_.end(), [&](const Decided& d) { return now - d.at < decidedHold; });
+}
+
+void ResponseRecorder::forgetDecided(std::string_view uri) {
+    std::erase_if(decided_, [&](const Decided& d) { return d.uri == uri; });
+}
+
+void ResponseRecorder::noteDecided(std::string uri) {
+    if (decided_.size() >= decidedLimit) decided_.erase(decided_.begin());
+    decided_.push_back({std::move(uri), Clock::now()});
+}
+
 void ResponseRecorder::navigationDecided(const char* uri) {
     if (!pending_ || !pending_->url) return;
     if (uri && *pending_->url == uri) {
@@ -187,6 +207,7 @@ bool ResponseRecorder::committedAt(const std::string& url) const {
 
 void ResponseRecorder::started() {
     if (followed && followed == current_ && !currentCommitted_ && !currentFailed_) abandoned = true;
+    decided_.clear();
     currentStartedAfterDecision_ = false;
     if (pending_ && (!pending_->url || (pending_->decided && !pending_->contested))) {
         takePending();
@@ -233,6 +254,7 @@ void ResponseRecorder::finished() {
 
 void ResponseRecorder::failedLoad(bool provisional, const char* uri, const GError* error) {
     if (provisional && arriving == current_) arriving.reset();
+    if (provisional) decided_.clear();
     // A load that failed before it committed is the session's when it was
     // asked at the session's address, or when it began after the session's
     // request was decided and failed by itself (redirected, its address is
@@ -256,6 +278,7 @@ void ResponseRecorder::failedLoad(bool provisional, const char* uri, const GErro
 }
 
 void ResponseRecorder::processTerminated() {
+    decided_.clear();
     ended = Ending{BrowserError::navigationFailed("The web content process terminated")};
 }
 
@@ -322,7 +345,13 @@ gboolean ResponseRecorder::decide(WebKitPolicyDecision* decision, WebKitPolicyDe
     if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
         WebKitNavigationAction* action =
             webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-        navigationDecided(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
+        const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+        // A redirect goes on with a load already begun; a frame's "about:"
+        // document loads at once, with no response.
+        if (uri && !webkit_navigation_action_is_redirect(action) && !g_str_has_prefix(uri, "about:")) {
+            noteDecided(uri);
+        }
+        navigationDecided(uri);
         return FALSE;
     }
     if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
@@ -330,6 +359,9 @@ gboolean ResponseRecorder::decide(WebKitPolicyDecision* decision, WebKitPolicyDe
     WebKitURIResponse* response = webkit_response_policy_decision_get_response(responseDecision);
     bool mainFrame = webkit_response_policy_decision_is_main_frame_main_resource(responseDecision);
     const char* uri = webkit_uri_response_get_uri(response);
+
+    // A frame's document has answered: its navigation has begun.
+    if (!mainFrame && uri) forgetDecided(uri);
 
     bool http = uri && isHTTP(uri);
     if (mainFrame && http) noteMainResponse(uri, static_cast<int>(webkit_uri_response_get_status_code(response)));

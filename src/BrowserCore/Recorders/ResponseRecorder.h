@@ -19,6 +19,7 @@
 #include "BrowserCore/Errors/BrowserError.h"
 #include "BrowserCore/Recorders/DownloadFolder.h"
 #include "BrowserCore/Records/PageRecords.h"
+#include "Platform/Clock.h"
 #include "Platform/GRef.h"
 
 #include <webkit/webkit.h>
@@ -88,6 +89,12 @@ public:
     NavigationID beginNavigation(std::optional<std::string> url = std::nullopt);
     // Starts following a navigation: resets what the load wait reads.
     void follow(std::optional<NavigationID> navigation);
+    // WebKit has let a navigation through that has neither begun to load
+    // nor been answered otherwise: a link or script of the page asked for it
+    // and the view still shows the page before. WebKit does not say which
+    // frame a navigation is for, so a frame's counts until its document
+    // answers, and any for a second at most.
+    bool navigationOnItsWay() const;
     // The finished downloads, handed over once.
     std::vector<DownloadedFile> takeDownloaded();
     // The followed load has neither started nor been answered otherwise, and
@@ -122,6 +129,11 @@ private:
     void finished();
     void failedLoad(bool provisional, const char* uri, const GError* error);
     void navigationDecided(const char* uri);
+    // WebKit let a navigation to `uri` through.
+    void noteDecided(std::string uri);
+    // The navigations to `uri` let through have answered: a frame's document
+    // came, or the page moved within its document.
+    void forgetDecided(std::string_view uri);
     // The load now reported is the session's pending one.
     void takePending();
     // The view's committed document was asked at `url`.
@@ -156,6 +168,15 @@ private:
         // be that one's, which then replaced the request.
         bool contested = false;
     };
+
+    // Navigations let through since a load last began, oldest first.
+    struct Decided {
+        std::string uri;
+        Instant at;
+    };
+    std::vector<Decided> decided_;
+    static constexpr std::size_t decidedLimit = 16;
+    static constexpr Duration decidedHold = std::chrono::seconds(1);
 
     NavigationID lastID_ = 0;
     std::optional<Pending> pending_;

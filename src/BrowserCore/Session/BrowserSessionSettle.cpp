@@ -93,7 +93,9 @@ Task<bool> settleLoop(BrowserSession& session) {
         // A page whose navigation has committed is asked even while its
         // subresources load; one still waiting for its document is not.
         bool awaitingDocument = session.activePopup->get() || session.responses.arriving.has_value();
-        if (webkit_web_view_is_loading(view) && awaitingDocument) {
+        // A navigation the page asked for shows as a load only once it begins.
+        bool navigationComing = !session.activePopup->get() && session.responses.navigationOnItsWay();
+        if ((webkit_web_view_is_loading(view) && awaitingDocument) || navigationComing) {
             charge("loading", tick);
         } else {
             std::optional<Status> status;

@@ -113,6 +113,15 @@ TEST(ActPipeline, AClickThatLoadsAnotherPageReportsItOnceItHasDrawn) {
     EXPECT_GT(acting.session->phases->drawing, Duration::zero());
 }
 
+TEST(ActPipeline, AClickWhosePageIsBusyBeforeItsNavigationBeginsReportsTheNewPage) {
+    Acting acting("busy-link");
+    acting.server.serve("/next", sessionPage("next"));
+    acting.open();
+    ActionResult result = runTask(acting.session->click(acting.ref("link", "Next page")));
+    EXPECT_TRUE(result.navigated);
+    EXPECT_EQ(result.url, acting.server.url("/next"));
+}
+
 TEST(ActPipeline, AClickThatOpensAPopupSwitchesToItWithoutADiff) {
     Acting acting("opener");
     acting.server.serve("/popup", sessionPage("popup"));
