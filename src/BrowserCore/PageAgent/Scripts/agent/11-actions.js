@@ -256,6 +256,21 @@ function scroll(args) {
 // Scrolls the page, or, on a page that does not scroll itself (an app whose
 // content scrolls in a panel), the largest panel that can scroll that way.
 function scrollPageBy(dx, dy, from) {
+    scrollBoxBy(scrollerFor(dx, dy, from), dx, dy);
+}
+
+function scrollBoxBy(box, dx, dy) {
+    try {
+        box.scrollBy({ left: dx, top: dy, behavior: 'instant' });
+    } catch (e) {
+        box.scrollBy(dx, dy);
+    }
+}
+
+// What a scroll by (dx, dy) moves: the panel around the given element that
+// can scroll that way (keys pressed in it), else the page (the window), else
+// the largest panel that can.
+function scrollerFor(dx, dy, from) {
     const page = document.scrollingElement || document.documentElement;
     const canScroll = (el, isPage) => {
         const cs = styleOf(el);
@@ -266,18 +281,10 @@ function scrollPageBy(dx, dy, from) {
             (isPage ? cs.overflowX !== 'hidden' : /auto|scroll|overlay/.test(cs.overflowX)));
         return okY && okX;
     };
-    const by = el => {
-        try {
-            el.scrollBy({ left: dx, top: dy, behavior: 'instant' });
-        } catch (e) {
-            el.scrollBy(dx, dy);
-        }
-    };
-    // The panel around the given element comes first (keys pressed in it).
     for (let node = from; node && node.nodeType === 1 && node !== page; node = flatParent(node)) {
-        if (canScroll(node, false)) return by(node);
+        if (canScroll(node, false)) return node;
     }
-    if (page && canScroll(page, true)) return by(window);
+    if (page && canScroll(page, true)) return window;
     let best = null, bestArea = 0;
     for (const el of document.querySelectorAll('body *')) {
         if (el.scrollHeight <= el.clientHeight + 1 && el.scrollWidth <= el.clientWidth + 1) continue;
@@ -288,7 +295,7 @@ function scrollPageBy(dx, dy, from) {
             bestArea = area;
         }
     }
-    by(best || window);
+    return best || window;
 }
 
 // ---------------------------------------------------------------------------
