@@ -215,10 +215,8 @@ function defaultAction(el, key, mods) {
         return null;
     }
     const type = el.localName === 'input' ? el.type : '';
-    if (key === 'Enter') {
-        if (isLink(el)) return at('keydown', () => el.click());
-        return isButton(el) ? at('keypress', () => el.click()) : null;
-    }
+    // The engine itself clicks a button on the keypress of Enter.
+    if (key === 'Enter') return isLink(el) ? at('keydown', () => el.click()) : null;
     if (key === ' ') {
         if (isButton(el) || type === 'checkbox' || type === 'radio') return at('keyup', () => el.click());
         if (el.localName === 'select') return null;
@@ -243,6 +241,7 @@ const CARET_MOVES = {
 
 function editingAction(el, key, mods, ctrl) {
     const writable = el.isContentEditable || (!el.readOnly && !isDisabled(el));
+    if (!el.isContentEditable && deepActiveElement() !== el) return writable ? unfocusedEdit(el, key, mods) : null;
     const edit = fn => writable ? at('keydown', fn) : null;
     const move = CARET_MOVES[key];
     if (move) {
@@ -266,12 +265,36 @@ function editingAction(el, key, mods, ctrl) {
     }
     if (!writable) return null;
     if (key === 'Enter') {
-        if (el.localName === 'input') return el.form ? at('keypress', () => submitImplicitly(el.form)) : null;
+        // The engine itself submits a field's form on the keypress of Enter.
+        if (el.localName === 'input') return null;
         const paragraph = el.localName !== 'textarea' && !mods.shiftKey;
         return at('keypress', () => document.execCommand(paragraph ? 'insertParagraph' : 'insertLineBreak'));
     }
     if (isCharacter(key)) return at('keypress', () => document.execCommand('insertText', false, key));
     return null;
+}
+
+// A field the engine would not give the focus to (a frame of another site
+// that the page has not let take it) has no caret of the engine's: keys
+// that type or delete work on the field's own selection.
+function unfocusedEdit(el, key, mods) {
+    if (mods.ctrlKey || mods.metaKey) return null;
+    const text = key === 'Enter' ? (el.localName === 'textarea' ? '\n' : null) : isCharacter(key) ? key : '';
+    if (text === null || (text === '' && key !== 'Backspace' && key !== 'Delete')) return null;
+    return at(text ? 'keypress' : 'keydown', () => {
+        let start = el.selectionStart, end = el.selectionEnd;
+        if (start === null) start = end = el.value.length;  // a field without a selection of its own
+        if (start === end && key === 'Backspace') start = Math.max(0, start - 1);
+        if (start === end && key === 'Delete') end = Math.min(el.value.length, end + 1);
+        const inputType = key === 'Enter' ? 'insertLineBreak' : text ? 'insertText' : key === 'Backspace'
+            ? 'deleteContentBackward' : 'deleteContentForward';
+        const init = { bubbles: true, cancelable: true, composed: true, inputType, data: text || null };
+        if (!el.dispatchEvent(new InputEvent('beforeinput', init))) return;
+        const value = el.value;
+        if (el.selectionStart === null) el.value = value.slice(0, start) + text + value.slice(end);
+        else el.setRangeText(text, start, end, 'end');
+        if (el.value !== value) inputEvent(el, text || null, inputType);
+    });
 }
 
 function moveCaret(el, direction, granularity, extend) {
@@ -298,13 +321,22 @@ function scrollAction(el, key, mods) {
     const arrow = {
         ArrowUp: [0, -1], ArrowDown: [0, 1], ArrowLeft: [-1, 0], ArrowRight: [1, 0],
     }[key];
-    if (arrow) return at('keydown', () => scrollPageBy(arrow[0] * LINE_STEP, arrow[1] * LINE_STEP, el));
+    if (arrow) {
+        return at('keydown', () => {
+            const box = scrollerFor(arrow[0], arrow[1], el);
+            if (box === window || el === document.body || containsDeep(box, el)) {
+                scrollBoxBy(box, arrow[0] * LINE_STEP, arrow[1] * LINE_STEP);
+            }
+        });
+    }
     const up = key === 'PageUp' || key === 'Home' || (key === ' ' && mods.shiftKey);
     if (!/^(PageUp|PageDown|Home|End| )$/.test(key)) return null;
     // Space scrolls as a character key does its work: on keypress.
     return at(key === ' ' ? 'keypress' : 'keydown', () => {
         const sign = up ? -1 : 1;
         const box = scrollerFor(0, sign, el);
+        // A panel elsewhere on the page is not the focused element's to scroll.
+        if (box !== window && el !== document.body && !containsDeep(box, el)) return;
         const whole = key === 'Home' || key === 'End';
         const page = box === window ? window.innerHeight : box.clientHeight;
         const extent = box === window ? (document.scrollingElement || document.documentElement).scrollHeight : box.scrollHeight;
@@ -357,22 +389,6 @@ function escapeDefault() {
     }
     const popover = Array.from(document.querySelectorAll('[popover]')).reverse().find(p => matchesSafe(p, ':popover-open'));
     if (popover && popover.hidePopover) popover.hidePopover();
-}
-
-function submitImplicitly(form) {
-    const submitter = Array.from(form.elements).find(e =>
-        (e.localName === 'button' && e.type === 'submit') ||
-        (e.localName === 'input' && (e.type === 'submit' || e.type === 'image')));
-    if (submitter) {
-        if (!submitter.disabled) submitter.click();
-        return;
-    }
-    const blocking = Array.from(form.elements).filter(e => e.localName === 'input' &&
-        /^(text|search|email|url|tel|password|date|time|datetime-local|month|week|number)$/.test(e.type));
-    if (blocking.length <= 1) {
-        if (form.requestSubmit) form.requestSubmit();
-        else form.submit();
-    }
 }
 
 function sequentialFocusables() {
