@@ -558,6 +558,9 @@ TEST_F(PageAgent, ListsWhatAPersonClicksByItsRoleOrStateAndNamesASymbolByWhatItA
         EXPECT_TRUE(names(s).contains(expected)) << expected;
     }
     EXPECT_FALSE(element(s, "columnheader", "")) << "a header that does not sort is no control";
+    page("document.body.insertAdjacentHTML('beforeend', '<table><tr><th aria-sort=none>Team</th><th>Coach</th></tr></table>')");
+    json table = scan();
+    EXPECT_TRUE(element(table, "columnheader", "Team") && !element(table, "columnheader", "Coach")) << "a table's own headers too";
     EXPECT_EQ(field(s, "button", "\u00d7", "context"), "Season: 2024") << "a lone symbol names what it acts on";
 
     value("click", {{"ref", ref(s, "columnheader", "Score")}});

@@ -71,6 +71,8 @@ function nativeRole(el) {
             el.parentElement.querySelector(':scope > summary') === el ? 'button' : null;
     case 'option':
         return 'option';
+    case 'th':
+        return el.getAttribute('scope') === 'row' ? 'rowheader' : 'columnheader';
     }
     // Only an element that says so starts an editable region (the attribute
     // check spares the walk a style lookup on every element).
