@@ -550,13 +550,13 @@ async function closeList(el, label) {
     const mods = { ctrlKey: false, shiftKey: false, altKey: false, metaKey: false };
     keyEvent(target, 'keydown', 'Escape', mods);
     if (target.isConnected) keyEvent(target, 'keyup', 'Escape', mods);
-    if (await pollUntil(closed, 500)) return true;
+    if (await pollUntil(closed, 1000)) return true;
     try {
         clickAt(clickPoint(el, el, label, 'select'));
     } catch (e) {
         if (!(e instanceof AgentFailure)) throw e;
     }
-    return pollUntil(closed, 500);
+    return pollUntil(closed, 1000);
 }
 
 function selectCustom(el, label, args) {
