@@ -533,6 +533,42 @@ TEST_F(PageAgent, ListsClickableThingsThatAreNotControlsByWhatTheyShow) {
     EXPECT_EQ(page("return document.title"), "row");
 }
 
+TEST_F(PageAgent, ListsCardsMadeClickableByAScriptListenerAndThePointerHand) {
+    open("deals");
+    json s = scan();
+    EXPECT_EQ(names(s), (std::set<std::string>{"generic Weekend in Rome From 300 euros", "generic Weekend in Oslo From 420 euros"}));
+    value("click", {{"ref", ref(s, "generic", "Weekend in Oslo From 420 euros")}});
+    EXPECT_EQ(page("return document.title"), "Oslo");
+}
+
+TEST_F(PageAgent, ReadsAGridOfDivsAndAPagerAsTheyAreLaidOut) {
+    open("scores");
+    EXPECT_EQ(scan()["text"], "Scores\nSeason: 2024 \u00d7\nTable Chart More\nName\tScore\tCity\tRate\n"
+                              "Ann Silva\t79\tMadrid\t40.1\t\U0001F5D1\nBo Chen\t92\tOslo\t38.5\t\U0001F5D1\n"
+                              "Cy Diaz\t85\tLima\t41.7\t\U0001F5D1\nFirst\tPrev\t1 2 3\tNext\tLast\nImportant: Ann leads.");
+    // Names read from content keep boxes apart too.
+    page("document.body.insertAdjacentHTML('beforeend', '<div tabindex=0 style=\"display:flex\"><span>Ann Silva</span><span>79</span></div>')");
+    EXPECT_TRUE(element(scan(), "generic", "Ann Silva 79"));
+}
+
+TEST_F(PageAgent, ListsWhatAPersonClicksByItsRoleOrStateAndNamesASymbolByWhatItActsOn) {
+    open("scores");
+    json s = scan();
+    for (const char* expected : {"columnheader Score", "gridcell Madrid", "generic Chart", "generic More"}) {
+        EXPECT_TRUE(names(s).contains(expected)) << expected;
+    }
+    EXPECT_FALSE(element(s, "columnheader", "")) << "a header that does not sort is no control";
+    page("document.body.insertAdjacentHTML('beforeend', '<table><tr><th aria-sort=none>Team</th><th>Coach</th></tr></table>')");
+    json table = scan();
+    EXPECT_TRUE(element(table, "columnheader", "Team") && !element(table, "columnheader", "Coach")) << "a table's own headers too";
+    EXPECT_EQ(field(s, "button", "\u00d7", "context"), "Season: 2024") << "a lone symbol names what it acts on";
+
+    value("click", {{"ref", ref(s, "columnheader", "Score")}});
+    json sorted = scan();
+    EXPECT_TRUE(has(sorted["text"], "Rate\nAnn Silva\t79\tMadrid\t40.1\t\U0001F5D1\nCy Diaz\t85")) << sorted["text"];
+    EXPECT_EQ(page("return document.querySelector('[data-column=\"1\"]').getAttribute('aria-sort')"), "ascending");
+}
+
 TEST_F(PageAgent, WorksCustomWidgets) {
     open("widgets");
     json s = scan();
@@ -545,6 +581,33 @@ TEST_F(PageAgent, WorksCustomWidgets) {
     value("fill", {{"ref", ref(s, "textbox", "City")}, {"value", "Par"}});
     json after = scan();
     EXPECT_TRUE(element(after, "option", "Paris") && element(after, "option", "Parma"));
+}
+
+TEST_F(PageAgent, ChoosesInDropdownsOfWebComponentsAndClosesWhatItOpenedWhenTheOptionIsMissing) {
+    open("dropdowns");
+    json s = scan();
+    std::string fruit = ref(s, "combobox", "Fruit"), size = ref(s, "combobox", "Size");
+    // The chosen value, whether the component's list is closed and what closed it.
+    auto state = [&](const std::string& tag) {
+        return page("const c = document.querySelector('" + tag + "'); "
+                    "return [c.value ?? null, c.shadowRoot.querySelector('[role=listbox]').hidden, c.closedBy ?? null]");
+    };
+    value("select", {{"ref", fruit}, {"option", "Pear"}});
+    EXPECT_EQ(state("fruit-select"), json::array({"Pear", true, "option"})) << "options in its shadow root";
+    value("select", {{"ref", size}, {"option", "large"}});
+    EXPECT_EQ(state("size-select"), json::array({"Large", true, "option"})) << "options slotted into it";
+
+    // Escape closes the first list; the second closes only on a second click.
+    json mango = call("select", {{"ref", fruit}, {"option", "Mango"}});
+    EXPECT_EQ(mango, json({{"ok", false}, {"code", "no_option"}, {"message", "Element " + fruit +
+        " (combobox \"Fruit\") has no option \"Mango\". Its options: \"Apple\", \"Pear\", \"Plum\"."}}));
+    EXPECT_EQ(state("fruit-select"), json::array({"Pear", true, "Escape"}));
+    json huge = call("select", {{"ref", size}, {"option", "Huge"}});
+    EXPECT_EQ(huge["message"], "Element " + size + " (combobox \"Size\") has no option \"Huge\". "
+                               "Its options: \"Small\", \"Medium\", \"Large\".");
+    EXPECT_EQ(state("size-select"), json::array({"Large", true, "click"}));
+    json blue = call("select", {{"ref", ref(s, "combobox", "Colour")}, {"option", "Blue"}});
+    EXPECT_TRUE(has(blue["message"], "Its options: \"Red\". The list the select opened did not close again: it is still open.")) << blue;
 }
 
 TEST_F(PageAgent, ASubframeNamesItsElementsAfterItsFrame) {

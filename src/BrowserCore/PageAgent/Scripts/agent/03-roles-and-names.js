@@ -14,6 +14,20 @@ const WIDGET_ROLES = new Set(['button', 'checkbox', 'combobox', 'link', 'listbox
     'menuitemradio', 'option', 'radio', 'searchbox', 'slider', 'spinbutton', 'switch', 'tab', 'textbox',
     'treeitem']);
 
+// Whether a person acts on an element that is no control by its role: it
+// holds a state only something operated has (expanded, pressed, selected),
+// or it is a header that sorts its column or a grid cell that takes the
+// focus or a selection.
+function operatedByState(el, role) {
+    if (el.hasAttribute('aria-expanded') || el.hasAttribute('aria-pressed') || el.hasAttribute('aria-selected')) return true;
+    if (role === 'columnheader' || role === 'rowheader') return el.hasAttribute('aria-sort');
+    return role === 'gridcell' && el.hasAttribute('tabindex');
+}
+
+// A name of symbols alone ("✖", "×", "🗑") says what an element does, not
+// what it does it to.
+const symbolsOnly = name => !!name && !/[\p{L}\p{N}]/u.test(name);
+
 // Roles whose name comes from their content.
 const NAME_FROM_CONTENT = new Set(['button', 'cell', 'checkbox', 'columnheader', 'gridcell', 'heading', 'link',
     'menuitem', 'menuitemcheckbox', 'menuitemradio', 'option', 'radio', 'row', 'rowheader', 'switch', 'tab',
@@ -57,6 +71,8 @@ function nativeRole(el) {
             el.parentElement.querySelector(':scope > summary') === el ? 'button' : null;
     case 'option':
         return 'option';
+    case 'th':
+        return el.getAttribute('scope') === 'row' ? 'rowheader' : 'columnheader';
     }
     // Only an element that says so starts an editable region (the attribute
     // check spares the walk a style lookup on every element).
@@ -118,6 +134,14 @@ const BLOCK_TAGS = new Set(['address', 'article', 'aside', 'blockquote', 'br', '
     'dl', 'dt', 'fieldset', 'figcaption', 'figure', 'footer', 'form', 'h1', 'h2', 'h3', 'h4', 'h5', 'h6', 'header',
     'hr', 'li', 'main', 'nav', 'ol', 'p', 'pre', 'section', 'table', 'td', 'th', 'tr', 'ul']);
 const SILENT_TAGS = new Set(['script', 'style', 'template', 'noscript', 'head', 'title', 'meta', 'link']);
+
+// Whether an element's text stands apart from the text beside it: a block,
+// a cell, an inline block do; inline content does not.
+function standsApart(el) {
+    if (BLOCK_TAGS.has(el.localName)) return true;
+    const display = styleOf(el).display;
+    return display !== 'inline' && display !== 'contents';
+}
 
 function hiddenForName(el) {
     if (el.getAttribute('aria-hidden') === 'true') return true;
@@ -277,7 +301,7 @@ function contentName(el, c) {
             text += child.data;
         } else if (child.nodeType === 1) {
             const part = nameOf(child, inner);
-            text += BLOCK_TAGS.has(child.localName) ? ' ' + part + ' ' : part;
+            text += part && standsApart(child) ? ' ' + part + ' ' : part;
         }
     }
     return text;

@@ -38,6 +38,35 @@ function findMain() {
 
 class OutOfTime extends Error {}
 
+// What keeps the text of a box apart from the text around it, as a reader
+// sees the page: nothing for inline content (a word split over elements
+// stays one word), a space around an inline block, a tab between cells and
+// between the items of a row that a flex or grid container lays out side by
+// side (`rowOf`: what separates the items of the row the box is in), a line
+// break around other blocks.
+const CELL_ROLES = new Set(['cell', 'gridcell', 'columnheader', 'rowheader']);
+function textSeparator(display, role, rowOf) {
+    if (role !== null) {
+        if (CELL_ROLES.has(role)) return '\t';
+        if (role === 'row') return '\n';
+    }
+    if (display === 'inline' || display === 'contents') return '';
+    if (display === 'table-cell') return '\t';
+    if (display.startsWith('inline')) return rowOf || ' ';
+    return rowOf || '\n';
+}
+
+// What separates the items of a flex or grid container that lays them out
+// side by side: a tab in a block, a space in a line of text; '' for any
+// other box.
+function itemsInRow(display, cs) {
+    let row;
+    if (display.endsWith('flex')) row = cs.flexDirection.startsWith('row');
+    else if (display.endsWith('grid')) row = cs.gridTemplateColumns.replace(/\[[^\]]*\]/g, ' ').trim().split(/\s+/).length > 1;
+    else return '';
+    return !row ? '' : display.startsWith('inline') ? ' ' : '\t';
+}
+
 // Elements made focusable so the keyboard can scroll or read them, not to be
 // clicked: a scrolling panel, a tab's panel, a region, a code block.
 const FOCUS_ONLY_ROLES = new Set(['tabpanel', 'region', 'dialog', 'alertdialog', 'document', 'article', 'main',
@@ -98,14 +127,14 @@ function walkPage(options) {
     // visit in progress, entered before its children and left after them.
     function visit(root, rootState, rootCtx) {
         const open = [];
-        let done = enter(root, rootState, rootCtx);
+        let done = enter(root, rootState, rootCtx, null);
         if (done.visit) open.push(done.visit);
         else return done.value;
         while (open.length) {
             const at = open[open.length - 1];
             const child = nextChild(at);
             if (child) {
-                const entered = enter(child, at.childState, at.childCtx);
+                const entered = enter(child, at.childState, at.childCtx, at);
                 if (entered.visit) open.push(entered.visit);
                 else if (entered.value) at.inner = union(at.inner, entered.value);
                 continue;
@@ -118,9 +147,10 @@ function walkPage(options) {
         return null;
     }
 
-    // Everything about an element that comes before its children. Gives
-    // {value} for an element whose visit ends here, else {visit}.
-    function enter(el, state, ctx) {
+    // Everything about an element that comes before its children (`parent`
+    // is the visit of the element that holds it). Gives {value} for an
+    // element whose visit ends here, else {visit}.
+    function enter(el, state, ctx, parent) {
         const tag = el.localName;
         if (SKIP_TAGS.has(tag)) return { value: null };
         if (until && (++counter & 255) === 0 && Date.now() > until) throw new OutOfTime();
@@ -148,7 +178,7 @@ function walkPage(options) {
             items.push(frame.item);
         } else if (ctx.inWidget || ctx.editable || NO_CURSOR_TAGS.has(tag)) {
             frame.noCursor = true;
-        } else if (hasAttributes && (el.hasAttribute('onclick') ||
+        } else if (hasAttributes && (el.hasAttribute('onclick') || operatedByState(el, role) ||
             (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow)))) {
             if (role !== 'none' && role !== 'presentation' && role !== 'dialog' && role !== 'alertdialog') {
                 frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order };
@@ -176,15 +206,16 @@ function walkPage(options) {
             hard: own.hard, view: own.view, absHard: own.hard, absView: own.view,
         });
 
-        const block = withText && !boxless && !display.startsWith('inline');
-        const sep = display === 'table-cell' ? '\t' : '\n';
-        if (block) separate(sep);
+        const rowOf = parent ? parent.rowItems : '';
+        const sep = withText ? textSeparator(display, role, rowOf) : '';
+        if (sep) separate(sep);
 
         stack.push(frame);
         const at = {
             el, tag, cs, ctx, own, frame, box, boxKnown: needBox || boxless, boxless, styleShows, overflow, listed,
-            region, pre, childCtx, childState, block, sep, inner: null, ownShows: false, textChecked: false,
+            region, pre, childCtx, childState, sep, inner: null, ownShows: false, textChecked: false,
             preText: null, list: null, index: 0, child: null,
+            rowItems: !withText ? '' : boxless ? rowOf : itemsInRow(display, cs),
         };
         if (tag === 'br') {
             if (withText && styleShows) separate('\n');
@@ -257,7 +288,7 @@ function walkPage(options) {
     // Everything about an element that comes after its children.
     function leave(at) {
         stack.pop();
-        if (at.block) separate(at.sep);
+        if (at.sep) separate(at.sep);
 
         // A clickable element found through its content needs its box now.
         let box = at.box;

@@ -163,10 +163,11 @@ function visibleText(root, leaveOut) {
             if (child.nodeType === 3) text += child.data;
             else if (child.nodeType === 1 && !SKIP_TAGS.has(child.localName) &&
                 child.checkVisibility({ opacityProperty: true, visibilityProperty: true })) {
-                if (BLOCK_TAGS.has(child.localName)) text += ' ';
+                const apart = standsApart(child);
+                if (apart) text += ' ';
                 if (!LEAF_TAGS.has(child.localName)) walk(child);
                 else if (child.localName === 'input' && /^(button|submit|reset)$/.test(child.type)) text += ' ' + child.value + ' ';
-                if (BLOCK_TAGS.has(child.localName)) text += ' ';
+                if (apart) text += ' ';
             }
         }
     };

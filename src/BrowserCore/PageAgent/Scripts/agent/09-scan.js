@@ -33,7 +33,8 @@ function scan(args) {
     namedItems(walk.items);
     const frame = frameName();
 
-    // Context for elements that repeat, and for choices within a group.
+    // Context for elements that repeat or are named by a symbol alone (the
+    // row or item they act on), and for choices within a group.
     const counts = new Map();
     for (const item of walk.items) {
         const key = item.role + '\u0000' + item.name;
@@ -45,10 +46,10 @@ function scan(args) {
     for (const item of walk.items) {
         const n = refFor(item.el, floor);
         remember(n, item.role, item.name);
-        const repeated = counts.get(item.role + '\u0000' + item.name) > 1;
+        const ambiguous = counts.get(item.role + '\u0000' + item.name) > 1 || symbolsOnly(item.name);
         let context = '';
-        if (repeated || GROUPED_ROLES.has(item.role)) {
-            context = contextOf(item.el, item.name, !repeated, memo);
+        if (ambiguous || GROUPED_ROLES.has(item.role)) {
+            context = contextOf(item.el, item.name, !ambiguous, memo);
             if (context === item.name) context = '';
         }
         const rec = elementRecord(item, n, item.name, context ? cut(context, CONTEXT_LIMIT) : '', frame);

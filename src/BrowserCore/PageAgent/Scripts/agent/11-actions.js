@@ -449,11 +449,11 @@ function matchOption(options, wanted, labelOf, valueOf) {
         options.find(o => collapse(labelOf(o)).toLowerCase() === w.toLowerCase()) || null;
 }
 
-function noOption(label, shown, labels) {
+function noOption(label, shown, labels, note = '') {
     const listed = labels.slice(0, 20).map(quote).join(', ');
     const more = labels.length > 20 ? `, and ${labels.length - 20} more` : '';
     fail('no_option', `Element ${label} has no option ${quote(shown)}. ` +
-        (labels.length ? `Its options: ${listed}${more}.` : 'It shows no options now; open it with click and take a snapshot.'));
+        (labels.length ? `Its options: ${listed}${more}.` : 'It shows no options now; open it with click and take a snapshot.') + note);
 }
 
 function select(args) {
@@ -492,10 +492,12 @@ function select(args) {
         fail('wrong_type', `Element ${label} is not a dropdown or list, so it has no options to choose. ` +
             'Select works on dropdowns and lists; use click for buttons, links, checkboxes and radio buttons, and fill for text fields.');
     }
-    return selectCustom(el, label, wanted);
+    return selectCustom(el, label, args);
 }
 
-// Options that a custom list shows: inside it, or in the popup it controls.
+// Options that a custom list shows: inside it, in the popup it controls, or,
+// for a list drawn by a web component, anywhere in that component: in its
+// shadow root or among the page's own elements slotted into it.
 function customOptions(el) {
     const scopes = [el, ...referencedElements(el, 'aria-controls'), ...referencedElements(el, 'aria-owns')];
     const inner = el.querySelector('[aria-controls], [aria-owns]');
@@ -505,33 +507,84 @@ function customOptions(el) {
         const option = el.getRootNode().getElementById(active);
         if (option && option.parentElement) scopes.push(option.parentElement);
     }
+    let found = optionsIn(scopes);
+    // The nearest component that has options owns the list; a component
+    // further out may hold other lists.
+    for (let host = el.getRootNode().host, depth = 0; !found.length && host && depth < 3; depth++) {
+        found = optionsIn([host]);
+        host = host.getRootNode().host;
+    }
+    return found;
+}
+
+// The visible options under each scope, through open shadow roots and slots.
+function optionsIn(scopes) {
     const found = [];
     for (const scope of scopes) {
-        for (const o of scope.querySelectorAll('[role]')) {
-            if (OPTION_ROLES.test(o.getAttribute('role')) && !found.includes(o) && visibility(o)) found.push(o);
+        const pending = [scope];
+        while (pending.length) {
+            const node = pending.pop();
+            const role = node !== scope && node.hasAttribute('role') ? explicitRole(node) : null;
+            if (role && OPTION_ROLES.test(role) && !found.includes(node) && visibility(node)) found.push(node);
+            const children = flatChildren(node);
+            for (let i = children.length - 1; i >= 0; i--) {
+                if (children[i].nodeType === 1) pending.push(children[i]);
+            }
         }
     }
     return found;
 }
 
-function selectCustom(el, label, wanted) {
+// Waits until `done` holds, or the time is up; answers whether it held.
+async function pollUntil(done, ms) {
+    const end = Date.now() + ms;
+    while (!done()) {
+        if (Date.now() > end) return false;
+        await new Promise(resolve => setTimeout(resolve, 50));
+    }
+    return true;
+}
+
+// Closes a list that the command opened, as a person would: Escape where the
+// focus is, else a second click on what opened it. Only the list is meant,
+// so the Escape has none of the browser's own effects (closing a dialog the
+// list lies in). Answers whether it closed.
+async function closeList(el, label) {
+    const closed = () => el.getAttribute('aria-expanded') !== 'true' && !customOptions(el).length;
+    if (closed()) return true;
+    const focused = deepActiveElement();
+    const target = focused && focused !== document.body ? focused : el;
+    const mods = { ctrlKey: false, shiftKey: false, altKey: false, metaKey: false };
+    keyEvent(target, 'keydown', 'Escape', mods);
+    if (target.isConnected) keyEvent(target, 'keyup', 'Escape', mods);
+    if (await pollUntil(closed, 1000)) return true;
+    try {
+        clickAt(clickPoint(el, el, label, 'select'));
+    } catch (e) {
+        if (!(e instanceof AgentFailure)) throw e;
+    }
+    return pollUntil(closed, 1000);
+}
+
+function selectCustom(el, label, args) {
     return whileActingAsync(async () => {
         let options = customOptions(el);
+        let opened = false;
         if (!options.length) {
-            const v = visibility(el);
-            if (!v) fail('not_visible', notVisibleMessage(label, 'select'));
+            if (!visibility(el)) fail('not_visible', notVisibleMessage(label, 'select'));
             clickAt(clickPoint(el, el, label, 'select'));
-            const end = Date.now() + 1500;
-            while (!options.length && Date.now() < end) {
-                await new Promise(resolve => setTimeout(resolve, 50));
-                options = customOptions(el);
-            }
+            opened = true;
+            await pollUntil(() => (options = customOptions(el)).length, 1500);
         }
-        const option = matchOption(options, wanted, o => accessibleName(o), null);
-        if (!option) noOption(label, asWritten(args, wanted), options.map(o => accessibleName(o)).filter(Boolean));
-        if (isDisabled(option)) fail('disabled', `Option ${quote(accessibleName(option))} of ${label} is disabled, so it cannot be chosen.`);
+        const option = matchOption(options, args.option, o => accessibleName(o), null);
+        if (!option || isDisabled(option)) {
+            const names = options.map(o => accessibleName(o)).filter(Boolean);
+            const note = opened && !(await closeList(el, label))
+                ? ' The list the select opened did not close again: it is still open.' : '';
+            if (!option) noOption(label, asWritten(args, args.option), names, note);
+            fail('disabled', `Option ${quote(accessibleName(option))} of ${label} is disabled, so it cannot be chosen.${note}`);
+        }
         clickAt(clickPoint(option, option, `option ${quote(accessibleName(option))}`, 'select'));
         return undefined;
     });
 }
-
