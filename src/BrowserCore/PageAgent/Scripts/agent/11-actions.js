@@ -555,8 +555,9 @@ async function closeList(el, label) {
     const focused = deepActiveElement();
     const target = focused && focused !== document.body ? focused : el;
     const mods = { ctrlKey: false, shiftKey: false, altKey: false, metaKey: false };
-    keyEvent(target, 'keydown', 'Escape', mods);
-    if (target.isConnected) keyEvent(target, 'keyup', 'Escape', mods);
+    const place = keyPlace('Escape');
+    keyEvent(target, 'keydown', 'Escape', mods, place);
+    if (target.isConnected) keyEvent(target, 'keyup', 'Escape', mods, place);
     if (await pollUntil(closed, 1000)) return true;
     try {
         clickAt(clickPoint(el, el, label, 'select'));
