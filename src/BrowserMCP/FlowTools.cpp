@@ -98,13 +98,23 @@ Json MCPServer::listFlowsTool() {
     FlowStore& store = flowStore();
     store.reload();
     const std::string folder = shownPath(store.directory());
-    if (store.flows().empty()) return itemList(textItem("No saved flows in " + folder + "."));
+    // File names are anyone's: they stay on their lines inside the wrapper.
+    std::string skipped;
+    if (!store.skipped().empty()) {
+        PageRendering::Lines lines;
+        for (const auto& file : store.skipped()) {
+            lines.push_back(PageRendering::oneLine(file.file.filename().string()) + " (" + file.reason + ")");
+        }
+        skipped = "\nThese files of the folder were skipped, since they hold no flow that can be read:\n" +
+                  PageRendering::pageContent(lines);
+    }
+    if (store.flows().empty()) return itemList(textItem("No saved flows in " + folder + "." + skipped));
     PageRendering::Lines lines;
     for (const auto& flow : store.flows()) {
         // A name is the file's: a line break in it must not start a line of its own.
         lines.push_back(PageRendering::oneLine(flow.name) + " (" + std::to_string(flow.steps.size()) + " steps)");
     }
-    return itemList(textItem("Saved flows in " + folder + ":\n" + PageRendering::pageContent(lines)));
+    return itemList(textItem("Saved flows in " + folder + ":\n" + PageRendering::pageContent(lines) + skipped));
 }
 
 Task<Json> MCPServer::runFlowTool(Json arguments) {

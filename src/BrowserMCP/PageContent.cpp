@@ -2,28 +2,37 @@
 
 #include "Platform/Text.h"
 
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
 namespace vesk::PageRendering {
 
 namespace {
 
 // Only the line feeds the rendering writes may break a line: any other line
 // break character (a page's text, a file name) becomes a space, so that no
-// page can start a line of its own that reads like the rendering's.
-std::string withOnlyLineFeeds(std::string text) {
+// page can start a line of its own that reads like the rendering's. Other
+// control characters (NUL, ESC: a terminal's commands) and the characters
+// that reorder text on screen (direction overrides, embeddings, isolates
+// and marks) become U+FFFD, so that what is shown is what is there. Tabs
+// stay. `utf8` is valid.
+std::string shownCharacters(std::string_view utf8) {
     std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::string_view rest = std::string_view(text).substr(i);
-        if (text[i] == '\r' || text[i] == '\v' || text[i] == '\f') {
+    out.reserve(utf8.size());
+    const auto* data = reinterpret_cast<const uint8_t*>(utf8.data());
+    const auto length = static_cast<int32_t>(utf8.size());
+    for (int32_t i = 0; i < length;) {
+        const int32_t start = i;
+        UChar32 c;
+        U8_NEXT(data, i, length, c);
+        if (c == '\n' || c == '\t') {
+            out += static_cast<char>(c);
+        } else if (c == '\r' || c == '\v' || c == '\f' || c == 0x85 || c == 0x2028 || c == 0x2029) {
             out += ' ';
-        } else if (rest.starts_with("\xC2\x85")) {
-            out += ' ';
-            i += 1;
-        } else if (rest.starts_with("\u2028") || rest.starts_with("\u2029")) {
-            out += ' ';
-            i += 2;
+        } else if (u_charType(c) == U_CONTROL_CHAR || u_hasBinaryProperty(c, UCHAR_BIDI_CONTROL)) {
+            out += "\uFFFD";
         } else {
-            out += text[i];
+            out.append(utf8.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
         }
     }
     return out;
@@ -38,7 +47,7 @@ std::string pageContent(const Lines& lines) {
         joined += lines[i];
     }
     // Pages may send any bytes; what reaches the agent is always valid text.
-    joined = withOnlyLineFeeds(text::validUtf8(joined));
+    joined = shownCharacters(text::validUtf8(joined));
 
     // The marker word is ASCII, so a lower-cased copy keeps every byte offset.
     static constexpr std::string_view marker = "page-content";

@@ -53,7 +53,7 @@ Task<void> MCPServer::useProfile(std::optional<std::string> name, bool create) {
         co_await store.selectProfile(found);
         co_return;
     }
-    if (!create) throw ToolError::unknownProfile(*name);
+    if (!create) throw ToolError::unknownProfile(*name, store.unreadableNote());
     BrowserProfile made = co_await store.createProfile(*name);
     co_await store.selectProfile(made);
 }
@@ -89,7 +89,9 @@ Json MCPServer::listProfilesTool() {
     PageRendering::Lines lines{std::string(store.currentProfile() ? " " : "*") +
                                " temporary: keeps nothing, every start is a clean browser; no credentials"};
     for (const auto& profile : *store.profiles) lines.push_back(profileLine(profile));
-    return itemList("Profiles, the one in use marked with *:\n" + PageRendering::pageContent(lines));
+    std::string text = "Profiles, the one in use marked with *:\n" + PageRendering::pageContent(lines);
+    if (auto note = store.unreadableNote()) text += "\nThe profiles file " + *note + ".";
+    return itemList(std::move(text));
 }
 
 Task<Json> MCPServer::useProfileTool(Json arguments) {

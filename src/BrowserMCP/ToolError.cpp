@@ -39,7 +39,11 @@ ToolError ToolError::unknownFlow(const std::string& name) {
     return {Kind::unknownFlow, "No saved flow is named " + quotedName(name) + ". Call list_flows to see the saved ones."};
 }
 
-ToolError ToolError::unknownProfile(const std::string& name) {
+ToolError ToolError::unknownProfile(const std::string& name, const std::optional<std::string>& unreadableFile) {
+    if (unreadableFile) {
+        return {Kind::unknownProfile, "No profile is named " + quotedName(name) + ": the profiles file " +
+                                          *unreadableFile + "."};
+    }
     return {Kind::unknownProfile, "No profile is named " + quotedName(name) +
                                       ". Call list_profiles to see them, or pass create: true to make it."};
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,8 @@ public:
     static ToolError oneOf(const std::vector<std::string>& arguments);
     static ToolError invalidFlow(const std::string& detail);
     static ToolError unknownFlow(const std::string& name);
-    static ToolError unknownProfile(const std::string& name);
+    // `unreadableFile`: the profile store's note of a profiles file it could not read.
+    static ToolError unknownProfile(const std::string& name, const std::optional<std::string>& unreadableFile = {});
     static ToolError noSuchStep(const std::string& argument, std::int64_t count);
     static ToolError tookTooLong(const std::string& tool, Duration limit, const std::string& waitingFor, bool acting);
     static ToolError notRecording();

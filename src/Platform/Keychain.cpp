@@ -46,22 +46,45 @@ Attributes attributes(const std::string& service, const std::string& account) {
 
 SecretStore::Lookup Keychain::lookup(const std::string& account) {
     GError* error = nullptr;
-    SecretValue* found = secret_password_lookup_binary_sync(schema(), nullptr, &error, "service", service_.c_str(),
-                                                            "account", account.c_str(), nullptr);
-    if (error) {
-        Lookup failed{std::nullopt, std::string(error->message ? error->message : "the keychain did not answer")};
+    auto failed = [&error] {
+        Lookup lookup{std::nullopt, std::string(error->message ? error->message : "the keychain did not answer")};
         g_error_free(error);
-        return failed;
+        return lookup;
+    };
+    SecretService* service = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, &error);
+    if (error) return failed();
+    auto query = attributes(service_, account);
+    // Locked items are found too, and none is unlocked: a locked keychain
+    // is told from an account without a value, and no prompt waits for the
+    // person.
+    GList* items = secret_service_search_sync(
+        service, schema(), query.get(), static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_LOAD_SECRETS),
+        nullptr, &error);
+    g_object_unref(service);
+    if (error) return failed();
+    std::optional<std::string> bytes;
+    bool locked = false;
+    for (GList* item = items; item && !bytes; item = item->next) {
+        if (secret_item_get_locked(SECRET_ITEM(item->data))) {
+            locked = true;
+        } else if (SecretValue* secret = secret_item_get_secret(SECRET_ITEM(item->data))) {
+            gsize length = 0;
+            const gchar* data = secret_value_get(secret, &length);
+            bytes = std::string(data ? data : "", length);
+            secret_value_unref(secret);
+        }
     }
-    if (!found) return {};
-    gsize length = 0;
-    const gchar* bytes = secret_value_get(found, &length);
-    std::string value(bytes ? bytes : "", length);
-    secret_value_unref(found);
-    if (!g_utf8_validate(value.data(), static_cast<gssize>(value.size()), nullptr)) {
-        return {std::nullopt, std::string("the item stored for it holds no UTF-8 text"), std::move(value)};
+    const bool found = items != nullptr;
+    g_list_free_full(items, g_object_unref);
+    if (!bytes) {
+        if (locked) return {std::nullopt, std::string("the keychain is locked"), std::nullopt};
+        if (found) return {std::nullopt, std::string("the keychain did not give the value"), std::nullopt};
+        return {};
     }
-    return {value, std::nullopt, std::nullopt};
+    if (!g_utf8_validate(bytes->data(), static_cast<gssize>(bytes->size()), nullptr)) {
+        return {std::nullopt, std::string("the item stored for it holds no UTF-8 text"), std::move(bytes)};
+    }
+    return {std::move(bytes), std::nullopt, std::nullopt};
 }
 
 void Keychain::write(const std::optional<std::string>& value, const std::string& account) {

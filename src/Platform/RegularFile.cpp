@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,10 +20,16 @@ FileContents unreadable(std::string problem) {
 
 FileContents unreadable(int error) { return unreadable(g_strerror(error)); }
 
+std::string tooLarge(std::size_t limit) {
+    constexpr std::size_t mebibyte = 1024 * 1024;
+    return "it is larger than " +
+           (limit % mebibyte == 0 ? std::to_string(limit / mebibyte) + " MiB" : std::to_string(limit) + " bytes");
+}
+
 // Why a file of this kind and size is not read, or empty when it may be.
 std::string refusal(const struct stat& status, std::size_t limit) {
     if (!S_ISREG(status.st_mode)) return "it is not a regular file";
-    if (static_cast<std::uintmax_t>(status.st_size) > limit) return "it is larger than any file of ours";
+    if (static_cast<std::uintmax_t>(status.st_size) > limit) return tooLarge(limit);
     return {};
 }
 
@@ -54,7 +61,7 @@ FileContents readRegularFile(const std::filesystem::path& path, std::size_t limi
         while (contents.wasRead()) {
             if (length == contents.bytes.size()) {
                 if (length > limit) {
-                    contents = unreadable("it is larger than any file of ours");
+                    contents = unreadable(tooLarge(limit));
                     break;
                 }
                 contents.bytes.resize(std::min(limit + 1, length * 2 + 4096));

@@ -19,7 +19,7 @@ struct FileContents {
 
     Outcome outcome = Outcome::missing;
     std::string bytes;    // when read
-    std::string problem;  // when unreadable: why, as a clause
+    std::string problem;  // when unreadable: why, as a clause ("it is not a regular file")
 
     bool wasRead() const { return outcome == Outcome::read; }
 };

@@ -10,6 +10,8 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using namespace vesk;
 using Action = FlowStep::Action;
 
@@ -127,4 +129,33 @@ TEST_F(FlowToolTest, ListingsKeepEachNameOnItsLineAndLongAnswersCloseTheirWrappe
                                  "\u2713 19997. reload\n\u2713 19998. reload\n\u2713 19999. reload\n\u2713 20000. reload\n"
                                  "</page-content>"))
         << report.substr(0, 500);
+}
+
+// A flow file larger than any recording is skipped without being read, and
+// the listing names each file it skipped, with control characters shown.
+TEST_F(FlowToolTest, ListFlowsNamesTheFilesItSkippedAndWhy) {
+    {
+        std::ofstream huge(folder / "huge.json");
+        huge << R"({"name":"huge","steps":[)";
+        const std::string step = R"({"action":"reload"},)";
+        for (std::size_t size = 0; size <= FlowStore::largestFlowFile; size += step.size()) huge << step;
+        huge << R"({"action":"reload"}]})";
+    }
+    std::ofstream(folder / "bad\x1b[2J\nname.json") << "{";
+    EXPECT_EQ(text(call("list_flows", Json::object())),
+              "No saved flows in " + folder.string() +
+                  ".\nThese files of the folder were skipped, since they hold no flow that can be read:\n" +
+                  PageRendering::pageContent({"bad\uFFFD[2J name.json (it holds no flow)",
+                                              "huge.json (it is larger than 4 MiB)"}));
+    store.save(Flow{"kept", {{.action = Action::reload}}});
+    EXPECT_NE(text(call("list_flows", Json::object())).find("(1 steps)\n</page-content>\nThese files"), std::string::npos);
+
+    Flow flow{"long", std::vector<FlowStep>(FlowStore::largestFlowFile / 10, FlowStep{.action = Action::reload})};
+    try {
+        store.save(flow);
+        ADD_FAILURE() << "saved a flow the store would skip";
+    } catch (const FlowStoreError& error) {
+        EXPECT_EQ(error.kind(), FlowStoreError::Kind::tooLarge);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder / "long.json"));
 }

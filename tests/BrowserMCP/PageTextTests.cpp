@@ -17,6 +17,12 @@ TEST(PageContent, WrapsLinesAndNeutralisesTheMarkerWordInAnyCase) {
     EXPECT_EQ(R::pageContent({}), wrapped({""}));
 }
 
+TEST(PageContent, ShowsControlAndDirectionCharactersAsReplacementsAndKeepsTabs) {
+    using namespace std::string_literals;
+    EXPECT_EQ(R::pageContent({"a\0b\x1b[2J\u202Ec\td\u2066\u200F\u0085e\x7f"s}),
+              wrapped({"a\uFFFDb\uFFFD[2J\uFFFDc\td\uFFFD\uFFFD e\uFFFD"}));
+}
+
 TEST(PageContent, ReplacesInvalidUtf8InsteadOfPassingItOn) {
     const std::string out = R::pageContent({"ok\xff", "caf\xc3"});
     EXPECT_EQ(out, wrapped({"ok\uFFFD", "caf\uFFFD"}));

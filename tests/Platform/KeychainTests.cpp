@@ -70,4 +70,23 @@ TEST(KeychainWithoutService, ReadsNothingAndRefusesToStore) {
     }
 }
 
+// ctest runs this one on a keyring of its own (with-own-keyring), which it
+// locks as the person's desktop does, before a start or while Vesk runs.
+TEST(KeychainLocked, TellsALockedValueFromAnAbsentOne) {
+    if (!g_getenv("VESK_TEST_OWN_KEYRING")) GTEST_SKIP();
+    Keychain keychain("Vesk");
+    keychain.write("pw", "test/locked");
+    ASSERT_EQ(keychain.read("test/locked"), "pw");
+    const std::string call = "gdbus call --session --dest org.freedesktop.secrets --object-path /org/freedesktop/secrets "
+                             "--method org.freedesktop.Secret.Service.";
+    ASSERT_TRUE(shell(call + "Lock \"['/org/freedesktop/secrets/collection/login']\"")) << "the keyring was locked";
+
+    auto locked = keychain.lookup("test/locked");
+    EXPECT_FALSE(locked.value);
+    EXPECT_EQ(locked.failure, "the keychain is locked");
+    auto absent = keychain.lookup("test/never");
+    EXPECT_FALSE(absent.value);
+    EXPECT_FALSE(absent.failed()) << "an account without an item is no failure";
+}
+
 } // namespace

@@ -158,4 +158,32 @@ void LoopbackServer::answer(SoupServerMessage* message, const Response& response
                                      response.body.size());
 }
 
+void LoopbackServer::requireLogin(const std::string& path, Scheme scheme, std::string user, std::string password) {
+    login_ = {std::move(user), std::move(password)};
+    SoupAuthDomain* domain = nullptr;
+    if (scheme == Scheme::basic) {
+        domain = soup_auth_domain_basic_new("realm", "vesk", nullptr);
+        soup_auth_domain_basic_set_auth_callback(
+            domain,
+            +[](SoupAuthDomain*, SoupServerMessage*, const char* user, const char* password, gpointer self) -> gboolean {
+                const auto& login = static_cast<LoopbackServer*>(self)->login_;
+                return login.first == user && login.second == password;
+            },
+            this, nullptr);
+    } else {
+        domain = soup_auth_domain_digest_new("realm", "vesk", nullptr);
+        soup_auth_domain_digest_set_auth_callback(
+            domain,
+            +[](SoupAuthDomain*, SoupServerMessage*, const char* user, gpointer self) -> char* {
+                const auto& login = static_cast<LoopbackServer*>(self)->login_;
+                if (login.first != user) return nullptr;
+                return soup_auth_domain_digest_encode_password(user, "vesk", login.second.c_str());
+            },
+            this, nullptr);
+    }
+    soup_auth_domain_add_path(domain, path.c_str());
+    soup_server_add_auth_domain(server_, domain);
+    g_object_unref(domain);
+}
+
 } // namespace vesk::test

@@ -51,6 +51,11 @@ public:
     // Answers the path with whatever the handler makes of each request.
     void handle(const std::string& path, Handler handler);
 
+    // Answers the paths under `path` only with this login, asked for in the
+    // scheme given; other requests get the scheme's 401.
+    enum class Scheme { basic, digest };
+    void requireLogin(const std::string& path, Scheme scheme, std::string user, std::string password);
+
     unsigned port() const { return port_; }
     // "http://127.0.0.1:PORT/path"; with host "localhost" another origin.
     std::string url(std::string_view path = "/", std::string_view host = "127.0.0.1") const;
@@ -69,6 +74,7 @@ private:
     std::map<std::string, Handler> handlers_;
     std::vector<Request> requests_;
     std::vector<std::shared_ptr<Pending>> pending_;
+    std::pair<std::string, std::string> login_;  // user and password
 };
 
 } // namespace vesk::test

@@ -20,7 +20,9 @@ public:
     std::set<std::string> unreadable;  // lookups of these accounts fail
     std::set<std::string> notText;     // these accounts hold bytes that are not text
     std::set<std::string> refusing;    // writes to these accounts fail
+    std::set<std::string> refusingFields;  // and to accounts that end in "/" and one of these
     std::function<void()> onCall;      // sees every lookup and write first
+    std::function<void()> onWrite;     // then sees every write
 
     Lookup lookup(const std::string& account) override {
         if (onCall) onCall();
@@ -32,11 +34,26 @@ public:
     }
     void write(const std::optional<std::string>& value, const std::string& account) override {
         if (onCall) onCall();
-        if (refusing.contains(account)) throw KeychainError(-25308, "User interaction is not allowed.");
+        if (onWrite) onWrite();
+        auto field = account.substr(account.rfind('/') + 1);
+        if (refusing.contains(account) || refusingFields.contains(field)) throw KeychainError(-25308, "User interaction is not allowed.");
         notText.erase(account);
         if (value) values[account] = *value;
         else values.erase(account);
     }
+};
+
+// One keychain that the stores of several processes share.
+class SharedSecretStore : public SecretStore {
+public:
+    explicit SharedSecretStore(SecretStore& shared) : shared_(shared) {}
+    Lookup lookup(const std::string& account) override { return shared_.lookup(account); }
+    void write(const std::optional<std::string>& value, const std::string& account) override {
+        shared_.write(value, account);
+    }
+
+private:
+    SecretStore& shared_;
 };
 
 class ProfileSessionDouble : public ProfileSession {

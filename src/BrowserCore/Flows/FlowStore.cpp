@@ -1,21 +1,19 @@
 #include "BrowserCore/Flows/FlowStore.h"
 
 #include "BrowserCore/Flows/FlowFileName.h"
+#include "Platform/AtomicFile.h"
 #include "Platform/RegularFile.h"
 #include "Platform/TextOrder.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <numeric>
 #include <system_error>
+#include <variant>
+#include <unistd.h>
 
 namespace vesk {
 
@@ -23,62 +21,36 @@ namespace {
 
 using Path = FlowStore::Path;
 
-std::optional<std::string> readFile(const Path& file) {
-    FileContents contents = readRegularFile(file);
-    if (!contents.wasRead()) return std::nullopt;
-    return std::move(contents.bytes);
+// The flow a file holds; else why it holds none, as a clause.
+std::variant<Flow, std::string> readFlow(const Path& file) {
+    FileContents contents = readRegularFile(file, FlowStore::largestFlowFile);
+    if (!contents.wasRead()) {
+        return contents.outcome == FileContents::Outcome::missing ? "it went" : std::move(contents.problem);
+    }
+    try {
+        return Flow::decoded(contents.bytes);
+    } catch (const std::exception&) {
+        return "it holds no flow";
+    }
 }
 
-std::optional<Flow> readFlow(const Path& file) {
-    auto bytes = readFile(file);
-    if (!bytes) return std::nullopt;
-    try {
-        return Flow::decoded(*bytes);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
+std::optional<Flow> flowIn(const Path& file) {
+    auto read = readFlow(file);
+    if (auto* flow = std::get_if<Flow>(&read)) return std::move(*flow);
+    return std::nullopt;
 }
 
 [[noreturn]] void failWith(const std::string& action, int error) {
     throw FlowStoreError::fileSystem(action, g_strerror(error));
 }
 
-constexpr std::string_view temporaryPrefix = ".flow-";
-
-// Whether a file name is that of a temporary file of a save: the prefix and
-// the six letters or digits that g_mkstemp puts in place of "XXXXXX".
-bool isTemporaryName(const std::string& name) {
-    if (name.size() != temporaryPrefix.size() + 6 || !name.starts_with(temporaryPrefix)) return false;
-    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(temporaryPrefix.size()), name.end(),
-                       [](char c) { return g_ascii_isalnum(c); });
-}
-
-// Written whole to a temporary file beside it, then moved into place, so that
-// the file holds either the old flow or the new one. The temporary file's
-// name is short, so that any name the folder takes can be written this way.
-// It is locked while it is written, so that another Vesk starting on the
-// same folder tells it from one that an ended save left behind.
-void writeAtomically(const Path& file, const std::string& bytes) {
-    const std::string action = "Could not write " + file.string();
-    std::string temporary = (file.parent_path() / (std::string(temporaryPrefix) + "XXXXXX")).string();
-    int fd = g_mkstemp_full(temporary.data(), O_WRONLY | O_CLOEXEC, 0644);
-    if (fd < 0) failWith(action, errno);
-    ::flock(fd, LOCK_EX);
-    int error = 0;
-    for (std::size_t written = 0; written < bytes.size() && error == 0;) {
-        ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (count >= 0) {
-            written += static_cast<std::size_t>(count);
-        } else if (errno != EINTR) {
-            error = errno;
-        }
-    }
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), file.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        failWith(action, error);
+// Written whole and moved into place, so that the file holds either the old
+// flow or the new one.
+void replaceFile(const Path& file, const std::string& bytes) {
+    try {
+        writeAtomically(file, bytes);
+    } catch (const std::system_error& error) {
+        throw FlowStoreError::fileSystem("Could not write " + file.string(), error.code().message());
     }
 }
 
@@ -88,22 +60,6 @@ Path standardized(const Path& folder) {
     Path absolute = std::filesystem::absolute(folder, ignored).lexically_normal();
     if (!absolute.has_filename() && absolute != absolute.root_path()) absolute = absolute.parent_path();
     return absolute;
-}
-
-// Removes the temporary files of saves that ended before their file took its
-// place; a file that another process is writing now is locked and stays.
-void removeLeftoverTemporaries(const Path& folder) {
-    std::error_code error;
-    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
-        if (!isTemporaryName(entry->path().filename().string())) continue;
-        int fd = ::open(entry->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-        if (fd < 0) continue;
-        struct stat status {};
-        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            ::unlink(entry->path().c_str());
-        }
-        ::close(fd);
-    }
 }
 
 Path chosenOrDefault(const UserDefaults& defaults) {
@@ -123,13 +79,13 @@ Path FlowStore::standardDirectory() { return Path(g_get_user_data_dir()) / "Vesk
 
 FlowStore::FlowStore(UserDefaults& defaults)
     : defaults_(&defaults), directory_(chosenOrDefault(defaults)), defaultDirectory_(standardDirectory()) {
-    removeLeftoverTemporaries(directory());
+    removeInterruptedSaves(directory());
     reload();
 }
 
 FlowStore::FlowStore(Path directory, Path defaultDirectory)
     : directory_(std::move(directory)), defaultDirectory_(std::move(defaultDirectory)) {
-    removeLeftoverTemporaries(this->directory());
+    removeInterruptedSaves(this->directory());
     reload();
 }
 
@@ -139,12 +95,18 @@ void FlowStore::reload() {
         Path file;
     };
     std::vector<Listed> listed;
+    std::vector<Skipped> skipped;
     std::error_code error;
     for (std::filesystem::directory_iterator entry(directory(), error), end; !error && entry != end;
          entry.increment(error)) {
         const Path& file = entry->path();
         if (file.extension() != ".json") continue;
-        if (auto flow = readFlow(file)) listed.push_back({std::move(*flow), file});
+        auto read = readFlow(file);
+        if (auto* flow = std::get_if<Flow>(&read)) {
+            listed.push_back({std::move(*flow), file});
+        } else {
+            skipped.push_back({file, std::get<std::string>(read)});
+        }
     }
     // Two files may hold flows of one name: the file's name orders them, so
     // that the same folder always lists alike.
@@ -158,6 +120,9 @@ void FlowStore::reload() {
         flows.push_back(std::move(entry.flow));
         files_.push_back(std::move(entry.file));
     }
+    std::sort(skipped.begin(), skipped.end(),
+              [](const Skipped& a, const Skipped& b) { return a.file.filename() < b.file.filename(); });
+    skipped_ = std::move(skipped);
     flows_.set(std::move(flows));
 }
 
@@ -180,19 +145,22 @@ std::optional<Path> FlowStore::fileOf(const Flow& flow) const {
 }
 
 FlowStore::Saved FlowStore::write(const Flow& flow, const Path& file) {
+    // Never a file that the store would then skip.
+    const std::string bytes = flow.encoded();
+    if (bytes.size() > largestFlowFile) throw FlowStoreError::tooLarge(flow.name, largestFlowFile);
     const Path folder = file.parent_path();
     if (g_mkdir_with_parents(folder.c_str(), 0755) != 0) failWith("Could not make the flows folder " + folder.string(), errno);
 
     Saved saved{file, std::nullopt};
     GStatBuf status;
     if (g_lstat(file.c_str(), &status) == 0) {
-        auto old = readFlow(file);
+        auto old = flowIn(file);
         if (!old) throw FlowStoreError::notAFlow(file.filename().string());
         if (old->name != flow.name) saved.replacedName = old->name;
     } else if (errno != ENOENT) {
         failWith("Could not save the flow as " + file.string(), errno);
     }
-    writeAtomically(file, flow.encoded());
+    replaceFile(file, bytes);
     reload();
     return saved;
 }
@@ -218,7 +186,7 @@ void FlowStore::remove(const Flow& flow) {
     } else {
         // Not listed: the file of its name, but only when that file holds it.
         file = directory() / flowFileName(flow.name);
-        auto held = readFlow(file);
+        auto held = flowIn(file);
         if (!held || held->name != flow.name) {
             throw FlowStoreError::fileSystem("Could not delete the flow \"" + flow.name + "\"",
                                              "no file in the flows folder holds it");

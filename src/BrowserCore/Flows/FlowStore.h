@@ -38,6 +38,18 @@ public:
         std::optional<std::string> replacedName;
     };
 
+    // The largest flow file read or written. A recorded step takes a few
+    // hundred bytes, so this holds over ten thousand steps, more than any
+    // recording reaches, while decoding it takes little time and memory;
+    // a larger file (one that would take gigabytes to decode) is skipped.
+    static constexpr std::size_t largestFlowFile = 4 * 1024 * 1024;
+
+    // A "*.json" file of the folder that the last reload could not list.
+    struct Skipped {
+        Path file;
+        std::string reason;  // as a clause: "it holds no flow"
+    };
+
     // The user-defaults key of the chosen folder.
     static constexpr const char* directoryKey = "flowsDirectory";
     // Vesk/Flows in the user's data folder.
@@ -61,9 +73,12 @@ public:
     sigc::signal<void()>& directoryChanged() { return directory_.changed(); }
 
     // Reads the folder: every "*.json" file that holds a flow; the others
-    // (what is not a regular file, or is far larger than a flow, included),
-    // and a folder that cannot be listed, count as no flows.
+    // (what is not a regular file, or is larger than a flow file may be,
+    // included) are skipped, and a folder that cannot be listed counts as no
+    // flows.
     void reload();
+    // The files the last reload skipped, by file name.
+    const std::vector<Skipped>& skipped() const { return skipped_; }
     // The first listed flow of exactly that name.
     std::optional<Flow> flowNamed(const std::string& name) const;
     // The file a listed flow was read from: that of the first listed flow
@@ -71,7 +86,8 @@ public:
     std::optional<Path> fileOf(const Flow& flow) const;
 
     // Writes the flow to the file of its name, then reloads. Throws
-    // FlowStoreError; a file that is not a flow is left untouched.
+    // FlowStoreError; a file that is not a flow is left untouched, and a
+    // flow larger than a flow file may be is not written.
     Saved save(const Flow& flow);
     // In the default folder, saves a copy named "<name> (repaired)"; in a
     // chosen folder, replaces the file the flow of that name was read from.
@@ -91,6 +107,7 @@ private:
     Observable<std::vector<Flow>> flows_;
     // The file each of `flows_` came from, in the same order.
     std::vector<Path> files_;
+    std::vector<Skipped> skipped_;
 };
 
 } // namespace vesk

@@ -11,4 +11,9 @@ FlowStoreError FlowStoreError::fileSystem(const std::string& action, const std::
     return {Kind::fileSystem, action + ": " + reason};
 }
 
+FlowStoreError FlowStoreError::tooLarge(const std::string& name, std::size_t limit) {
+    return {Kind::tooLarge, "The flow \"" + name + "\" would take more than " + std::to_string(limit / (1024 * 1024)) +
+                                " MiB, more than a flow file may hold, so it was not saved. Record it in parts"};
+}
+
 } // namespace vesk

@@ -3,6 +3,7 @@
 // The failures of the flow store. The description is the text the agent or
 // the person reads.
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -15,6 +16,8 @@ public:
         notAFlow,
         // The file system refused to make the folder, write or remove a file.
         fileSystem,
+        // The flow would make a file larger than the store reads.
+        tooLarge,
     };
 
     // `fileName` is the file's last path component.
@@ -22,6 +25,8 @@ public:
     // `action` says what failed ("Could not write …"); `reason` is the
     // system's own description.
     static FlowStoreError fileSystem(const std::string& action, const std::string& reason);
+
+    static FlowStoreError tooLarge(const std::string& name, std::size_t limit);
 
     Kind kind() const { return kind_; }
     std::string description() const { return what(); }

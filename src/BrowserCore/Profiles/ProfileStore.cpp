@@ -2,6 +2,8 @@
 
 #include "BrowserCore/Profiles/ProfileError.h"
 #include "BrowserCore/Profiles/ProfileStoreChange.h"
+#include "Platform/AtomicFile.h"
+#include "Platform/ProcessIdentity.h"
 #include "Platform/RegularFile.h"
 
 #include <glib.h>
@@ -13,19 +15,6 @@
 #include <utility>
 
 namespace vesk {
-
-namespace {
-
-// Whether a file name is that of a temporary file of a save of `file`: its
-// name, a dot and the six letters or digits that g_file_set_contents puts
-// in place of "XXXXXX".
-bool isTemporaryOf(const std::string& name, const std::string& file) {
-    if (name.size() != file.size() + 7 || !name.starts_with(file + ".")) return false;
-    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(file.size()) + 1, name.end(),
-                       [](char c) { return g_ascii_isalnum(c); });
-}
-
-} // namespace
 
 ProfileStore::Change::Change(ProfileStore& store, std::unique_ptr<FileLock> lock, std::exception_ptr refusal)
     : store_(store), lock_(std::move(lock)) {
@@ -80,7 +69,10 @@ Task<std::unique_ptr<ProfileStore::Change>> ProfileStore::beginChange() {
 }
 
 ProfileStore::ProfileStore(std::filesystem::path folder, std::unique_ptr<SecretStore> secrets, WebsiteData& websiteData)
-    : file_(std::move(folder) / "profiles.json"), secrets_(std::move(secrets)), websiteData_(websiteData) {
+    : file_(std::move(folder) / "profiles.json"),
+      secrets_(std::move(secrets)),
+      websiteData_(websiteData),
+      process_(currentProcessIdentity()) {
     load();
     static_cast<void>(detach([this] { return removeLeftovers(); }));
 }
@@ -91,51 +83,56 @@ void ProfileStore::load() {
     DiskState disk = readDisk();
     if (!disk.saved) {
         unreadable_ = disk.exists;
+        if (unreadable_) unreadableReason_ = disk.problem;
         return;
     }
     profiles.set(disk.saved->profiles);
     credentials.set(disk.saved->credentials.value_or(std::vector<Credential>{}));
     currentID.set(disk.saved->current);
     fileCurrent_ = disk.saved->current;
+    claims_ = disk.saved->claims;
     known_ = disk.bytes;
 }
 
 // What a process that ended in the middle of a change left behind: the
-// temporary file of a save, and the website data of a profile it was
-// removing (the file says which profiles exist). Done under the lock, on the
-// file as it is then, so that no save under way loses its temporary file and
-// a profile another process has just made keeps its data.
+// temporary file of a save, the keychain values it claimed and no record
+// names, and the website data of a profile it was removing (the file says
+// which profiles exist). Decided under the lock, on the file as it is then,
+// so that a profile another process has just made keeps its data; the
+// keychain is asked once the lock is released. Nothing is erased when the
+// file cannot be read.
 Task<void> ProfileStore::removeLeftovers() {
     if (!g_file_test(file_.parent_path().c_str(), G_FILE_TEST_IS_DIR)) co_return;
-    std::unique_ptr<Change> change;
+    removeInterruptedSaves(file_.parent_path());
+    std::vector<std::string> orphans;
     try {
-        change = co_await beginChange();
+        auto change = co_await beginChange();
+        if (!change->isLocked() || saveRefusal_ || unreadable_ || !known_) co_return;
+        std::set<std::string> kept;
+        for (const auto& profile : *profiles) kept.insert(profile.id);
+        websiteData_.removeLeftovers(kept);
+        orphans = takeOverEndedClaims();
     } catch (const CancellationError&) {
         co_return;
+    } catch (const std::exception& error) {
+        g_warning("What an ended Vesk left in the keychain stays until the next start: %s", error.what());
+        co_return;
     }
-    if (!change->isLocked()) co_return;
-    std::error_code error;
-    const std::string name = file_.filename().string();
-    for (std::filesystem::directory_iterator entry(file_.parent_path(), error), end; !error && entry != end;
-         entry.increment(error)) {
-        std::error_code ignored;
-        if (isTemporaryOf(entry->path().filename().string(), name) && !entry->is_directory(ignored)) {
-            std::filesystem::remove(entry->path(), ignored);
-        }
-    }
-    if (saveRefusal_ || !known_) co_return;
-    std::set<std::string> kept;
-    for (const auto& profile : *profiles) kept.insert(profile.id);
-    websiteData_.removeLeftovers(kept);
+    co_await erase(std::move(orphans));
 }
 
 ProfileStore::DiskState ProfileStore::readDisk() const {
     DiskState disk;
     FileContents contents = readRegularFile(file_);
     disk.exists = contents.outcome != FileContents::Outcome::missing;
+    disk.problem = std::move(contents.problem);
     if (!contents.wasRead()) return disk;
     disk.bytes = std::move(contents.bytes);
-    disk.saved = ProfilesFile::decode(disk.bytes);
+    try {
+        disk.saved = ProfilesFile::decode(disk.bytes);
+    } catch (const ProfilesFile::Undecodable& error) {
+        disk.problem = error.what();
+    }
     return disk;
 }
 
@@ -143,6 +140,8 @@ ProfileStore::DiskState ProfileStore::readDisk() const {
 // this process's own choice and stays, while the file keeps the choice last
 // made in any process.
 void ProfileStore::adopt(const DiskState& disk) {
+    // Those of a change whose save failed go.
+    claims_ = disk.saved->claims;
     if (known_ == disk.bytes) return;
     known_ = disk.bytes;
     fileCurrent_ = disk.saved->current;
@@ -164,16 +163,17 @@ void ProfileStore::saveProfiles() {
     if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
         throw std::system_error(errno, std::generic_category(), "Could not make the folder " + folder.string());
     }
-    ProfilesFile::Saved saved{fileCurrent_, *profiles, *credentials};
+    ProfilesFile::Saved saved{fileCurrent_, *profiles, *credentials, claims_};
     std::string bytes = ProfilesFile::encode(saved);
-    GError* error = nullptr;
-    // Written to a temporary file that then takes the place of the old one.
-    if (!g_file_set_contents(file_.c_str(), bytes.data(), static_cast<gssize>(bytes.size()), &error)) {
-        std::runtime_error failure(error->message);
-        g_error_free(error);
-        throw failure;
-    }
+    if (beforeFileWrite_) beforeFileWrite_();
+    writeAtomically(file_, bytes);
     known_ = std::move(bytes);
+}
+
+std::optional<std::string> ProfileStore::unreadableNote() const {
+    if (!unreadable_) return std::nullopt;
+    return file_.string() + " could not be read (" + unreadableReason_ +
+           "), so no saved profile or credential is known. The file is left untouched: fix or move it and restart";
 }
 
 void ProfileStore::setSession(std::weak_ptr<BrowserSession> session) {

@@ -35,6 +35,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,9 @@ public:
 
     const std::filesystem::path& file() const { return file_; }
     bool unreadable() const { return unreadable_; }
+    // When the file could not be read at start: a sentence (without its full
+    // stop) that says so, why, and that it is left untouched.
+    std::optional<std::string> unreadableNote() const;
     SecretStore& secrets() { return *secrets_; }
 
     // The session the store serves, kept weakly; setting it applies the
@@ -114,6 +118,14 @@ public:
     // A name of a variable or credential: [A-Za-z_][A-Za-z0-9_]*.
     static bool isIdentifier(std::string_view name);
 
+    // For tests: the identity the store's claims carry in place of this
+    // process's (one of a process that ended, to play it), and what is
+    // called before each write of the file (where a test stops the process).
+    void standIn(std::string processIdentity, std::function<void()> beforeFileWrite) {
+        process_ = std::move(processIdentity);
+        beforeFileWrite_ = std::move(beforeFileWrite);
+    }
+
 private:
     class Change;
 
@@ -125,6 +137,7 @@ private:
         bool exists = false;
         std::string bytes;
         std::optional<ProfilesFile::Saved> saved;
+        std::string problem;  // why it could not be read or decoded
     };
     DiskState readDisk() const;
     void adopt(const DiskState& disk);
@@ -140,11 +153,26 @@ private:
     // Puts `list` in place of the credentials and saves; when the save fails
     // the credentials before are put back and the error goes on.
     void saveCredentials(std::vector<Credential> list);
-    // Deletes the value of `account`; the first refusal's words go to `refusal`.
-    void eraseSecret(const std::string& account, std::optional<std::string>& refusal);
+    // The keychain accounts of a change (ProfileStoreClaims.cpp).
+    static std::string newSecretsTag();
+    std::set<std::string> namedAccounts() const;
+    // Within a change, before its save: this process's claims.
+    void claim(const std::vector<std::string>& accounts, bool erasing);
+    bool unclaim(const std::vector<std::string>& accounts, bool erasing);
+    // A change of its own that claims the accounts for values to be written;
+    // refused while another running Vesk erases one of them.
+    Task<void> claimForWriting(std::vector<std::string> accounts);
+    // A change of its own that gives the claims up; never throws.
+    Task<void> release(std::vector<std::string> accounts, bool erasing);
+    // Erases the accounts (claimed for erasing) and gives up the claims of
+    // those erased; gives the first refusal's words.
+    Task<std::optional<std::string>> erase(std::vector<std::string> accounts);
+    // Within the start's change: what ended processes left to erase.
+    std::vector<std::string> takeOverEndedClaims();
 
     std::filesystem::path file_;
     bool unreadable_ = false;
+    std::string unreadableReason_;
     std::unique_ptr<SecretStore> secrets_;
     WebsiteData& websiteData_;
     std::shared_ptr<ProfileSession> session_;
@@ -158,6 +186,10 @@ private:
     // it is, and only a selection here changes it, so that a change made by
     // one process never undoes the choice a person made in another.
     std::optional<ProfileID> fileCurrent_;
+    // The claims as the file holds them, taken in at each change.
+    std::vector<ProfilesFile::Claim> claims_;
+    std::string process_;
+    std::function<void()> beforeFileWrite_;
     // The change under way, why its save must fail, and what it is to push
     // into the session once the lock is released.
     Change* openChange_ = nullptr;

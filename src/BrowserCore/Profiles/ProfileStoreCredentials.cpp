@@ -13,23 +13,6 @@ namespace vesk {
 
 namespace {
 
-struct SecretWrite {
-    std::string account;
-    std::optional<std::string> value;
-    std::optional<std::string> before;  // what the account held
-};
-
-// Puts back what the accounts held; a failure here cannot be helped and must
-// not hide the one being reported.
-void restore(SecretStore& secrets, const std::vector<SecretWrite>& writes, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        try {
-            secrets.write(writes[i].before, writes[i].account);
-        } catch (const std::exception&) {
-        }
-    }
-}
-
 bool isOffered(const Credential& credential, const ProfileID& profile) {
     return credential.global ||
            std::find(credential.profileIDs.begin(), credential.profileIDs.end(), profile) != credential.profileIDs.end();
@@ -51,7 +34,10 @@ Task<Credential> ProfileStore::updateCredential(ProfileID id, std::string name, 
 }
 
 std::optional<std::string> ProfileStore::storedUser(const ProfileID& id) {
-    return secrets_->read(SecretAccounts::credential(id, "user"));
+    for (const auto& credential : *credentials) {
+        if (credential.id == id) return secrets_->read(SecretAccounts::of(credential, "user"));
+    }
+    return std::nullopt;
 }
 
 Task<Credential> ProfileStore::saveCredential(ProfileID id, std::string name, std::vector<std::string> siteTexts,
@@ -78,61 +64,89 @@ Task<Credential> ProfileStore::saveCredential(ProfileID id, std::string name, st
         if (!key->empty() && !TOTP::parse(*key)) throw ProfileError::invalidOTPKey();
     }
 
-    std::vector<SecretWrite> writes{{SecretAccounts::credential(id, "user"), user, {}}};
-    if (password) writes.push_back({SecretAccounts::credential(id, "password"), *password, {}});
-    if (key) {
-        writes.push_back({SecretAccounts::credential(id, "otp"),
-                          key->empty() ? std::nullopt : std::optional<std::string>(*key), {}});
+    // A credential the store has gets accounts of its own for the values:
+    // the record that names them is saved once they hold every value, and
+    // the old ones go after it, so that a change stopped at any point leaves
+    // the credential as it was or as it is now. A new credential takes the
+    // accounts of its id, which nothing names yet.
+    std::optional<Credential> existing;
+    for (const auto& credential : *credentials) {
+        if (credential.id == id) existing = credential;
     }
-    // The keychain is asked before the lock is taken: it may wait for the
-    // person to unlock it. Undoing means writing back what was there; a
-    // value that cannot be read now could not be put back, so nothing is
-    // written at all. An item that holds no text is replaced: its bytes are
-    // what goes back.
-    for (auto& write : writes) {
-        auto found = secrets_->lookup(write.account);
+    const std::optional<std::string> tag = existing ? std::optional<std::string>(newSecretsTag()) : std::nullopt;
+    // The value the credential holds now, which the new accounts keep. The
+    // keychain is asked before any lock is taken: it may wait for the
+    // person to unlock it. An item that holds no text keeps its bytes.
+    auto kept = [&](const char* field) -> std::optional<std::string> {
+        auto found = secrets_->lookup(SecretAccounts::of(*existing, field));
         if (found.failed() && !found.notText) throw ProfileError::unreadableSecrets(*found.failure);
-        write.before = found.value ? found.value : found.notText;
-    }
-    for (std::size_t i = 0; i < writes.size(); ++i) {
-        try {
-            secrets_->write(writes[i].value, writes[i].account);
-        } catch (...) {
-            restore(*secrets_, writes, i);
-            throw;
-        }
-    }
+        return found.value ? found.value : found.notText;
+    };
+    std::vector<std::pair<std::string, std::string>> values{{SecretAccounts::credential(id, "user", tag), user}};
+    auto keep = [&](const char* field, const std::optional<std::string>& value) {
+        if (value) values.emplace_back(SecretAccounts::credential(id, field, tag), *value);
+    };
+    keep("password", password ? password : existing ? kept("password") : std::nullopt);
+    keep("otp", key ? (key->empty() ? std::nullopt : key) : existing && existing->hasOTP ? kept("otp") : std::nullopt);
+    std::vector<std::string> accounts;
+    for (const auto& value : values) accounts.push_back(value.first);
 
     std::weak_ptr<int> alive = alive_;
+    co_await claimForWriting(accounts);
+    std::size_t written = 0;
     std::exception_ptr failure;
-    Credential saved{id, trimmed, sites, false, false, {}};
     try {
-        auto change = co_await beginChange();
-        // Another process may have taken the name meanwhile.
-        if (duplicate()) throw ProfileError::duplicateCredential(trimmed);
-        auto existing = std::find_if(credentials->begin(), credentials->end(),
-                                     [&](const Credential& credential) { return credential.id == id; });
-        if (existing != credentials->end()) {
-            saved.global = existing->global;
-            saved.profileIDs = existing->profileIDs;
-        }
-        saved.hasOTP = key ? !key->empty() : (existing != credentials->end() && existing->hasOTP);
-        auto list = *credentials;
-        std::erase_if(list, [&](const Credential& credential) { return credential.id == id; });
-        list.push_back(saved);
-        std::stable_sort(list.begin(), list.end(), [](const Credential& a, const Credential& b) {
-            return text::standardCompare(a.name, b.name) < 0;
-        });
-        saveCredentials(std::move(list));
-        syncSession();
+        for (; written < values.size(); ++written) secrets_->write(values[written].second, values[written].first);
     } catch (...) {
         failure = std::current_exception();
     }
+    Credential saved{id, trimmed, sites, false, false, {}, tag};
+    saved.hasOTP = key ? !key->empty() : existing && existing->hasOTP;
+    std::vector<std::string> replaced;  // the accounts of the record this one replaces
+    if (!failure) {
+        try {
+            auto change = co_await beginChange();
+            // Another process may have taken the name meanwhile.
+            if (duplicate()) throw ProfileError::duplicateCredential(trimmed);
+            auto list = *credentials;
+            auto now = std::find_if(list.begin(), list.end(), [&](const Credential& credential) { return credential.id == id; });
+            if (now != list.end()) {
+                saved.global = now->global;
+                saved.profileIDs = now->profileIDs;
+                for (const char* field : SecretAccounts::credentialFields) {
+                    auto old = SecretAccounts::of(*now, field);
+                    if (old != SecretAccounts::of(saved, field)) replaced.push_back(old);
+                }
+                list.erase(now);
+            }
+            list.push_back(saved);
+            std::stable_sort(list.begin(), list.end(), [](const Credential& a, const Credential& b) {
+                return text::standardCompare(a.name, b.name) < 0;
+            });
+            unclaim(accounts, false);
+            claim(replaced, true);
+            saveCredentials(std::move(list));
+            syncSession();
+        } catch (...) {
+            failure = std::current_exception();
+            replaced.clear();
+        }
+    }
     if (failure) {
         // Undone once the lock is released; a store that is gone undoes nothing.
-        if (!alive.expired()) restore(*secrets_, writes, writes.size());
+        if (!alive.expired()) {
+            for (std::size_t i = 0; i < written; ++i) {
+                try {
+                    secrets_->write(std::nullopt, values[i].first);
+                } catch (const std::exception&) {
+                }
+            }
+            co_await release(accounts, false);
+        }
         std::rethrow_exception(failure);
     }
+    // Values that stay are erased at a later start.
+    co_await erase(std::move(replaced));
     co_return saved;
 }
 
@@ -142,30 +156,21 @@ Task<void> ProfileStore::deleteCredential(ProfileID id) {
                            [&](const Credential& credential) { return credential.id == id; });
     };
     if (!has()) co_return;
+    std::vector<std::string> accounts;
     {
         auto change = co_await beginChange();
         auto list = *credentials;
         auto found =
             std::find_if(list.begin(), list.end(), [&](const Credential& credential) { return credential.id == id; });
         if (found == list.end()) co_return;
+        for (const char* field : SecretAccounts::credentialFields) accounts.push_back(SecretAccounts::of(*found, field));
         list.erase(found);
+        claim(accounts, true);
         saveCredentials(std::move(list));
         syncSession();
     }
     // Erased once the record is gone and the lock released.
-    std::optional<std::string> refusal;
-    for (const char* field : {"user", "password", "otp"}) eraseSecret(SecretAccounts::credential(id, field), refusal);
-    if (refusal) throw ProfileError::secretsNotErased("credential", *refusal);
-}
-
-void ProfileStore::eraseSecret(const std::string& account, std::optional<std::string>& refusal) {
-    try {
-        secrets_->write(std::nullopt, account);
-    } catch (const KeychainError& error) {
-        if (!refusal) refusal = error.detail().empty() ? "error " + std::to_string(error.status()) : error.detail();
-    } catch (const std::exception& error) {
-        if (!refusal) refusal = error.what();
-    }
+    if (auto refusal = co_await erase(std::move(accounts))) throw ProfileError::secretsNotErased("credential", *refusal);
 }
 
 Task<void> ProfileStore::changeCredential(ProfileID id, std::function<void(Credential&)> change) {
@@ -227,12 +232,12 @@ void ProfileStore::syncSession() {
         }
         for (const auto& credential : *credentials) {
             if (!isOffered(credential, current->id)) continue;
-            auto user = secrets_->lookup(SecretAccounts::credential(credential.id, "user"));
-            auto password = secrets_->lookup(SecretAccounts::credential(credential.id, "password"));
+            auto user = secrets_->lookup(SecretAccounts::of(credential, "user"));
+            auto password = secrets_->lookup(SecretAccounts::of(credential, "password"));
             std::optional<TOTP> key;
             std::optional<std::string> keyFailure;
             if (credential.hasOTP) {
-                auto text = secrets_->lookup(SecretAccounts::credential(credential.id, "otp"));
+                auto text = secrets_->lookup(SecretAccounts::of(credential, "otp"));
                 if (text.value) key = TOTP::parse(*text.value);
                 keyFailure = text.failure;
             }

@@ -83,6 +83,7 @@ Task<void> ProfileStore::deleteProfile(BrowserProfile profile) {
     // The store's own record names every value the profile has; the copy
     // passed in may be older.
     std::vector<BrowserProfile::Variable> variables = profile.variables;
+    std::vector<std::string> accounts;
     {
         auto change = co_await beginChange();
         if (*currentID && **currentID == profile.id) {
@@ -105,14 +106,15 @@ Task<void> ProfileStore::deleteProfile(BrowserProfile profile) {
         auto unassigned = *credentials;
         for (auto& credential : unassigned) std::erase(credential.profileIDs, profile.id);
         credentials.set(std::move(unassigned));
+        for (const auto& variable : variables) {
+            accounts.push_back(SecretAccounts::variable(profile.id, variable.site, variable.name));
+        }
+        claim(accounts, true);
         saveProfiles();
     }
     // The profile is gone all the same; a keychain that kept its values is
     // reported once its website data is gone too.
-    std::optional<std::string> refusal;
-    for (const auto& variable : variables) {
-        eraseSecret(SecretAccounts::variable(profile.id, variable.site, variable.name), refusal);
-    }
+    auto refusal = co_await erase(std::move(accounts));
     co_await websiteData_.remove(profile.id);
     if (refusal) throw ProfileError::secretsNotErased("profile", *refusal);
 }
@@ -124,26 +126,45 @@ Task<void> ProfileStore::setVariable(std::string name, std::string value, std::s
     if (!holds(*profiles, profileID)) co_return;
 
     // The keychain is written before the lock is taken: it may wait for the
-    // person to unlock it.
+    // person to unlock it. A value no record names yet is claimed first, so
+    // that a process stopped before its record is saved leaves none behind.
     const std::string account = SecretAccounts::variable(profileID, *site, name);
-    secrets_->write(value, account);
+    const std::vector<std::string> claimed = {account};
+    const BrowserProfile::Variable variable{name, *site};
+    auto list = *profiles;
+    const auto& known = withID(list, profileID)->variables;
+    const bool claiming = std::find(known.begin(), known.end(), variable) == known.end();
+    if (claiming) co_await claimForWriting(claimed);
     std::weak_ptr<int> alive = alive_;
     std::exception_ptr failure;
+    try {
+        secrets_->write(value, account);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // Refused by the keychain: nothing else has changed.
+    if (failure) {
+        if (claiming && !alive.expired()) co_await release(claimed, false);
+        std::rethrow_exception(failure);
+    }
     bool gone = false;
     try {
         auto change = co_await beginChange();
-        auto list = *profiles;
+        list = *profiles;
         auto profile = withID(list, profileID);
         // Another process deleted the profile meanwhile: as for a profile
         // never there, nothing is reported, and the value goes.
         gone = profile == list.end();
-        BrowserProfile::Variable variable{name, *site};
         auto* variables = gone ? nullptr : &profile->variables;
-        if (variables && std::find(variables->begin(), variables->end(), variable) == variables->end()) {
+        bool added = variables && std::find(variables->begin(), variables->end(), variable) == variables->end();
+        if (added) {
             variables->push_back(variable);
             std::sort(variables->begin(), variables->end(), [](const auto& a, const auto& b) {
                 return a.site != b.site ? a.site < b.site : a.name < b.name;
             });
+        }
+        if (claiming && !gone) unclaim(claimed, false);
+        if (added || (claiming && !gone)) {
             auto before = *profiles;
             profiles.set(std::move(list));
             try {
@@ -164,6 +185,7 @@ Task<void> ProfileStore::setVariable(std::string name, std::string value, std::s
             secrets_->write(std::nullopt, account);
         } catch (const std::exception&) {
         }
+        if (claiming) co_await release(claimed, false);
     }
     if (failure) std::rethrow_exception(failure);
 }

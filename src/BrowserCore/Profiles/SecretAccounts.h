@@ -13,9 +13,18 @@ inline std::string variable(const ProfileID& profile, const std::string& site, c
     return profile + "/" + site + "/" + name;
 }
 
-// "credential/<credential UUID>/<field>", the field being "user", "password" or "otp".
-inline std::string credential(const ProfileID& credential, const std::string& field) {
-    return "credential/" + credential + "/" + field;
+// "credential/<credential UUID>/<field>", the field being "user", "password"
+// or "otp"; with a tag, "credential/<credential UUID>/<tag>/<field>".
+inline std::string credential(const ProfileID& credential, const std::string& field,
+                              const std::optional<std::string>& tag = std::nullopt) {
+    return "credential/" + credential + "/" + (tag ? *tag + "/" : "") + field;
 }
+
+// The account of a field of the credential as its record names it.
+inline std::string of(const Credential& record, const std::string& field) {
+    return credential(record.id, field, record.secretsTag);
+}
+
+inline constexpr const char* credentialFields[] = {"user", "password", "otp"};
 
 } // namespace vesk::SecretAccounts

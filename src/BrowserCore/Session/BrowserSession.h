@@ -392,9 +392,11 @@ public:
     // Fill with references (BrowserSessionFill.cpp): types `text` into the
     // element, each ${NAME}, ${NAME.user}, ${NAME.password} and ${NAME.otp}
     // replaced by the value of the element's own site (`extra` wins over
-    // those). A reference of another site, or a credential field that no
-    // site has, fails with its BrowserError before anything is typed; a plain
-    // name that no site defines is typed as written. The step keeps `text`.
+    // those). Every reference must have a value here: one of another site, a
+    // variable or credential field that no site has, or a value the keychain
+    // holds but could not give fails with its BrowserError before anything is
+    // typed, so that no reference is ever typed as written. The step keeps
+    // `text`.
     Task<ActionResult> fill(std::string ref, std::string text, std::map<std::string, std::string> extra = {});
     // The element a flow step's locator describes in the active window now.
     struct Located {

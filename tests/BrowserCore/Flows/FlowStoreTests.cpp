@@ -110,15 +110,17 @@ TEST_F(FlowStoreTest, FilesThatCouldHangOrCrashTheStartAreNotFlowsAndLeftoversGo
     put("huge.json", named("huge").encoded());
     fs::resize_file(flows / "huge.json", 3ull << 30);  // sparse: no disk is used
     put("deep.json", std::string(200000, '[') + std::string(200000, ']'));
-    put(".flow-a1B2c3", "{");
-    put(".flow-Busy99", "{");
-    int busy = ::open((flows / ".flow-Busy99").c_str(), O_RDONLY | O_CLOEXEC);
+    put(".vesk-save-a1B2c3", "{");
+    put(".vesk-save-Busy99", "{");
+    put(".flow-backup", "{");  // the person's own
+    int busy = ::open((flows / ".vesk-save-Busy99").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(busy, LOCK_EX), 0);
 
     FlowStore store(flows, root);
     EXPECT_EQ(names(store), (Names{"good"}));
-    EXPECT_FALSE(fs::exists(flows / ".flow-a1B2c3"));
-    EXPECT_TRUE(fs::exists(flows / ".flow-Busy99")) << "a save under way keeps its file";
+    EXPECT_FALSE(fs::exists(flows / ".vesk-save-a1B2c3"));
+    EXPECT_TRUE(fs::exists(flows / ".vesk-save-Busy99")) << "a save under way keeps its file";
+    EXPECT_TRUE(fs::exists(flows / ".flow-backup"));
     ::close(busy);
     EXPECT_THROW(store.save(named("pipe")), FlowStoreError);
     EXPECT_TRUE(fs::is_fifo(flows / "pipe.json"));

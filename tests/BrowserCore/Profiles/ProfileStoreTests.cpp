@@ -3,6 +3,7 @@
 
 #include "BrowserCore/Profiles/ProfileError.h"
 #include "BrowserCore/Profiles/ProfileStore.h"
+#include "BrowserCore/Profiles/SecretAccounts.h"
 #include "Support/MainLoop.h"
 #include "Support/ProfileDoubles.h"
 
@@ -46,6 +47,12 @@ protected:
         if (secrets) owned->values = secrets->values;
         secrets = owned.get();
         auto made = std::make_unique<ProfileStore>(folder, std::move(owned), websiteData);
+        made->setSession(session);
+        return made;
+    }
+    // A store on this folder and `keychain`, as another process has it.
+    std::unique_ptr<ProfileStore> sharing(test::MemorySecretStore& keychain) {
+        auto made = std::make_unique<ProfileStore>(folder, std::make_unique<test::SharedSecretStore>(keychain), websiteData);
         made->setSession(session);
         return made;
     }
@@ -155,13 +162,20 @@ TEST_F(ProfileStoreTest, AFileThatCouldHangOrCrashTheStartIsOneThatCouldNotBeRea
     EXPECT_EQ(fs::file_size(file), 3ull << 30);
 }
 
-TEST_F(ProfileStoreTest, TemporaryFilesOfAnInterruptedSaveGoAtTheNextStart) {
-    for (const char* name : {"profiles.json.a1B2c3", "profiles.json.notes", "profiles.json.a1B2c3d"}) {
-        std::ofstream(folder / name) << "{}";
-    }
+// Only a name no person gives a file is taken for one an ended save left.
+TEST_F(ProfileStoreTest, TemporaryFilesOfAnInterruptedSaveGoAtTheNextStartAndThePersonsFilesStay) {
+    const std::vector<std::string> persons{"profiles.json.backup", "profiles.json.2024v2", "profiles.json.a1B2c3",
+                                           ".vesk-save-a1B2c3d"};
+    for (const auto& name : persons) std::ofstream(folder / name) << "{}";
+    std::ofstream(folder / ".vesk-save-a1B2c3") << "{";
     store = open();
-    EXPECT_FALSE(fs::exists(folder / "profiles.json.a1B2c3"));
-    EXPECT_TRUE(fs::exists(folder / "profiles.json.notes") && fs::exists(folder / "profiles.json.a1B2c3d"));
+    run(store->createProfile("A"));
+    EXPECT_FALSE(fs::exists(folder / ".vesk-save-a1B2c3"));
+    for (const auto& name : persons) EXPECT_TRUE(fs::exists(folder / name)) << name;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(!name.starts_with(".vesk-save-") || name == ".vesk-save-a1B2c3d") << "the save left " << name;
+    }
 }
 
 TEST_F(ProfileStoreTest, NamesAreTrimmedUniqueAndSortedLikeAPersonWould) {
@@ -200,12 +214,14 @@ TEST_F(ProfileStoreTest, CredentialsAreValidatedBeforeAnythingIsWritten) {
     EXPECT_EQ(secrets->values.at(account("otp")), otpKey);
     EXPECT_EQ(failure([&] { run(store->addCredential("LOGIN", {"a.com"}, "u", "p", {})); }),
               ProfileError::duplicateCredential("LOGIN").what());
+    auto current = [&](const char* field) { return SecretAccounts::of(store->credentials->at(0), field); };
     run(store->updateCredential(saved.id, "LOGIN", {"a.com"}, "ann", std::nullopt, std::nullopt));
-    EXPECT_EQ(secrets->values.at(account("password")), "p");
+    EXPECT_EQ(secrets->values.at(current("password")), "p");
     EXPECT_TRUE(store->credentials->at(0).hasOTP);
     run(store->updateCredential(saved.id, "LOGIN", {"a.com"}, "ann", std::nullopt, " \t"));
     EXPECT_FALSE(store->credentials->at(0).hasOTP);
-    EXPECT_FALSE(secrets->values.contains(account("otp")));
+    EXPECT_FALSE(secrets->values.contains(current("otp")));
+    EXPECT_EQ(secrets->values.size(), 2u) << "the values of the record replaced are gone";
 }
 
 TEST_F(ProfileStoreTest, TheSessionGetsWhatTheCurrentProfileMayTypeAndNothingOnTheTemporaryOne) {
@@ -341,39 +357,41 @@ TEST_F(ProfileStoreTest, AKeychainThatRefusesOrCannotReadLeavesWhatItHeld) {
     auto values = secrets->values;
     auto account = [&](const char* field) { return "credential/" + login.id + "/" + field; };
 
-    secrets->refusing = {account("otp")};
+    secrets->refusingFields = {"password"};
     EXPECT_EQ(failure([&] { run(store->updateCredential(login.id, "Login", {"a.com"}, "u2", "p2", "")); }),
               "The keychain did not store the value: User interaction is not allowed.");
-    EXPECT_EQ(secrets->values, values) << "the user name and password written first are put back";
+    EXPECT_EQ(secrets->values, values) << "the user name written first goes again";
 
-    secrets->refusing = {};
-    secrets->unreadable = {account("password")};
+    secrets->refusingFields = {};
+    secrets->unreadable = {account("otp")};  // kept, so read first
     EXPECT_EQ(failure([&] { run(store->updateCredential(login.id, "Login", {"a.com"}, "u2", "p2", std::nullopt)); }),
               "The keychain could not read the values stored now, so nothing was changed: the keychain is locked. "
               "Unlock the keychain and try again");
     EXPECT_EQ(secrets->values, values);
 
-    // An item that holds no text is replaced by a save, and put back when the
-    // save fails.
+    // An item that holds no text stays when a save fails, and goes when one
+    // is saved.
     secrets->unreadable = {};
     secrets->values[account("password")] = "\xff";
     secrets->notText = {account("password")};
-    secrets->refusing = {account("otp")};
+    secrets->refusingFields = {"password"};
     EXPECT_NE(failure([&] { run(store->updateCredential(login.id, "Login", {"a.com"}, "u", "p2", "")); }),
               "no failure");
     EXPECT_EQ(secrets->values.at(account("password")), "\xff");
-    secrets->notText = {account("password")};
-    secrets->refusing = {};
+    secrets->refusingFields = {};
     run(store->updateCredential(login.id, "Login", {"a.com"}, "u", "p2", std::nullopt));
-    EXPECT_EQ(secrets->values.at(account("password")), "p2");
+    const Credential saved = store->credentials->at(0);
+    EXPECT_EQ(secrets->values.at(SecretAccounts::of(saved, "password")), "p2");
+    EXPECT_FALSE(secrets->values.contains(account("password")));
     values = secrets->values;
 
-    secrets->refusing = {account("password")};
+    secrets->refusingFields = {"password"};
     EXPECT_EQ(failure([&] { run(store->deleteCredential(login.id)); }),
               "The credential was deleted, but the keychain did not erase its values: User interaction is not "
               "allowed. Remove the items of the service Vesk with the desktop's passwords tool");
+    secrets->refusingFields = {};
     EXPECT_TRUE(store->credentials->empty());
-    EXPECT_FALSE(secrets->values.contains(account("otp")));
+    EXPECT_FALSE(secrets->values.contains(SecretAccounts::of(saved, "otp")));
 
     // A profile goes as well, and so does its website data; what the keychain
     // kept is said.
@@ -439,3 +457,111 @@ TEST_F(ProfileStoreTest, TwoProcessesOnOneFileLoseNothingOfEachOther) {
 }
 
 } // namespace
+
+namespace {
+
+// Where a process that is killed stops: nothing it would write after is written.
+struct Stopped {};
+
+std::string valueOf(const test::MemorySecretStore& keychain, const std::string& account) {
+    auto found = keychain.values.find(account);
+    return found == keychain.values.end() ? "(none)" : found->second;
+}
+
+std::set<std::string> accountsOf(const test::MemorySecretStore& keychain) {
+    std::set<std::string> held;
+    for (const auto& [account, value] : keychain.values) held.insert(account);
+    return held;
+}
+
+} // namespace
+
+// A process killed at any write of a change (of the file or the keychain):
+// after a restart each credential is whole as it was or as the change made
+// it, or absent, and the keychain holds no value that no record names.
+TEST_F(ProfileStoreTest, ACredentialChangeKilledAtAnyWriteLeavesItWholeAndNoValueBehind) {
+    using Change = std::function<void(ProfileStore&, const Credential&)>;
+    const std::vector<std::pair<const char*, Change>> changes{
+        {"add", [](ProfileStore& s, const Credential&) { run(s.addCredential("Added", {"c.com"}, "cy", "c-pw", otpKey)); }},
+        {"rename with a new password and sites",
+         [](ProfileStore& s, const Credential& old) {
+             run(s.updateCredential(old.id, "New", {"b.com"}, "bob", "new-pw", std::nullopt));
+         }},
+        {"delete", [](ProfileStore& s, const Credential& old) { run(s.deleteCredential(old.id)); }},
+    };
+    for (const auto& [what, change] : changes) {
+        for (int stop = 1;; ++stop) {
+            fs::remove(folder / "profiles.json");
+            test::MemorySecretStore keychain;
+            Credential old = run(sharing(keychain)->addCredential("Old", {"a.com"}, "ann", "old-pw", otpKey));
+            auto killed = sharing(keychain);
+            int writes = 0;
+            auto write = [&, stop = stop] {
+                if (++writes >= stop) throw Stopped{};
+            };
+            killed->standIn("ended", write);
+            keychain.onWrite = write;
+            bool finished = false;
+            try {
+                change(*killed, old);
+                finished = true;
+            } catch (const Stopped&) {
+            }
+            keychain.onWrite = nullptr;
+
+            auto restarted = sharing(keychain);
+            std::set<std::string> named;
+            for (const auto& credential : *restarted->credentials) {
+                const bool before = credential.name == "Old";
+                const bool changed = credential.name == (std::string(what) == "add" ? "Added" : "New");
+                ASSERT_TRUE(before || changed) << what << ", killed at write " << stop << ": " << credential.name;
+                const char* user = before ? "ann" : std::string(what) == "add" ? "cy" : "bob";
+                EXPECT_EQ(valueOf(keychain, SecretAccounts::of(credential, "user")), user) << what << " " << stop;
+                EXPECT_EQ(valueOf(keychain, SecretAccounts::of(credential, "password")),
+                          before ? "old-pw" : std::string(what) == "add" ? "c-pw" : "new-pw")
+                    << what << ", killed at write " << stop;
+                EXPECT_EQ(valueOf(keychain, SecretAccounts::of(credential, "otp")), otpKey) << what << " " << stop;
+                EXPECT_EQ(credential.sites.at(0), before ? "a.com" : std::string(what) == "add" ? "c.com" : "b.com");
+                for (const char* field : SecretAccounts::credentialFields) named.insert(SecretAccounts::of(credential, field));
+            }
+            EXPECT_EQ(accountsOf(keychain), named) << what << ", killed at write " << stop;
+            EXPECT_EQ(fileText().find("claims"), std::string::npos) << fileText();
+            if (finished) break;
+        }
+    }
+}
+
+// A start erases what a killed process left, but never the values of a save
+// that another running process is making at that moment.
+TEST_F(ProfileStoreTest, AStartSparesTheValuesOfASaveAnotherProcessIsMaking) {
+    test::MemorySecretStore keychain;
+    auto running = sharing(keychain);
+    Credential kept = run(running->addCredential("Kept", {"a.com"}, "ann", "pw", {}));
+    {
+        auto killed = sharing(keychain);
+        int fileWrites = 0;
+        killed->standIn("ended", [&] {
+            if (++fileWrites < 2) return;  // killed after its values, before its record
+            keychain.onWrite = [] { throw Stopped{}; };
+            throw Stopped{};
+        });
+        EXPECT_THROW(run(killed->addCredential("Lost", {"l.com"}, "lee", "lost-pw", {})), Stopped);
+    }
+    ASSERT_EQ(keychain.values.size(), 4u) << "the killed save left its values";
+
+    std::unique_ptr<ProfileStore> started;
+    int writes = 0;
+    keychain.onWrite = [&] {
+        // Starts once the running save has written its user name, before its password.
+        if (++writes == 2) started = sharing(keychain);
+    };
+    Credential changed = run(running->updateCredential(kept.id, "Kept", {"a.com"}, "ann", "pw2", {}));
+    keychain.onWrite = nullptr;
+    ASSERT_TRUE(started);
+    EXPECT_EQ(valueOf(keychain, SecretAccounts::of(changed, "user")), "ann");
+    EXPECT_EQ(valueOf(keychain, SecretAccounts::of(changed, "password")), "pw2");
+    EXPECT_EQ(accountsOf(keychain),
+              (std::set<std::string>{SecretAccounts::of(changed, "user"), SecretAccounts::of(changed, "password")}));
+    started->reload();
+    EXPECT_EQ(*started->credentials, *running->credentials);
+}

@@ -279,6 +279,34 @@ TEST(ResponseRecorderPage, AnswersHTTPLoginsFromTheSitesVariables) {
     EXPECT_EQ(other.hits("/private"), 2u) << "once without, once with the login";
 }
 
+// Digest is answered as Basic is; a scheme the program does not answer
+// leaves the server's own page.
+TEST(ResponseRecorderPage, AnswersDigestLoginsAsBasicOnesAndNoOtherScheme) {
+    auto session = BrowserSession::create({});
+    auto page = [&] { return runTask(pageText(session->page->get(), "document.body.innerText")); };
+    auto login = [&](const LoopbackServer& server) {
+        session->setVariables({{"127.0.0.1:" + std::to_string(server.port()),
+                                {{"HTTP_USER", "ann"}, {"HTTP_PASSWORD", "s3cret"}}}});
+    };
+    for (auto scheme : {LoopbackServer::Scheme::basic, LoopbackServer::Scheme::digest}) {
+        LoopbackServer server;  // a fresh origin each time, so no login is cached
+        server.requireLogin("/private", scheme, "ann", "s3cret");
+        server.serve("/private", "<p>welcome</p>");
+        login(server);
+        start(*session, server.url("/private"));
+        ASSERT_TRUE(ends(*session));
+        EXPECT_EQ(page(), "welcome") << (scheme == LoopbackServer::Scheme::basic ? "Basic" : "Digest");
+    }
+    LoopbackServer other;
+    other.serve("/bearer", LoopbackServer::Response{.status = 401, .body = "<p>who are you</p>",
+                                                    .headers = {{"WWW-Authenticate", "Bearer realm=\"vesk\""}}});
+    login(other);
+    start(*session, other.url("/bearer"));
+    ASSERT_TRUE(ends(*session));
+    EXPECT_EQ(page(), "who are you");
+    EXPECT_EQ(other.hits("/bearer"), 1u);
+}
+
 namespace {
 
 // An HTTPS server with that certificate, on every IPv4 address of this machine.

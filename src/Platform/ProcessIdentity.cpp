@@ -1,0 +1,68 @@
+#include "Platform/ProcessIdentity.h"
+
+#include "Platform/RegularFile.h"
+
+#include <glib.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <optional>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace vesk {
+
+namespace {
+
+std::string bootID() {
+    FileContents contents = readRegularFile("/proc/sys/kernel/random/boot_id", 4096);
+    std::string id = contents.wasRead() ? contents.bytes : "";
+    while (!id.empty() && g_ascii_isspace(id.back())) id.pop_back();
+    return id;
+}
+
+// The start time field of /proc/<pid>/stat: the 22nd, counted after the
+// command name, which may itself hold blanks and parentheses. None for a
+// process that has ended and waits to be reaped.
+std::optional<std::string> startTime(pid_t pid) {
+    FileContents contents = readRegularFile("/proc/" + std::to_string(pid) + "/stat", 65536);
+    if (!contents.wasRead()) return std::nullopt;
+    const std::string& stat = contents.bytes;
+    auto close = stat.rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    std::size_t at = close + 1;
+    for (int field = 3; field <= 22; ++field) {
+        while (at < stat.size() && stat[at] == ' ') ++at;
+        std::size_t end = stat.find(' ', at);
+        if (end == std::string::npos) end = stat.size();
+        if (field == 3 && (stat.compare(at, 1, "Z") == 0 || stat.compare(at, 1, "X") == 0)) return std::nullopt;
+        if (field == 22) return stat.substr(at, end - at);
+        at = end;
+    }
+    return std::nullopt;
+}
+
+std::string identity(pid_t pid, const std::string& start) {
+    return bootID() + "/" + std::to_string(pid) + "/" + start;
+}
+
+} // namespace
+
+const std::string& currentProcessIdentity() {
+    static const std::string current = identity(::getpid(), startTime(::getpid()).value_or("0"));
+    return current;
+}
+
+bool processRuns(const std::string& text) {
+    auto first = text.find('/');
+    auto second = first == std::string::npos ? std::string::npos : text.find('/', first + 1);
+    if (second == std::string::npos || text.substr(0, first) != bootID()) return false;
+    const std::string number = text.substr(first + 1, second - first - 1);
+    if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) return false;
+    const auto pid = static_cast<pid_t>(std::atol(number.c_str()));
+    if (pid <= 0 || (::kill(pid, 0) != 0 && errno != EPERM)) return false;
+    return startTime(pid) == text.substr(second + 1);
+}
+
+} // namespace vesk

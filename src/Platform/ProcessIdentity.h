@@ -1,0 +1,19 @@
+#pragma once
+
+// Who a process is, written where other processes read it (a file that
+// records a change under way), and whether that process still runs. A
+// process id alone may name another process once its own has ended, so the
+// identity also holds the process's start time and the machine's boot.
+
+#include <string>
+
+namespace vesk {
+
+// "<boot id>/<process id>/<start time in clock ticks since boot>".
+const std::string& currentProcessIdentity();
+
+// Whether the process an identity names runs now. A text that is no such
+// identity, or one of another boot, names no running process.
+bool processRuns(const std::string& identity);
+
+} // namespace vesk
