@@ -4,6 +4,7 @@
 
 #include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserCore/Records/CapturedLocator.h"
+#include "BrowserCore/Session/FramePath.h"
 #include "BrowserCore/Session/HoverByPointer.h"
 #include "Platform/Async.h"
 
@@ -48,6 +49,12 @@ Task<void> restartRequestWatcher(WebKitWebView* view, std::optional<FrameInfo> f
     } catch (const std::exception& error) {
         throw BrowserError::unreadAfterAction(command, error.what());
     }
+}
+
+// The commands that put the focus on their element, as a person's click or
+// typing does.
+bool focusesItsElement(const std::string& command) {
+    return command == "click" || command == "fill" || command == "select" || command == "press";
 }
 
 // Clears the label of the running wait on every way out of the action.
@@ -182,6 +189,12 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
         if (command == "hover" && ref) {
             co_await hoverByPointer(*this, *ref);
         } else {
+            // A person's click or typing in a subframe gives the frames on
+            // the way the focus, so the keys that follow go into that frame,
+            // not to the page around it.
+            if (frame && !frame->isMain && focusesItsElement(command)) {
+                co_await focusFramesOnTheWay(*this, activeView(), *frame, command);
+            }
             // The acting commands answer nothing the session reads.
             static_cast<void>(co_await agentCall(command, arguments));
         }

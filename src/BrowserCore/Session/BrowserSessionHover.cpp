@@ -12,12 +12,12 @@
 // leaves the person's own pointer where it is.
 
 #include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserCore/Session/FramePath.h"
 #include "BrowserCore/Session/HoverByPointer.h"
 #include "Platform/Async.h"
 
 #include <gtk/gtk.h>
 
-#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -70,45 +70,8 @@ bool decodeBool(const nlohmann::json& value) {
     return value.get<bool>();
 }
 
-std::vector<int> decodePath(const nlohmann::json& value) {
-    if (!value.is_array()) throw RecordDecodingError("the value is not a list");
-    std::vector<int> path;
-    for (const auto& index : value) {
-        if (!index.is_number_integer()) throw RecordDecodingError("an index is not a whole number");
-        path.push_back(index.get<int>());
-    }
-    return path;
-}
-
-nlohmann::json noArguments() {
-    return nlohmann::json::object();
-}
-
 nlohmann::json indexArguments(int index) {
     return nlohmann::json{{"index", index}};
-}
-
-// The subframe of the view that lies at `path` under the top window, among
-// those that announced themselves; none when none answers for it.
-Task<std::optional<FrameInfo>> frameAtPath(BrowserSession& session, WebKitWebView* view, std::vector<int> path) {
-    auto known = session.frames.known.find(view);
-    if (known == session.frames.known.end()) co_return std::nullopt;
-    std::vector<FrameInfo> candidates;
-    for (const auto& frame : known->second) {
-        if (std::none_of(candidates.begin(), candidates.end(), [&](const FrameInfo& seen) { return seen.id == frame.id; })) {
-            candidates.push_back(frame.info);
-        }
-    }
-    for (const auto& frame : candidates) {
-        try {
-            if (co_await session.agentValue<std::vector<int>>("framePath", noArguments(), &decodePath, frame) == path) {
-                co_return frame;
-            }
-        } catch (const std::exception&) {
-            // A frame that is gone or busy is not the one.
-        }
-    }
-    co_return std::nullopt;
 }
 
 // Where the subframe's own viewport begins in the page's: each frame element
@@ -116,15 +79,10 @@ Task<std::optional<FrameInfo>> frameAtPath(BrowserSession& session, WebKitWebVie
 // page agent of the frame that holds it. A frame of another origin cannot
 // tell where it lies, and need not.
 Task<PointerPoint> frameOrigin(BrowserSession& session, WebKitWebView* view, FrameInfo frame) {
-    std::vector<int> path = co_await session.agentValue<std::vector<int>>("framePath", noArguments(), &decodePath, frame);
+    std::vector<FrameHop> hops = co_await framesOnTheWay(session, view, std::move(frame), "hover");
     PointerPoint origin{0, 0};
-    for (std::size_t depth = 0; depth < path.size(); ++depth) {
-        std::optional<FrameInfo> holder;  // none: the main frame
-        if (depth > 0) {
-            holder = co_await frameAtPath(session, view, std::vector<int>(path.begin(), path.begin() + depth));
-            if (!holder) throw BrowserError::script("hover could not find the frames that hold the element");
-        }
-        PointerPoint offset = co_await session.agentValuePointerPoint("frameOffset", indexArguments(path[depth]), holder);
+    for (const FrameHop& hop : hops) {
+        PointerPoint offset = co_await session.agentValuePointerPoint("frameOffset", indexArguments(hop.index), hop.holder);
         origin.x += offset.x;
         origin.y += offset.y;
     }

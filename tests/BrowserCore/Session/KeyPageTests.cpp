@@ -96,6 +96,19 @@ TEST(KeyPress, AKeyWithoutARefSaysSoWhenTheFocusIsInAFrameOfAnotherSite) {
     EXPECT_EQ(typed->value, "4");
 }
 
+// As a person's click would, the agent's click on a field in a frame of
+// another site gives that frame the focus, so that a key without a ref never
+// lands on the page around it.
+TEST(KeyPress, AKeyWithoutARefAfterAClickInAFrameOfAnotherSiteNeverLandsAroundIt) {
+    Keys keys({"keys-other-site.html", "keys-card.html"});
+    keys.page = snapshotShowing(*keys.session, keys.page, "textbox", "Card number");
+    runTask(keys.session->click(keys.ref("textbox", "Card number")));
+    auto error = browserErrorOf(keys.session->press("x"));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->description().rfind("The focus is in a frame of another site", 0), 0u) << error->description();
+    EXPECT_EQ(keys.value("heard"), nlohmann::json::array()) << "nothing was pressed on the page around the frame";
+}
+
 TEST(KeyPress, ControlsDoWhatTheBrowserDoesForTheirKeys) {
     Keys keys({"keys-controls.html"});
     auto heard = [&] { return keys.value("heard.splice(0)"); };

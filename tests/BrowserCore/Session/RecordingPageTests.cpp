@@ -66,6 +66,47 @@ void postPersonMessage(WebKitWebView* view, const std::string& body) {
     ASSERT_TRUE(spinUntil([&] { return done; }));
 }
 
+// Real pointer and key events, made by the X server, need a display of the
+// test's own, where no other test's window takes the pointer or the
+// keyboard. Answers whether this process goes on with the test: elsewhere
+// the test runs again in a child process on such a display, and this one
+// reports how it went.
+bool goesOnWithRealInput() {
+    auto skip = [](const std::string& why) { GTEST_SKIP() << why; };
+    if (!onPrivateDisplay()) {
+        auto outcome = rerunOnPrivateDisplay();
+        if (outcome.result == ChildOutcome::Result::skipped) skip(outcome.output);
+        else EXPECT_EQ(outcome.result, ChildOutcome::Result::passed) << outcome.output;
+        return false;
+    }
+    if (gtk_is_initialized() && RealInput::get()) return true;
+    skip("no real input on this display");
+    return false;
+}
+
+// A page shown in a window, which the person uses with real input.
+struct PersonAtPage {
+    LoopbackServer server;
+    std::shared_ptr<BrowserSession> session = BrowserSession::create({});
+    Shown shown{session->page->get(), 800, 600};
+    RealInput& input = *RealInput::get();
+
+    WebKitWebView* view() const { return session->page->get(); }
+    // Loads the page and gives its window the keyboard.
+    bool open(const char* html) {
+        server.serve("/", html);
+        GtkWidget* widget = GTK_WIDGET(view());
+        if (!loadPage(*session, server.url("/"))) return false;
+        if (!spinUntil([&] { return gtk_widget_get_mapped(widget) && gtk_widget_get_width(widget) > 100; })) return false;
+        input.focus(widget);
+        return true;
+    }
+    void clickOn(const std::string& selector) {
+        auto [x, y] = centreOf(view(), selector);
+        input.click(GTK_WIDGET(view()), x, y);
+    }
+};
+
 class RecordingPage : public testing::Test {
 protected:
     void SetUp() override {
@@ -156,34 +197,16 @@ TEST_F(RecordingPage, ThePersonsMessagesAreKeptOnlyWhenTheyDecodeAndComeFromTheP
     EXPECT_EQ(recordedSteps(*session).back(), step(FlowStep::Action::click, std::nullopt, go));
 }
 
-// Real pointer and key events, made by the X server, on a display of the
-// test's own.
 TEST(RecordingRealInput, ThePersonsClicksTypingAndChoicesBecomeStepsWithoutThePassword) {
-    if (!vesk::test::onPrivateDisplay()) {
-        auto outcome = vesk::test::rerunOnPrivateDisplay();
-        if (outcome.result == vesk::test::ChildOutcome::Result::skipped) GTEST_SKIP() << outcome.output;
-        EXPECT_EQ(outcome.result, vesk::test::ChildOutcome::Result::passed) << outcome.output;
-        return;
-    }
-    auto* input = RealInput::get();
-    if (!gtk_is_initialized() || !input) GTEST_SKIP() << "no real input on this display";
-    LoopbackServer server;
-    server.serve("/", formPage);
-    auto session = BrowserSession::create({});
-    Shown shown(session->page->get(), 800, 600);
-    auto view = [&] { return session->page->get(); };
-    auto storeOnThisSite = [&](std::map<std::string, std::string> values) {
-        session->setVariables({{siteKeyOfURL(server.url("/")).value(), std::move(values)}});
-    };
-    ASSERT_TRUE(loadPage(*session, server.url("/")));
-    storeOnThisSite({{"CITY", "Bern"}});
-    GtkWidget* widget = GTK_WIDGET(view());
-    ASSERT_TRUE(spinUntil([&] { return gtk_widget_get_mapped(widget) && gtk_widget_get_width(widget) > 100; }));
-    input->focus(widget);
-    auto clickOn = [&](const std::string& selector) {
-        auto [x, y] = centreOf(view(), selector);
-        input->click(widget, x, y);
-    };
+    if (!goesOnWithRealInput()) return;
+    PersonAtPage person;
+    auto& server = person.server;
+    auto& session = person.session;
+    auto& input = person.input;
+    ASSERT_TRUE(person.open(formPage));
+    session->setVariables({{siteKeyOfURL(server.url("/")).value(), {{"CITY", "Bern"}}}});
+    auto view = [&] { return person.view(); };
+    auto clickOn = [&](const std::string& selector) { person.clickOn(selector); };
     auto focusedID = [&] { return pageValue(view(), "document.activeElement.id"); };
     // Keys reach the page one after the other, and a click may overtake
     // them: wait for each text, as a person would look up after typing.
@@ -194,15 +217,15 @@ TEST(RecordingRealInput, ThePersonsClicksTypingAndChoicesBecomeStepsWithoutThePa
     session->recordStart("form");
     clickOn("#city");
     ASSERT_TRUE(spinUntil([&] { return focusedID() == "city"; }));
-    input->type("Bern");
+    input.type("Bern");
     ASSERT_TRUE(valueIs("#city", "Bern"));
     clickOn("#pw");
     ASSERT_TRUE(spinUntil([&] { return focusedID() == "pw"; }));
-    input->type("Hunter2!");
+    input.type("Hunter2!");
     ASSERT_TRUE(valueIs("#pw", "Hunter2!"));
-    input->key("Tab");
+    input.key("Tab");
     ASSERT_TRUE(spinUntil([&] { return focusedID() == "size"; }));
-    input->key("Down");
+    input.key("Down");
     ASSERT_TRUE(valueIs("#size", "Large"));
     // A click the page's own script makes is not the person's.
     pageValue(view(), "document.querySelector('#go').click(); true");
@@ -210,7 +233,7 @@ TEST(RecordingRealInput, ThePersonsClicksTypingAndChoicesBecomeStepsWithoutThePa
     // Typing the page has not reported when the recording stops.
     clickOn("#city");
     ASSERT_TRUE(spinUntil([&] { return focusedID() == "city"; }));
-    input->type("!");
+    input.type("!");
     ASSERT_TRUE(valueIs("#city", "Bern!"));
     const std::vector<FlowStep> reported{
         step(FlowStep::Action::navigate, server.url("/")),
@@ -231,3 +254,35 @@ TEST(RecordingRealInput, ThePersonsClicksTypingAndChoicesBecomeStepsWithoutThePa
     EXPECT_EQ(flow->encoded().find("Hunter2"), std::string::npos);
 }
 
+
+// A grid of divs sorts by a click on its header, which shows no pointer hand
+// and whose listener the page's script adds: the element list lists the
+// header for its sort state, so the person's click on it is a click step.
+TEST(RecordingRealInput, ThePersonsClickOnAGridHeaderThatSortsIsAClickStep) {
+    if (!goesOnWithRealInput()) return;
+    PersonAtPage person;
+    ASSERT_TRUE(person.open(R"HTML(<title>Scores</title>
+<div role=grid>
+  <div role=row><div role=columnheader id=name aria-sort=none>Name</div><div role=columnheader id=score aria-sort=none>Score</div></div>
+  <div role=row><div role=gridcell>Ann</div><div role=gridcell>79</div></div>
+  <div role=row><div role=gridcell>Bo</div><div role=gridcell>40</div></div>
+</div>
+<style>[role=row] { display: flex; gap: 40px; font-size: 24px; }</style>
+<script>
+  document.querySelector('#score').addEventListener('click', e => {
+    e.currentTarget.setAttribute('aria-sort', 'ascending');
+    const grid = document.querySelector('[role=grid]');
+    grid.append(grid.children[1]);
+  });
+</script>)HTML"));
+    auto& session = person.session;
+    session->recordStart("sort");
+    person.clickOn("#score");
+    ASSERT_TRUE(spinUntil([&] { return pageValue(person.view(), "score.getAttribute('aria-sort')") == "ascending"; }));
+    const std::vector<FlowStep> expected{
+        step(FlowStep::Action::navigate, person.server.url("/")),
+        step(FlowStep::Action::click, std::nullopt, Locator{"columnheader", "Score", 0, "#score"}),
+    };
+    EXPECT_TRUE(spinUntil([&] { return recordedSteps(*session).size() >= expected.size(); }));
+    EXPECT_EQ(recordedSteps(*session), expected);
+}

@@ -81,6 +81,20 @@ function focusOnly(el, tag, role, overflow) {
 const NO_CURSOR_TAGS = new Set(['html', 'body', 'main', 'header', 'footer', 'nav', 'section', 'article', 'aside',
     'form', 'fieldset', 'legend', 'table', 'thead', 'tbody', 'tfoot', 'colgroup', 'col', 'ul', 'ol', 'dl']);
 
+// How a person acts on an element, as the element list takes it: 'control'
+// for one whose role names a control; 'operated' for one that no control
+// role names but the page handles its clicks in the markup, it holds a state
+// only something operated has, or it takes the focus for more than being
+// scrolled or read; null for any other. The recorder takes a click on either
+// for a click step.
+function actedOnAs(el, tag, role, overflow) {
+    if (role !== null && WIDGET_ROLES.has(role) && tag !== 'option') return 'control';
+    if (!el.hasAttributes() || NO_CURSOR_TAGS.has(tag) || role === 'none' || role === 'presentation' ||
+        role === 'dialog' || role === 'alertdialog') return null;
+    return el.hasAttribute('onclick') || operatedByState(el, role) ||
+        (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow)) ? 'operated' : null;
+}
+
 function walkPage(options) {
     const withText = options.text;
     const until = options.until;
@@ -171,19 +185,17 @@ function walkPage(options) {
         // at all, which spares the lookups.)
         const hasAttributes = el.hasAttributes();
         const role = ctx.editable ? null : hasAttributes ? roleOf(el) : bareRole(el, tag);
-        const listed = role !== null && WIDGET_ROLES.has(role) && tag !== 'option';
+        const actedOn = actedOnAs(el, tag, role, overflow);
+        const listed = actedOn === 'control';
         const frame = { el, order: order++, item: null, pointer: undefined, noCursor: false, keptBefore: kept };
         if (listed) {
             frame.item = { el, role, generic: false, rect: null, view: null, proxy: null, order: frame.order };
             items.push(frame.item);
         } else if (ctx.inWidget || ctx.editable || NO_CURSOR_TAGS.has(tag)) {
             frame.noCursor = true;
-        } else if (hasAttributes && (el.hasAttribute('onclick') || operatedByState(el, role) ||
-            (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow)))) {
-            if (role !== 'none' && role !== 'presentation' && role !== 'dialog' && role !== 'alertdialog') {
-                frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order };
-                items.push(frame.item);
-            }
+        } else if (actedOn === 'operated') {
+            frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order };
+            items.push(frame.item);
         }
 
         // Its box, only where something needs it.

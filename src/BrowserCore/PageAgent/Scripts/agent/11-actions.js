@@ -201,11 +201,9 @@ function frameElements(root, out = []) {
     return out;
 }
 
-// The top left corner of the content box (inside borders and padding) of the
-// element that holds frames[index], in this frame's viewport: where that
-// frame's own (0, 0) shows. The element is scrolled into view first.
-function frameOffset(args) {
-    const child = window.frames[Number(args.index)];
+// The element of this document that holds frames[index].
+function frameOwner(index) {
+    const child = window.frames[Number(index)];
     const owner = child && frameElements(document).find(el => {
         try {
             return el.contentWindow === child;
@@ -216,6 +214,14 @@ function frameOffset(args) {
     if (!owner) {
         fail('not_found', 'The frame of the element is no longer on the page. Take a snapshot to see the page as it is now.');
     }
+    return owner;
+}
+
+// The top left corner of the content box (inside borders and padding) of the
+// element that holds frames[index], in this frame's viewport: where that
+// frame's own (0, 0) shows. The element is scrolled into view first.
+function frameOffset(args) {
+    const owner = frameOwner(args.index);
     return whileActing(() => {
         const v = visibility(owner);
         if (!v || !v.view) scrollIntoViewNow(owner);
@@ -226,6 +232,16 @@ function frameOffset(args) {
             y: r.top + owner.clientTop + (parseFloat(cs.paddingTop) || 0),
         };
     });
+}
+
+// Gives frames[index] the focus, as a person's click into it does: the keys
+// that follow go into that frame, not to this document.
+function focusFrame(args) {
+    const owner = frameOwner(args.index);
+    whileActing(() => {
+        if (deepActiveElement() !== owner) owner.focus({ preventScroll: true });
+    });
+    return undefined;
 }
 
 // A document in quirks mode lets a bare ':hover' match links alone; a

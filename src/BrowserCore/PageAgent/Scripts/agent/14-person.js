@@ -52,19 +52,24 @@ function commitTyping(el, trusted) {
     reportPerson('fill', el, value, trusted && state.trusted);
 }
 
-// The element a click acted on, as the list names it: the nearest control,
-// else the outermost element that shows the pointer hand.
+// The element a click acted on, as the element list takes it: the nearest
+// control, else the nearest element operated without a control's role (one
+// such inside a control is the control's own part), else the outermost
+// element that shows the pointer hand.
 function clickedElement(start) {
-    let outerPointer = null;
+    let operated = null, outerPointer = null;
     for (let node = start; node && node.nodeType === 1; node = flatParent(node)) {
         const tag = node.localName;
         if (tag === 'body' || tag === 'html') break;
         if (tag === 'label' && node.control) return node.control;
-        const role = roleOf(node);
-        if (role && WIDGET_ROLES.has(role) && !(role === 'option' && tag === 'option')) return node;
-        if (styleOf(node).cursor === 'pointer' || node.hasAttribute('onclick')) outerPointer = node;
+        const cs = styleOf(node);
+        const actedOn = actedOnAs(node, tag, roleOf(node), cs.display === 'contents' ? 'visible' : cs.overflow);
+        if (actedOn === 'control') return node;
+        if (operated) continue;
+        if (actedOn === 'operated') operated = node;
+        else if (cs.cursor === 'pointer') outerPointer = node;
     }
-    return outerPointer;
+    return operated || outerPointer;
 }
 
 let forwardedFromLabel = null;

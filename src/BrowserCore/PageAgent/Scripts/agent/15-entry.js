@@ -2,8 +2,8 @@
 // The entry point.
 
 const COMMANDS = {
-    scan, probe, locator, find, click, hover, hovered, framePath, frameOffset, origin, fill, select, press, scroll,
-    typed, status,
+    scan, probe, locator, find, click, hover, hovered, framePath, frameOffset, focusFrame, origin, fill, select, press,
+    scroll, typed, status,
 };
 
 function envelope(ok, value) {
