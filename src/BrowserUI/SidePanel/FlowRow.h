@@ -41,14 +41,14 @@ public:
     // The marks of the steps shown, in order; empty while closed.
     const std::vector<Gtk::Label*>& stepMarks() const { return marks_; }
     const std::vector<Gtk::Label*>& stepReasons() const { return reasons_; }
-    // The context menu and its one item.
+    // The context menu; `openMenu` opens it as the keyboard does.
     Gtk::Popover& menu() { return menu_; }
-    Gtk::Button& deleteItem() { return *deleteItem_; }
+
+    // Opens the context menu pointing at `area` of the row, or at the whole row.
+    void openMenu(std::optional<Gdk::Rectangle> area = std::nullopt);
 
 private:
     void addContextMenu(std::function<void()> remove);
-    // Opens the context menu pointing at `area` of the row, or at the whole row.
-    void openMenu(std::optional<Gdk::Rectangle> area);
 
     Flow flow_;
     Gtk::Button* header_ = nullptr;

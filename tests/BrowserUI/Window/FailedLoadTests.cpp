@@ -3,12 +3,10 @@
 
 #include "BrowserUI/Window/StartView.h"
 #include "BrowserUI/WindowHarness.h"
+#include "Support/ClosedPort.h"
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -47,27 +45,6 @@ private:
         return TRUE;
     }
     GSocketService* service_ = g_socket_service_new();
-    unsigned port_ = 0;
-};
-
-// A loopback port that refuses connections: bound, so no one else takes it,
-// and never listening.
-class ClosedPort {
-public:
-    ClosedPort() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(socket_, reinterpret_cast<sockaddr*>(&address), length);
-        getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~ClosedPort() { close(socket_); }
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-
-private:
-    int socket_ = socket(AF_INET, SOCK_STREAM, 0);
     unsigned port_ = 0;
 };
 
