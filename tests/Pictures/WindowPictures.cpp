@@ -1,7 +1,9 @@
 // Saves a picture of the browser window in each of its states, so that a
-// person can look at it: the start view, a page with each tab of the side
-// panel, a popup in its sheet, the agent paused, the recorder in each of its
-// states, each section of the settings window and a credential being edited.
+// person can look at it: the start view, also with an address that could not
+// be opened, a page with each tab of the side panel, a popup in its sheet,
+// the agent paused, a flow row's menu, the recorder in each of its states,
+// the top bar with a failed load, each section of the settings window and a
+// credential being edited.
 // Run by scripts/window-pictures on a virtual display; the pictures go to
 // the folder given as argument.
 
@@ -13,12 +15,15 @@
 #include "BrowserUI/Settings/CredentialsPanel.h"
 #include "BrowserUI/Settings/SettingsView.h"
 #include "BrowserUI/Settings/SettingsWindow.h"
+#include "BrowserUI/SidePanel/FlowRow.h"
 #include "BrowserUI/SidePanel/FlowsPanel.h"
 #include "BrowserUI/SidePanel/Recorder.h"
 #include "BrowserUI/SidePanel/SidePanelView.h"
 #include "BrowserUI/Widgets/Palette.h"
+#include "BrowserUI/Window/StartView.h"
 #include "BrowserUI/WindowHarness.h"
 #include "Platform/Keychain.h"
+#include "Support/ClosedPort.h"
 
 #include <gtk/gtk.h>
 
@@ -35,8 +40,8 @@ class Pictures {
 public:
     explicit Pictures(std::string folder) : folder_(std::move(folder)) {}
 
-    // Saves the window as NN-NAME.png, numbered in the order taken.
-    void save(Gtk::Window& window, const std::string& name) {
+    // Saves the window (or a popover) as NN-NAME.png, numbered in the order taken.
+    void save(Gtk::Widget& window, const std::string& name) {
         char number[16];
         std::snprintf(number, sizeof number, "%02d-", ++count_);
         std::string path = folder_ + "/" + number + name + ".png";
@@ -107,6 +112,12 @@ int main(int argc, char** argv) {
         auto& view = harness.view();
         MCPServer server(harness.session.get(), harness.activity, nullptr, nullptr);
         pictures.save(window, "start-view");
+        // Nothing listens on the port: the error under the field, the typed text kept.
+        ClosedPort closed;
+        view.startView()->addressField().set_text("localhost:" + std::to_string(closed.port()) + "/x");
+        view.startView()->submitAddress();
+        spinUntil([&] { return view.startView()->failureText().has_value(); });
+        pictures.save(window, "start-view-failed-address");
 
         // The agent works on a page; the person opens the side panel.
         call(server, "navigate", {{"url", harness.server.url("/")}});
@@ -143,6 +154,10 @@ int main(int argc, char** argv) {
         view.playback.replayFlow(*harness.flows.flowNamed("sign in"), harness.session);
         spinUntil([&] { return !view.playback.running->has_value(); }, seconds(30));
         pictures.save(window, "flows-tab-recorder-idle");
+        auto* row = dynamic_cast<ui::FlowsPanel*>(view.sidePanel()->content())->rows().at(0);
+        row->openMenu();
+        pictures.save(row->menu(), "flow-row-menu");
+        row->menu().popdown();
 
         // The recorder: naming a flow whose name a saved one has, recording,
         // and a recording whose save failed.
@@ -172,6 +187,13 @@ int main(int argc, char** argv) {
         runTask(profiles.addCredential("mail", {"mail.example"}, "ann", "pw", ""));
         view.panel.set(ui::SidePanel::profiles);
         pictures.save(window, "profiles-tab");
+
+        // The person types an address that cannot be opened: the page stays.
+        call(server, "navigate", {{"url", harness.server.url("/")}});
+        harness.bar().addressField().set_text(closed.url("/x"));
+        harness.bar().submitAddress();
+        spinUntil([&] { return harness.bar().failureText().has_value(); });
+        pictures.save(window, "top-bar-failure-line");
 
         // The settings window, each section, and a credential being edited.
         openSettingsWindow(harness.session, harness.flows, profiles, settings);

@@ -2,6 +2,8 @@
 
 #include "BrowserCore/Flows/FlowFileName.h"
 #include "BrowserCore/Flows/FlowStore.h"
+#include "BrowserCore/Flows/FlowStoreError.h"
+#include "BrowserUI/Presentation/Localized.h"
 
 #include "Platform/Text.h"
 
@@ -25,6 +27,14 @@ bool replacesSavedFlow(const FlowStore& flows, std::string_view name) {
         if (flows.fileOf(flow) == file) return true;
     }
     return false;
+}
+
+std::string saveFailureText(const std::exception& error, std::string_view name) {
+    const auto* store = dynamic_cast<const FlowStoreError*>(&error);
+    if (!store || store->kind() != FlowStoreError::Kind::notAFlow) return error.what();
+    return localized("%@ already exists in the flows folder and is not a flow, so it was not replaced. "
+                     "Save the flow under another name",
+                     {flowFileName(name)});
 }
 
 } // namespace vesk::ui

@@ -7,6 +7,7 @@
 #include "BrowserCore/FlowModel/Flow.h"
 #include "Platform/Observable.h"
 
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,5 +46,10 @@ std::string trimmedFlowName(std::string_view name);
 // names that differ only in case or punctuation share a file, so the name's
 // file is what counts, not the name itself.
 bool replacesSavedFlow(const FlowStore& flows, std::string_view name);
+
+// What the card says of a save of the flow `name` that failed: the store's
+// words, except where they would have the person record the flow again,
+// which the card spares them by offering to save it under another name.
+std::string saveFailureText(const std::exception& error, std::string_view name);
 
 } // namespace vesk::ui

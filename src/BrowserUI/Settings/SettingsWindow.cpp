@@ -3,6 +3,7 @@
 #include "BrowserUI/Widgets/PanelWidgets.h"
 
 #include "BrowserUI/Settings/SettingsView.h"
+#include "BrowserUI/Widgets/NoEmojiChooser.h"
 
 #include <gtkmm/window.h>
 #include <gtkmm/windowhandle.h>
@@ -41,6 +42,7 @@ void openSettingsWindow(std::shared_ptr<BrowserSession> session, FlowStore& flow
         view->set_size_request(620, 380);
         handle->set_child(*view);
         window->set_child(*handle);
+        ui::leaveOutEmojiChooser(*window);
     }
     window->present();
 }

@@ -4,10 +4,9 @@
 #include "BrowserUI/Presentation/FlowRowText.h"
 #include "BrowserUI/Widgets/PanelWidgets.h"
 
-#include <giomm/menu.h>
-#include <giomm/simpleactiongroup.h>
 #include <gtkmm/gestureclick.h>
-#include <gtkmm/popovermenu.h>
+#include <gtkmm/image.h>
+#include <gtkmm/shortcutcontroller.h>
 
 namespace vesk::ui {
 
@@ -95,31 +94,65 @@ FlowRow::FlowRow(const Flow& flow, const FlowReport* report, const std::optional
 
 FlowRow::~FlowRow() {
     // A popover is not one of the box's children: it goes by hand, unless
-    // the box's dispose took it already.
+    // the box's dispose took it already. The keyboard goes nowhere from a
+    // row that is going.
+    focusBefore_ = {};
     if (menu_.get_parent()) menu_.unparent();
 }
 
 void FlowRow::addContextMenu(std::function<void()> remove) {
-    auto group = Gio::SimpleActionGroup::create();
-    group->add_action("delete", std::move(remove));
-    insert_action_group("row", group);
-
-    auto menu = Gio::Menu::create();
-    auto item = Gio::MenuItem::create(localized("Delete"), "row.delete");
-    item->set_attribute_value("verb-icon", Glib::Variant<Glib::ustring>::create("user-trash-symbolic"));
-    menu->append_item(item);
-    menu_.set_menu_model(menu);
+    // One destructive item, its symbol and its word in red. A menu model
+    // would draw neither the symbol beside the word nor the colour.
+    auto* item = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
+    auto* trash = Gtk::make_managed<Gtk::Image>();
+    trash->set_from_icon_name("user-trash-symbolic");
+    hideFromAccessibility(*trash);
+    item->append(*trash);
+    item->append(*makeLabel(localized("Delete"), {}));
+    deleteItem_ = Gtk::make_managed<Gtk::Button>();
+    deleteItem_->set_child(*item);
+    deleteItem_->add_css_class("plain");
+    deleteItem_->add_css_class("menu-item");
+    deleteItem_->add_css_class("red");
+    deleteItem_->signal_clicked().connect([this, remove = std::move(remove)] {
+        menu_.popdown();
+        remove();
+    });
+    menu_.set_child(*deleteItem_);
     menu_.set_parent(*this);
     menu_.set_has_arrow(false);
-    auto* popover = &menu_;
+    menu_.signal_closed().connect([this] {
+        GRef<GtkWidget> before = std::exchange(focusBefore_, {});
+        if (before && gtk_widget_get_root(before.get()) == gtk_widget_get_root(GTK_WIDGET(gobj()))) {
+            gtk_widget_grab_focus(before.get());
+        }
+    });
 
     auto click = Gtk::GestureClick::create();
     click->set_button(GDK_BUTTON_SECONDARY);
-    click->signal_pressed().connect([popover](int, double x, double y) {
-        popover->set_pointing_to(Gdk::Rectangle(static_cast<int>(x), static_cast<int>(y), 1, 1));
-        popover->popup();
+    click->signal_pressed().connect([this](int, double x, double y) {
+        openMenu(Gdk::Rectangle(static_cast<int>(x), static_cast<int>(y), 1, 1));
     });
     add_controller(click);
+
+    // From the keyboard, as a context menu opens anywhere else.
+    auto keys = Gtk::ShortcutController::create();
+    auto open = Gtk::CallbackAction::create([this](Gtk::Widget&, const Glib::VariantBase&) {
+        openMenu(std::nullopt);
+        return true;
+    });
+    for (const char* trigger : {"Menu", "<Shift>F10"}) {
+        keys->add_shortcut(Gtk::Shortcut::create(Gtk::ShortcutTrigger::parse_string(trigger), open));
+    }
+    add_controller(keys);
+}
+
+void FlowRow::openMenu(std::optional<Gdk::Rectangle> area) {
+    menu_.set_pointing_to(area.value_or(Gdk::Rectangle(0, 0, get_width(), get_height())));
+    GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()));
+    focusBefore_ = GRef<GtkWidget>::retain(root ? gtk_root_get_focus(root) : nullptr);
+    menu_.popup();
+    deleteItem_->grab_focus();
 }
 
 } // namespace vesk::ui

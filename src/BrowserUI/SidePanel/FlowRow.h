@@ -4,11 +4,12 @@
 // button, and, when open, its steps with their marks.
 
 #include "BrowserCore/FlowModel/Flow.h"
+#include "Platform/GRef.h"
 
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/label.h>
-#include <gtkmm/popovermenu.h>
+#include <gtkmm/popover.h>
 
 #include <functional>
 #include <vector>
@@ -40,6 +41,11 @@ public:
     // The marks of the steps shown, in order; empty while closed.
     const std::vector<Gtk::Label*>& stepMarks() const { return marks_; }
     const std::vector<Gtk::Label*>& stepReasons() const { return reasons_; }
+    // The context menu; `openMenu` opens it as the keyboard does.
+    Gtk::Popover& menu() { return menu_; }
+
+    // Opens the context menu pointing at `area` of the row, or at the whole row.
+    void openMenu(std::optional<Gdk::Rectangle> area = std::nullopt);
 
 private:
     void addContextMenu(std::function<void()> remove);
@@ -52,7 +58,10 @@ private:
     std::vector<Gtk::Label*> reasons_;
     // Held here, not managed: the box's dispose may unparent it before this
     // object's destructor runs, and a managed one would be gone by then.
-    Gtk::PopoverMenu menu_;
+    Gtk::Popover menu_;
+    Gtk::Button* deleteItem_ = nullptr;
+    // Where the keyboard was when the menu opened; it goes back there.
+    GRef<GtkWidget> focusBefore_;
 };
 
 } // namespace ui

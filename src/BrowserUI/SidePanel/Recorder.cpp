@@ -198,7 +198,8 @@ Task<void> Recorder::stopAndSave(Recorder* card, std::weak_ptr<void> alive, std:
         try {
             flows.save(*flow);
         } catch (const std::exception& error) {
-            unsaved->modify([&](auto& list) { list.push_back({std::move(*flow), error.what()}); });
+            std::string text = saveFailureText(error, flow->name);
+            unsaved->modify([&](auto& list) { list.push_back({std::move(*flow), std::move(text)}); });
         }
     }
     if (alive.expired()) co_return;
@@ -218,7 +219,8 @@ void Recorder::saveUnsaved() {
         rename_.reset();
         unsaved_->modify([](auto& list) { list.erase(list.begin()); });
     } catch (const std::exception& error) {
-        unsaved_->modify([&](auto& list) { list.front() = {std::move(flow), error.what()}; });
+        std::string text = saveFailureText(error, trimmed);
+        unsaved_->modify([&](auto& list) { list.front() = {std::move(flow), std::move(text)}; });
     }
 }
 

@@ -25,6 +25,7 @@ button.plain:hover > label { text-decoration: underline; }
 button.plain.history { color: @secondaryText; -gtk-icon-size: 12px; }
 button.plain.history:disabled { color: alpha(@secondaryText, 0.35); }
 button.plain.history:hover { color: @text; }
+button.plain.menu-item { padding: 4px 10px; }
 
 .top-bar, .top-bar.titlebar { background: @background; box-shadow: none; border: none; min-height: 0; }
 .top-bar windowcontrols button { min-height: 20px; min-width: 20px; padding: 2px; margin: 0 2px; }

@@ -65,10 +65,8 @@ void BrowserView::showSettings() {
     if (models_.openSettings) models_.openSettings();
 }
 
-bool BrowserView::togglePause() {
-    if (!side_) return false;
-    side_->togglePause();
-    return true;
+void BrowserView::togglePause() {
+    models_.activity.isPaused.set(!*models_.activity.isPaused);
 }
 
 bool BrowserView::closeSheet() {
@@ -92,7 +90,7 @@ void BrowserView::showPanel() {
 
 void BrowserView::showPageArea() {
     const auto& session = *models_.session;
-    bool wantsPage = session.url->has_value();
+    bool wantsPage = session.url->has_value() && !(start_ && start_->holdsPageArea());
     if (wantsPage && page_ && page_->webView() == session.page->get()) return;
     if (!wantsPage && start_) return;
     Gtk::Widget* leaving = start_ ? static_cast<Gtk::Widget*>(start_) : page_;
@@ -107,6 +105,9 @@ void BrowserView::showPageArea() {
         if (hadFocus) gtk_widget_grab_focus(GTK_WIDGET(page_->webView()));
     } else {
         start_ = Gtk::make_managed<StartView>(models_, playback, [this] { panel.set(SidePanel::flows); });
+        // Looked at again once the start view's call is over: the page may take its place.
+        start_->onHoldChanged(
+            [this] { Glib::signal_idle().connect_once(sigc::mem_fun(*this, &BrowserView::showPageArea)); });
         pageArea_->append(*start_);
         if (hadFocus) start_->addressField().grab_focus();
     }

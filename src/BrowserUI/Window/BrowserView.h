@@ -39,9 +39,9 @@ public:
     // The window's commands.
     void togglePanel();
     void showSettings();
-    // Pauses or resumes the agent; only while the side panel, whose pause
-    // button it is, is shown.
-    bool togglePause();
+    // Pauses or resumes the agent, the side panel shown or not: the top bar
+    // says which.
+    void togglePause();
     // Closes the popup the sheet shows; false when there is none.
     bool closeSheet();
 

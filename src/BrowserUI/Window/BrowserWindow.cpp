@@ -1,6 +1,7 @@
 #include "BrowserUI/Window/BrowserWindow.h"
 
 #include "BrowserUI/Presentation/Localized.h"
+#include "BrowserUI/Widgets/NoEmojiChooser.h"
 #include "BrowserUI/Widgets/Palette.h"
 #include "BrowserUI/Window/BrowserView.h"
 #include "BrowserUI/Window/TopBar.h"
@@ -21,6 +22,7 @@ BrowserWindow::BrowserWindow(BrowserModels& models) {
     set_titlebar(*topBar_);
     set_child(*view_);
     addShortcuts();
+    leaveOutEmojiChooser(*this);
 }
 
 void BrowserWindow::addShortcuts() {
@@ -42,7 +44,10 @@ void BrowserWindow::addShortcuts() {
         view_->showSettings();
         return true;
     });
-    add("<Control>period", [this] { return view_->togglePause(); });
+    add("<Control>period", [this] {
+        view_->togglePause();
+        return true;
+    });
     add("<Alt>Left", [this] { return topBar_->goBack(); });
     add("<Alt>Right", [this] { return topBar_->goForward(); });
     add("<Control>r", [this] { return topBar_->reload(); });

@@ -31,7 +31,7 @@ Task<void> open(std::weak_ptr<void> alive, StartView* view, std::shared_ptr<Brow
     } catch (const std::exception& error) {
         failure = error.what();
     }
-    if (failure && !alive.expired()) view->showFailure(failure);
+    if (!alive.expired()) view->opened(std::move(failure));
 }
 
 } // namespace
@@ -97,8 +97,22 @@ StartView::StartView(BrowserModels& models, FlowPlayback& playback, std::functio
 
 void StartView::submitAddress() {
     showFailure(std::nullopt);
+    ++opening_;
     std::string text = address_->get_text();
     static_cast<void>(detach([&] { return open(liveness_.token(), this, models_.session, text); }));
+}
+
+void StartView::opened(std::optional<std::string> failure) {
+    --opening_;
+    if (failure) {
+        failedAt_ = *models_.session->url;
+        showFailure(failure);
+    }
+    if (holdChanged_) holdChanged_();
+}
+
+bool StartView::holdsPageArea() const {
+    return opening_ > 0 || (failure_->get_visible() && *models_.session->url == failedAt_);
 }
 
 void StartView::showFailure(std::optional<std::string> text) {

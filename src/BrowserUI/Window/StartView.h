@@ -28,6 +28,15 @@ public:
     void submitAddress();
     void showFailure(std::optional<std::string> text);
 
+    // Whether the view keeps its place although the session has an address:
+    // while an address typed here is being opened, since WebKit names the
+    // address it asks for before anything has loaded, and after that address
+    // failed, until the session moves on (WebKit may leave a blank page that
+    // the person never asked for).
+    bool holdsPageArea() const;
+    // Called when that may have changed.
+    void onHoldChanged(std::function<void()> changed) { holdChanged_ = std::move(changed); }
+
     // What the view shows, for tests: the head line before it is put in
     // upper case, the field and the failure line.
     std::string headText() const { return head_; }
@@ -36,6 +45,9 @@ public:
     // The listed flows' lines.
     std::vector<std::string> flowLines() const;
 
+    // The end of opening a typed address, with its failure if it failed.
+    void opened(std::optional<std::string> failure);
+
 private:
     void showProfile();
     void listFlows();
@@ -43,7 +55,12 @@ private:
     BrowserModels& models_;
     FlowPlayback& playback_;
     std::function<void()> showFlows_;
+    std::function<void()> holdChanged_;
     Liveness liveness_;
+    // How many typed addresses are being opened, and the session's address
+    // when the last one failed.
+    int opening_ = 0;
+    std::optional<std::string> failedAt_;
     std::string head_;
     Gtk::Label* headLabel_ = nullptr;
     Gtk::Entry* address_ = nullptr;

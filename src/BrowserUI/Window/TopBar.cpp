@@ -42,8 +42,15 @@ Task<void> forward(std::shared_ptr<BrowserSession> session) {
 Task<void> reloadPage(std::shared_ptr<BrowserSession> session) {
     static_cast<void>(co_await session->reload());
 }
-Task<void> open(std::shared_ptr<BrowserSession> session, std::string text) {
-    co_await openAddress(*session, std::move(text));
+Task<void> open(std::weak_ptr<void> alive, TopBar* bar, unsigned submission, std::shared_ptr<BrowserSession> session,
+                std::string text) {
+    try {
+        co_await openAddress(*session, std::move(text));
+    } catch (const std::exception&) {
+        if (!alive.expired()) bar->submitted(submission, true);
+        throw;
+    }
+    if (!alive.expired()) bar->submitted(submission, false);
 }
 
 } // namespace
@@ -223,7 +230,22 @@ void TopBar::submitAddress() {
     std::string text = address_->get_text();
     if (GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()))) gtk_root_set_focus(root, nullptr);
     showFailure(std::nullopt);
-    static_cast<void>(detach([&] { return reportFailure(liveness_.token(), this, open(models_.session, text)); }));
+    submission_ = Submission{++submissions_, text, *models_.session->url};
+    unsigned id = submission_->id;
+    static_cast<void>(detach([&] {
+        return reportFailure(liveness_.token(), this, open(liveness_.token(), this, id, models_.session, text));
+    }));
+}
+
+void TopBar::submitted(unsigned submission, bool failed) {
+    if (!submission_ || submission_->id != submission) return;
+    if (!failed) {
+        submission_.reset();
+        followURL();
+        return;
+    }
+    // Kept until the page's address next changes from the one it was typed over.
+    submission_->loading = false;
 }
 
 void TopBar::showFailure(std::optional<std::string> text) {
@@ -232,8 +254,10 @@ void TopBar::showFailure(std::optional<std::string> text) {
 }
 
 void TopBar::followURL() {
+    const auto& url = *models_.session->url;
+    if (submission_ && !submission_->loading && url != submission_->over) submission_.reset();
     // What the person is typing is never overwritten.
-    if (!addressFocused_) address_->set_text(models_.session->url->value_or(""));
+    if (!addressFocused_) address_->set_text(submission_ ? submission_->text : url.value_or(""));
     showAddress();
     showHistory();
 }
@@ -249,8 +273,14 @@ void TopBar::showAddress() {
     formatted_->set_visible(formatted);
     // Showing it makes it readable again; the field says the same.
     hideFromAccessibility(*formatted_);
-    if (formatted) address_->add_css_class("veiled");
-    else address_->remove_css_class("veiled");
+    if (formatted) {
+        address_->add_css_class("veiled");
+        // A selection left from editing would show through as a block of colour.
+        int at = address_->get_position();
+        address_->select_region(at, at);
+    } else {
+        address_->remove_css_class("veiled");
+    }
 }
 
 void TopBar::showHistory() {

@@ -43,6 +43,8 @@ public:
     bool canPress(const char* button) const;
 
     void showFailure(std::optional<std::string> text);
+    // The end of the address submitted as `submission`.
+    void submitted(unsigned submission, bool failed);
 
 private:
     Gtk::Button* historyButton(const char* icon, const char* label, void (TopBar::*press)());
@@ -61,6 +63,18 @@ private:
     std::function<void()> showProfiles_;
     Liveness liveness_;
     bool addressFocused_ = false;
+    // The address the person submitted last. The field keeps it while it
+    // loads, when WebKit names the address it asks for and then, should the
+    // load fail, the page's again; and after a failure until the page's
+    // address changes, so that focusing the field shows what was typed.
+    struct Submission {
+        unsigned id;
+        std::string text;
+        std::optional<std::string> over;
+        bool loading = true;
+    };
+    std::optional<Submission> submission_;
+    unsigned submissions_ = 0;
 
     Gtk::Button* back_ = nullptr;
     Gtk::Button* forward_ = nullptr;

@@ -88,6 +88,8 @@ TEST(Recorder, RecordsAFlowOnThePageAndKeepsOneWhoseSaveFailed) {
     record("Sign in again");
     ASSERT_TRUE(spinUntil([&] { return card.unsaved() != nullptr; }));
     EXPECT_EQ(card.failure().value_or("").rfind("sign-in-again.json", 0), 0u);
+    // The card offers to save it under another name, and says so.
+    EXPECT_TRUE(card.failure().value_or("").ends_with("Save the flow under another name")) << *card.failure();
     EXPECT_EQ(card.unsaved()->steps.size(), 2u);
     ASSERT_TRUE(spinUntil([&] { return card.nameField() != nullptr; }));
     PanelHarness::picture(card, "recorder-unsaved");

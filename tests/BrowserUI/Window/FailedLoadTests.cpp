@@ -1,0 +1,112 @@
+// Addresses a person types that cannot be opened: the start view and the top
+// bar say why and keep what was typed.
+
+#include "BrowserUI/Window/StartView.h"
+#include "BrowserUI/WindowHarness.h"
+#include "Support/ClosedPort.h"
+
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+// A server that answers every connection in plain HTTP at once, so that a
+// TLS handshake with it fails.
+class PlainServer {
+public:
+    PlainServer() {
+        GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
+        GSocketAddress* address = g_inet_socket_address_new(loopback, 0);
+        GSocketAddress* bound = nullptr;
+        g_socket_listener_add_address(G_SOCKET_LISTENER(service_), address, G_SOCKET_TYPE_STREAM,
+                                      G_SOCKET_PROTOCOL_TCP, nullptr, &bound, nullptr);
+        port_ = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound));
+        g_signal_connect(service_, "incoming", G_CALLBACK(answer), nullptr);
+        g_object_unref(bound);
+        g_object_unref(address);
+        g_object_unref(loopback);
+    }
+    ~PlainServer() {
+        g_socket_service_stop(service_);
+        g_socket_listener_close(G_SOCKET_LISTENER(service_));
+        g_object_unref(service_);
+    }
+    unsigned port() const { return port_; }
+
+private:
+    static gboolean answer(GSocketService*, GSocketConnection* connection, GObject*, gpointer) {
+        static constexpr char reply[] = "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        GOutputStream* out = g_io_stream_get_output_stream(G_IO_STREAM(connection));
+        g_output_stream_write_all(out, reply, sizeof reply - 1, nullptr, nullptr, nullptr);
+        g_io_stream_close(G_IO_STREAM(connection), nullptr, nullptr);
+        return TRUE;
+    }
+    GSocketService* service_ = g_socket_service_new();
+    unsigned port_ = 0;
+};
+
+} // namespace
+
+TEST(FailedLoads, TheStartViewKeepsAnAddressThatCannotBeOpenedAndSaysWhy) {
+    if (!gtk_is_initialized()) GTEST_SKIP() << "no display";
+    WindowHarness harness;
+    PlainServer plain;
+    ClosedPort closed;
+    ui::StartView* start = harness.view().startView();
+    bool pageShown = false;
+    // Without a scheme the address gets https://, whose handshake fails.
+    for (const auto& [typed, reason] : {std::pair{"localhost:" + std::to_string(plain.port()) + "/x", "TLS"},
+                                        std::pair{closed.url("/nothing"), "Could not connect"}}) {
+        start->addressField().set_text(typed);
+        start->submitAddress();
+        ASSERT_TRUE(spinUntil([&] {
+            pageShown = pageShown || harness.view().pageView();
+            return harness.view().startView() != start || (start->failureText() && !*harness.session->isLoading);
+        })) << typed;
+        ASSERT_EQ(harness.view().startView(), start) << typed << ": the start view gave way";
+        EXPECT_FALSE(pageShown) << typed;
+        EXPECT_TRUE(start->failureText()->starts_with("Navigation failed: ")) << *start->failureText();
+        EXPECT_NE(start->failureText()->find(reason), std::string::npos) << *start->failureText();
+        EXPECT_EQ(start->addressField().get_text().raw(), typed);
+    }
+
+    // The failure stays until the session moves on: the agent's page replaces it.
+    static_cast<void>(runTask(harness.session->navigate(harness.server.url("/"))));
+    ASSERT_TRUE(spinUntil([&] { return harness.view().pageView() != nullptr; }));
+    EXPECT_EQ(harness.view().startView(), nullptr);
+}
+
+TEST(FailedLoads, TheTopBarShowsAFailedLoadAndKeepsWhatWasTyped) {
+    ON_PRIVATE_DISPLAY();
+    auto* input = RealInput::get();
+    WindowHarness harness;
+    ClosedPort closed;
+    ASSERT_TRUE(harness.openInBar(harness.server.url("/")));
+    input->focus(GTK_WIDGET(harness.window->gobj()));
+    input->key("l", "Control_L");
+    ASSERT_TRUE(spinUntil([&] { return harness.bar().addressFocused(); }));
+    input->type(closed.url("/x"));
+    input->key("Return");
+    ASSERT_TRUE(spinUntil([&] { return harness.bar().failureText() && !*harness.session->isLoading; }));
+    EXPECT_TRUE(harness.bar().failureText()->starts_with("Navigation failed: Could not connect"))
+        << *harness.bar().failureText();
+    // The page still loaded shows; focusing the field shows what was typed.
+    EXPECT_EQ(harness.bar().formattedAddressText(), "127.0.0.1/");
+    input->key("l", "Control_L");
+    ASSERT_TRUE(spinUntil([&] { return harness.bar().addressFocused(); }));
+    EXPECT_EQ(harness.bar().addressField().get_text().raw(), closed.url("/x"));
+
+    // The page takes the keyboard: the text the field selected on focus
+    // does not show through the address drawn over it.
+    gtk_widget_grab_focus(GTK_WIDGET(harness.session->page->get()));
+    ASSERT_TRUE(spinUntil([&] { return harness.bar().showsFormattedAddress(); }));
+    int from = 0, to = 0;
+    EXPECT_FALSE(harness.bar().addressField().get_selection_bounds(from, to));
+
+    // Once the page's address changes, the field follows it again.
+    static_cast<void>(runTask(harness.session->navigate(harness.server.url("/second"))));
+    EXPECT_EQ(harness.bar().addressField().get_text().raw(), harness.server.url("/second"));
+}
