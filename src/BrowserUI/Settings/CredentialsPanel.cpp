@@ -112,6 +112,9 @@ Gtk::Widget* CredentialsPanel::row(const Credential& credential) {
     box->append(*siteText);
     auto* references = makeLabel(credentialReferences(credential), {"faintText"});
     references->set_selectable(true);
+    // Selected with the pointer and copied from its menu; no stop for the keyboard.
+    references->set_can_focus(false);
+    references->set_focusable(false);
     references->set_wrap(true);
     references->set_wrap_mode(Pango::WrapMode::WORD_CHAR);
     box->append(*references);

@@ -251,7 +251,9 @@ void ProfilesPanel::addCredentialRows(Gtk::Box& block, const BrowserProfile& pro
     button->add_css_class("plain");
     button->set_has_frame(false);
     button->set_halign(Gtk::Align::START);
-    button->set_child(*makeLabel(localized("+ credential"), {"violet"}));
+    auto* label = makeLabel(localized("+ credential"), {"violet"});
+    hideFromAccessibility(*label);  // the button reads its name
+    button->set_child(*label);
     button->set_menu_model(menu);
     button->insert_action_group("credentials", actions);
     describe(*button, localized("Assign a credential to ") + profile.name);

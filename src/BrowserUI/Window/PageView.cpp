@@ -53,7 +53,12 @@ PageView::~PageView() {
     else if (parent) return;  // another view shows it now
     gtk_widget_set_size_request(view, stageWidth_, stageHeight_);
     auto session = session_.lock();
-    if (session && sessionHolds(*session, webView_.get())) session->prepareStage(webView_.get());
+    if (!session || !sessionHolds(*session, webView_.get())) return;
+    session->prepareStage(webView_.get());
+    // The stage gives the page its keyboard focus as it shows; the page has
+    // left the person's window, and where the keyboard is, is there: a
+    // screen reader would hear of two focused things.
+    if (GtkRoot* stage = gtk_widget_get_root(view)) gtk_root_set_focus(stage, nullptr);
 }
 
 } // namespace vesk::ui

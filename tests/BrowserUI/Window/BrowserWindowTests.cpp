@@ -1,4 +1,5 @@
 #include "BrowserMCP/MCPServer.h"
+#include "BrowserUI/RealKeys.h"
 #include "BrowserUI/SidePanel/FlowRow.h"
 #include "BrowserUI/SidePanel/FlowsPanel.h"
 #include "BrowserUI/SidePanel/LogPanel.h"
@@ -8,8 +9,6 @@
 #include "BrowserUI/Window/PopupView.h"
 #include "BrowserUI/Window/StartView.h"
 #include "BrowserUI/WindowHarness.h"
-#include "Support/PrivateDisplay.h"
-#include "Support/RealInput.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -20,17 +19,6 @@ using namespace vesk;
 using namespace vesk::test;
 
 namespace {
-
-// Real key presses need a display of the test's own, where no other test's
-// window takes the keyboard.
-#define ON_PRIVATE_DISPLAY()                                                                           \
-    if (!onPrivateDisplay()) {                                                                         \
-        auto outcome = rerunOnPrivateDisplay();                                                        \
-        if (outcome.result == ChildOutcome::Result::skipped) GTEST_SKIP() << outcome.output;           \
-        EXPECT_EQ(outcome.result, ChildOutcome::Result::passed) << outcome.output;                     \
-        return;                                                                                        \
-    }                                                                                                  \
-    if (!gtk_is_initialized() || !RealInput::get()) GTEST_SKIP() << "no real input on this display"
 
 nlohmann::json callTool(MCPServer& server, const std::string& name) {
     std::string line = R"({"jsonrpc":"2.0","id":7,"method":"tools/call","params":{"name":")" + name +
