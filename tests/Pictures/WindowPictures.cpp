@@ -1,7 +1,8 @@
 // Saves a picture of the browser window in each of its states, so that a
 // person can look at it: the start view, a page with each tab of the side
-// panel, a popup in its sheet, the agent paused, the recorder in each of its
-// states, each section of the settings window and a credential being edited.
+// panel, a popup in its sheet, the agent paused, a button with the keyboard
+// focus, the recorder in each of its states, each section of the settings
+// window and a credential being edited.
 // Run by scripts/window-pictures on a virtual display; the pictures go to
 // the folder given as argument.
 
@@ -13,6 +14,7 @@
 #include "BrowserUI/Settings/CredentialsPanel.h"
 #include "BrowserUI/Settings/SettingsView.h"
 #include "BrowserUI/Settings/SettingsWindow.h"
+#include "BrowserUI/SidePanel/FlowRow.h"
 #include "BrowserUI/SidePanel/FlowsPanel.h"
 #include "BrowserUI/SidePanel/Recorder.h"
 #include "BrowserUI/SidePanel/SidePanelView.h"
@@ -143,6 +145,12 @@ int main(int argc, char** argv) {
         view.playback.replayFlow(*harness.flows.flowNamed("sign in"), harness.session);
         spinUntil([&] { return !view.playback.running->has_value(); }, seconds(30));
         pictures.save(window, "flows-tab-recorder-idle");
+
+        // A button that has the keyboard, as Tab leaves it: its ring shows.
+        auto* flowsPanel = dynamic_cast<ui::FlowsPanel*>(view.sidePanel()->content());
+        flowsPanel->rows()[0]->header().grab_focus();
+        gtk_window_set_focus_visible(window.gobj(), TRUE);
+        pictures.save(window, "focused-button");
 
         // The recorder: naming a flow whose name a saved one has, recording,
         // and a recording whose save failed.
