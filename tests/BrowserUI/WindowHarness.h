@@ -7,13 +7,12 @@
 #include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserMCP/AgentActivity.h"
 #include "BrowserUI/Presentation/BrowserModels.h"
+#include "BrowserUI/RealKeys.h"
 #include "BrowserUI/Window/BrowserView.h"
 #include "BrowserUI/Window/BrowserWindow.h"
 #include "BrowserUI/Window/TopBar.h"
 #include "Support/LoopbackServer.h"
 #include "Support/MainLoop.h"
-#include "Support/PrivateDisplay.h"
-#include "Support/RealInput.h"
 
 #include <gtkmm/init.h>
 
@@ -23,17 +22,6 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
-
-// Real key presses need a display of the test's own, where no other test's
-// window takes the keyboard.
-#define ON_PRIVATE_DISPLAY()                                                                           \
-    if (!vesk::test::onPrivateDisplay()) {                                                             \
-        auto outcome = vesk::test::rerunOnPrivateDisplay();                                            \
-        if (outcome.result == vesk::test::ChildOutcome::Result::skipped) GTEST_SKIP() << outcome.output; \
-        EXPECT_EQ(outcome.result, vesk::test::ChildOutcome::Result::passed) << outcome.output;         \
-        return;                                                                                        \
-    }                                                                                                  \
-    if (!gtk_is_initialized() || !vesk::test::RealInput::get()) GTEST_SKIP() << "no real input on this display"
 
 namespace vesk::test {
 

@@ -21,7 +21,7 @@ gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi, Gio, GLib
 
 ROOT = "/org/a11y/atspi/accessible/root"
-STATES = ("selected", "checked", "focusable", "sensitive", "showing", "visible")
+STATES = ("selected", "checked", "focusable", "focused", "sensitive", "showing", "visible")
 
 
 class Gone(Exception):
@@ -73,6 +73,13 @@ def read(bus, name, path, depth, pid, known, lines):
                      GLib.Variant("(ss)", (accessible, "Name")))[0]
         words = call(bus, name, path, accessible, "GetState", None, "(au)")[0]
         children = call(bus, name, path, accessible, "GetChildren", None, "(a(so))")[0]
+        interfaces = call(bus, name, path, accessible, "GetInterfaces", None, "(as)")[0]
+        text = None
+        if "org.a11y.atspi.Text" in interfaces:
+            length = call(bus, name, path, "org.freedesktop.DBus.Properties", "Get",
+                          GLib.Variant("(ss)", ("org.a11y.atspi.Text", "CharacterCount")))[0]
+            text = call(bus, name, path, "org.a11y.atspi.Text", "GetText", GLib.Variant("(ii)", (0, length)),
+                        "(s)")[0]
     except Gone:
         return
     states = [Atspi.StateType(bit).value_nick
@@ -83,6 +90,7 @@ def read(bus, name, path, depth, pid, known, lines):
         "name": label,
         "states": [state for state in states if state in STATES],
         "children": len(children),
+        "text": text,
     }))
     for child_name, child_path in children:
         if process_of(bus, child_name, known) == pid:

@@ -1,9 +1,9 @@
 // Saves a picture of the browser window in each of its states, so that a
 // person can look at it: the start view, also with an address that could not
 // be opened, a page with each tab of the side panel, a popup in its sheet,
-// the agent paused, a flow row's menu, the recorder in each of its states,
-// the top bar with a failed load, each section of the settings window and a
-// credential being edited.
+// the agent paused, a flow row's menu, a button with the keyboard focus, the
+// recorder in each of its states, the top bar with a failed load, each
+// section of the settings window and a credential being edited.
 // Run by scripts/window-pictures on a virtual display; the pictures go to
 // the folder given as argument.
 
@@ -158,6 +158,12 @@ int main(int argc, char** argv) {
         row->openMenu();
         pictures.save(row->menu(), "flow-row-menu");
         row->menu().popdown();
+
+        // A button that has the keyboard, as Tab leaves it: its ring shows.
+        auto* flowsPanel = dynamic_cast<ui::FlowsPanel*>(view.sidePanel()->content());
+        flowsPanel->rows()[0]->header().grab_focus();
+        gtk_window_set_focus_visible(window.gobj(), TRUE);
+        pictures.save(window, "focused-button");
 
         // The recorder: naming a flow whose name a saved one has, recording,
         // and a recording whose save failed.

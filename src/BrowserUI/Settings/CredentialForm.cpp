@@ -6,10 +6,9 @@ namespace vesk::ui {
 
 namespace {
 
-void titleSecureField(Gtk::PasswordEntry& field, const std::string& title, const std::string& prompt) {
+void titleSecureField(SecretField& field, const std::string& title, const std::string& prompt) {
     field.add_css_class("bare");
     field.add_css_class("text");
-    field.set_show_peek_icon(false);
     field.property_placeholder_text() = prompt;
     describe(field, title);
 }
@@ -79,8 +78,8 @@ void CredentialForm::draftChanged() {
     draft_.name = name_.get_text();
     draft_.sites = sites_.get_text();
     draft_.user = user_.get_text();
-    draft_.password = password_.get_text();
-    draft_.otpKey = otpKey_.get_text();
+    draft_.password = password_.secret();
+    draft_.otpKey = otpKey_.secret();
     draft_.removesOTP = removesOTP_ && removesOTP_->get_active();
     otpKey_.set_sensitive(!draft_.removesOTP);
     bool can = draft_.canSave(!credential_);

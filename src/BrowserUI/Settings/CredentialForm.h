@@ -6,12 +6,12 @@
 
 #include "BrowserCore/Profiles/BrowserProfile.h"
 #include "BrowserUI/Presentation/CredentialDraft.h"
+#include "BrowserUI/Widgets/SecretField.h"
 
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/checkbutton.h>
 #include <gtkmm/entry.h>
-#include <gtkmm/passwordentry.h>
 
 #include <functional>
 #include <optional>
@@ -32,8 +32,8 @@ public:
     Gtk::Entry& nameField() { return name_; }
     Gtk::Entry& sitesField() { return sites_; }
     Gtk::Entry& userField() { return user_; }
-    Gtk::PasswordEntry& passwordField() { return password_; }
-    Gtk::PasswordEntry& otpKeyField() { return otpKey_; }
+    SecretField& passwordField() { return password_; }
+    SecretField& otpKeyField() { return otpKey_; }
     // Shown only when the edited credential has a 2FA key.
     Gtk::CheckButton* removeOTPToggle() const { return removesOTP_; }
     Gtk::Button& saveButton() { return *save_; }
@@ -54,8 +54,8 @@ private:
     Gtk::Entry name_;
     Gtk::Entry sites_;
     Gtk::Entry user_;
-    Gtk::PasswordEntry password_;
-    Gtk::PasswordEntry otpKey_;
+    SecretField password_;
+    SecretField otpKey_;
     Gtk::CheckButton* removesOTP_ = nullptr;
     Gtk::Box failureSlot_{Gtk::Orientation::VERTICAL};
     Gtk::Button* save_ = nullptr;

@@ -18,6 +18,13 @@ Gtk::Widget* flexibleSpace() {
 
 Task<void> awaited(Task<Credential> saving) { co_await saving; }
 
+// The names by which the panel's controls keep the keyboard focus across its
+// redraws: a row's controls by the credential's id, the open form's by what
+// they hold.
+std::string rowControl(const ProfileID& id, const char* control) {
+    return "credential:" + id + "/" + control;
+}
+
 } // namespace
 
 CredentialsPanel::CredentialsPanel(ProfileStore& profiles) : Gtk::Box(Gtk::Orientation::VERTICAL), profiles_(profiles) {
@@ -30,6 +37,7 @@ CredentialsPanel::CredentialsPanel(ProfileStore& profiles) : Gtk::Box(Gtk::Orien
     add_->set_size_request(-1, 32);
     pad(*add_, 14, 14, 0, 0);
     add_->signal_clicked().connect([this] { openForm(std::nullopt); });
+    nameForFocus(*add_, "add");
     append(*add_);
     profiles_.credentials.changed().connect(sigc::mem_fun(later_, &LaterDraw::request));
     draw();
@@ -40,6 +48,7 @@ void CredentialsPanel::act(const std::function<Task<void>()>& start) {
 }
 
 void CredentialsPanel::draw() {
+    focus_.note(*this);
     clear(list_);
     form_ = nullptr;
     const auto& credentials = *profiles_.credentials;
@@ -70,6 +79,12 @@ void CredentialsPanel::draw() {
         pad(*text, 14, 14, 0, 8);
         failureSlot_.append(*text);
     }
+    // A control that went (a row's confirmation, a closed form) leaves the
+    // focus on the button that opens a new form, which changes nothing.
+    std::vector<std::string> names;
+    if (focus_.noted()) names.push_back(*focus_.noted());
+    names.push_back("add");
+    focus_.restore(*this, names);
 }
 
 Gtk::Widget* CredentialsPanel::row(const Credential& credential) {
@@ -83,6 +98,7 @@ Gtk::Widget* CredentialsPanel::row(const Credential& credential) {
     global->set_active(credential.global);
     global->set_tooltip_text(localized("Available in every saved profile, not only in the ones it is assigned to."));
     global->signal_toggled().connect([this, global, id = credential.id] { setGlobal(id, global->get_active()); });
+    nameForFocus(*global, rowControl(credential.id, "global"));
     top->append(*global);
     box->append(*top);
 
@@ -96,6 +112,9 @@ Gtk::Widget* CredentialsPanel::row(const Credential& credential) {
     box->append(*siteText);
     auto* references = makeLabel(credentialReferences(credential), {"faintText"});
     references->set_selectable(true);
+    // Selected with the pointer and copied from its menu; no stop for the keyboard.
+    references->set_can_focus(false);
+    references->set_focusable(false);
     references->set_wrap(true);
     references->set_wrap_mode(Pango::WrapMode::WORD_CHAR);
     box->append(*references);
@@ -109,21 +128,26 @@ Gtk::Widget* CredentialsPanel::row(const Credential& credential) {
         auto* confirm = makePlainButton(localized("delete"), {"red"});
         describe(*confirm, localized("Confirm: delete ") + credential.name);
         confirm->signal_clicked().connect([this, id = credential.id] { confirmDeletion(id); });
+        nameForFocus(*confirm, rowControl(credential.id, "confirm"));
         actions->append(*confirm);
         auto* cancel = makePlainButton(localized("cancel"), {"secondaryText"});
-        cancel->signal_clicked().connect([this] {
+        cancel->signal_clicked().connect([this, id = credential.id] {
             deleting_.reset();
+            focus_.moveTo(rowControl(id, "delete"));
             later_.request();
         });
+        nameForFocus(*cancel, rowControl(credential.id, "cancel"));
         actions->append(*cancel);
     } else {
         auto* edit = makePlainButton(localized("edit"), {"violet"});
         describe(*edit, localized("Edit ") + credential.name);
         edit->signal_clicked().connect([this, id = credential.id] { this->edit(id); });
+        nameForFocus(*edit, rowControl(credential.id, "edit"));
         actions->append(*edit);
         auto* remove = makePlainButton(localized("delete credential"), {"faintText"});
         describe(*remove, localized("Delete credential ") + credential.name);
         remove->signal_clicked().connect([this, id = credential.id] { askToDelete(id); });
+        nameForFocus(*remove, rowControl(credential.id, "delete"));
         actions->append(*remove);
     }
     box->append(*actions);
@@ -134,10 +158,14 @@ void CredentialsPanel::openForm(const std::optional<Credential>& credential) {
     editing_ = credential ? std::optional<ProfileID>(credential->id) : std::optional<ProfileID>();
     draft_ = credential ? CredentialDraft::editing(*credential, profiles_.storedUser(credential->id)) : CredentialDraft();
     formFailure_.reset();
+    // The form takes the keyboard on its first field.
+    focus_.moveTo("form/name");
     later_.request();
 }
 
 void CredentialsPanel::closeForm() {
+    // The keyboard goes back to the row of the credential that was edited.
+    if (editing_ && editing_->has_value()) focus_.moveTo(rowControl(**editing_, "edit"));
     editing_.reset();
     // What was typed, a password among it, is not kept once the form is closed.
     draft_ = CredentialDraft();
@@ -163,6 +191,14 @@ Gtk::Widget* CredentialsPanel::makeForm(const std::optional<Credential>& credent
         });
     };
     form_ = Gtk::make_managed<CredentialForm>(credential, draft_, formFailure_, save, [this] { closeForm(); });
+    nameForFocus(form_->nameField(), "form/name");
+    nameForFocus(form_->sitesField(), "form/sites");
+    nameForFocus(form_->userField(), "form/user");
+    nameForFocus(form_->passwordField(), "form/password");
+    nameForFocus(form_->otpKeyField(), "form/otp");
+    if (form_->removeOTPToggle()) nameForFocus(*form_->removeOTPToggle(), "form/remove otp");
+    nameForFocus(form_->cancelButton(), "form/cancel");
+    nameForFocus(form_->saveButton(), "form/save");
     return form_;
 }
 
@@ -178,6 +214,8 @@ void CredentialsPanel::setGlobal(const ProfileID& id, bool global) {
 
 void CredentialsPanel::askToDelete(const ProfileID& id) {
     deleting_ = id;
+    // The question takes the focus on its harmless answer.
+    focus_.moveTo(rowControl(id, "cancel"));
     later_.request();
 }
 

@@ -6,6 +6,7 @@
 
 #include "BrowserCore/Profiles/BrowserProfile.h"
 #include "BrowserUI/Presentation/CredentialDraft.h"
+#include "BrowserUI/Widgets/KeptFocus.h"
 #include "BrowserUI/Widgets/PanelWidgets.h"
 
 #include <gtkmm/box.h>
@@ -60,6 +61,7 @@ private:
     Gtk::Box failureSlot_{Gtk::Orientation::VERTICAL};
     Gtk::Button* add_ = nullptr;
     CredentialForm* form_ = nullptr;
+    KeptFocus focus_;
     Liveness liveness_;
     LaterDraw later_{[this] { draw(); }};
 };

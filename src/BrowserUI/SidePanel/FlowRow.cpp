@@ -2,6 +2,7 @@
 
 #include "BrowserCore/Flows/FlowReport.h"
 #include "BrowserUI/Presentation/FlowRowText.h"
+#include "BrowserUI/Widgets/KeptFocus.h"
 #include "BrowserUI/Widgets/PanelWidgets.h"
 
 #include <gtkmm/gestureclick.h>
@@ -60,7 +61,8 @@ FlowRow::FlowRow(const Flow& flow, const FlowReport* report, const std::optional
     result_ = makeLabel(result.text, {result.colour});
     lines->append(*result_);
     header_->set_child(*lines);
-    describe(*header_, flow.name + ", " + result.text);
+    readAsOne(*header_, flow.name + ", " + result.text);
+    nameForFocus(*header_, "flow:" + flow.name + "/open");
     header_->signal_clicked().connect(actions.toggle);
     top->append(*header_);
 
@@ -71,10 +73,14 @@ FlowRow::FlowRow(const Flow& flow, const FlowReport* report, const std::optional
     } else {
         bool another = running.has_value();
         replay_ = makePlainButton(localized("replay"), {another ? "faintText" : "violet"});
-        replay_->set_valign(Gtk::Align::START);
+        // As tall as the name's button, its word at the top: the keyboard
+        // goes through the row as it reads, the name first (focus moves by
+        // the middle of the controls, top to bottom).
+        replay_->get_child()->set_valign(Gtk::Align::START);
         replay_->set_sensitive(!another);
         describe(*replay_, localized("Replay ") + flow.name);
         replay_->signal_clicked().connect(actions.replay);
+        nameForFocus(*replay_, "flow:" + flow.name + "/replay");
         top->append(*replay_);
     }
     append(*top);

@@ -24,6 +24,7 @@ FlowsPanel::FlowsPanel(std::shared_ptr<BrowserSession> session, FlowStore& flows
     folder_->set_size_request(-1, 32);
     pad(*folder_, 14, 14, 0, 0);
     folder_->signal_clicked().connect(sigc::mem_fun(*this, &FlowsPanel::chooseFolder));
+    nameForFocus(*folder_, "folder");
     append(*folder_);
 
     flows_.flowsChanged().connect(sigc::mem_fun(later_, &LaterDraw::request));
@@ -44,6 +45,7 @@ void FlowsPanel::runningChanged() {
 }
 
 void FlowsPanel::showList() {
+    focus_.note(*this);
     clear(list_);
     rows_.clear();
     if (flows_.flows().empty()) {
@@ -77,6 +79,15 @@ void FlowsPanel::showList() {
         pad(*text, 14, 14, 0, 8);
         list_.append(*text);
     }
+    // A row's replay button is gone while its flow plays: the row's name
+    // keeps the keyboard; a deleted flow's row leaves it on the folder.
+    std::vector<std::string> names;
+    if (const auto& noted = focus_.noted()) {
+        names.push_back(*noted);
+        names.push_back(noted->substr(0, noted->rfind('/')) + "/open");
+    }
+    names.push_back("folder");
+    focus_.restore(*this, names);
 }
 
 void FlowsPanel::showFolder() {
@@ -89,8 +100,10 @@ void FlowsPanel::showFolder() {
     name->set_ellipsize(Pango::EllipsizeMode::MIDDLE);
     line->append(*name);
     folder_->set_child(*line);
+    // Read by what it shows; the sentence that says more is its description.
+    readAsOne(*folder_, localized("folder ") + name->get_text());
     std::string help = localized("Flows are saved in %@. Click to choose another folder.", {directory.string()});
-    describe(*folder_, help, help);
+    describe(*folder_, {}, help);
 }
 
 void FlowsPanel::chooseFolder() {

@@ -6,6 +6,7 @@
 // another. A row opens to show its steps, each marked with its last result.
 
 #include "BrowserUI/Presentation/RecorderState.h"
+#include "BrowserUI/Widgets/KeptFocus.h"
 #include "BrowserUI/Widgets/PanelWidgets.h"
 
 #include <gtkmm/box.h>
@@ -65,6 +66,7 @@ private:
     std::vector<FlowRow*> rows_;
     Gtk::Button* folder_ = nullptr;
     Glib::RefPtr<Gtk::FileChooserNative> chooser_;
+    KeptFocus focus_;
     LaterDraw later_{[this] { showList(); }};
 };
 

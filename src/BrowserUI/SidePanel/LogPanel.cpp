@@ -72,11 +72,16 @@ LogPanel::LogPanel(AgentActivity& activity) : Gtk::Box(Gtk::Orientation::VERTICA
         auto* row = dynamic_cast<LogRow*>(item->get_child());
         auto entry = std::dynamic_pointer_cast<LogItem>(item->get_item());
         if (row && entry) row->show(entry->entry, entry->start);
+        // A row does nothing: no stop for the keyboard, nor a nameless
+        // focusable element around the row that is read.
+        if (auto* holder = row ? row->get_parent() : nullptr) holder->set_focusable(false);
     });
     auto* list = Gtk::make_managed<Gtk::ListView>(Gtk::NoSelection::create(rows_), factory);
     list->add_css_class("log-list");
     list->add_css_class("on-sidebar");
     readAsLayout(*list);
+    list->set_focusable(false);
+    list->set_can_focus(false);
     scroller_ = makeScroller(*list);
     scroller_->set_overlay_scrolling(false);
     append(*scroller_);

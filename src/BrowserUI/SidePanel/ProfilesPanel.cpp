@@ -42,6 +42,27 @@ std::string menuText(const std::string& name) {
     return text;
 }
 
+// The names by which the panel's controls keep the keyboard focus across
+// its redraws: each profile's controls by the profile's id, so that a
+// control whose profile is still there is found again.
+std::string group(const std::optional<ProfileID>& profile) {
+    return profile ? "profile:" + *profile : "temporary";
+}
+
+// Where the focus goes when the control that had it is gone: the way to add
+// a variable to the same profile (the "+ variable" button or the form's
+// first field), else the field for a new profile; never a control that
+// changes anything by a second Return.
+std::vector<std::string> focusFallbacks(const std::optional<std::string>& noted) {
+    std::vector<std::string> names;
+    if (noted) {
+        names.push_back(*noted);
+        names.push_back(noted->substr(0, noted->find('/')) + "/variable");
+    }
+    names.push_back("new");
+    return names;
+}
+
 } // namespace
 
 ProfilesPanel::ProfilesPanel(std::shared_ptr<BrowserSession> session, ProfileStore& profiles)
@@ -57,6 +78,7 @@ ProfilesPanel::ProfilesPanel(std::shared_ptr<BrowserSession> session, ProfileSto
     newName_.set_size_request(-1, 32);
     pad(newName_, 14, 14, 0, 0);
     newName_.signal_activate().connect(sigc::mem_fun(*this, &ProfilesPanel::createProfile));
+    nameForFocus(newName_, "new");
     append(newName_);
 
     for (auto* signal :
@@ -79,11 +101,12 @@ void ProfilesPanel::act(const std::function<Task<void>()>& start, std::function<
 }
 
 void ProfilesPanel::draw() {
+    focus_.note(*this);
     clear(list_);
     forms_.clear();
     auto current = profiles_.currentProfile();
     Gtk::Widget* temporary =
-        headerRow(localized("temporary"), localized("stores nothing and has no variables"), !current,
+        headerRow(localized("temporary"), localized("stores nothing and has no variables"), !current, group({}),
                   [this] { act([this] { return profiles_.selectProfile(std::nullopt); }); });
     pad(*temporary, 14, 14, 10, 10);
     list_.append(*temporary);
@@ -98,10 +121,11 @@ void ProfilesPanel::draw() {
         pad(*text, 14, 14, 0, 8);
         failureSlot_.append(*text);
     }
+    focus_.restore(*this, focusFallbacks(focus_.noted()));
 }
 
 Gtk::Widget* ProfilesPanel::headerRow(const std::string& title, const std::string& detail, bool inUse,
-                                      std::function<void()> use) {
+                                      const std::string& group, std::function<void()> use) {
     auto* row = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
     auto* words = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 2);
     words->set_hexpand(true);
@@ -122,6 +146,7 @@ Gtk::Widget* ProfilesPanel::headerRow(const std::string& title, const std::strin
         button->set_valign(Gtk::Align::START);
         describe(*button, localized("Use ") + title, localized("The page starts blank with this profile's cookies."));
         button->signal_clicked().connect(std::move(use));
+        nameForFocus(*button, group + "/use");
         row->append(*button);
     }
     return row;
@@ -131,10 +156,11 @@ Gtk::Widget* ProfilesPanel::profileBlock(const BrowserProfile& profile) {
     auto* block = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 8);
     pad(*block, 14, 14, 10, 10);
     bool isCurrent = profiles_.currentID.get() == profile.id;
+    const std::string named = group(profile.id);
     std::string detail = profile.variables.empty()
                              ? localized("no variables")
                              : localizedCount("%lld variables", static_cast<std::int64_t>(profile.variables.size()));
-    block->append(*headerRow(profile.name, detail, isCurrent,
+    block->append(*headerRow(profile.name, detail, isCurrent, named,
                              [this, profile] { act([&] { return profiles_.selectProfile(profile); }); }));
 
     for (const auto& variable : profile.variables) {
@@ -149,6 +175,7 @@ Gtk::Widget* ProfilesPanel::profileBlock(const BrowserProfile& profile) {
         remove->signal_clicked().connect([this, variable, id = profile.id] {
             act([&] { return profiles_.removeVariable(variable.name, variable.site, id); });
         });
+        nameForFocus(*remove, named + "/remove " + variable.name + " " + variable.site);
         row->append(*remove);
         block->append(*row);
     }
@@ -165,15 +192,22 @@ Gtk::Widget* ProfilesPanel::profileBlock(const BrowserProfile& profile) {
         }
         auto* form = Gtk::make_managed<VariableForm>(
             typed_[profile.id],
-            [this, id = profile.id](const std::string& name, const std::string& value, const std::string& site) {
-                act([&] { return profiles_.setVariable(name, value, site, id); });
+            [this, id = profile.id, named](const std::string& name, const std::string& value, const std::string& site) {
+                // Saved, the emptied form takes the next variable from its first field.
+                act([&] { return profiles_.setVariable(name, value, site, id); },
+                    [this, named] { focus_.moveTo(named + "/variable"); });
             });
+        nameForFocus(form->keyField(), named + "/variable");
+        nameForFocus(form->valueField(), named + "/value");
+        nameForFocus(form->siteField(), named + "/site");
+        nameForFocus(form->saveButton(), named + "/save");
         forms_[profile.id] = form;
         block->append(*form);
     } else {
         auto* add = makePlainButton(localized("+ variable"), {"violet"});
         describe(*add, localized("Add a variable to ") + profile.name);
         add->signal_clicked().connect([this, id = profile.id] { openVariableForm(id); });
+        nameForFocus(*add, named + "/variable");
         block->append(*add);
     }
 
@@ -199,6 +233,7 @@ void ProfilesPanel::addCredentialRows(Gtk::Box& block, const BrowserProfile& pro
             auto* remove = makePlainButton(localized("remove"), {"faintText"});
             describe(*remove, localized("Remove %@ from %@", {credential.name, profile.name}));
             remove->signal_clicked().connect([this, credential, profile] { assign(credential, false, profile); });
+            nameForFocus(*remove, group(profile.id) + "/unassign " + credential.id);
             row->append(*remove);
         }
         block.append(*row);
@@ -216,10 +251,13 @@ void ProfilesPanel::addCredentialRows(Gtk::Box& block, const BrowserProfile& pro
     button->add_css_class("plain");
     button->set_has_frame(false);
     button->set_halign(Gtk::Align::START);
-    button->set_child(*makeLabel(localized("+ credential"), {"violet"}));
+    auto* label = makeLabel(localized("+ credential"), {"violet"});
+    hideFromAccessibility(*label);  // the button reads its name
+    button->set_child(*label);
     button->set_menu_model(menu);
     button->insert_action_group("credentials", actions);
     describe(*button, localized("Assign a credential to ") + profile.name);
+    nameForFocus(*button, group(profile.id) + "/assign");
     block.append(*button);
 }
 
@@ -233,12 +271,15 @@ void ProfilesPanel::addDeletionRow(Gtk::Box& block, const BrowserProfile& profil
         auto* confirm = makePlainButton(localized("delete"), {"red"});
         describe(*confirm, localized("Confirm: delete ") + profile.name);
         confirm->signal_clicked().connect([this, profile] { confirmDeletion(profile); });
+        nameForFocus(*confirm, group(profile.id) + "/confirm");
         row->append(*confirm);
         auto* cancel = makePlainButton(localized("cancel"), {"secondaryText"});
-        cancel->signal_clicked().connect([this] {
+        cancel->signal_clicked().connect([this, id = profile.id] {
             deleting_.reset();
+            focus_.moveTo(group(id) + "/delete");
             later_.request();
         });
+        nameForFocus(*cancel, group(profile.id) + "/cancel");
         row->append(*cancel);
         block.append(*row);
         return;
@@ -248,8 +289,11 @@ void ProfilesPanel::addDeletionRow(Gtk::Box& block, const BrowserProfile& profil
     describe(*remove, localized("Delete profile ") + profile.name);
     remove->signal_clicked().connect([this, id = profile.id] {
         deleting_ = id;
+        // The question takes the focus on its harmless answer.
+        focus_.moveTo(group(id) + "/cancel");
         later_.request();
     });
+    nameForFocus(*remove, group(profile.id) + "/delete");
     block.append(*remove);
 }
 

@@ -7,6 +7,7 @@
 
 #include "BrowserCore/Profiles/BrowserProfile.h"
 #include "BrowserUI/SidePanel/VariableForm.h"
+#include "BrowserUI/Widgets/KeptFocus.h"
 #include "BrowserUI/Widgets/PanelWidgets.h"
 #include "Platform/Task.h"
 
@@ -43,7 +44,8 @@ public:
 
 private:
     void draw();
-    Gtk::Widget* headerRow(const std::string& title, const std::string& detail, bool inUse, std::function<void()> use);
+    Gtk::Widget* headerRow(const std::string& title, const std::string& detail, bool inUse, const std::string& group,
+                           std::function<void()> use);
     Gtk::Widget* profileBlock(const BrowserProfile& profile);
     void addCredentialRows(Gtk::Box& block, const BrowserProfile& profile);
     void addDeletionRow(Gtk::Box& block, const BrowserProfile& profile);
@@ -64,6 +66,7 @@ private:
     Gtk::Box list_{Gtk::Orientation::VERTICAL};
     Gtk::Box failureSlot_{Gtk::Orientation::VERTICAL};
     Gtk::Entry newName_;
+    KeptFocus focus_;
     Liveness liveness_;
     LaterDraw later_{[this] { draw(); }};
 };

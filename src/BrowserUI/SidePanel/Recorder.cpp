@@ -62,6 +62,7 @@ void Recorder::showCount(const Flow& flow) {
 }
 
 void Recorder::redraw() {
+    focus_.note(*this);
     clear(content_);
     recordAFlow_ = record_ = cancel_ = stop_ = nullptr;
     nameField_ = nullptr;
@@ -78,6 +79,10 @@ void Recorder::redraw() {
     if (auto shown = failure()) {
         content_.append(*makeFailureText(*shown));
     }
+    // A control that went leaves the focus on what the card offers now.
+    std::vector<std::string> names{"name", "stop", "record a flow"};
+    if (focus_.noted()) names.insert(names.begin(), *focus_.noted());
+    focus_.restore(*this, names);
 }
 
 void Recorder::showRecording(const Flow& flow) {
@@ -102,6 +107,7 @@ void Recorder::showRecording(const Flow& flow) {
         describe(*stop_, localized("Stop recording and save the flow"));
         stop_->set_valign(Gtk::Align::START);
         stop_->signal_clicked().connect(sigc::mem_fun(*this, &Recorder::stop));
+        nameForFocus(*stop_, "stop");
         line->append(*stop_);
     }
     content_.append(*line);
@@ -115,8 +121,9 @@ void Recorder::showIdle() {
     label->append(*makeLabel("●", {"red"}));
     label->append(*makeLabel(localized(" record a flow"), {"violet"}));
     recordAFlow_->set_child(*label);
-    describe(*recordAFlow_, localized("Record a flow"),
-             localized("Records what you or the agent do on the page as steps, to replay later."));
+    readAsOne(*recordAFlow_, localized("Record a flow"));
+    describe(*recordAFlow_, {}, localized("Records what you or the agent do on the page as steps, to replay later."));
+    nameForFocus(*recordAFlow_, "record a flow");
     recordAFlow_->signal_clicked().connect(sigc::mem_fun(*this, &Recorder::startNaming));
     content_.append(*recordAFlow_);
 }
@@ -127,6 +134,7 @@ void Recorder::showNaming() {
     nameField_ = Gtk::make_managed<Gtk::Entry>();
     titleField(*nameField_, localized("Flow name"), localized("login"));
     nameField_->set_text(renaming ? rename_.value_or(unsaved_->get().front().flow.name) : name_.value_or(""));
+    nameForFocus(*nameField_, "name");
     auto* nameRow = fieldRow(localized("name"), 0, *nameField_);
     pad(*nameRow, 0, 0, 0, 0);
     content_.append(*nameRow);
@@ -139,6 +147,8 @@ void Recorder::showNaming() {
     record_ = makePlainButton(renaming ? localized("save") : localized("record"), {"violet"});
     actions->append(*cancel_);
     actions->append(*record_);
+    nameForFocus(*cancel_, "cancel");
+    nameForFocus(*record_, "record");
     content_.append(*actions);
 
     cancel_->signal_clicked().connect([this, renaming] {
@@ -177,6 +187,7 @@ void Recorder::record() {
     if (trimmed.empty()) return;
     session_->recordStart(trimmed);
     name_.reset();
+    focus_.moveTo("stop");
     later_.request();
 }
 

@@ -8,6 +8,7 @@
 
 #include "BrowserCore/FlowModel/Flow.h"
 #include "BrowserUI/Presentation/RecorderState.h"
+#include "BrowserUI/Widgets/KeptFocus.h"
 #include "BrowserUI/Widgets/PanelWidgets.h"
 #include "Platform/Task.h"
 
@@ -68,6 +69,7 @@ private:
     std::optional<std::string> rename_;
     std::optional<std::string> failure_;
     bool focusesName_ = false;
+    KeptFocus focus_;
     Liveness liveness_;
     LaterDraw later_{[this] { redraw(); }};
 

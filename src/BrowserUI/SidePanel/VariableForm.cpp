@@ -41,7 +41,7 @@ VariableForm::VariableForm(Typed& typed, Add add)
 }
 
 void VariableForm::typedChanged() {
-    typed_ = {key_.get_text(), value_.get_text(), site_.get_text()};
+    typed_ = {key_.get_text(), value_.secret(), site_.get_text()};
     bool can = canSaveVariable(typed_.name, typed_.value, typed_.site);
     save_->set_sensitive(can);
     setColour(*save_->get_child(), can ? "violet" : "faintText");

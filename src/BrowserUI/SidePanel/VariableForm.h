@@ -4,10 +4,11 @@
 // Saving hands the key upper-cased, the value and the site to `add`, then
 // empties key and value and keeps the site for the next variable.
 
+#include "BrowserUI/Widgets/SecretField.h"
+
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/entry.h>
-#include <gtkmm/passwordentry.h>
 
 #include <functional>
 #include <string>
@@ -27,7 +28,7 @@ public:
     VariableForm(Typed& typed, Add add);
 
     Gtk::Entry& keyField() { return key_; }
-    Gtk::PasswordEntry& valueField() { return value_; }
+    SecretField& valueField() { return value_; }
     Gtk::Entry& siteField() { return site_; }
     Gtk::Button& saveButton() { return *save_; }
     void save();
@@ -38,7 +39,7 @@ private:
     Typed& typed_;
     Add add_;
     Gtk::Entry key_;
-    Gtk::PasswordEntry value_;
+    SecretField value_;
     Gtk::Entry site_;
     Gtk::Button* save_ = nullptr;
 };

@@ -42,7 +42,9 @@ Gtk::Label* makeFailureText(const std::string& text) {
 Gtk::CheckButton* makeCheckbox(const std::string& text) {
     auto* box = Gtk::make_managed<Gtk::CheckButton>(text);
     box->add_css_class("secondaryText");
-    if (Gtk::Widget* mark = box->get_first_child(); mark && mark != box->get_child()) hideFromAccessibility(*mark);
+    // Read once, by the box: neither its mark nor its label again.
+    setAccessibleLabel(*box, text);
+    for (Gtk::Widget* part = box->get_first_child(); part; part = part->get_next_sibling()) hideFromAccessibility(*part);
     return box;
 }
 

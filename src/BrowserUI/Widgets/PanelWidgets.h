@@ -40,7 +40,7 @@ void clear(Gtk::Box& box);
 // The text of a failure a panel or form shows: red, wrapping.
 Gtk::Label* makeFailureText(const std::string& text);
 
-// A checkbox labelled `text`, whose box a screen reader does not read apart.
+// A checkbox labelled `text`, which a screen reader reads once, by its name.
 Gtk::CheckButton* makeCheckbox(const std::string& text);
 
 // Runs `call`: its error's text becomes `failure`, and success clears it.

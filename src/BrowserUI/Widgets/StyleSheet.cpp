@@ -63,6 +63,17 @@ entry > text > placeholder { color: @faintText; opacity: 1; }
 menubutton.plain > button { background: none; border: none; box-shadow: none; outline: none; padding: 0; margin: 0;
                             min-height: 0; min-width: 0; border-radius: 0; }
 
+/* Where the keyboard is, while the person moves by keys: a ring in the
+   accent around the control that has the focus (the toolkit sets
+   focus-visible on its parents too, hence :focus), the frame of a field
+   row, or the theme's own ring drawn in the accent. */
+button.plain:focus:focus-visible, menubutton.plain > button:focus:focus-visible {
+    outline: 1px solid @violet; outline-offset: 2px; border-radius: 3px; }
+button:focus:focus-visible, checkbutton:focus:focus-visible { outline-color: @violet; }
+.fieldRow:focus-within, .field:focus-within { border-color: @violet; }
+entry.bare:focus-within { outline: 1px solid @violet; outline-offset: 2px; border-radius: 3px; }
+.fieldRow > entry.bare:focus-within { outline: none; }
+
 tooltip { background-color: @raised; color: @text; border: 1px solid @edge; }
 scrollbar { background: none; }
 )css";

@@ -36,8 +36,9 @@ Gtk::Button* makePlainButton(const std::string& text, std::initializer_list<cons
     button->set_child(*label);
     button->add_css_class("plain");
     button->set_focus_on_click(false);
-    // Read by what it shows, not by its type's name.
+    // Read by what it shows, once: by the button, not again by its label.
     if (!text.empty()) setAccessibleLabel(*button, text);
+    hideFromAccessibility(*label);
     return button;
 }
 
@@ -46,11 +47,14 @@ Gtk::ScrolledWindow* makeScroller(Gtk::Widget& child) {
     scroller->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
     scroller->set_vexpand(true);
     scroller->set_child(child);
-    for (Gtk::Widget* bar : {scroller->get_hscrollbar(), scroller->get_vscrollbar()}) {
-        readAsLayout(*bar);
-        // The bar's own range, inside it, says nothing the bar does not.
-        for (auto* inner = bar->get_first_child(); inner; inner = inner->get_next_sibling()) readAsLayout(*inner);
-    }
+    // The area itself is no stop for the keyboard: what it holds is.
+    scroller->set_focusable(false);
+    Gtk::Widget* bar = scroller->get_vscrollbar();
+    readAsLayout(*bar);
+    // The bar's own range, inside it, says nothing the bar does not.
+    for (auto* inner = bar->get_first_child(); inner; inner = inner->get_next_sibling()) readAsLayout(*inner);
+    // GTK keeps a horizontal bar that never scrolls among the area's parts.
+    hideFromAccessibility(*scroller->get_hscrollbar());
     return scroller;
 }
 

@@ -21,11 +21,13 @@ Gtk::Label* makeLabel(const std::string& text, std::initializer_list<const char*
 // A rule 1 pixel thick, filled with a palette colour ("edge", "separator").
 Gtk::Box* makeRule(Gtk::Orientation orientation, const char* colour);
 
-// A button without chrome whose label is plain text, which a screen reader reads.
+// A button without chrome whose label is plain text, which a screen reader
+// reads as the button's name.
 Gtk::Button* makePlainButton(const std::string& text, std::initializer_list<const char*> classes);
 
-// A vertical scroll view of `child`, as tall as it is given, whose scroll
-// bars a screen reader reads by their role alone.
+// A vertical scroll view of `child`, as tall as it is given, whose one
+// scroll bar a screen reader reads by its role alone. Not a stop of the
+// keyboard of its own.
 Gtk::ScrolledWindow* makeScroller(Gtk::Widget& child);
 
 // Sets what a screen reader reads for the widget (an empty label keeps the

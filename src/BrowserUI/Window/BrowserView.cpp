@@ -55,6 +55,7 @@ BrowserView::~BrowserView() {
     }
     sheet_.reset();
     retired_.clear();
+    if (focusBeforeSheet_) g_object_remove_weak_pointer(G_OBJECT(focusBeforeSheet_), reinterpret_cast<gpointer*>(&focusBeforeSheet_));
 }
 
 void BrowserView::togglePanel() {
@@ -121,13 +122,17 @@ void BrowserView::showSheet() {
         sheet_->setAgentActing(agentActing);
         return;
     }
+    bool wasOpen = sheet_ != nullptr;
     if (sheet_) {
-        takeFocusFrom(*sheet_);
         backdrop_->remove(*sheet_);
         retire(std::move(sheet_));
     }
     backdrop_->set_visible(bool(last));
-    if (!last) return;
+    if (!last) {
+        if (wasOpen) giveKeyboardBack();
+        return;
+    }
+    if (!wasOpen) keepKeyboardInSheet();
     // Closing the sheet closes the popup it shows, and no other.
     std::weak_ptr<BrowserSession> weak = models_.session;
     WebKitWebView* shown = last.get();
@@ -138,6 +143,8 @@ void BrowserView::showSheet() {
     sheet_->set_valign(Gtk::Align::START);
     sheet_->set_vexpand(true);
     backdrop_->append(*sheet_);
+    // The keyboard goes to the window's page, as a window that opens takes it.
+    gtk_widget_grab_focus(GTK_WIDGET(shown));
 }
 
 bool BrowserView::holdsFocus(Gtk::Widget& widget) const {
@@ -146,12 +153,38 @@ bool BrowserView::holdsFocus(Gtk::Widget& widget) const {
     return focus && (focus == widget.gobj() || gtk_widget_is_ancestor(focus, widget.gobj()));
 }
 
-// GTK keeps a window's focus on a widget taken out of it, and then no key
-// reaches the window's commands: the page takes the focus back instead.
-void BrowserView::takeFocusFrom(Gtk::Widget& leaving) {
-    if (!holdsFocus(leaving)) return;
+void BrowserView::keepKeyboardInSheet() {
+    GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()));
+    if (!root) return;
+    if (focusBeforeSheet_) g_object_remove_weak_pointer(G_OBJECT(focusBeforeSheet_), reinterpret_cast<gpointer*>(&focusBeforeSheet_));
+    focusBeforeSheet_ = gtk_root_get_focus(root);
+    if (focusBeforeSheet_) g_object_add_weak_pointer(G_OBJECT(focusBeforeSheet_), reinterpret_cast<gpointer*>(&focusBeforeSheet_));
+    // Tab then goes round the sheet alone: from its page to its close button and back.
+    body_->set_can_focus(false);
+    if (GtkWidget* bar = GTK_IS_WINDOW(root) ? gtk_window_get_titlebar(GTK_WINDOW(root)) : nullptr)
+        gtk_widget_set_can_focus(bar, FALSE);
+}
+
+void BrowserView::giveKeyboardBack() {
+    body_->set_can_focus(true);
+    GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()));
+    if (!root) return;
+    if (GtkWidget* bar = GTK_IS_WINDOW(root) ? gtk_window_get_titlebar(GTK_WINDOW(root)) : nullptr)
+        gtk_widget_set_can_focus(bar, TRUE);
+    GtkWidget* before = focusBeforeSheet_;
+    if (before) g_object_remove_weak_pointer(G_OBJECT(before), reinterpret_cast<gpointer*>(&focusBeforeSheet_));
+    focusBeforeSheet_ = nullptr;
+    // Back where it was, a field's text as it was; else to the page. GTK
+    // would otherwise keep the focus on the sheet taken out of the window,
+    // and no key would reach the window's commands.
+    if (before && gtk_widget_get_root(before) == root) {
+        if (GTK_IS_TEXT(before) ? gtk_text_grab_focus_without_selecting(GTK_TEXT(before))
+                                : gtk_widget_grab_focus(before))
+            return;
+    }
     if (page_) gtk_widget_grab_focus(GTK_WIDGET(page_->webView()));
-    else if (GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()))) gtk_root_set_focus(root, nullptr);
+    else if (start_) start_->addressField().grab_focus();
+    else gtk_root_set_focus(root, nullptr);
 }
 
 void BrowserView::retire(std::unique_ptr<PopupView> sheet) {

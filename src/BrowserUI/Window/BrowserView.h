@@ -56,7 +56,10 @@ private:
     void showPageArea();
     void showSheet();
     bool holdsFocus(Gtk::Widget& widget) const;
-    void takeFocusFrom(Gtk::Widget& leaving);
+    // While the sheet is open the keyboard stays in it: the rest of the
+    // window takes no focus, and where the focus was is kept for its return.
+    void keepKeyboardInSheet();
+    void giveKeyboardBack();
     void retire(std::unique_ptr<PopupView> sheet);
     void clearRetired();
 
@@ -69,6 +72,8 @@ private:
     StartView* start_ = nullptr;
     PageView* page_ = nullptr;
     std::unique_ptr<PopupView> sheet_;
+    // Where the focus was when the sheet opened; null once that widget is gone.
+    GtkWidget* focusBeforeSheet_ = nullptr;
     // Sheets taken down while their own button was being handled, deleted
     // once that handling is over.
     std::vector<std::unique_ptr<PopupView>> retired_;

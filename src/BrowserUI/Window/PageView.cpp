@@ -24,6 +24,12 @@ PageView::PageView(std::weak_ptr<BrowserSession> session, GRef<WebKitWebView> we
     GtkWidget* view = GTK_WIDGET(webView_.get());
     // The page speaks for itself; the view around it is not read by its type's name.
     readAsLayout(*Glib::wrap(view));
+    // WebKit keeps a text view of no size inside the web view, for the key
+    // bindings it translates; the keyboard leaving the page would land in it
+    // and go no further.
+    for (GtkWidget* child = gtk_widget_get_first_child(view); child; child = gtk_widget_get_next_sibling(child)) {
+        if (GTK_IS_TEXT_VIEW(child)) gtk_widget_set_can_focus(child, FALSE);
+    }
     if (auto held = session_.lock()) held->unstage(webView_.get());
     // A view still in a window elsewhere (another view of it that has not
     // gone yet) is taken from there.
@@ -47,7 +53,12 @@ PageView::~PageView() {
     else if (parent) return;  // another view shows it now
     gtk_widget_set_size_request(view, stageWidth_, stageHeight_);
     auto session = session_.lock();
-    if (session && sessionHolds(*session, webView_.get())) session->prepareStage(webView_.get());
+    if (!session || !sessionHolds(*session, webView_.get())) return;
+    session->prepareStage(webView_.get());
+    // The stage gives the page its keyboard focus as it shows; the page has
+    // left the person's window, and where the keyboard is, is there: a
+    // screen reader would hear of two focused things.
+    if (GtkRoot* stage = gtk_widget_get_root(view)) gtk_root_set_focus(stage, nullptr);
 }
 
 } // namespace vesk::ui

@@ -37,6 +37,7 @@ PopupView::PopupView(std::weak_ptr<BrowserSession> session, GRef<WebKitWebView> 
     closeButton->signal_clicked().connect(sigc::mem_fun(*this, &PopupView::close));
     describe(*closeButton, localized("close"));
     header->append(*closeButton);
+    closeButton_ = closeButton;
     content_.append(*header);
     content_.append(*makeRule(Gtk::Orientation::HORIZONTAL, "edge"));
 

@@ -34,6 +34,7 @@ public:
     // What the header shows now, for tests.
     std::string hostText() const { return host_->get_text(); }
     bool showsAgentMark() const { return agentMark_->get_visible(); }
+    Gtk::Widget& closeButton() const { return *closeButton_; }
 
 protected:
     // The sheet's own size, whatever its page would like; smaller only when
@@ -50,6 +51,7 @@ private:
     std::function<void()> close_;
     Gtk::Label* host_ = nullptr;
     Gtk::Label* agentMark_ = nullptr;
+    Gtk::Widget* closeButton_ = nullptr;
     PageView* page_ = nullptr;
     gulong uriHandler_ = 0;
 };

@@ -65,7 +65,8 @@ StartView::StartView(BrowserModels& models, FlowPlayback& playback, std::functio
     address_->set_placeholder_text(localized("Where to?"));
     address_->set_hexpand(true);
     address_->set_valign(Gtk::Align::BASELINE);
-    describe(*address_, localized("Address"));
+    // Named by what it shows, apart from the top bar's "Address".
+    describe(*address_, localized("Where to?"));
     address_->signal_activate().connect(sigc::mem_fun(*this, &StartView::submitAddress));
     row->append(*address_);
     column->append(*row);
@@ -148,8 +149,9 @@ void StartView::listFlows() {
         line->append(*makeLabel("   " + flow.name + " · " + formatStepCount(static_cast<std::int64_t>(flow.steps.size())),
                                 {"mono-12-5", "faintText"}));
         button->set_child(*line);
-        describe(*button, localized("flow") + " " + flow.name + " · " + formatStepCount(std::int64_t(flow.steps.size())),
-                 localized("Replay this flow"));
+        readAsOne(*button, localized("flow") + " " + flow.name + " · " +
+                               formatStepCount(std::int64_t(flow.steps.size())));
+        describe(*button, {}, localized("Replay this flow"));
         button->signal_clicked().connect([this, i] { replay(i); });
         flows_->append(*button);
     }

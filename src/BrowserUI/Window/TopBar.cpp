@@ -129,6 +129,7 @@ TopBar::TopBar(BrowserModels& models, std::function<void()> showProfiles)
     profileName_ = makeLabel("", {"mono-11", "secondaryText"});
     profileLabel->append(*profileName_);
     profile->set_child(*profileLabel);
+    hideFromAccessibility(*profileLabel);  // the button reads them as its name
     profile->signal_clicked().connect([this] {
         if (showProfiles_) showProfiles_();
     });

@@ -168,8 +168,8 @@ TEST(CredentialsPanel, AnOpenFormKeepsWhatWasTypedAndItsFailureWhenThePanelDraws
     EXPECT_EQ(form->nameField().get_text(), "Alpha");
     EXPECT_EQ(form->sitesField().get_text(), "b.example");
     EXPECT_EQ(form->userField().get_text(), "bob");
-    EXPECT_EQ(form->passwordField().get_text(), "secret");
-    EXPECT_EQ(form->otpKeyField().get_text(), "JBSWY3DPEHPK3PXP");
+    EXPECT_EQ(form->passwordField().secret(), "secret");
+    EXPECT_EQ(form->otpKeyField().secret(), "JBSWY3DPEHPK3PXP");
     EXPECT_EQ(form->failure(), "There is already a credential named \"Alpha\"");
     EXPECT_TRUE(form->saveButton().get_sensitive());
 

@@ -5,9 +5,12 @@
 #include "BrowserMCP/BrowserSettings.h"
 #include "BrowserMCP/MCPServer.h"
 #include "BrowserUI/PanelHarness.h"
+#include "BrowserUI/Settings/CredentialForm.h"
 #include "BrowserUI/Settings/CredentialsPanel.h"
 #include "BrowserUI/Settings/SettingsView.h"
 #include "BrowserUI/Settings/SettingsWindow.h"
+#include "BrowserUI/SidePanel/ProfilesPanel.h"
+#include "BrowserUI/SidePanel/SidePanelView.h"
 #include "BrowserUI/Window/PopupView.h"
 #include "BrowserUI/WindowHarness.h"
 #include "Support/ChildProcess.h"
@@ -32,6 +35,7 @@ struct Element {
     std::string name;
     std::vector<std::string> states;
     int children = 0;
+    std::optional<std::string> text;  // what an element that offers text gives
 };
 
 // The session's test runner turns accessibility off for every test; this
@@ -57,7 +61,9 @@ std::vector<Element> readTree() {
     for (std::string line; std::getline(lines, line);) {
         if (line.empty() || line[0] != '{') continue;
         auto json = nlohmann::json::parse(line);
-        elements.push_back({json["depth"], json["role"], json["name"], json["states"], json["children"]});
+        Element element{json["depth"], json["role"], json["name"], json["states"], json["children"], std::nullopt};
+        if (json["text"].is_string()) element.text = json["text"];
+        elements.push_back(element);
     }
     return elements;
 }
@@ -156,7 +162,9 @@ TEST(Accessibility, AScreenReaderReadsTheWindowByWhatItShows) {
     // The start view, with the log beside it.
     harness.view().panel.set(ui::SidePanel::activity);
     auto start = readNow();
-    EXPECT_NE(named(start, "Address"), nullptr);
+    // The top bar's field and the start view's, each by its own name.
+    EXPECT_EQ(std::count_if(start.begin(), start.end(), [](const Element& e) { return e.name == "Address"; }), 1);
+    EXPECT_NE(named(start, "Where to?"), nullptr);
     EXPECT_EQ(named(start, "›"), nullptr) << "the sign is decoration";
     const Element* profile = named(start, "profile: temporary");
     ASSERT_NE(profile, nullptr);
@@ -208,25 +216,61 @@ TEST(Accessibility, AScreenReaderReadsTheWindowByWhatItShows) {
     auto steps = startingWith(flows, "Passed, ");
     ASSERT_EQ(steps.size(), 1u);
     EXPECT_EQ(steps[0].children, 0) << "a step row is read as one element";
+    // The folder button is read by what it shows; its long help is no name.
+    const Element* folder = named(flows, "folder " + harness.flowsFolder.filename().string());
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(folder->role, "push button");
+    EXPECT_TRUE(startingWith(flows, "Flows are saved in").empty());
 
+    // A value typed in a profile's variable form and a password typed in a
+    // credential's form are read as hidden text.
+    BrowserProfile work = runTask(profiles.createProfile("Work"));
+    runTask(profiles.selectProfile(work));
     harness.view().panel.set(ui::SidePanel::profiles);
+    auto* profilesPanel = dynamic_cast<ui::ProfilesPanel*>(harness.view().sidePanel()->content());
+    ASSERT_TRUE(spinUntil([&] { return profilesPanel->variableForm(work.id) != nullptr; }));
+    profilesPanel->variableForm(work.id)->valueField().set_text("topsecret");
     openSettingsWindow(harness.session, harness.flows, profiles, settings);
     auto* view = dynamic_cast<SettingsView*>(settingsWindow()->get_child()->get_first_child());
     view->showSection(SettingsSection::credentials);
-    click(dynamic_cast<ui::CredentialsPanel&>(*view->sectionPanel()).addButton());
+    auto& credentials = dynamic_cast<ui::CredentialsPanel&>(*view->sectionPanel());
+    click(credentials.addButton());
+    ASSERT_TRUE(spinUntil([&] { return credentials.form() != nullptr; }));
+    credentials.form()->passwordField().set_text("newpw");
     waitUntilDrawn(*view);
     auto profilesAndSettings = readNow();
     EXPECT_TRUE(has(*named(profilesAndSettings, "credentials"), "selected"));
     EXPECT_FALSE(has(*named(profilesAndSettings, "agent"), "selected"));
+    std::vector<std::string> hidden;
+    for (const Element& e : profilesAndSettings)
+        if (e.role == "password text" && e.text && !e.text->empty()) hidden.push_back(*e.text);
+    EXPECT_EQ(hidden, (std::vector<std::string>{"●●●●●●●●●", "●●●●●"}));
+    // The references line can be selected with the pointer, but is no stop of the keyboard.
+    auto references = startingWith(profilesAndSettings, "${bank.");
+    ASSERT_EQ(references.size(), 1u);
+    EXPECT_FALSE(has(references[0], "focusable"));
 
     // Nothing anywhere is read by a toolkit type's name (the progress line
     // would be, were it not hidden), and no picture at all: the symbols in
-    // the history buttons are hidden.
+    // the history buttons are hidden. What takes the focus has a name; a button or a checkbox is read once,
+    // not again by a label inside it; a scroll area has one scroll bar, the
+    // one that scrolls; no secret is read anywhere.
     for (const auto& tree : {start, log, flows, profilesAndSettings}) {
-        for (const Element& element : tree) {
+        int panes = 0, bars = 0;
+        for (std::size_t i = 0; i < tree.size(); ++i) {
+            const Element& element = tree[i];
             EXPECT_FALSE(isTypeName(element.name)) << element.role << " " << element.name;
             EXPECT_NE(element.role, "image") << element.name;
+            EXPECT_FALSE(has(element, "focusable") && element.name.empty()) << element.role;
+            panes += element.role == "scroll pane";
+            bars += element.role == "scroll bar";
+            for (const auto& said : {element.name, element.text.value_or("")})
+                EXPECT_TRUE(said.find("topsecret") == std::string::npos && said.find("newpw") == std::string::npos);
+            if (element.role != "push button" && element.role != "check box") continue;
+            for (std::size_t j = i + 1; j < tree.size() && tree[j].depth > element.depth; ++j)
+                EXPECT_NE(tree[j].role, "label") << element.name << " is read again by " << tree[j].name;
         }
+        EXPECT_EQ(bars, panes);
     }
     if (HasFailure()) {
         for (const auto& text : read) std::fprintf(stderr, "%s\n", text.c_str());

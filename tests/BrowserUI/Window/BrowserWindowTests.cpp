@@ -1,4 +1,5 @@
 #include "BrowserMCP/MCPServer.h"
+#include "BrowserUI/RealKeys.h"
 #include "BrowserUI/SidePanel/FlowRow.h"
 #include "BrowserUI/SidePanel/FlowsPanel.h"
 #include "BrowserUI/SidePanel/LogPanel.h"
@@ -182,6 +183,38 @@ TEST(BrowserWindow, ThePopupSheetLendsTheLastPopupAndEscapeClosesJustIt) {
     EXPECT_FALSE(harness.view().sheet()->showsAgentMark());
     input->key("Escape");
     ASSERT_TRUE(spinUntil([&] { return harness.session->popups->empty() && !harness.view().sheet(); }));
+}
+
+TEST(BrowserWindow, TheKeyboardGoesIntoThePopupSheetGoesRoundItAndComesBackWhenItCloses) {
+    ON_PRIVATE_DISPLAY();
+    auto* input = RealInput::get();
+    WindowHarness harness;
+    harness.server.serve("/form", "<!doctype html><input id=field autofocus>");
+    ASSERT_TRUE(harness.openInBar(harness.server.url("/")));
+    harness.session->ensureWindowDelegate();
+    input->focus(GTK_WIDGET(harness.window->gobj()));
+    input->key("l", "Control_L");
+    ASSERT_TRUE(spinUntil([&] { return harness.bar().addressFocused(); }));
+    auto focus = [&] { return gtk_root_get_focus(GTK_ROOT(harness.window->gobj())); };
+    GtkWidget* address = focus();
+
+    static_cast<void>(runTask(harness.session->evaluate("window.open('/form', 'form', 'width=400,height=300')")));
+    ASSERT_TRUE(spinUntil([&] { return harness.view().sheet() != nullptr; }));
+    auto* sheet = harness.view().sheet();
+    GtkWidget* page = GTK_WIDGET(sheet->webView());
+    ASSERT_TRUE(spinUntil([&] { return focus() == page; }));
+    ASSERT_TRUE(spinUntil([&] { return sheet->hostText() == "127.0.0.1" && !webkit_web_view_is_loading(sheet->webView()); }));
+    // What the person types goes to the window's page.
+    input->type("hi");
+    ASSERT_TRUE(spinUntil([&] { return runTask(harness.session->evaluate("return field.value")) == "\"hi\""; }));
+
+    // Tab goes round the sheet, never to the window behind it.
+    for (Gtk::Widget* next : {&sheet->closeButton(), Glib::wrap(page), &sheet->closeButton()}) {
+        input->key("Tab");
+        ASSERT_TRUE(spinUntil([&] { return focus() == next->gobj(); })) << G_OBJECT_TYPE_NAME(focus());
+    }
+    input->key("Escape");
+    ASSERT_TRUE(spinUntil([&] { return !harness.view().sheet() && focus() == address; }));
 }
 
 TEST(BrowserWindow, TheStartViewListsEightFlowsAndAClickReplaysOneInTheFlowsPanel) {
