@@ -15,8 +15,8 @@ constexpr Duration idleEnough = milliseconds(500);
 // A request still unanswered while the page has not been loading for this
 // long was dropped for a navigation of the page's own.
 constexpr Duration droppedAfter = milliseconds(100);
-// How often a load the page's own navigations keep dropping is made.
-constexpr int loadAttempts = 25;
+// How long a load the page's own navigations keep dropping is made again.
+constexpr Duration loadAgainFor = seconds(10);
 
 bool hasURL(WebKitWebView* view) {
     const char* uri = webkit_web_view_get_uri(view);
@@ -146,7 +146,6 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
         bool idle = notLoadingSince && Clock::now() - *notLoadingSince >= droppedAfter;
         return idle && ((responses.abandoned && responses.downloaded.empty()) || responses.followedNeverArrived());
     };
-    int attempts = 1;
     try {
         while (!responses.ended && !responses.arrived) {
             if (Clock::now() >= deadline) {
@@ -157,8 +156,7 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
             // The page's own navigation came between the request and its
             // document: make the request again, now that it has passed.
             if (dropped()) {
-                if (!again || attempts >= loadAttempts) break;
-                ++attempts;
+                if (!again || Clock::now() - start >= loadAgainFor) break;
                 responses.followAgain(again());
                 notLoadingSince.reset();
             }
