@@ -160,6 +160,7 @@ void ResponseRecorder::follow(std::optional<NavigationID> navigation) {
     arrived = false;
     abandoned = false;
     replaced_ = false;
+    madeAgain_ = false;
     downloaded.clear();
 }
 
@@ -318,6 +319,17 @@ void ResponseRecorder::failedLoad(bool provisional, const char* uri, const GErro
         if (followed && followed == current_ && !ended && !currentCommitted_ && !currentStaysPut_) abandoned = true;
         return;
     }
+    // Neither the session nor WebKit stops a load so (theirs is WebKit's
+    // "cancelled"): the network layer gave the load up by itself, as it may
+    // with a connection just refused a certificate on a busy machine. The
+    // load is made once more.
+    WebKitNetworkSession* network = view_ ? webkit_web_view_get_network_session(view_.get()) : nullptr;
+    if (provisional && uri && network && followed && followed == current_ && !ended && !madeAgain_ &&
+        g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+        madeAgain_ = true;
+        loadAgain(network, uri);
+        return;
+    }
     Ending ending = endingOf(uri, error);
     if (followed && followed == current_) {
         if (!ended) ended = std::move(ending);
@@ -355,14 +367,18 @@ gboolean ResponseRecorder::tlsFailed(const char* uri, GTlsCertificate* certifica
     webkit_network_session_allow_tls_certificate_for_host(network, certificate, host->c_str());
     acceptedCertificates_.emplace_back(*host, GRef<GTlsCertificate>::retain(certificate));
 
-    // The load starts again with the certificate accepted and stays the same
-    // navigation; the finish WebKit reports for the refused attempt is no success.
-    currentFailed_ = true;
-    if (current_ && !(pending_ && pending_->url == uri)) pending_ = Pending{*current_, std::string(uri)};
     // The acceptance goes to the network process straight, the new load by
     // way of the web process, and may reach it first when the machine is
     // busy: the load starts again once the network process has answered a
     // question asked after the acceptance, which it answers in order.
+    loadAgain(network, uri);
+    return TRUE;
+}
+
+void ResponseRecorder::loadAgain(WebKitNetworkSession* network, const char* uri) {
+    // The same navigation; the finish WebKit reports for the failed attempt is no success.
+    currentFailed_ = true;
+    if (current_ && !(pending_ && pending_->url == uri)) pending_ = Pending{*current_, std::string(uri)};
     struct Retry {
         std::weak_ptr<ResponseRecorder*> recorder;
         GRef<WebKitWebView> view;
@@ -377,7 +393,6 @@ gboolean ResponseRecorder::tlsFailed(const char* uri, GTlsCertificate* certifica
             if (retry->recorder.lock()) webkit_web_view_load_uri(retry->view.get(), retry->uri.c_str());
         },
         new Retry{self_, view_, uri});
-    return TRUE;
 }
 
 // Responses -------------------------------------------------------------------

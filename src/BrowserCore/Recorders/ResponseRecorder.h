@@ -170,6 +170,9 @@ private:
     bool committedAt(const std::string& url) const;
     void processTerminated();
     gboolean tlsFailed(const char* uri, GTlsCertificate* certificate);
+    // Starts the current load again at `uri`, as the same navigation, once
+    // the network process has answered a question asked now.
+    void loadAgain(WebKitNetworkSession* network, const char* uri);
     gboolean decide(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
     gboolean authenticate(WebKitAuthenticationRequest* request);
 
@@ -213,6 +216,7 @@ private:
     std::optional<NavigationID> current_;  // the load the view reports now
     std::optional<std::string> currentURL_;  // the address the session asked it at, when it is the session's
     bool replaced_ = false;                // a document of the page's committed in place of the followed load
+    bool madeAgain_ = false;               // the followed load was made again after the network layer gave it up
     // The last load the page started by itself that failed before its
     // document came, while no document has committed since.
     std::optional<std::pair<NavigationID, BrowserError>> ownFailure_;
