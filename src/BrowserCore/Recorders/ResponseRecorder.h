@@ -46,7 +46,7 @@ public:
     struct Ending {
         std::optional<BrowserError> failure;
         // WebKit refused the load (a port or an address it does not open),
-        // which it may say only after a document of nothing has committed.
+        // which it may say only after an empty document has committed.
         bool refused = false;
     };
 
@@ -125,8 +125,9 @@ public:
     NavigationID loadMark() const { return lastID_; }
     // The failure of the last load the page started by itself after `mark`
     // (a link followed, a script's navigation), when it failed before its
-    // document came and no document has committed since. WebKit's silence
-    // about a link to a port it keeps from the web cannot be told here.
+    // document came, or WebKit refused it, and no document has committed
+    // since. WebKit's silence about a link to a port it keeps from the web
+    // cannot be told here.
     std::optional<BrowserError> ownLoadFailure(NavigationID mark) const;
     // Makes the followed load again, as the same navigation: `url` is the
     // address asked for now. Forgets that it was abandoned or replaced.
@@ -218,7 +219,7 @@ private:
     bool replaced_ = false;                // a document of the page's committed in place of the followed load
     bool madeAgain_ = false;               // the followed load was made again after the network layer gave it up
     // The last load the page started by itself that failed before its
-    // document came, while no document has committed since.
+    // document came or was refused, while no document has committed since.
     std::optional<std::pair<NavigationID, BrowserError>> ownFailure_;
     bool currentFromSession_ = false;      // it is a load the session asked for
     bool currentStartedAfterDecision_ = false;  // of unknown owner, it began after the pending request was decided
