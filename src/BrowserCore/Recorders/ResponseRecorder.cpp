@@ -32,6 +32,16 @@ bool isHTTP(std::string_view url) {
     return scheme && (std::string_view(scheme) == "http" || std::string_view(scheme) == "https");
 }
 
+// The port an http or https address names, when it names one.
+std::optional<int> explicitPort(std::string_view url) {
+    if (!isHTTP(url)) return std::nullopt;
+    GUri* parsed = g_uri_parse(std::string(url).c_str(), G_URI_FLAGS_NONE, nullptr);
+    if (!parsed) return std::nullopt;
+    int port = g_uri_get_port(parsed);
+    g_uri_unref(parsed);
+    return port > 0 ? std::optional<int>(port) : std::nullopt;
+}
+
 } // namespace
 
 // What a signal handler holds: the recorder, weakly.
@@ -69,6 +79,9 @@ void ResponseRecorder::detach() {
     decided_.clear();
     pending_.reset();
     current_.reset();
+    currentURL_.reset();
+    replaced_ = false;
+    ownFailure_.reset();
     currentFromSession_ = false;
     currentStartedAfterDecision_ = false;
     arriving.reset();
@@ -146,7 +159,24 @@ void ResponseRecorder::follow(std::optional<NavigationID> navigation) {
     ended.reset();
     arrived = false;
     abandoned = false;
+    replaced_ = false;
+    madeAgain_ = false;
     downloaded.clear();
+}
+
+void ResponseRecorder::followAgain(std::optional<std::string> url) {
+    if (!followed) return;
+    pending_ = Pending{*followed, std::move(url)};
+    abandoned = false;
+    replaced_ = false;
+}
+
+BrowserError ResponseRecorder::refusal(std::string_view uri) {
+    if (auto port = explicitPort(uri)) {
+        return BrowserError::navigationFailed("The browser does not open port " + std::to_string(*port) +
+                                              ": WebKit keeps it from the web, as it belongs to other services");
+    }
+    return BrowserError::navigationFailed(refusedReason);
 }
 
 std::vector<DownloadedFile> ResponseRecorder::takeDownloaded() {
@@ -160,6 +190,11 @@ bool ResponseRecorder::followedNeverArrived() const {
         view_ ? webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(view_.get())) : nullptr;
     const char* uri = item ? webkit_back_forward_list_item_get_uri(item) : nullptr;
     return !uri || *pending_->url != uri;
+}
+
+std::optional<BrowserError> ResponseRecorder::ownLoadFailure(NavigationID mark) const {
+    if (!ownFailure_ || ownFailure_->first <= mark) return std::nullopt;
+    return ownFailure_->second;
 }
 
 bool ResponseRecorder::navigationOnItsWay() const {
@@ -189,6 +224,7 @@ void ResponseRecorder::navigationDecided(const char* uri) {
 
 void ResponseRecorder::takePending() {
     current_ = pending_->id;
+    currentURL_ = pending_->url;
     currentFromSession_ = true;
     currentStartedAfterDecision_ = false;
     pending_.reset();
@@ -215,11 +251,13 @@ void ResponseRecorder::started() {
         // The page's own, or the session's after another navigation was
         // decided too: the commit tells.
         current_ = ++lastID_;
+        currentURL_.reset();
         currentFromSession_ = false;
         currentStartedAfterDecision_ = pending_ && pending_->decided;
     }
     currentFailed_ = false;
     currentCommitted_ = false;
+    currentStaysPut_ = false;
     arriving = current_;
 }
 
@@ -231,17 +269,24 @@ void ResponseRecorder::committed() {
         } else if (currentStartedAfterDecision_) {
             // A navigation decided after the session's took its place: WebKit
             // dropped the request without a word.
-            if (followed == pending_->id && !ended) ended = Ending{BrowserError::navigationFailed(abandonedReason)};
+            if (followed == pending_->id && !ended) replaced_ = true;
             pending_.reset();
         }
     }
     currentCommitted_ = true;
+    ownFailure_.reset();
     // Another document arrived while the followed load had been given up
     // before it committed: it will not come.
-    if (followed && followed != current_ && abandoned && !currentFromSession_ && !ended) {
-        ended = Ending{BrowserError::navigationFailed(abandonedReason)};
+    if (followed && followed != current_ && abandoned && !currentFromSession_ && !ended) replaced_ = true;
+    if (followed && followed == current_) {
+        arrived = true;
+        // In place of a web address it refuses to open (a port kept from the
+        // web) WebKit shows an empty document and says nothing more.
+        if (currentURL_ && !ended && !currentURL_->starts_with("about:") && committedAt("about:blank")) {
+            ended = Ending{refusal(*currentURL_), true};
+            currentFailed_ = true;
+        }
     }
-    if (followed && followed == current_) arrived = true;
 }
 
 void ResponseRecorder::finished() {
@@ -267,14 +312,42 @@ void ResponseRecorder::failedLoad(bool provisional, const char* uri, const GErro
         takePending();
     }
     currentFailed_ = true;
-    if (!followed || followed != current_ || ended) return;
     // A load given up for another one, or a response that became a download.
-    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
-        if (!currentCommitted_) abandoned = true;
+    // WebKit says "interrupted" also when the page's own navigation within
+    // its document cut the load short.
+    if (cancelled) {
+        if (followed && followed == current_ && !ended && !currentCommitted_ && !currentStaysPut_) abandoned = true;
         return;
     }
-    if (g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE)) return;
-    ended = Ending{BrowserError::navigationFailed(errorText(error))};
+    // Neither the session nor WebKit stops a load so (theirs is WebKit's
+    // "cancelled"): the network layer gave the load up by itself, as it may
+    // with a connection just refused a certificate on a busy machine. The
+    // load is made once more.
+    WebKitNetworkSession* network = view_ ? webkit_web_view_get_network_session(view_.get()) : nullptr;
+    if (provisional && uri && network && followed && followed == current_ && !ended && !madeAgain_ &&
+        g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+        madeAgain_ = true;
+        loadAgain(network, uri);
+        return;
+    }
+    Ending ending = endingOf(uri, error);
+    if (followed && followed == current_) {
+        if (!ended) ended = std::move(ending);
+    } else if ((provisional || ending.refused) && !currentFromSession_ && current_) {
+        ownFailure_.emplace(*current_, *ending.failure);
+    }
+}
+
+ResponseRecorder::Ending ResponseRecorder::endingOf(const char* uri, const GError* error) {
+    // WebKit refused it: a port kept from the web (WebKit says so also of a
+    // redirect to a data address), or an address it does not open.
+    if (g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_CANNOT_USE_RESTRICTED_PORT)) {
+        return Ending{refusal(uri ? uri : ""), true};
+    }
+    if (g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI)) {
+        return Ending{BrowserError::navigationFailed(refusedReason), true};
+    }
+    return Ending{BrowserError::navigationFailed(errorText(error))};
 }
 
 void ResponseRecorder::processTerminated() {
@@ -294,14 +367,18 @@ gboolean ResponseRecorder::tlsFailed(const char* uri, GTlsCertificate* certifica
     webkit_network_session_allow_tls_certificate_for_host(network, certificate, host->c_str());
     acceptedCertificates_.emplace_back(*host, GRef<GTlsCertificate>::retain(certificate));
 
-    // The load starts again with the certificate accepted and stays the same
-    // navigation; the finish WebKit reports for the refused attempt is no success.
-    currentFailed_ = true;
-    if (current_ && !(pending_ && pending_->url == uri)) pending_ = Pending{*current_, std::string(uri)};
     // The acceptance goes to the network process straight, the new load by
     // way of the web process, and may reach it first when the machine is
     // busy: the load starts again once the network process has answered a
     // question asked after the acceptance, which it answers in order.
+    loadAgain(network, uri);
+    return TRUE;
+}
+
+void ResponseRecorder::loadAgain(WebKitNetworkSession* network, const char* uri) {
+    // The same navigation; the finish WebKit reports for the failed attempt is no success.
+    currentFailed_ = true;
+    if (current_ && !(pending_ && pending_->url == uri)) pending_ = Pending{*current_, std::string(uri)};
     struct Retry {
         std::weak_ptr<ResponseRecorder*> recorder;
         GRef<WebKitWebView> view;
@@ -316,7 +393,6 @@ gboolean ResponseRecorder::tlsFailed(const char* uri, GTlsCertificate* certifica
             if (retry->recorder.lock()) webkit_web_view_load_uri(retry->view.get(), retry->uri.c_str());
         },
         new Retry{self_, view_, uri});
-    return TRUE;
 }
 
 // Responses -------------------------------------------------------------------
@@ -364,7 +440,11 @@ gboolean ResponseRecorder::decide(WebKitPolicyDecision* decision, WebKitPolicyDe
     if (!mainFrame && uri) forgetDecided(uri);
 
     bool http = uri && isHTTP(uri);
-    if (mainFrame && http) noteMainResponse(uri, static_cast<int>(webkit_uri_response_get_status_code(response)));
+    guint status = webkit_uri_response_get_status_code(response);
+    if (mainFrame && http) noteMainResponse(uri, static_cast<int>(status));
+    if (mainFrame && http && (status == SOUP_STATUS_NO_CONTENT || status == SOUP_STATUS_RESET_CONTENT)) {
+        currentStaysPut_ = true;
+    }
 
     bool attachment = false;
     if (SoupMessageHeaders* headers = http ? webkit_uri_response_get_http_headers(response) : nullptr) {
@@ -375,6 +455,7 @@ gboolean ResponseRecorder::decide(WebKitPolicyDecision* decision, WebKitPolicyDe
         webkit_policy_decision_use(decision);
     } else if (mainFrame) {
         mainResponseIsDownload_ = true;
+        currentStaysPut_ = true;
         webkit_policy_decision_download(decision);
     } else {
         // Subframes never download.

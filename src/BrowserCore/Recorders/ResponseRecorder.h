@@ -45,6 +45,9 @@ public:
     // How the followed navigation ended: a failure carries its error.
     struct Ending {
         std::optional<BrowserError> failure;
+        // WebKit refused the load (a port or an address it does not open),
+        // which it may say only after an empty document has committed.
+        bool refused = false;
     };
 
     // HTTP status (400 to 599) by URL without fragment, main frame only; at
@@ -61,10 +64,19 @@ public:
     // another load before it committed (a page may do that by navigating
     // or changing its history meanwhile).
     bool abandoned = false;
-    // Why the load wait fails when the followed navigation was abandoned.
+    // Why the load wait fails when the followed navigation was abandoned
+    // each time it was made.
     static constexpr const char* abandonedReason =
-        "The page was not loaded: the navigation was stopped or replaced before it arrived, as a page does by "
-        "navigating elsewhere or changing its history meanwhile";
+        "The page was not loaded: the page shown before navigated by itself meanwhile (to another page, or by "
+        "changing its own address), and its navigation took the place of this one each time it was made";
+    // Why a load that WebKit refused before it began failed, when no port
+    // explains it.
+    static constexpr const char* refusedReason =
+        "The browser refused to open the address before loading it: WebKit opens only web addresses (http and "
+        "https on ports kept for the web, data and about)";
+    // The failure of a load that WebKit refused: one of a port kept from the
+    // web names that port, any other says it was refused.
+    static BrowserError refusal(std::string_view uri);
     // The last navigation that started and has neither committed nor failed.
     std::optional<NavigationID> arriving;
     DownloadFolder folder{DownloadFolder::temporaryDownloadFolder()};
@@ -103,6 +115,23 @@ public:
     // request before it began). A same-document navigation to the address,
     // or a download, answers it.
     bool followedNeverArrived() const;
+    // The page's own navigation took the place of the followed load: a
+    // document of the page's committed instead of it. Certain at once,
+    // unlike a request dropped without a word, which shows only as the view
+    // going idle with `followedNeverArrived` or `abandoned`.
+    bool followedReplaced() const { return replaced_; }
+    // Marks the loads begun so far: a later `ownLoadFailure` is of a load
+    // begun after the mark.
+    NavigationID loadMark() const { return lastID_; }
+    // The failure of the last load the page started by itself after `mark`
+    // (a link followed, a script's navigation), when it failed before its
+    // document came, or WebKit refused it, and no document has committed
+    // since. WebKit's silence about a link to a port it keeps from the web
+    // cannot be told here.
+    std::optional<BrowserError> ownLoadFailure(NavigationID mark) const;
+    // Makes the followed load again, as the same navigation: `url` is the
+    // address asked for now. Forgets that it was abandoned or replaced.
+    void followAgain(std::optional<std::string> url);
 
     // The HTTP failure status kept for the URL (its fragment ignored).
     std::optional<int> failedStatus(std::string_view url) const;
@@ -128,6 +157,8 @@ private:
     void committed();
     void finished();
     void failedLoad(bool provisional, const char* uri, const GError* error);
+    // How a load that failed with `error` at `uri` ends.
+    static Ending endingOf(const char* uri, const GError* error);
     void navigationDecided(const char* uri);
     // WebKit let a navigation to `uri` through.
     void noteDecided(std::string uri);
@@ -140,6 +171,9 @@ private:
     bool committedAt(const std::string& url) const;
     void processTerminated();
     gboolean tlsFailed(const char* uri, GTlsCertificate* certificate);
+    // Starts the current load again at `uri`, as the same navigation, once
+    // the network process has answered a question asked now.
+    void loadAgain(WebKitNetworkSession* network, const char* uri);
     gboolean decide(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
     gboolean authenticate(WebKitAuthenticationRequest* request);
 
@@ -181,10 +215,19 @@ private:
     NavigationID lastID_ = 0;
     std::optional<Pending> pending_;
     std::optional<NavigationID> current_;  // the load the view reports now
+    std::optional<std::string> currentURL_;  // the address the session asked it at, when it is the session's
+    bool replaced_ = false;                // a document of the page's committed in place of the followed load
+    bool madeAgain_ = false;               // the followed load was made again after the network layer gave it up
+    // The last load the page started by itself that failed before its
+    // document came or was refused, while no document has committed since.
+    std::optional<std::pair<NavigationID, BrowserError>> ownFailure_;
     bool currentFromSession_ = false;      // it is a load the session asked for
     bool currentStartedAfterDecision_ = false;  // of unknown owner, it began after the pending request was decided
     bool currentFailed_ = false;           // its failure came; its finish is no success
     bool currentCommitted_ = false;        // it committed; only then can it finish well
+    // Its response leaves the page as it is (a download, or no content), so
+    // WebKit's "interrupted" is its end rather than another load's doing.
+    bool currentStaysPut_ = false;
 
     std::map<WebKitDownload*, GRef<WebKitDownload>> downloads_;  // kept alive while running
     std::map<WebKitDownload*, Destination> destinations_;

@@ -252,8 +252,12 @@ public:
     Task<PageSnapshot> reload();
     // The wait that follows every load into the page: load, settle, scan and
     // drawing, timed into `phases`. `navigation` is the id the response
-    // recorder gave the load (ResponseRecorder::beginNavigation).
-    Task<PageSnapshot> waitForLoad(std::optional<ResponseRecorder::NavigationID> navigation);
+    // recorder gave the load (ResponseRecorder::beginNavigation). `again`,
+    // when given, makes the load once more and answers the address it asks
+    // for: the wait calls it when the page's own navigation took the place
+    // of the load.
+    using LoadAgain = std::function<std::optional<std::string>()>;
+    Task<PageSnapshot> waitForLoad(std::optional<ResponseRecorder::NavigationID> navigation, LoadAgain again = {});
 
     // Waits (BrowserSessionWaits.cpp). Each polls every 50 ms against one
     // deadline, checks at least once even with a zero timeout, throws

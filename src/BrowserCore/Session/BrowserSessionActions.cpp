@@ -161,6 +161,7 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
     dialogs.records.clear();
     const std::int64_t consoleMark = console.errorsOf(startWindow);
     const std::int64_t networkMark = network.ended();
+    const auto loadMark = responses.loadMark();
 
     std::optional<std::string> ref;
     std::optional<FrameInfo> frame;
@@ -213,6 +214,10 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
     const bool settled = co_await settle();
     // The command's time limit may have run out while the page settled.
     checkCancellation();
+    // A page the action led to that did not load fails as a navigation does.
+    if (startWindow == mainWindowID && activeWindowID() == mainWindowID) {
+        if (auto failure = responses.ownLoadFailure(loadMark)) throw *failure;
+    }
 
     setWaitingFor("a snapshot of the page after the " + command);
     const Instant scanStart = Clock::now();

@@ -12,6 +12,11 @@ namespace {
 constexpr Duration loadPoll = milliseconds(50);
 // A page that has not been loading for this long counts as loaded.
 constexpr Duration idleEnough = milliseconds(500);
+// A request still unanswered while the page has not been loading for this
+// long was dropped for a navigation of the page's own.
+constexpr Duration droppedAfter = milliseconds(100);
+// How long a load the page's own navigations keep dropping is made again.
+constexpr Duration loadAgainFor = seconds(10);
 
 bool hasURL(WebKitWebView* view) {
     const char* uri = webkit_web_view_get_uri(view);
@@ -36,6 +41,17 @@ struct WaitLabel {
     ~WaitLabel() { session.clearWaitingFor(); }
 };
 
+Task<PageSnapshot> goToHistoryItem(BrowserSession& session, WebKitBackForwardListItem* item) {
+    auto load = [view = GRef<WebKitWebView>::retain(session.page->get()),
+                 kept = GRef<WebKitBackForwardListItem>::retain(item)] {
+        webkit_web_view_go_to_back_forward_list_item(view.get(), kept.get());
+        return addressOf(kept.get());
+    };
+    auto navigation = session.responses.beginNavigation(addressOf(item));
+    load();
+    co_return co_await session.waitForLoad(navigation, load);
+}
+
 } // namespace
 
 Task<PageSnapshot> BrowserSession::navigate(std::string url, std::optional<std::string> recordedAs) {
@@ -48,12 +64,16 @@ Task<PageSnapshot> BrowserSession::navigate(std::string url, std::optional<std::
     // What the person typed and the page has not reported yet goes with the
     // page it was typed into; the same before going back, forward or reloading.
     if (isRecording()) co_await captureTyped();
-    WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
-    auto navigation = responses.beginNavigation(webkit_uri_request_get_uri(request));
-    webkit_web_view_load_request(page->get(), request);
-    g_object_unref(request);
+    // The request names the address in WebKit's own spelling.
+    GRef<WebKitURIRequest> request = GRef<WebKitURIRequest>::adopt(webkit_uri_request_new(url.c_str()));
+    auto load = [view = GRef<WebKitWebView>::retain(page->get()), request] {
+        webkit_web_view_load_request(view.get(), request.get());
+        return std::optional<std::string>(webkit_uri_request_get_uri(request.get()));
+    };
+    auto navigation = responses.beginNavigation(webkit_uri_request_get_uri(request.get()));
+    load();
 
-    PageSnapshot snapshot = co_await waitForLoad(navigation);
+    PageSnapshot snapshot = co_await waitForLoad(navigation, load);
     recordStep(stepOf(FlowStep::Action::navigate, recordedAs ? *recordedAs : url));
     co_return snapshot;
 }
@@ -64,10 +84,7 @@ Task<PageSnapshot> BrowserSession::goBack() {
     WebKitBackForwardListItem* item = webkit_back_forward_list_get_back_item(history);
     if (!item) throw BrowserError::navigationFailed("There is no previous page");
     if (isRecording()) co_await captureTyped();
-    auto navigation = responses.beginNavigation(addressOf(item));
-    webkit_web_view_go_to_back_forward_list_item(page->get(), item);
-
-    PageSnapshot snapshot = co_await waitForLoad(navigation);
+    PageSnapshot snapshot = co_await goToHistoryItem(*this, item);
     recordStep(stepOf(FlowStep::Action::back));
     co_return snapshot;
 }
@@ -78,10 +95,7 @@ Task<PageSnapshot> BrowserSession::goForward() {
     WebKitBackForwardListItem* item = webkit_back_forward_list_get_forward_item(history);
     if (!item) throw BrowserError::navigationFailed("There is no next page");
     if (isRecording()) co_await captureTyped();
-    auto navigation = responses.beginNavigation(addressOf(item));
-    webkit_web_view_go_to_back_forward_list_item(page->get(), item);
-
-    PageSnapshot snapshot = co_await waitForLoad(navigation);
+    PageSnapshot snapshot = co_await goToHistoryItem(*this, item);
     recordStep(stepOf(FlowStep::Action::forward));
     co_return snapshot;
 }
@@ -90,16 +104,22 @@ Task<PageSnapshot> BrowserSession::reload() {
     auto keep = shared_from_this();
     if (isRecording()) co_await captureTyped();
     // The document shown is loaded again, at the address its history entry has now.
+    auto load = [view = GRef<WebKitWebView>::retain(page->get())] {
+        auto asked = addressOf(webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(view.get())));
+        webkit_web_view_reload(view.get());
+        return asked;
+    };
     auto navigation = responses.beginNavigation(
         addressOf(webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(page->get()))));
     webkit_web_view_reload(page->get());
 
-    PageSnapshot snapshot = co_await waitForLoad(navigation);
+    PageSnapshot snapshot = co_await waitForLoad(navigation, load);
     recordStep(stepOf(FlowStep::Action::reload));
     co_return snapshot;
 }
 
-Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::NavigationID> navigation) {
+Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::NavigationID> navigation,
+                                               LoadAgain again) {
     auto keep = shared_from_this();
     responses.follow(navigation);
     if (activePopup->get()) activePopup.set({});
@@ -119,12 +139,26 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
     Instant deadline = start + options->navigationTimeout;
     std::optional<Instant> notLoadingSince;
     bool timedOut = false;
+    // The request went unanswered while the page went on by itself.
+    auto dropped = [&] {
+        if (responses.followed != navigation || responses.ended || responses.arrived) return false;
+        if (responses.followedReplaced()) return true;
+        bool idle = notLoadingSince && Clock::now() - *notLoadingSince >= droppedAfter;
+        return idle && ((responses.abandoned && responses.downloaded.empty()) || responses.followedNeverArrived());
+    };
     try {
         while (!responses.ended && !responses.arrived) {
             if (Clock::now() >= deadline) {
                 webkit_web_view_stop_loading(page->get());
                 timedOut = true;
                 break;
+            }
+            // The page's own navigation came between the request and its
+            // document: make the request again, now that it has passed.
+            if (dropped()) {
+                if (!again || Clock::now() - start >= loadAgainFor) break;
+                responses.followAgain(again());
+                notLoadingSince.reset();
             }
             co_await sleepFor(loadPoll);
             if (webkit_web_view_is_loading(activeView())) {
@@ -141,8 +175,9 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
     timed(&Phases::load, start);
     if (timedOut) throw BrowserError::timeout("loading the page");
     if (responses.ended && responses.ended->failure) throw *responses.ended->failure;
-    // Without this the page before, still shown, would pass for the one loaded.
-    if ((!responses.ended && !responses.arrived && responses.abandoned && responses.downloaded.empty()) ||
+    // Without these the page before, still shown, would pass for the one loaded.
+    if (responses.followedReplaced() ||
+        (!responses.ended && !responses.arrived && responses.abandoned && responses.downloaded.empty()) ||
         responses.followedNeverArrived()) {
         throw BrowserError::navigationFailed(ResponseRecorder::abandonedReason);
     }
@@ -150,6 +185,8 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
     setWaitingFor("the loaded page to settle");
     co_await settle();
     checkCancellation();
+    // A refusal WebKit tells only once an empty document has committed.
+    if (responses.followed == navigation && responses.ended && responses.ended->refused) throw *responses.ended->failure;
 
     // A navigation that only downloaded something leaves nothing to scan.
     std::vector<DownloadedFile> downloads = responses.takeDownloaded();

@@ -145,7 +145,9 @@ TEST(Navigation, FailsOnTimeoutsAndFailedLoadsRecordingNothing) {
     auto failure = errorOf(session->navigate("http://127.0.0.1:" + std::to_string(closedPort()) + "/"));
     EXPECT_TRUE(failure.starts_with("Navigation failed: ")) << failure;
     EXPECT_TRUE((*session->recording)->steps.empty());
-    EXPECT_EQ(server.hits("/held"), asked) << "the stopped load never reached the server later";
+    // A request already on its way when the load stopped may still arrive
+    // on a busy machine; none is made again.
+    EXPECT_LE(server.hits("/held"), 1u) << "the stopped load is not made again";
 }
 
 TEST(Navigation, ANavigationThatOnlyDownloadsAnswersTheFiles) {
@@ -299,4 +301,81 @@ TEST(Navigation, ACancelledWaitStopsAndLeavesTheNextCommandsLabelAndPhasesAlone)
     EXPECT_EQ(session->waitingFor, "the next command");
     EXPECT_EQ(session->phases, BrowserSession::Phases{});
     EXPECT_TRUE((*session->recording)->steps.empty());
+}
+
+TEST(Navigation, ALoadTheBrowserRefusesFailsSayingWhy) {
+    LoopbackServer server;
+    server.serve("/page", "<title>page</title><p>here</p>");
+    auto redirect = [](std::string to) { return LoopbackServer::Response{.status = 302, .headers = {{"Location", to}}}; };
+    server.serve("/to-port", redirect("http://127.0.0.1:6000/"));
+    server.serve("/to-file", redirect("file:///etc/passwd"));
+    server.serve("/to-data", redirect("data:text/html,<p>inline</p>"));
+    auto session = quickSession();
+    Shown shown(session->page->get());
+    session->recording.set(Flow{});
+    auto port = [](int n) {
+        return "Navigation failed: The browser does not open port " + std::to_string(n) +
+               ": WebKit keeps it from the web, as it belongs to other services";
+    };
+    const std::string refused = std::string("Navigation failed: ") + ResponseRecorder::refusedReason;
+
+    // WebKit shows an empty page in place of a port it keeps from the web,
+    // ends the page's process for a redirect to a file, and refuses the
+    // rest in words.
+    runTask(session->navigate(server.url("/page")));
+    EXPECT_EQ(errorOf(session->navigate("http://127.0.0.1:1/")), port(1));
+    EXPECT_EQ(errorOf(session->navigate("http://127.0.0.1:6000/")), port(6000));
+    EXPECT_EQ(errorOf(session->navigate("http://localhost:9/")), port(9));
+    EXPECT_EQ(errorOf(session->navigate(server.url("/to-port"))), port(6000));
+    EXPECT_TRUE(errorOf(session->navigate(server.url("/to-file"))).starts_with("Navigation failed: "));
+    EXPECT_EQ(errorOf(session->navigate(server.url("/to-data"))), refused);
+    EXPECT_EQ(errorOf(session->navigate("about:nothing")), refused);
+
+    // A page that sends the browser there by the time it is reloaded.
+    server.serve("/moved", "<title>moved</title>");
+    runTask(session->navigate(server.url("/moved")));
+    server.serve("/moved", redirect("http://127.0.0.1:6000/"));
+    EXPECT_EQ(errorOf(session->reload()), port(6000));
+    EXPECT_EQ((*session->recording)->steps.size(), 2u) << "only the loads that arrived";
+
+    // A link that leads there.
+    server.serve("/links", "<title>links</title><a href=/to-port>Away</a> <a href=/to-data>Inline</a>");
+    auto links = runTask(session->navigate(server.url("/links")));
+    EXPECT_EQ(errorOf(session->click(refOf(links, "link", "Away"))), port(6000));
+    EXPECT_EQ(errorOf(session->click(refOf(links, "link", "Inline"))), refused);
+}
+
+TEST(Navigation, APageChangingItsOwnAddressAllTheTimeGivesWayToTheRequest) {
+    LoopbackServer server;
+    // ?hash=1&push=1&ms=5: the page changes its fragment, its history or both on a timer.
+    server.handle("/loop", [](const LoopbackServer::Request& request) {
+        auto has = [&](const char* word) { return request.query.find(word) != std::string::npos; };
+        std::string ms = request.query.substr(request.query.find("ms=") + 3);
+        std::string step = std::string(has("hash") ? "location.hash = 'h' + i;" : "") +
+                           (has("push") ? "history.pushState({}, '', '?" + request.query + "&at=' + i);" : "");
+        return LoopbackServer::Response{.body = "<title>looping</title><p>loop</p><script>let i = 0; setInterval(() => {" +
+                                                step + " i++; }, " + ms + ")</script>"};
+    });
+    server.handle("/other", [](const LoopbackServer::Request&) {
+        return LoopbackServer::Response{.body = "<title>other</title><p>arrived</p>"};
+    });
+    auto session = quickSession();
+    Shown shown(session->page->get());
+
+    // The page loaded, or an error that says what took its place; never the
+    // looping page. Twice from each: the first request must not leave it looping.
+    int n = 0;
+    for (std::string loop : {"hash&ms=20", "hash&push&ms=5", "hash&ms=1", "push&ms=1", "hash&push&ms=1"}) {
+        for (int twice = 0; twice < 2; ++twice) {
+            runTask(session->navigate(server.url("/loop?" + loop)));
+            std::string other = server.url("/other?" + std::to_string(++n));
+            try {
+                auto snapshot = runTask(session->navigate(other));
+                EXPECT_EQ(snapshot.title, "other") << loop;
+                EXPECT_EQ(snapshot.url, other) << loop;
+            } catch (const BrowserError& error) {
+                EXPECT_EQ(error.description(), std::string("Navigation failed: ") + ResponseRecorder::abandonedReason);
+            }
+        }
+    }
 }

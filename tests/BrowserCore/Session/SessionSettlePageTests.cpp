@@ -53,11 +53,18 @@ TEST(SessionSettle, APageThatNeverStopsEndsAtTheDeadlineWithoutAnError) {
     EXPECT_FALSE(runTask(session->settle()));
     EXPECT_FALSE(session->phases.has_value());
 
+    // It ended at the deadline, never finding the page quiet, and what held
+    // it was the page's changes (or, on a busy machine, a page agent too
+    // slow to answer a poll), named as such.
     session->phases = BrowserSession::Phases{};
     EXPECT_FALSE(runTask(session->settle()));
-    EXPECT_EQ(session->phases->settled, false);
-    EXPECT_GE(session->phases->settle, seconds(1));
-    EXPECT_GE(session->phases->heldBy.at("changes"), seconds(0.9)) << "held for about the whole wait";
+    const auto& phases = *session->phases;
+    EXPECT_EQ(phases.settled, false);
+    EXPECT_GE(phases.settle, seconds(1));
+    EXPECT_GT(phases.heldBy.at("changes"), Duration::zero());
+    for (const auto& [cause, held] : phases.heldBy) EXPECT_TRUE(cause == "changes" || cause == "loading") << cause;
+    ASSERT_FALSE(phases.holders.empty());
+    EXPECT_TRUE(startsWith(phases.holders[0], "changes in ")) << phases.holders[0];
 
     // A cancelled settle ends at its next check, unsettled.
     auto settling = session->settle();
