@@ -177,6 +177,12 @@ TEST(Redaction, WithholdsATextItCannotCheck) {
     auto codes = oneTimeCodeRedaction({{"bank.com", {{"BANK", rfcKey()}}}}, at(59));
     EXPECT_EQ(redactText("287082 " + text, 200000, slow, codes), withheld);
     EXPECT_EQ(redactText("287082 s3cr3t-token", 200000, secretsRedaction(table), codes), "${BANK.otp} ${TOKEN}");
+
+    // A search for stored values that has done all the work it may gives
+    // out nothing either.
+    auto bounded = secretsRedaction(table);
+    bounded->stepsPerCharacter = 0;
+    EXPECT_EQ(redactText("the s3cr3t-token", 200000, bounded, std::nullopt), withheld);
 }
 
 namespace {
@@ -303,4 +309,18 @@ TEST(Redaction, FindsAValueHoweverEachOfItsCharactersIsWritten) {
 
     // What a page computes from a value is out of reach.
     EXPECT_EQ(redactText("x=é~*</%\"dr+w ss&p", 200000, secrets, std::nullopt), "x=é~*</%\"dr+w ss&p");
+}
+
+TEST(Redaction, HidesAStartOfATypedValueAndTheNameOfAFileNamedAfterAValue) {
+    Table table{{"s", {{"acme.password", "Tr0ub4dor&3"}, {"NOTE", "Springfield"}, {"DOC", "Qg&Jx w+Fz\"<*~?|\u00e9"}}}};
+    auto secrets = secretsRedaction(table, {"acme.password"});
+    auto hide = [&](std::string_view text) { return redactText(text, 200000, secrets, std::nullopt); };
+    // Six characters or more of a typed value, anywhere and however written.
+    EXPECT_EQ(hide("You typed Tr0ub4"), "You typed ${acme.password}");
+    EXPECT_EQ(hide("?q=tr0ub4dor%26&x=Tr0ub4d."), "?q=${acme.password}&x=${acme.password}.");
+    EXPECT_EQ(hide("You typed Tr0ub"), "You typed Tr0ub");
+    // A value that was not typed keeps its starts.
+    EXPECT_EQ(hide("Springtime in Springfield"), "Springtime in ${NOTE}");
+    // WebKit names the file with "_" for what a file name cannot hold.
+    EXPECT_EQ(hide("Downloaded: \"Qg&Jx w+Fz______\u00e9 2\""), "Downloaded: \"${DOC} 2\"");
 }
