@@ -27,6 +27,32 @@ std::string fixture(const std::string& name) {
     return page;
 }
 
+// Calls tools as an agent would, keeping every text of their answers.
+struct Agent {
+    MCPServer& mcp;
+    std::string answers;
+
+    // The first text of the answer.
+    std::string call(const std::string& name, Json arguments = Json::object()) {
+        Json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}};
+        request["params"] = {{"name", name}, {"arguments", arguments}};
+        auto reply = runTask(mcp.handle(request.dump()));
+        Json result = reply ? Json::parse(*reply)["result"] : Json();
+        for (const auto& item : result.value("content", Json::array())) answers += item.value("text", "") + "\n";
+        return result.value("content", Json::array()).empty() ? std::string() : result["content"][0].value("text", "");
+    }
+};
+
+// The session's own record of the element with that name, its values as they are.
+PageElement elementNamed(BrowserSession& session, const std::string& name) {
+    PageSnapshot page = *session.currentSnapshot();
+    for (const auto& element : page.elements) {
+        if (element.name == name) return element;
+    }
+    ADD_FAILURE() << "no element " << name;
+    return PageElement{.ref = "e0"};
+}
+
 } // namespace
 
 TEST(HostilePageTools, NoAnswerCarriesAStoredValueThePagePlanted) {
@@ -100,23 +126,10 @@ TEST(HostilePageTools, NoAnswerCarriesAStoredValueEscapedOrCutShort) {
     AgentActivity activity;
     MCPServer mcp(session.get(), activity, &flows, nullptr);
 
-    std::string answers;
-    auto call = [&](const std::string& name, Json arguments = Json::object()) {
-        Json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}};
-        request["params"] = {{"name", name}, {"arguments", arguments}};
-        auto reply = runTask(mcp.handle(request.dump()));
-        Json result = reply ? Json::parse(*reply)["result"] : Json();
-        for (const auto& item : result.value("content", Json::array())) answers += item.value("text", "") + "\n";
-        return result.value("content", Json::array()).empty() ? std::string() : result["content"][0].value("text", "");
-    };
-    auto refOf = [&](const std::string& name) {
-        PageSnapshot page = *session->currentSnapshot();
-        for (const auto& element : page.elements) {
-            if (element.name == name) return element.ref;
-        }
-        ADD_FAILURE() << "no element " << name;
-        return std::string("e0");
-    };
+    Agent agent{mcp, {}};
+    const std::string& answers = agent.answers;
+    auto call = [&](const std::string& name, Json arguments = Json::object()) { return agent.call(name, arguments); };
+    auto refOf = [&](const std::string& name) { return elementNamed(*session, name).ref; };
 
     call("navigate", {{"url", server.url("/escaped")}});
     call("snapshot");
@@ -174,22 +187,10 @@ TEST(HostilePageTools, NoAnswerCarriesATypedValueHoweverThePageWritesItNorAStart
     AgentActivity activity;
     MCPServer mcp(session.get(), activity, nullptr, nullptr);
 
-    std::string answers;
-    auto call = [&](const std::string& name, Json arguments = Json::object()) {
-        Json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}};
-        request["params"] = {{"name", name}, {"arguments", arguments}};
-        auto reply = runTask(mcp.handle(request.dump()));
-        Json result = reply ? Json::parse(*reply)["result"] : Json();
-        for (const auto& item : result.value("content", Json::array())) answers += item.value("text", "") + "\n";
-    };
-    auto refOf = [&](const std::string& name) {
-        PageSnapshot page = *session->currentSnapshot();
-        for (const auto& element : page.elements) {
-            if (element.name == name) return element.ref;
-        }
-        ADD_FAILURE() << "no element " << name;
-        return std::string("e0");
-    };
+    Agent agent{mcp, {}};
+    const std::string& answers = agent.answers;
+    auto call = [&](const std::string& name, Json arguments = Json::object()) { return agent.call(name, arguments); };
+    auto refOf = [&](const std::string& name) { return elementNamed(*session, name).ref; };
 
     call("navigate", {{"url", server.url("/echoed")}});
     call("fill", {{"ref", refOf("Password")}, {"text", "${PW}"}});
@@ -200,11 +201,7 @@ TEST(HostilePageTools, NoAnswerCarriesATypedValueHoweverThePageWritesItNorAStart
     call("network");
     call("console");
     call("evaluate", {{"script", "return [window.shown, document.title, location.href, document.body.innerHTML]"}});
-    PageSnapshot page = *session->currentSnapshot();
-    auto link = std::find_if(page.elements.begin(), page.elements.end(),
-                             [](const PageElement& element) { return element.name == "Get the file"; });
-    ASSERT_NE(link, page.elements.end());
-    call("navigate", {{"url", link->href.value_or("")}});
+    call("navigate", {{"url", elementNamed(*session, "Get the file").href.value_or("")}});
 
     std::string lower = answers;
     for (char& c : lower) c = static_cast<char>(g_ascii_tolower(c));

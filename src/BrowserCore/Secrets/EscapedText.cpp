@@ -42,6 +42,13 @@ std::optional<uint32_t> hexAt(const icu::UnicodeString& text, int32_t at, int32_
     return value;
 }
 
+// The number written by `count` hex digits after `letter` (in either case)
+// at `at`.
+std::optional<uint32_t> hexAfterLetter(const icu::UnicodeString& text, int32_t at, char letter, int32_t count) {
+    if (at >= text.length() || (text.charAt(at) | 0x20) != letter) return std::nullopt;
+    return hexAt(text, at + 1, count);
+}
+
 bool isCharacter(uint32_t value) {
     return value > 0 && value <= 0x10FFFF && !U_IS_SURROGATE(value);
 }
@@ -177,16 +184,19 @@ void EscapedText::forEachBackslash(int32_t at, int depth, const std::function<vo
 void EscapedText::afterBackslash(int32_t at, int depth, std::vector<Reading>& out) {
     if (at >= text_.length()) return;
     UChar unit = text_.charAt(at);
+    // The next escape of a sequence: backslashes, `letter` and `count` hex
+    // digits, calling take(number, end).
+    auto nextEscaped = [&](char letter, int32_t count) {
+        return [&, letter, count](int32_t from, auto&& take) {
+            forEachBackslash(from, depth, [&](int32_t after) {
+                if (auto number = hexAfterLetter(text_, after, letter, count)) take(*number, after + 1 + count);
+            });
+        };
+    };
     // JSON's and JavaScript's \uXXXX, a pair of them for a character beyond
     // the BMP; \u{…}; Python's \UXXXXXXXX.
     if (unit == 'u' || unit == 'U') {
-        unitEscape(hexAt(text_, at + 1, 4), at + 5, [&](int32_t from, auto&& take) {
-            forEachBackslash(from, depth, [&](int32_t u) {
-                if (u < text_.length() && (text_.charAt(u) == 'u' || text_.charAt(u) == 'U')) {
-                    if (auto trail = hexAt(text_, u + 1, 4)) take(*trail, u + 5);
-                }
-            });
-        }, out);
+        unitEscape(hexAt(text_, at + 1, 4), at + 5, nextEscaped('u', 4), out);
         if (at + 1 < text_.length() && text_.charAt(at + 1) == '{') {
             int32_t digits = 0;
             while (digits < 6 && hexAt(text_, at + 2 + digits, 1)) ++digits;
@@ -203,13 +213,7 @@ void EscapedText::afterBackslash(int32_t at, int depth, std::vector<Reading>& ou
     // \xXX: a Latin-1 character, or a byte of a UTF-8 sequence whose other
     // bytes follow as \xXX too.
     if (unit == 'x' || unit == 'X') {
-        byteEscape(hexAt(text_, at + 1, 2), at + 3, [&](int32_t from, auto&& take) {
-            forEachBackslash(from, depth, [&](int32_t x) {
-                if (x < text_.length() && (text_.charAt(x) == 'x' || text_.charAt(x) == 'X')) {
-                    if (auto byte = hexAt(text_, x + 1, 2)) take(*byte, x + 3);
-                }
-            });
-        }, out);
+        byteEscape(hexAt(text_, at + 1, 2), at + 3, nextEscaped('x', 2), out);
     }
     // CSS: one to six hex digits, and the one white space that may end them.
     int32_t digits = 0;
@@ -252,13 +256,9 @@ void EscapedText::afterPercent(int32_t at, int depth, std::vector<Reading>& out)
         });
     }, out);
     // JavaScript's escape() writes characters beyond Latin-1 as %uXXXX.
-    auto unitAt = [&](int32_t u) -> std::optional<uint32_t> {
-        if (u >= text_.length() || (text_.charAt(u) != 'u' && text_.charAt(u) != 'U')) return std::nullopt;
-        return hexAt(text_, u + 1, 4);
-    };
-    unitEscape(unitAt(at), at + 5, [&](int32_t from, auto&& take) {
+    unitEscape(hexAfterLetter(text_, at, 'u', 4), at + 5, [&](int32_t from, auto&& take) {
         nextPercent(from, [&](int32_t u) {
-            if (auto trail = unitAt(u)) take(*trail, u + 5);
+            if (auto trail = hexAfterLetter(text_, u, 'u', 4)) take(*trail, u + 5);
         });
     }, out);
 }
