@@ -24,11 +24,12 @@ public:
     // "Johnson"); six characters still cover what a field with a small
     // maxlength commonly keeps.
     static constexpr std::size_t startsFrom = 6;
-    // A value cut short by "…" is found from this many characters of text.
+    // A value cut short where "…" follows is found from this many characters
+    // of text, and up to this many characters of the value.
     static constexpr std::size_t shortestCut = 4;
-    // and up to this many characters of the value.
     static constexpr std::size_t longestCut = 199;
-    // Shorter matches are taken only where no letter or number touches them.
+    // A whole value shown in fewer characters than this is found only where
+    // no letter or number touches it.
     static constexpr std::size_t standsAloneBelow = 4;
 
     // Adds a form (UTF-8) of the value of rank `rank`: where several values
@@ -36,7 +37,6 @@ public:
     // form of `startsFrom` characters or more is found too.
     void add(std::string_view form, uint32_t rank, bool starts = false);
 
-    bool empty() const { return nodes_.size() == 1; }
     // Whether some value holds a backslash (see `EscapedText`).
     bool holdsBackslash() const { return holdsBackslash_; }
 
@@ -54,8 +54,8 @@ public:
 
     // The first match at or after `from`, left to right: at one place, the
     // lowest rank; of its matches, the whole value before a value cut short
-    // by "…", before a start of a typed value, before a whole value shorter
-    // than 4 characters that stands alone; and the longest of each kind.
+    // by "…", before a start of a typed value, before a whole value shown in
+    // fewer than 4 characters that stands alone; and the longest of each.
     // Gives up once `text` has made `stepLimit` readings.
     Found find(EscapedText& text, int32_t from, std::size_t stepLimit) const;
 

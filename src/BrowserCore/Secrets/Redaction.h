@@ -67,7 +67,7 @@ struct Redaction {
     // time part-way, or a stretch that `between` could not check.
     std::optional<icu::UnicodeString> replace(const icu::UnicodeString& text, const Between& between) const;
 
-    // Compared by the identity of the compiled pattern.
+    // Compared by the identity of the compiled pattern or values.
     bool operator==(const Redaction&) const = default;
 };
 
