@@ -168,6 +168,10 @@ HiddenValues::Found HiddenValues::find(EscapedText& text, int32_t from, std::siz
         if (unit < 0x80 && !EscapedText::beginsEscape(unit)) {
             UChar lower = unit >= 'A' && unit <= 'Z' ? static_cast<UChar>(unit + ('a' - 'A')) : unit;
             if (asciiRoots_[lower] == none) continue;
+        } else if (unit >= 0x80) {
+            UChar32 first[3];
+            folded(chars.char32At(at), first);
+            if (child(0, first[0]) == none) continue;
         }
         bool exhausted = false;
         auto match = matchAt(text, at, stepLimit, exhausted);
