@@ -73,7 +73,7 @@ std::optional<icu::UnicodeString> Redaction::replace(const icu::UnicodeString& t
     if (values) {
         escaped.emplace(text, values->holdsBackslash());
         std::size_t stepLimit = stepsPerCharacter * static_cast<std::size_t>(std::max<int32_t>(text.length(), 1024));
-        next = [&](int32_t from, std::optional<Found>& found) {
+        next = [&, stepLimit](int32_t from, std::optional<Found>& found) {
             auto result = values->find(*escaped, from, stepLimit);
             if (result.exhausted) return false;
             found.reset();
