@@ -27,6 +27,32 @@ std::string fixture(const std::string& name) {
     return page;
 }
 
+// Calls tools as an agent would, keeping every text of their answers.
+struct Agent {
+    MCPServer& mcp;
+    std::string answers;
+
+    // The first text of the answer.
+    std::string call(const std::string& name, Json arguments = Json::object()) {
+        Json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}};
+        request["params"] = {{"name", name}, {"arguments", arguments}};
+        auto reply = runTask(mcp.handle(request.dump()));
+        Json result = reply ? Json::parse(*reply)["result"] : Json();
+        for (const auto& item : result.value("content", Json::array())) answers += item.value("text", "") + "\n";
+        return result.value("content", Json::array()).empty() ? std::string() : result["content"][0].value("text", "");
+    }
+};
+
+// The session's own record of the element with that name, its values as they are.
+PageElement elementNamed(BrowserSession& session, const std::string& name) {
+    PageSnapshot page = *session.currentSnapshot();
+    for (const auto& element : page.elements) {
+        if (element.name == name) return element;
+    }
+    ADD_FAILURE() << "no element " << name;
+    return PageElement{.ref = "e0"};
+}
+
 } // namespace
 
 TEST(HostilePageTools, NoAnswerCarriesAStoredValueThePagePlanted) {
@@ -100,23 +126,10 @@ TEST(HostilePageTools, NoAnswerCarriesAStoredValueEscapedOrCutShort) {
     AgentActivity activity;
     MCPServer mcp(session.get(), activity, &flows, nullptr);
 
-    std::string answers;
-    auto call = [&](const std::string& name, Json arguments = Json::object()) {
-        Json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}};
-        request["params"] = {{"name", name}, {"arguments", arguments}};
-        auto reply = runTask(mcp.handle(request.dump()));
-        Json result = reply ? Json::parse(*reply)["result"] : Json();
-        for (const auto& item : result.value("content", Json::array())) answers += item.value("text", "") + "\n";
-        return result.value("content", Json::array()).empty() ? std::string() : result["content"][0].value("text", "");
-    };
-    auto refOf = [&](const std::string& name) {
-        PageSnapshot page = *session->currentSnapshot();
-        for (const auto& element : page.elements) {
-            if (element.name == name) return element.ref;
-        }
-        ADD_FAILURE() << "no element " << name;
-        return std::string("e0");
-    };
+    Agent agent{mcp, {}};
+    const std::string& answers = agent.answers;
+    auto call = [&](const std::string& name, Json arguments = Json::object()) { return agent.call(name, arguments); };
+    auto refOf = [&](const std::string& name) { return elementNamed(*session, name).ref; };
 
     call("navigate", {{"url", server.url("/escaped")}});
     call("snapshot");
@@ -152,4 +165,48 @@ TEST(HostilePageTools, NoAnswerCarriesAStoredValueEscapedOrCutShort) {
 
     for (const char* shown : {"Secret-77", "Tr0ub"}) EXPECT_EQ(answers.find(shown), std::string::npos) << answers;
     EXPECT_NE(answers.find(R"(\"password\":\"${quoty.password}\")"), std::string::npos) << answers;
+}
+
+TEST(HostilePageTools, NoAnswerCarriesATypedValueHoweverThePageWritesItNorAStartOfIt) {
+    if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
+    LoopbackServer server;
+    server.serve("/echoed", fixture("echoed.html"));
+    server.serve("/api", "ok");
+    // A file named as the page asks: "name=" and the name, percent-encoded.
+    server.handle("/file", [](const LoopbackServer::Request& request) {
+        return LoopbackServer::Response{.body = "x", .contentType = "application/octet-stream",
+                                        .headers = {{"Content-Disposition", "attachment; filename*=UTF-8''" +
+                                                                                request.query.substr(5)}}};
+    });
+    BrowserSession::Options options;
+    options.settleTimeout = seconds(2);
+    auto session = BrowserSession::create(options);
+    // Each letter pair of the values occurs in no answer but through them.
+    session->setVariables({{*siteKeyOfURL(server.url("/")),
+                            {{"PW", "Kq&Zx w+Vj\"%/<*~\u00e9"}, {"FILE", "Qg&Jx w+Fz\"<*~?|\u00e9"}}}});
+    AgentActivity activity;
+    MCPServer mcp(session.get(), activity, nullptr, nullptr);
+
+    Agent agent{mcp, {}};
+    const std::string& answers = agent.answers;
+    auto call = [&](const std::string& name, Json arguments = Json::object()) { return agent.call(name, arguments); };
+    auto refOf = [&](const std::string& name) { return elementNamed(*session, name).ref; };
+
+    call("navigate", {{"url", server.url("/echoed")}});
+    call("fill", {{"ref", refOf("Password")}, {"text", "${PW}"}});
+    // The field keeps the first 7 characters, and the page echoes them.
+    call("fill", {{"ref", refOf("Short")}, {"text", "${PW}"}});
+    call("fill", {{"ref", refOf("File name")}, {"text", "${FILE}"}});
+    call("snapshot");
+    call("network");
+    call("console");
+    call("evaluate", {{"script", "return [window.shown, document.title, location.href, document.body.innerHTML]"}});
+    call("navigate", {{"url", elementNamed(*session, "Get the file").href.value_or("")}});
+
+    std::string lower = answers;
+    for (char& c : lower) c = static_cast<char>(g_ascii_tolower(c));
+    for (const char* pair : {"kq", "zx", "vj", "qg", "jx", "fz"}) EXPECT_EQ(lower.find(pair), std::string::npos) << pair;
+    for (const char* shown : {"You typed ${PW}", "/echoed?v=${PW}#${PW}", "/api?pw=${PW}", "Downloaded: \"${FILE}\""}) {
+        EXPECT_NE(answers.find(shown), std::string::npos) << shown << "\n" << answers;
+    }
 }

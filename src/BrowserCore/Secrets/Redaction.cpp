@@ -1,13 +1,9 @@
 #include "BrowserCore/Secrets/Redaction.h"
 
 #include "BrowserCore/Records/WhiteSpace.h"
-#include "BrowserCore/Secrets/MatchStarts.h"
 #include "Platform/Text.h"
 
 #include <glib.h>
-#include <nlohmann/json.hpp>
-#include <unicode/brkiter.h>
-#include <unicode/locid.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,77 +13,6 @@ namespace vesk {
 
 namespace {
 
-// The user-perceived characters of a UTF-8 text, each as its own text.
-std::vector<std::string> characters(std::string_view text) {
-    icu::UnicodeString unicode = utf16(text);
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> breaks(
-        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    std::vector<std::string> out;
-    if (U_FAILURE(status)) {
-        // Without break rules, code points are the nearest thing.
-        for (int32_t i = 0; i < unicode.length(); i = unicode.moveIndex32(i, 1)) {
-            out.push_back(utf8(unicode.tempSubString(i, unicode.moveIndex32(i, 1) - i)));
-        }
-        return out;
-    }
-    breaks->setText(unicode);
-    int32_t start = breaks->first();
-    for (int32_t end = breaks->next(); end != icu::BreakIterator::DONE; start = end, end = breaks->next()) {
-        out.push_back(utf8(unicode.tempSubString(start, end - start)));
-    }
-    return out;
-}
-
-std::string percentEncoded(std::string_view value, std::string_view allowed) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : value) {
-        if (c < 0x80 && allowed.find(static_cast<char>(c)) != std::string_view::npos) {
-            out.push_back(static_cast<char>(c));
-        } else {
-            out.push_back('%');
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 0x0F]);
-        }
-    }
-    return out;
-}
-
-std::string replacedAll(std::string text, std::string_view from, std::string_view to) {
-    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
-// The text as a JSON string shows it, without the quotes around it: quote,
-// backslash and control characters escaped, and with `asciiOnly` every other
-// character beyond ASCII as \uXXXX too (as many servers write JSON).
-std::string jsonEscaped(std::string_view text, bool asciiOnly) {
-    std::string quoted = nlohmann::json(std::string(text)).dump(-1, ' ', asciiOnly, nlohmann::json::error_handler_t::replace);
-    return quoted.substr(1, quoted.size() - 2);
-}
-
-// The text with each of `signs` written as its HTML character reference.
-std::string htmlEscaped(std::string_view text, std::string_view signs) {
-    std::string out;
-    for (char c : text) {
-        if (signs.find(c) == std::string_view::npos) {
-            out += c;
-        } else if (c == '&') {
-            out += "&amp;";
-        } else if (c == '<') {
-            out += "&lt;";
-        } else if (c == '>') {
-            out += "&gt;";
-        } else {
-            out += "&quot;";
-        }
-    }
-    return out;
-}
-
 std::string joined(const std::vector<std::string>& pieces, std::string_view separator) {
     std::string out;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
@@ -96,8 +21,6 @@ std::string joined(const std::vector<std::string>& pieces, std::string_view sepa
     }
     return out;
 }
-
-constexpr std::string_view baseCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 std::optional<icu::UnicodeString> unchanged(const icu::UnicodeString& stretch) { return stretch; }
 
@@ -129,16 +52,59 @@ Redaction Redaction::compile(const std::string& pattern, std::vector<std::string
         g_warning("a redaction pattern did not compile (%s): texts are withheld", u_errorName(status));
         compiled.reset();
     }
-    return Redaction{std::move(compiled), std::move(names)};
+    Redaction redaction;
+    redaction.pattern = std::move(compiled);
+    redaction.names = std::move(names);
+    return redaction;
 }
 
 std::optional<icu::UnicodeString> Redaction::replace(const icu::UnicodeString& text, const Between& between) const {
-    if (!pattern) return std::nullopt;
+    struct Found {
+        int32_t start;
+        int32_t end;
+        std::size_t name;
+    };
+    // The next match at or after `from`, none at the end; false when the
+    // search failed.
+    std::function<bool(int32_t, std::optional<Found>&)> next;
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::RegexMatcher> matcher(pattern->matcher(text, status));
-    if (U_FAILURE(status) || !matcher) return std::nullopt;
-    matcher->setTimeLimit(timeLimit, status);
-    if (U_FAILURE(status)) return std::nullopt;
+    std::unique_ptr<icu::RegexMatcher> matcher;
+    std::optional<EscapedText> escaped;
+    if (values) {
+        escaped.emplace(text, values->holdsBackslash());
+        std::size_t stepLimit = stepsPerCharacter * static_cast<std::size_t>(std::max<int32_t>(text.length(), 1024));
+        next = [&, stepLimit](int32_t from, std::optional<Found>& found) {
+            auto result = values->find(*escaped, from, stepLimit);
+            if (result.exhausted) return false;
+            found.reset();
+            if (result.match) found = Found{result.match->start, result.match->end, result.match->rank};
+            return true;
+        };
+    } else if (pattern) {
+        matcher.reset(pattern->matcher(text, status));
+        if (U_FAILURE(status) || !matcher) return std::nullopt;
+        matcher->setTimeLimit(timeLimit, status);
+        if (U_FAILURE(status)) return std::nullopt;
+        next = [&](int32_t, std::optional<Found>& found) {
+            found.reset();
+            if (!matcher->find(status)) return U_SUCCESS(status);
+            int32_t start = matcher->start(status);
+            int32_t end = matcher->end(status);
+            // The first group that took part names the match.
+            std::size_t taken = names.size();
+            for (int32_t group = 1; group <= matcher->groupCount() && U_SUCCESS(status); ++group) {
+                if (matcher->start(group, status) != -1) {
+                    taken = static_cast<std::size_t>(group - 1);
+                    break;
+                }
+            }
+            found = Found{start, end, taken};
+            return U_SUCCESS(status);
+        };
+    } else {
+        return std::nullopt;
+    }
+
     icu::UnicodeString out;
     int32_t position = 0;
     // Every stretch passes `between`, and any failure withholds the whole
@@ -148,160 +114,42 @@ std::optional<icu::UnicodeString> Redaction::replace(const icu::UnicodeString& t
         if (stretch) out += *stretch;
         return stretch.has_value();
     };
-    // The next match at or after `from`, as a search would find it: with
-    // known starts, the pattern is tried only where a match can begin, each
-    // try seeing the whole text around it.
-    int32_t from = 0;
-    auto next = [&]() -> bool {
-        if (!starts) return matcher->find(status);
-        for (int32_t at = from; at < text.length(); at = text.moveIndex32(at, 1)) {
-            if (!starts->couldStartAt(text, at)) continue;
-            matcher->region(at, text.length(), status);
-            matcher->useTransparentBounds(true);
-            matcher->useAnchoringBounds(false);
-            if (matcher->lookingAt(status)) return true;
-            if (U_FAILURE(status)) return false;
-        }
-        return false;
-    };
-    while (next()) {
-        int32_t start = matcher->start(status);
-        int32_t end = matcher->end(status);
-        from = end > start ? end : text.moveIndex32(start, 1);
-        std::optional<std::size_t> taken;
-        for (int32_t group = 1; group <= matcher->groupCount() && U_SUCCESS(status); ++group) {
-            if (matcher->start(group, status) != -1) {
-                taken = static_cast<std::size_t>(group - 1);
-                break;
-            }
-        }
-        if (U_FAILURE(status)) return std::nullopt;
-        if (!taken || *taken >= names.size()) continue;
-        if (!append(position, start)) return std::nullopt;
-        out += utf16("${" + names[*taken] + "}");
-        position = end;
-    }
+    std::optional<Found> found;
     // A search that stops with an error (out of time, out of memory) is not
     // the end of the text.
-    if (U_FAILURE(status)) return std::nullopt;
+    for (int32_t from = 0; from <= text.length(); ) {
+        if (!next(from, found)) return std::nullopt;
+        if (!found) break;
+        from = found->end > found->start ? found->end : text.moveIndex32(found->start, 1);
+        if (found->name >= names.size()) continue;
+        if (!append(position, found->start)) return std::nullopt;
+        out += utf16("${" + names[found->name] + "}");
+        position = found->end;
+    }
     if (!append(position, text.length())) return std::nullopt;
     return out;
 }
 
-std::string escapedPattern(std::string_view text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7F) {
-            static constexpr char hex[] = "0123456789ABCDEF";
-            out += "\\x{";
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 0x0F]);
-            out += "}";
-        } else if (c < 0x80 && !g_ascii_isalnum(c) && c != ' ') {
-            // Every ASCII sign, special or not, is quoted: a quoted sign
-            // always stands for itself.
-            out.push_back('\\');
-            out.push_back(static_cast<char>(c));
-        } else {
-            out.push_back(static_cast<char>(c));
+std::vector<std::string> secretValueForms(std::string_view value) {
+    std::vector<std::string> forms{std::string(value), joined(splitAtWhiteSpace(value), " ")};
+    // A file downloaded under the value's name: WebKit writes each character
+    // that some file systems cannot hold as "_". (A name with "/" keeps only
+    // its last part, which is no longer the value.)
+    std::string named(value);
+    for (char& c : named) {
+        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\"*:<>?\\|~\x7F").find(c) != std::string_view::npos) {
+            c = '_';
         }
     }
-    return out;
+    forms.push_back(std::move(named));
+    std::sort(forms.begin(), forms.end());
+    forms.erase(std::unique(forms.begin(), forms.end()), forms.end());
+    std::erase(forms, std::string());
+    return forms;
 }
 
-std::vector<std::string> secretValueForms(std::string_view value, std::string_view base) {
-    std::string unreserved = std::string(base) + "-._~";
-    std::string component = std::string(base) + "-._~!*'()";
-    std::string form = std::string(base) + "-._*";
-    std::string formEncoded = percentEncoded(value, form);
-    std::string json = jsonEscaped(value, false);
-    return {
-        std::string(value),
-        joined(splitAtWhiteSpace(value), " "),
-        percentEncoded(value, unreserved),
-        percentEncoded(value, component),
-        formEncoded,
-        replacedAll(formEncoded, "%20", "+"),
-        // Inside JSON: once, as JSON.stringify writes it, with every
-        // non-ASCII character escaped, and a JSON text inside a JSON string.
-        json,
-        jsonEscaped(value, true),
-        jsonEscaped(json, false),
-        // With "/" escaped too, as PHP writes JSON.
-        replacedAll(json, "/", "\\/"),
-        // As a page's HTML source shows it (innerHTML, outerHTML): in text,
-        // in an attribute, and in an attribute where "<" and ">" stay.
-        htmlEscaped(value, "&<>"),
-        htmlEscaped(value, "&\"<>"),
-        htmlEscaped(value, "&\""),
-    };
-}
-
-std::string secretValuePattern(std::string_view value, std::string_view base) {
-    std::vector<std::string> candidates = secretValueForms(value, base);
-    struct Form {
-        std::string text;
-        std::size_t length;
-    };
-    std::vector<Form> forms;
-    std::set<std::string> seen;
-    for (auto& candidate : candidates) {
-        if (candidate.empty() || !seen.insert(candidate).second) continue;
-        std::size_t length = text::characterCount(candidate);
-        forms.push_back({std::move(candidate), length});
-    }
-    std::sort(forms.begin(), forms.end(), [](const Form& a, const Form& b) {
-        if (a.length != b.length) return a.length > b.length;
-        return a.text > b.text;
-    });
-
-    std::vector<std::string> alternatives;
-    for (const auto& f : forms) {
-        if (f.length >= 4) alternatives.push_back(escapedPattern(f.text));
-    }
-    for (const auto& f : forms) {
-        if (f.length >= 5) alternatives.push_back(truncatedValuePattern(f.text));
-    }
-    for (const auto& f : forms) {
-        if (f.length < 4) {
-            alternatives.push_back(std::string(noLetterBefore) + escapedPattern(f.text) + std::string(noLetterAfter));
-        }
-    }
-    return "(" + joined(alternatives, "|") + ")";
-}
-
-namespace {
-
-// The pattern of any prefix of chars[from, to), the longest tried first.
-// Optional groups nested one per character would do, but ICU refuses to
-// nest groups about a hundred deep; so a long stretch is taken chunk by
-// chunk: the whole first chunk followed by any prefix of the rest, or else a
-// shorter prefix of that chunk. Both try the same lengths in the same order.
-std::string prefixPattern(const std::vector<std::string>& chars, std::size_t from, std::size_t to) {
-    constexpr std::size_t chunk = 16;
-    if (to - from <= chunk) {
-        std::string nested;
-        for (std::size_t i = to; i > from; --i) nested = "(?:" + escapedPattern(chars[i - 1]) + nested + ")?";
-        return nested;
-    }
-    std::string whole;
-    for (std::size_t i = from; i < from + chunk; ++i) whole += escapedPattern(chars[i]);
-    return "(?:" + whole + prefixPattern(chars, from + chunk, to) + "|" +
-           prefixPattern(chars, from, from + chunk - 1) + ")";
-}
-
-} // namespace
-
-std::string truncatedValuePattern(std::string_view form) {
-    auto chars = characters(form);
-    std::string head;
-    for (std::size_t i = 0; i < std::min<std::size_t>(4, chars.size()); ++i) head += escapedPattern(chars[i]);
-    std::size_t stop = chars.empty() ? 0 : std::min<std::size_t>(chars.size() - 1, 199);
-    return head + (stop > 4 ? prefixPattern(chars, 4, stop) : std::string()) + "(?=\u2026)";
-}
-
-std::optional<Redaction> secretsRedaction(
-    const std::map<std::string, std::map<std::string, std::string>>& variables) {
+std::optional<Redaction> secretsRedaction(const std::map<std::string, std::map<std::string, std::string>>& variables,
+                                          const std::set<std::string>& typed) {
     struct Pair {
         std::string name;
         std::string value;
@@ -322,19 +170,14 @@ std::optional<Redaction> secretsRedaction(
         if (a.value != b.value) return a.value > b.value;
         return a.name > b.name;
     });
-    std::string pattern;
-    std::vector<std::string> names;
-    auto starts = std::make_shared<MatchStarts>();
+    auto values = std::make_shared<HiddenValues>();
+    Redaction redaction;
     for (const auto& pair : pairs) {
-        if (!names.empty()) pattern += "|";
-        pattern += secretValuePattern(pair.value, baseCharacters);
-        names.push_back(pair.name);
-        // Every alternative of a value begins with the head of one of its
-        // forms, whole or cut short.
-        for (const auto& form : secretValueForms(pair.value, baseCharacters)) starts->add(form);
+        auto rank = static_cast<uint32_t>(redaction.names.size());
+        for (const auto& form : secretValueForms(pair.value)) values->add(form, rank, typed.contains(pair.name));
+        redaction.names.push_back(pair.name);
     }
-    Redaction redaction = Redaction::compile(pattern, std::move(names), UREGEX_CASE_INSENSITIVE);
-    redaction.starts = std::move(starts);
+    redaction.values = std::move(values);
     return redaction;
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 
-// Hiding secret values in texts for the agent: one compiled pattern with one
-// capture group per (name, value) pair, and the walk that replaces each match
-// by the "${NAME}" of the group it took.
+// Hiding secret values in texts for the agent: the stored values found
+// however their characters are written, or one compiled pattern with one
+// capture group per name (the one-time codes), and the walk that replaces
+// each match by the "${NAME}" it stands for.
 
-#include "BrowserCore/Secrets/MatchStarts.h"
+#include "BrowserCore/Secrets/HiddenValues.h"
 #include "BrowserCore/Secrets/TOTP.h"
 
 #include <unicode/regex.h>
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,14 +36,20 @@ struct Redaction {
     // run away.
     static constexpr int32_t defaultTimeLimit = 30000;
 
-    // Group i (from 1) stands for the value whose name is names[i - 1].
-    // Null when the pattern did not compile: nothing can be checked then.
+    // How many readings of characters one search for stored values may make,
+    // per character of the text: pages' sources and scripts need fewer than
+    // one, and this bounds a text made to make the search run away at a
+    // quarter of a second or so.
+    static constexpr std::size_t defaultStepsPerCharacter = 64;
+
+    // Group i (from 1) stands for the name names[i - 1]. Null when the
+    // pattern did not compile: nothing can be checked then.
     std::shared_ptr<const icu::RegexPattern> pattern;
+    // Or the stored values, value of rank i named names[i].
+    std::shared_ptr<const HiddenValues> values;
     std::vector<std::string> names;
     int32_t timeLimit = defaultTimeLimit;
-    // Where a match can begin, when the pattern is made of literal forms;
-    // none: anywhere.
-    std::shared_ptr<const MatchStarts> starts;
+    std::size_t stepsPerCharacter = defaultStepsPerCharacter;
 
     // Compiles a pattern text; one that does not compile gives a redaction
     // without a pattern, which withholds every text.
@@ -52,38 +60,29 @@ struct Redaction {
     using Between = std::function<std::optional<icu::UnicodeString>(const icu::UnicodeString&)>;
 
     // `text` with every match, left to right and non-overlapping, replaced by
-    // "${NAME}" of its first participating group; the stretches between
-    // matches (and the whole text when nothing matches) pass through
-    // `between`. None when the text could not be checked: no pattern, no
-    // matcher, a search that failed or ran out of time part-way, or a
-    // stretch that `between` could not check.
+    // "${NAME}" of its value or of its first participating group; the
+    // stretches between matches (and the whole text when nothing matches)
+    // pass through `between`. None when the text could not be checked: no
+    // values and no pattern, no matcher, a search that failed or ran out of
+    // time part-way, or a stretch that `between` could not check.
     std::optional<icu::UnicodeString> replace(const icu::UnicodeString& text, const Between& between) const;
 
-    // Compared by the identity of the compiled pattern.
+    // Compared by the identity of the compiled pattern or values.
     bool operator==(const Redaction&) const = default;
 };
 
-// The pattern text that matches a text literally, whatever it holds.
-std::string escapedPattern(std::string_view text);
+// The forms in which `value` is looked for, each of its characters in any
+// of its escapes: as it is, with its runs of white space as single spaces
+// and without white space at either end, and as a downloaded file's name
+// shows it.
+std::vector<std::string> secretValueForms(std::string_view value);
 
-// One capture group holding the forms in which pages show `value`: as is,
-// with white space collapsed, percent-encoded three ways (each keeping the
-// characters of `base` and a few more), form-encoded with "+" for spaces,
-// escaped as in a JSON string (also with non-ASCII or "/" escaped, and
-// twice), escaped as in HTML source, and cut short by "…". Forms of fewer than 4 characters match only where no
-// letter or number touches them.
-std::string secretValuePattern(std::string_view value, std::string_view base);
-// Those forms, before duplicates are dropped and the forms sorted.
-std::vector<std::string> secretValueForms(std::string_view value, std::string_view base);
-
-// The first 4 to (at most) 199 characters of `form`, fewer than all of it,
-// when "…" follows at once; the "…" is left out of the match. `form` has 5
-// characters or more.
-std::string truncatedValuePattern(std::string_view form);
-
-// The secret pattern of every non-empty value of a table site → name → value,
-// all sites together, longer values first; none when there is no such value.
-std::optional<Redaction> secretsRedaction(const std::map<std::string, std::map<std::string, std::string>>& variables);
+// The stored values of a table site → name → value, all sites together,
+// longer values first; none when every value is empty. A start of the value of
+// a name in `typed` is hidden too, from `HiddenValues::startsFrom`
+// characters on.
+std::optional<Redaction> secretsRedaction(const std::map<std::string, std::map<std::string, std::string>>& variables,
+                                          const std::set<std::string>& typed = {});
 
 // The pattern of the codes of every key of a table site → credential → key at
 // the 30-second step holding `now` and the step before it, each standing

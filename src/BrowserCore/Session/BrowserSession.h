@@ -199,6 +199,9 @@ public:
     PersonListener person;
     FrameListener frames;
     TypedIntoFields typedIntoFields;
+    // The names of the stored values that fill typed: a field or the page's
+    // echo of it may show only a start of such a value, which is hidden too.
+    std::set<std::string> typedNames;
 
     // Profiles, windows and the recording.
     void useProfile(const Profile& profile);
@@ -325,8 +328,10 @@ public:
     ActionResult redactActionResult(ActionResult result) const;
     // The pattern of every non-empty value of the table, all sites together;
     // none when there is no such value.
+    // A start of the value of a name in `typed` is hidden too.
     static std::optional<Redaction> buildRedaction(
-        const std::map<std::string, std::map<std::string, std::string>>& variables);
+        const std::map<std::string, std::map<std::string, std::string>>& variables,
+        const std::set<std::string>& typed = {});
     // The current and previous code of every key of `otpKeys`, standing
     // alone, each named "<credential>.otp"; none without keys.
     std::optional<Redaction> otpPattern() const;
@@ -431,6 +436,8 @@ private:
     Task<void> probeUntil(nlohmann::json args, bool gone, Duration timeout, std::string goneLabel,
                           std::string presentLabel);
     void rebuildRedaction();
+    // Notes the stored values that the references of `text` put in.
+    void rememberTyped(std::string_view text, const std::map<std::string, std::string>& values);
     void construct();
     GRef<WebKitWebView> makePage(const Profile& profile);
     void observePage(WebKitWebView* view);

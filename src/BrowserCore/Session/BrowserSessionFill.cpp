@@ -27,6 +27,17 @@ std::string decodeOrigin(const nlohmann::json& value) {
 
 } // namespace
 
+// A field may keep only a start of what was typed (maxlength), and the page
+// may echo that start: from now on such starts are hidden as the whole
+// values are. One-time codes are hidden as codes.
+void BrowserSession::rememberTyped(std::string_view text, const std::map<std::string, std::string>& values) {
+    bool added = false;
+    for (const auto& name : variableNames(text)) {
+        if (!name.ends_with(".otp") && values.contains(name)) added = typedNames.insert(name).second || added;
+    }
+    if (added) rebuildRedaction();
+}
+
 Task<ActionResult> BrowserSession::fill(std::string ref, std::string text, std::map<std::string, std::string> extra) {
     auto keep = shared_from_this();
     nlohmann::json arguments = fillArguments(ref, text);
@@ -43,6 +54,7 @@ Task<ActionResult> BrowserSession::fill(std::string ref, std::string text, std::
         auto values = site ? valuesForSite(*site, *variables, *otpKeys, now()) : std::map<std::string, std::string>{};
         for (auto& [name, value] : extra) values[name] = std::move(value);
         std::string typed = substitutedReferences(text, values, *variables, *otpKeys, site, *unreadableValues);
+        rememberTyped(text, values);
         // A message about the field quotes the text as the agent wrote it.
         if (typed != text) arguments["written"] = text;
         arguments["value"] = std::move(typed);

@@ -45,8 +45,8 @@ private:
 } // namespace
 
 std::optional<Redaction> BrowserSession::buildRedaction(
-    const std::map<std::string, std::map<std::string, std::string>>& variables) {
-    return secretsRedaction(variables);
+    const std::map<std::string, std::map<std::string, std::string>>& variables, const std::set<std::string>& typed) {
+    return secretsRedaction(variables, typed);
 }
 
 std::optional<Redaction> BrowserSession::otpPattern() const {
