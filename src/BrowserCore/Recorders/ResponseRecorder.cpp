@@ -77,6 +77,7 @@ void ResponseRecorder::detach() {
     }
     view_ = {};
     decided_.clear();
+    logins_.clear();
     pending_.reset();
     current_.reset();
     currentURL_.reset();
@@ -244,6 +245,7 @@ bool ResponseRecorder::committedAt(const std::string& url) const {
 void ResponseRecorder::started() {
     if (followed && followed == current_ && !currentCommitted_ && !currentFailed_) abandoned = true;
     decided_.clear();
+    logins_.clear();
     currentStartedAfterDecision_ = false;
     if (pending_ && (!pending_->url || (pending_->decided && !pending_->contested))) {
         takePending();
@@ -346,6 +348,12 @@ ResponseRecorder::Ending ResponseRecorder::endingOf(const char* uri, const GErro
     }
     if (g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_CANNOT_SHOW_URI)) {
         return Ending{BrowserError::navigationFailed(refusedReason), true};
+    }
+    // The network layer sends a request again by itself only with a login
+    // (WebKit follows redirects itself), and keeps sending the Digest login
+    // it holds to a server that answers 401 without a Digest challenge.
+    if (g_error_matches(error, SOUP_SESSION_ERROR, SOUP_SESSION_ERROR_TOO_MANY_RESTARTS)) {
+        return Ending{BrowserError::navigationFailed(loginLoopReason)};
     }
     return Ending{BrowserError::navigationFailed(errorText(error))};
 }
@@ -486,17 +494,17 @@ bool ResponseRecorder::isLocalHost(std::string_view host) {
 }
 
 gboolean ResponseRecorder::authenticate(WebKitAuthenticationRequest* request) {
-    WebKitAuthenticationScheme scheme = webkit_authentication_request_get_scheme(request);
-    if (scheme != WEBKIT_AUTHENTICATION_SCHEME_HTTP_BASIC && scheme != WEBKIT_AUTHENTICATION_SCHEME_HTTP_DIGEST) {
-        return FALSE;
-    }
-    // Without a login the page shows the server's own answer; a login that
-    // failed once is not tried again.
-    auto reject = [&] {
+    // Declined, the request goes on without a login and the page shows the
+    // server's own answer. WebKit's own handling would lay a login dialog
+    // over the page that nobody answers, and the load would never end.
+    auto decline = [&] {
         webkit_authentication_request_authenticate(request, nullptr);
         return TRUE;
     };
-    if (webkit_authentication_request_is_retry(request)) return reject();
+    WebKitAuthenticationScheme scheme = webkit_authentication_request_get_scheme(request);
+    if (scheme != WEBKIT_AUTHENTICATION_SCHEME_HTTP_BASIC && scheme != WEBKIT_AUTHENTICATION_SCHEME_HTTP_DIGEST) {
+        return decline();
+    }
 
     std::optional<std::string> protocol;
     if (WebKitSecurityOrigin* origin = webkit_authentication_request_get_security_origin(request)) {
@@ -506,12 +514,25 @@ gboolean ResponseRecorder::authenticate(WebKitAuthenticationRequest* request) {
     const char* host = webkit_authentication_request_get_host(request);
     guint port = webkit_authentication_request_get_port(request);
     auto site = siteKey(protocol, host ? host : "", port ? std::optional<int>(static_cast<int>(port)) : std::nullopt);
-    if (!site) return reject();
+    if (!site) return decline();
+    const char* realm = webkit_authentication_request_get_realm(request);
+    GivenLogin asked{realm ? realm : "", false};
+
+    // A login that failed once is not tried again in this load, nor is one
+    // asked for again under another realm: a server can refuse a login so,
+    // and would otherwise get it over and over.
+    if (webkit_authentication_request_is_retry(request)) {
+        logins_[*site] = {asked.realm, true};
+        return decline();
+    }
+    auto given = logins_.find(*site);
+    if (given != logins_.end() && (given->second.refused || given->second.realm != asked.realm)) return decline();
 
     Variables values = variables(*site);
     auto user = values.find("HTTP_USER");
     auto password = values.find("HTTP_PASSWORD");
-    if (user == values.end() || password == values.end()) return reject();
+    if (user == values.end() || password == values.end()) return decline();
+    logins_[*site] = asked;
     WebKitCredential* credential =
         webkit_credential_new(user->second.c_str(), password->second.c_str(), WEBKIT_CREDENTIAL_PERSISTENCE_NONE);
     webkit_authentication_request_authenticate(request, credential);

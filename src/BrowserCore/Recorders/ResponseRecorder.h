@@ -74,6 +74,12 @@ public:
     static constexpr const char* refusedReason =
         "The browser refused to open the address before loading it: WebKit opens only web addresses (http and "
         "https on ports kept for the web, data and about)";
+    // Why a load failed that the network layer sent again and again with the
+    // login it holds for the server, each time asked for a login again.
+    static constexpr const char* loginLoopReason =
+        "The server asked for a login again each time the browser sent the one it holds for this site (from "
+        "HTTP_USER and HTTP_PASSWORD), and the browser gave up after 20 tries; the page shown before stays. The "
+        "server may want a kind of login the browser does not give";
     // The failure of a load that WebKit refused: one of a port kept from the
     // web names that port, any other says it was refused.
     static BrowserError refusal(std::string_view uri);
@@ -233,6 +239,13 @@ private:
     std::map<WebKitDownload*, Destination> destinations_;
     std::set<WebKitDownload*> mainDownloads_;
     bool mainResponseIsDownload_ = false;
+    // The logins given to each site since the page's load began: the realm
+    // asked for, and whether the server refused the login.
+    struct GivenLogin {
+        std::string realm;
+        bool refused = false;
+    };
+    std::map<std::string, GivenLogin> logins_;
     // Certificates of local hosts accepted once, so a refused one is not retried forever.
     std::vector<std::pair<std::string, GRef<GTlsCertificate>>> acceptedCertificates_;
 };

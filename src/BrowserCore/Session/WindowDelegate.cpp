@@ -44,6 +44,7 @@ GtkWidget* WindowDelegate::onCreate(WebKitWebView* view, WebKitNavigationAction*
     if (!popup) return nullptr;
     gtk_widget_set_size_request(GTK_WIDGET(popup.get()), popupWidth, popupHeight);
     self->attach(popup.get());
+    g_signal_connect(popup.get(), "authenticate", G_CALLBACK(declineLogin), nullptr);
 
     const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
     self->closures_.opened(popup.get(), uri && *uri ? std::optional<std::string>(uri) : std::nullopt);
@@ -81,6 +82,11 @@ gboolean WindowDelegate::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dial
         webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
         break;
     }
+    return TRUE;
+}
+
+gboolean WindowDelegate::declineLogin(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer) {
+    webkit_authentication_request_authenticate(request, nullptr);
     return TRUE;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 
 // Answers what the pages of the session ask of their window: new windows
-// (popups), closing themselves, script dialogs and file choosers. Nothing is
-// ever shown: each dialog is answered at once, as the session's closures say.
-// One delegate serves the page and every popup it opens.
+// (popups), closing themselves, script dialogs, file choosers and, in popups,
+// logins. Nothing is ever shown: each dialog is answered at once, as the
+// session's closures say. One delegate serves the page and every popup it
+// opens.
 
 #include "BrowserCore/Records/PageRecords.h"
 #include "Platform/GRef.h"
@@ -51,6 +52,9 @@ private:
     static GtkWidget* onCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer data);
     static void onClose(WebKitWebView* view, gpointer data);
     static gboolean onScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer data);
+    // A popup gets no login: it shows the server's own answer, where WebKit
+    // would lay a login dialog over it that nobody answers.
+    static gboolean declineLogin(WebKitWebView* view, WebKitAuthenticationRequest* request, gpointer data);
     static gboolean onFileChooser(WebKitWebView* view, WebKitFileChooserRequest* request, gpointer data);
 
     Closures closures_;

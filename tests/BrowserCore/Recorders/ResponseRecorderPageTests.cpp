@@ -307,6 +307,57 @@ TEST(ResponseRecorderPage, AnswersDigestLoginsAsBasicOnesAndNoOtherScheme) {
     EXPECT_EQ(other.hits("/bearer"), 1u);
 }
 
+// What the program does not answer, and a login the server refused, leave
+// the server's own page, reached once without the login and at most once
+// with it.
+TEST(ResponseRecorderPage, GivesEachSiteItsLoginOnceAPageAndNoOtherKind) {
+    auto session = BrowserSession::create({});
+    auto refusal = [](std::string challenge, std::string body = "<p>who are you</p>") {
+        return LoopbackServer::Response{.status = 401, .body = std::move(body),
+                                        .headers = {{"WWW-Authenticate", challenge}}};
+    };
+    auto load = [&](const LoopbackServer& server, const std::string& path) {
+        session->setVariables({{"127.0.0.1:" + std::to_string(server.port()),
+                                {{"HTTP_USER", "ann"}, {"HTTP_PASSWORD", "s3cret"}}}});
+        start(*session, server.url(path));
+        return ends(*session);
+    };
+    LoopbackServer server;
+    server.serve("/ntlm", refusal("NTLM"));
+    int asked = 0;  // a new realm with every answer
+    server.handle("/renamed", [&](const LoopbackServer::Request&) {
+        return refusal("Basic realm=\"r" + std::to_string(++asked) + "\"");
+    });
+    server.serve("/refused", refusal("Basic realm=\"vesk\"", "<p>who are you</p><img src=/refused.png>"));
+    server.serve("/refused.png", refusal("Basic realm=\"vesk\""));
+
+    ASSERT_TRUE(load(server, "/ntlm")) << "no login dialog holds the load";
+    EXPECT_EQ(runTask(pageText(session->page->get(), "document.body.innerText")), "who are you");
+    EXPECT_EQ(session->responses.failedStatus(server.url("/ntlm")), 401);
+    EXPECT_EQ(server.hits("/ntlm"), 1u);
+    ASSERT_TRUE(load(server, "/renamed"));
+    EXPECT_EQ(server.hits("/renamed"), 2u) << "once without, once with the login";
+    // The page's image, in the realm that refused the login, gets none.
+    ASSERT_TRUE(load(server, "/refused"));
+    EXPECT_EQ(server.hits("/refused"), 2u);
+    EXPECT_EQ(server.hits("/refused.png"), 1u);
+
+    // The network layer sends the Digest login it holds again and again to
+    // a server that asks for another kind: the load says so, unless the
+    // server's page shows.
+    LoopbackServer digest;
+    digest.requireLogin("/private", LoopbackServer::Scheme::digest, "ann", "s3cret");
+    digest.serve("/private", "<p>welcome</p>");
+    digest.serve("/bearer", refusal("Bearer realm=\"vesk\""));
+    ASSERT_TRUE(load(digest, "/private"));
+    ASSERT_TRUE(load(digest, "/bearer"));
+    if (!failureText(*session).empty()) {
+        EXPECT_EQ(failureText(*session), std::string("Navigation failed: ") + ResponseRecorder::loginLoopReason);
+    } else {
+        EXPECT_EQ(session->responses.failedStatus(digest.url("/bearer")), 401);
+    }
+}
+
 namespace {
 
 // An HTTPS server with that certificate, on every IPv4 address of this machine.

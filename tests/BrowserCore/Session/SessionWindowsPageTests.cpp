@@ -192,3 +192,23 @@ TEST(SessionWindows, DialogsAreAnsweredByThePolicyAndRecorded) {
     EXPECT_EQ(session->dialogs.records, (std::vector<DialogRecord>{{Kind::fileInput, ""}}));
     EXPECT_EQ(pageValue(session->page->get(), "file.files.length"), 0);
 }
+
+// A popup gets no login, even where the page would: it shows the server's
+// own answer.
+TEST(SessionWindows, APopupThatAsksForALoginShowsTheServersAnswer) {
+    LoopbackServer server;
+    server.serve("/", "<p>opener</p>");
+    server.serve("/private", {.status = 401, .body = "<p>who are you</p>",
+                              .headers = {{"WWW-Authenticate", "Basic realm=\"vesk\""}}});
+    auto session = BrowserSession::create({});
+    session->setVariables({{"127.0.0.1:" + std::to_string(server.port()),
+                            {{"HTTP_USER", "ann"}, {"HTTP_PASSWORD", "s3cret"}}}});
+    ASSERT_TRUE(loadPage(*session, server.url("/")));
+
+    pageValue(session->page->get(), "window.open('/private'); true");
+    ASSERT_TRUE(spinUntil([&] { return session->popups->size() == 1; }));
+    WebKitWebView* popup = session->popups->front().get();
+    ASSERT_TRUE(loaded(popup, server.url("/private")));
+    EXPECT_EQ(pageValue(popup, "document.body.innerText"), "who are you");
+    EXPECT_EQ(server.hits("/private"), 1u);
+}
