@@ -549,6 +549,11 @@ void ResponseRecorder::downloadStarted(WebKitDownload* download) {
         void* owner = g_object_get_data(G_OBJECT(from), recorderKey);
         if (owner && owner != this) return;
     }
+    // A link that downloads (its `download` attribute) becomes a download
+    // before any load begins: the navigation is no longer on its way.
+    if (from == view_.get()) {
+        if (const char* uri = webkit_uri_request_get_uri(webkit_download_get_request(download))) forgetDecided(uri);
+    }
     if (mainResponseIsDownload_ && from == view_.get()) mainDownloads_.insert(download);
     mainResponseIsDownload_ = false;
     downloads_[download] = GRef<WebKitDownload>::retain(download);

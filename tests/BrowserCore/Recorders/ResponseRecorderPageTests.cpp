@@ -224,6 +224,30 @@ TEST(ResponseRecorderPage, SavesDownloadsUnderSafeUniqueNames) {
     EXPECT_FALSE(g_file_test((folder + "/blob 2.bin").c_str(), G_FILE_TEST_EXISTS));
 }
 
+// A link that downloads, the page's own or one its script makes for a Blob,
+// leaves no navigation on its way for the settle wait to wait for.
+TEST(ResponseRecorderPage, ALinkThatDownloadsLeavesNoNavigationOnItsWay) {
+    LoopbackServer server;
+    server.serve("/", R"(<a id=report href=/report.csv download>Report</a><button id=save>Save</button><script>
+        save.addEventListener('click', () => {
+            const link = Object.assign(document.createElement('a'), {download: 'notes.txt',
+                href: URL.createObjectURL(new Blob(['notes'], {type: 'text/plain'}))});
+            document.body.append(link);
+            link.click();
+        });</script>)");
+    server.serve("/report.csv", LoopbackServer::Response{.body = "a,b\n", .contentType = "text/csv"});
+    auto session = BrowserSession::create({});
+    start(*session, server.url("/"));
+    ASSERT_TRUE(ends(*session));
+    for (std::string name : {"report", "save"}) {
+        runTask(pageText(session->page->get(), name + ".click()"));
+        ASSERT_TRUE(spinUntil([&] { return !session->responses.downloaded.empty(); })) << name;
+        EXPECT_FALSE(session->responses.navigationOnItsWay()) << name;
+        session->responses.takeDownloaded();
+    }
+    EXPECT_EQ(session->responses.folder.taken(), (std::set<std::string>{"report.csv", "notes.txt"}));
+}
+
 TEST(ResponseRecorderPage, AFailedMainDownloadEndsTheNavigation) {
     LoopbackServer server;
     server.serve("/report", attachment("a,b\n", "text/csv", "report.csv"));
