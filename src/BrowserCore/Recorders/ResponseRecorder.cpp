@@ -155,6 +155,10 @@ ResponseRecorder::NavigationID ResponseRecorder::beginNavigation(std::optional<s
 }
 
 void ResponseRecorder::follow(std::optional<NavigationID> navigation) {
+    if (followed && followed != navigation && ended && ended->failure) {
+        if (unfollowedFailures_.size() >= unfollowedLimit) unfollowedFailures_.erase(unfollowedFailures_.begin());
+        unfollowedFailures_.emplace_back(*followed, *ended->failure);
+    }
     followed = navigation;
     ended.reset();
     arrived = false;
@@ -162,6 +166,15 @@ void ResponseRecorder::follow(std::optional<NavigationID> navigation) {
     replaced_ = false;
     madeAgain_ = false;
     downloaded.clear();
+}
+
+std::optional<BrowserError> ResponseRecorder::takeFailureOfUnfollowed(NavigationID navigation) {
+    auto found = std::find_if(unfollowedFailures_.begin(), unfollowedFailures_.end(),
+                              [&](const auto& kept) { return kept.first == navigation; });
+    if (found == unfollowedFailures_.end()) return std::nullopt;
+    BrowserError failure = std::move(found->second);
+    unfollowedFailures_.erase(found);
+    return failure;
 }
 
 void ResponseRecorder::followAgain(std::optional<std::string> url) {

@@ -69,6 +69,10 @@ public:
     static constexpr const char* abandonedReason =
         "The page was not loaded: the page shown before navigated by itself meanwhile (to another page, or by "
         "changing its own address), and its navigation took the place of this one each time it was made";
+    // Why the load wait of a navigation fails when another load wait began
+    // before it was done.
+    static constexpr const char* supersededReason =
+        "Another navigation (from the window or another command) began before this one was done and took its place";
     // Why a load that WebKit refused before it began failed, when no port
     // explains it.
     static constexpr const char* refusedReason =
@@ -99,8 +103,13 @@ public:
     // spelling: a load the page starts at another address meanwhile does not
     // take the id. Without it the next load start takes the id.
     NavigationID beginNavigation(std::optional<std::string> url = std::nullopt);
-    // Starts following a navigation: resets what the load wait reads.
+    // Starts following a navigation: resets what the load wait reads. The
+    // failure of the navigation followed before, when it had failed, is kept
+    // for its wait, which may not have read it yet.
     void follow(std::optional<NavigationID> navigation);
+    // The failure of a navigation no longer followed, when it had failed
+    // before another was followed in its place; handed over once.
+    std::optional<BrowserError> takeFailureOfUnfollowed(NavigationID navigation);
     // WebKit has let a navigation through that has neither begun to load
     // nor been answered otherwise: a link or script of the page asked for it
     // and the view still shows the page before. WebKit does not say which
@@ -211,6 +220,11 @@ private:
     std::vector<Decided> decided_;
     static constexpr std::size_t decidedLimit = 16;
     static constexpr Duration decidedHold = std::chrono::seconds(1);
+
+    // Failures of navigations no longer followed, for their waits; the
+    // oldest go first.
+    std::vector<std::pair<NavigationID, BrowserError>> unfollowedFailures_;
+    static constexpr std::size_t unfollowedLimit = 8;
 
     NavigationID lastID_ = 0;
     std::optional<Pending> pending_;

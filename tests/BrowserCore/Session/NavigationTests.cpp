@@ -2,6 +2,7 @@
 // phases of the load wait, on a real web view against loopback pages.
 
 #include "SessionPages.h"
+#include "Support/ClosedPort.h"
 
 using namespace vesk;
 using namespace vesk::test;
@@ -301,6 +302,52 @@ TEST(Navigation, ACancelledWaitStopsAndLeavesTheNextCommandsLabelAndPhasesAlone)
     EXPECT_EQ(session->waitingFor, "the next command");
     EXPECT_EQ(session->phases, BrowserSession::Phases{});
     EXPECT_TRUE((*session->recording)->steps.empty());
+}
+
+TEST(Navigation, ANavigationAnotherTakesOverFromGivesWayAndTheOtherAnswersForItself) {
+    LoopbackServer server;
+    server.serve("/busy", sessionPage("ticking"));  // never settles
+    server.serve("/held", {.hold = true});
+    server.serve("/other", "<title>other</title><p>arrived</p>");
+    ClosedPort closed;
+    auto session = quickSession();
+    WebKitWebView* view = session->page->get();
+    Shown shown(view);
+    const std::string gaveWay = std::string("Navigation failed: ") + ResponseRecorder::supersededReason;
+
+    // The first still settles when the second, to a closed port, begins.
+    auto first = session->navigate(server.url("/busy"));
+    ASSERT_TRUE(spinUntil([&] { return session->waitingFor == "the loaded page to settle"; }));
+    auto second = session->navigate(closed.url("/x"));
+    EXPECT_EQ(errorOf(std::move(first)), gaveWay);
+    EXPECT_TRUE(errorOf(std::move(second)).starts_with("Navigation failed: Could not connect"));
+    EXPECT_EQ(session->waitingFor, std::nullopt);
+
+    // The first still waits for its document when the second, to a page, begins.
+    first = session->navigate(server.url("/held"));
+    ASSERT_TRUE(spinUntil([&] { return server.hits("/held") == 1; }));
+    second = session->navigate(server.url("/other"));
+    EXPECT_EQ(errorOf(std::move(first)), gaveWay);
+    EXPECT_EQ(runTask(std::move(second)).title, "other");
+
+    // The second has failed, and a third begins before its wait looks.
+    std::optional<Task<PageSnapshot>> third;
+    struct Then {
+        std::function<void()> run;
+    } then{[&] {
+        if (!third && session->responses.ended && session->responses.ended->failure) {
+            third = session->navigate(server.url("/other?third"));
+        }
+    }};
+    gulong handler = g_signal_connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent, gpointer data) {
+                                          static_cast<Then*>(data)->run();
+                                      }),
+                                      &then);
+    second = session->navigate(closed.url("/y"));
+    EXPECT_TRUE(errorOf(std::move(second)).starts_with("Navigation failed: Could not connect"));
+    g_signal_handler_disconnect(view, handler);
+    ASSERT_TRUE(third);
+    EXPECT_EQ(runTask(std::move(*third)).url, server.url("/other?third"));
 }
 
 TEST(Navigation, ALoadTheBrowserRefusesFailsSayingWhy) {
