@@ -1,5 +1,6 @@
 #include "BrowserCore/Recorders/ResponseRecorder.h"
 
+#include "BrowserCore/Recorders/RefusedPorts.h"
 #include "BrowserCore/Secrets/SiteKey.h"
 #include "Platform/Text.h"
 
@@ -190,6 +191,12 @@ BrowserError ResponseRecorder::refusal(std::string_view uri) {
                                               ": WebKit keeps it from the web, as it belongs to other services");
     }
     return BrowserError::navigationFailed(refusedReason);
+}
+
+std::optional<BrowserError> ResponseRecorder::linkRefusal(std::string_view uri) {
+    auto port = explicitPort(uri);
+    if (!port || !isRefusedPort(*port)) return std::nullopt;
+    return refusal(uri);
 }
 
 std::vector<DownloadedFile> ResponseRecorder::takeDownloaded() {

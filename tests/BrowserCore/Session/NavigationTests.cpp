@@ -385,9 +385,14 @@ TEST(Navigation, ALoadTheBrowserRefusesFailsSayingWhy) {
     EXPECT_EQ(errorOf(session->reload()), port(6000));
     EXPECT_EQ((*session->recording)->steps.size(), 2u) << "only the loads that arrived";
 
-    // A link that leads there.
-    server.serve("/links", "<title>links</title><a href=/to-port>Away</a> <a href=/to-data>Inline</a>");
+    // A link that leads there, straight (WebKit drops it without a word) or
+    // by a redirect; not one whose click the page cancelled.
+    server.serve("/links", "<title>links</title><a href=/to-port>Away</a> <a href=/to-data>Inline</a> "
+                           "<a href=http://localhost:6000/x>Straight</a> "
+                           "<a href=http://127.0.0.1:6000/ onclick='event.preventDefault()'>Cancelled</a>");
     auto links = runTask(session->navigate(server.url("/links")));
+    EXPECT_EQ(errorOf(session->click(refOf(links, "link", "Straight"))), port(6000));
+    EXPECT_FALSE(runTask(session->click(refOf(links, "link", "Cancelled"))).navigated);
     EXPECT_EQ(errorOf(session->click(refOf(links, "link", "Away"))), port(6000));
     EXPECT_EQ(errorOf(session->click(refOf(links, "link", "Inline"))), refused);
 }
