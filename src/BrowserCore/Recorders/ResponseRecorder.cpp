@@ -1,5 +1,6 @@
 #include "BrowserCore/Recorders/ResponseRecorder.h"
 
+#include "BrowserCore/Recorders/RefusedPorts.h"
 #include "BrowserCore/Secrets/SiteKey.h"
 #include "Platform/Text.h"
 
@@ -156,6 +157,10 @@ ResponseRecorder::NavigationID ResponseRecorder::beginNavigation(std::optional<s
 }
 
 void ResponseRecorder::follow(std::optional<NavigationID> navigation) {
+    if (followed && followed != navigation && ended && ended->failure) {
+        if (unfollowedFailures_.size() >= unfollowedLimit) unfollowedFailures_.erase(unfollowedFailures_.begin());
+        unfollowedFailures_.emplace_back(*followed, *ended->failure);
+    }
     followed = navigation;
     ended.reset();
     arrived = false;
@@ -163,6 +168,15 @@ void ResponseRecorder::follow(std::optional<NavigationID> navigation) {
     replaced_ = false;
     madeAgain_ = false;
     downloaded.clear();
+}
+
+std::optional<BrowserError> ResponseRecorder::takeFailureOfUnfollowed(NavigationID navigation) {
+    auto found = std::find_if(unfollowedFailures_.begin(), unfollowedFailures_.end(),
+                              [&](const auto& kept) { return kept.first == navigation; });
+    if (found == unfollowedFailures_.end()) return std::nullopt;
+    BrowserError failure = std::move(found->second);
+    unfollowedFailures_.erase(found);
+    return failure;
 }
 
 void ResponseRecorder::followAgain(std::optional<std::string> url) {
@@ -178,6 +192,12 @@ BrowserError ResponseRecorder::refusal(std::string_view uri) {
                                               ": WebKit keeps it from the web, as it belongs to other services");
     }
     return BrowserError::navigationFailed(refusedReason);
+}
+
+std::optional<BrowserError> ResponseRecorder::linkRefusal(std::string_view uri) {
+    auto port = explicitPort(uri);
+    if (!port || !isRefusedPort(*port)) return std::nullopt;
+    return refusal(uri);
 }
 
 std::vector<DownloadedFile> ResponseRecorder::takeDownloaded() {

@@ -69,6 +69,10 @@ public:
     static constexpr const char* abandonedReason =
         "The page was not loaded: the page shown before navigated by itself meanwhile (to another page, or by "
         "changing its own address), and its navigation took the place of this one each time it was made";
+    // Why the load wait of a navigation fails when another load wait began
+    // before it was done.
+    static constexpr const char* supersededReason =
+        "Another navigation (from the window or another command) began before this one was done and took its place";
     // Why a load that WebKit refused before it began failed, when no port
     // explains it.
     static constexpr const char* refusedReason =
@@ -83,6 +87,10 @@ public:
     // The failure of a load that WebKit refused: one of a port kept from the
     // web names that port, any other says it was refused.
     static BrowserError refusal(std::string_view uri);
+    // The failure of a link to `uri` that WebKit drops without a word: an
+    // http or https address on a port it keeps from the web. None for any
+    // other address.
+    static std::optional<BrowserError> linkRefusal(std::string_view uri);
     // The last navigation that started and has neither committed nor failed.
     std::optional<NavigationID> arriving;
     DownloadFolder folder{DownloadFolder::temporaryDownloadFolder()};
@@ -105,8 +113,13 @@ public:
     // spelling: a load the page starts at another address meanwhile does not
     // take the id. Without it the next load start takes the id.
     NavigationID beginNavigation(std::optional<std::string> url = std::nullopt);
-    // Starts following a navigation: resets what the load wait reads.
+    // Starts following a navigation: resets what the load wait reads. The
+    // failure of the navigation followed before, when it had failed, is kept
+    // for its wait, which may not have read it yet.
     void follow(std::optional<NavigationID> navigation);
+    // The failure of a navigation no longer followed, when it had failed
+    // before another was followed in its place; handed over once.
+    std::optional<BrowserError> takeFailureOfUnfollowed(NavigationID navigation);
     // WebKit has let a navigation through that has neither begun to load
     // nor been answered otherwise: a link or script of the page asked for it
     // and the view still shows the page before. WebKit does not say which
@@ -217,6 +230,11 @@ private:
     std::vector<Decided> decided_;
     static constexpr std::size_t decidedLimit = 16;
     static constexpr Duration decidedHold = std::chrono::seconds(1);
+
+    // Failures of navigations no longer followed, for their waits; the
+    // oldest go first.
+    std::vector<std::pair<NavigationID, BrowserError>> unfollowedFailures_;
+    static constexpr std::size_t unfollowedLimit = 8;
 
     NavigationID lastID_ = 0;
     std::optional<Pending> pending_;

@@ -243,10 +243,13 @@ public:
     Task<PointerPoint> agentValuePointerPoint(std::string command, nlohmann::json args,
                                               std::optional<FrameInfo> frame = std::nullopt);
 
-    // Settling (BrowserSessionSettle.cpp).
+    // Settling (BrowserSessionSettle.cpp). `givenUp`, when given, is asked
+    // at each poll: once it holds, the wait ends at once (the settle as not
+    // settled) and touches the phases no more.
+    using GivenUp = std::function<bool()>;
     Task<void> waitForQuietNetwork(std::optional<FrameInfo> frame);
-    Task<bool> settle();
-    Task<PageSnapshot> waitForDrawing(PageSnapshot snapshot);
+    Task<bool> settle(GivenUp givenUp = {});
+    Task<PageSnapshot> waitForDrawing(PageSnapshot snapshot, GivenUp givenUp = {});
 
     // Navigation and load phases (BrowserSessionNavigation.cpp).
     Task<PageSnapshot> navigate(std::string url, std::optional<std::string> recordedAs = std::nullopt);

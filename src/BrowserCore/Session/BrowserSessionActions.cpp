@@ -186,6 +186,8 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
     WaitLabel clearLabel{*this};
     setWaitingFor("the page to answer the " + command);
     const Instant commandStart = Clock::now();
+    // The address of the link the action followed, as the page agent saw it.
+    std::optional<std::string> linkFollowed;
     try {
         if (command == "hover" && ref) {
             co_await hoverByPointer(*this, *ref);
@@ -196,8 +198,11 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
             if (frame && !frame->isMain && focusesItsElement(command)) {
                 co_await focusFramesOnTheWay(*this, activeView(), *frame, command);
             }
-            // The acting commands answer nothing the session reads.
-            static_cast<void>(co_await agentCall(command, arguments));
+            auto reply = co_await agentCall(command, arguments);
+            if (reply && reply->is_object()) {
+                auto followed = reply->find("followed");
+                if (followed != reply->end() && followed->is_string()) linkFollowed = followed->get<std::string>();
+            }
         }
     } catch (...) {
         timed(&Phases::load, commandStart);
@@ -214,9 +219,14 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
     const bool settled = co_await settle();
     // The command's time limit may have run out while the page settled.
     checkCancellation();
-    // A page the action led to that did not load fails as a navigation does.
+    // A page the action led to that did not load fails as a navigation does,
+    // also one WebKit dropped without a word, which no load shows.
     if (startWindow == mainWindowID && activeWindowID() == mainWindowID) {
         if (auto failure = responses.ownLoadFailure(loadMark)) throw *failure;
+        if (auto refused = linkFollowed && responses.loadMark() == loadMark ? ResponseRecorder::linkRefusal(*linkFollowed)
+                                                                             : std::nullopt) {
+            throw *refused;
+        }
     }
 
     setWaitingFor("a snapshot of the page after the " + command);

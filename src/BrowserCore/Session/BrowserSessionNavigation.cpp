@@ -35,10 +35,14 @@ FlowStep stepOf(FlowStep::Action action, std::optional<std::string> value = std:
     return step;
 }
 
-// Clears the label of the running wait on every way out of it.
+// Clears the label of the running wait on every way out of it, unless
+// another wait has taken the label over.
 struct WaitLabel {
     BrowserSession& session;
-    ~WaitLabel() { session.clearWaitingFor(); }
+    std::function<bool()> givenWay;
+    ~WaitLabel() {
+        if (!givenWay()) session.clearWaitingFor();
+    }
 };
 
 Task<PageSnapshot> goToHistoryItem(BrowserSession& session, WebKitBackForwardListItem* item) {
@@ -125,12 +129,23 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
     if (activePopup->get()) activePopup.set({});
     ensureWindowDelegate();
 
+    // Another load wait began before this one was done (the person's, from
+    // the window, or another command's): the page and the label, the phases
+    // and the recorder's fields are that wait's from then on.
+    auto givenWay = [this, navigation] { return responses.followed != navigation; };
+    // What this wait answers then: the failure its navigation had met
+    // before, or that the other took its place.
+    auto gaveWay = [this, navigation] {
+        if (auto failure = navigation ? responses.takeFailureOfUnfollowed(*navigation) : std::nullopt) return *failure;
+        return BrowserError::navigationFailed(ResponseRecorder::supersededReason);
+    };
+
     setWaitingFor("the page to load");
     startPhases();
-    WaitLabel clearLabel{*this};
+    WaitLabel clearLabel{*this, givenWay};
     // Adds the time a phase ran to its field, also when the phase fails.
-    auto timed = [this](Duration Phases::*field, Instant since) {
-        if (auto* live = livePhases()) live->*field += Clock::now() - since;
+    auto timed = [this, &givenWay](Duration Phases::*field, Instant since) {
+        if (auto* live = givenWay() ? nullptr : livePhases()) live->*field += Clock::now() - since;
     };
 
     // Load: until the followed navigation commits or ends, the page has been
@@ -141,13 +156,13 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
     bool timedOut = false;
     // The request went unanswered while the page went on by itself.
     auto dropped = [&] {
-        if (responses.followed != navigation || responses.ended || responses.arrived) return false;
+        if (responses.ended || responses.arrived) return false;
         if (responses.followedReplaced()) return true;
         bool idle = notLoadingSince && Clock::now() - *notLoadingSince >= droppedAfter;
         return idle && ((responses.abandoned && responses.downloaded.empty()) || responses.followedNeverArrived());
     };
     try {
-        while (!responses.ended && !responses.arrived) {
+        while (!givenWay() && !responses.ended && !responses.arrived) {
             if (Clock::now() >= deadline) {
                 webkit_web_view_stop_loading(page->get());
                 timedOut = true;
@@ -172,6 +187,7 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
         timed(&Phases::load, start);
         throw;
     }
+    if (givenWay()) throw gaveWay();
     timed(&Phases::load, start);
     if (timedOut) throw BrowserError::timeout("loading the page");
     if (responses.ended && responses.ended->failure) throw *responses.ended->failure;
@@ -183,10 +199,11 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
     }
 
     setWaitingFor("the loaded page to settle");
-    co_await settle();
+    co_await settle(givenWay);
     checkCancellation();
+    if (givenWay()) throw gaveWay();
     // A refusal WebKit tells only once an empty document has committed.
-    if (responses.followed == navigation && responses.ended && responses.ended->refused) throw *responses.ended->failure;
+    if (responses.ended && responses.ended->refused) throw *responses.ended->failure;
 
     // A navigation that only downloaded something leaves nothing to scan.
     std::vector<DownloadedFile> downloads = responses.takeDownloaded();
@@ -205,16 +222,18 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
         timed(&Phases::snapshot, scanStart);
         throw;
     }
+    if (givenWay()) throw gaveWay();
     timed(&Phases::snapshot, scanStart);
 
     Instant drawingStart = Clock::now();
     PageSnapshot drawn;
     try {
-        drawn = co_await waitForDrawing(std::move(scanned));
+        drawn = co_await waitForDrawing(std::move(scanned), givenWay);
     } catch (...) {
         timed(&Phases::drawing, drawingStart);
         throw;
     }
+    if (givenWay()) throw gaveWay();
     timed(&Phases::drawing, drawingStart);
     drawn.downloads = std::move(downloads);
     co_return drawn;

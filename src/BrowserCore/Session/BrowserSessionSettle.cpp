@@ -68,8 +68,9 @@ bool hasVisibleCharacter(const std::string& text) {
 }
 
 // One settle loop: true when the page settled, false at the deadline or on
-// cancellation. Charges what held each poll to the session's phases.
-Task<bool> settleLoop(BrowserSession& session) {
+// cancellation, or once it is given up. Charges what held each poll to the
+// session's phases.
+Task<bool> settleLoop(BrowserSession& session, const BrowserSession::GivenUp& givenUp) {
     const auto options = *session.options;
     const Instant start = Clock::now();
     const Instant deadline = start + options.settleTimeout;
@@ -85,6 +86,7 @@ Task<bool> settleLoop(BrowserSession& session) {
             co_await sleepFor(settlePoll);
         } catch (const CancellationError&) {
         }
+        if (givenUp && givenUp()) co_return false;
         Instant now = Clock::now();
         Duration tick = now - last;
         last = now;
@@ -162,9 +164,10 @@ Task<void> BrowserSession::waitForQuietNetwork(std::optional<FrameInfo> frame) {
     }
 }
 
-Task<bool> BrowserSession::settle() {
+Task<bool> BrowserSession::settle(GivenUp givenUp) {
     const Instant began = Clock::now();
-    bool settled = co_await settleLoop(*this);
+    bool settled = co_await settleLoop(*this, givenUp);
+    if (givenUp && givenUp()) co_return settled;
     if (auto* live = livePhases()) {
         live->settle += Clock::now() - began;
         live->settled = settled;
@@ -172,12 +175,14 @@ Task<bool> BrowserSession::settle() {
     co_return settled;
 }
 
-Task<PageSnapshot> BrowserSession::waitForDrawing(PageSnapshot snapshot) {
+Task<PageSnapshot> BrowserSession::waitForDrawing(PageSnapshot snapshot, GivenUp givenUp) {
     const Instant deadline = Clock::now() + options->settleTimeout;
     PageSnapshot current = std::move(snapshot);
-    while (current.elements.empty() && !hasVisibleCharacter(current.text) && Clock::now() < deadline) {
+    auto goesOn = [&] { return !givenUp || !givenUp(); };
+    while (current.elements.empty() && !hasVisibleCharacter(current.text) && Clock::now() < deadline && goesOn()) {
         setWaitingFor("the page to draw something");
         co_await sleepFor(drawingPoll);
+        if (!goesOn()) break;
         current = co_await scan();
     }
     co_return current;

@@ -23,15 +23,15 @@ std::string upperCase(const std::string& text) {
     return result;
 }
 
-Task<void> open(std::weak_ptr<void> alive, StartView* view, std::shared_ptr<BrowserSession> session,
-                std::string text) {
+Task<void> open(std::weak_ptr<void> alive, StartView* view, unsigned submission,
+                std::shared_ptr<BrowserSession> session, std::string text) {
     std::optional<std::string> failure;
     try {
         co_await openAddress(*session, std::move(text));
     } catch (const std::exception& error) {
         failure = error.what();
     }
-    if (!alive.expired()) view->opened(std::move(failure));
+    if (!alive.expired()) view->opened(submission, std::move(failure));
 }
 
 } // namespace
@@ -100,12 +100,14 @@ void StartView::submitAddress() {
     showFailure(std::nullopt);
     ++opening_;
     std::string text = address_->get_text();
-    static_cast<void>(detach([&] { return open(liveness_.token(), this, models_.session, text); }));
+    unsigned submission = ++submissions_;
+    static_cast<void>(detach([&] { return open(liveness_.token(), this, submission, models_.session, text); }));
 }
 
-void StartView::opened(std::optional<std::string> failure) {
+void StartView::opened(unsigned submission, std::optional<std::string> failure) {
     --opening_;
-    if (failure) {
+    // An address submitted since took its place: its end is what counts.
+    if (failure && submission == submissions_) {
         failedAt_ = *models_.session->url;
         showFailure(failure);
     }

@@ -45,8 +45,9 @@ public:
     // The listed flows' lines.
     std::vector<std::string> flowLines() const;
 
-    // The end of opening a typed address, with its failure if it failed.
-    void opened(std::optional<std::string> failure);
+    // The end of opening the typed address submitted as `submission`, with
+    // its failure if it failed.
+    void opened(unsigned submission, std::optional<std::string> failure);
 
 private:
     void showProfile();
@@ -61,6 +62,8 @@ private:
     // when the last one failed.
     int opening_ = 0;
     std::optional<std::string> failedAt_;
+    // Addresses submitted so far: only the last one's failure shows.
+    unsigned submissions_ = 0;
     std::string head_;
     Gtk::Label* headLabel_ = nullptr;
     Gtk::Entry* address_ = nullptr;

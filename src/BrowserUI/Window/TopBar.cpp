@@ -21,16 +21,16 @@ namespace {
 
 constexpr int addressWidth = 520;
 
-// Runs one navigation the bar started and shows its failure, unless the bar
-// is gone by the time it ends.
-Task<void> reportFailure(std::weak_ptr<void> alive, TopBar* bar, Task<void> work) {
+// Runs one navigation the bar started and hands its failure to the bar,
+// unless the bar is gone by the time it ends.
+Task<void> reportFailure(std::weak_ptr<void> alive, TopBar* bar, unsigned navigation, Task<void> work) {
     std::optional<std::string> failure;
     try {
         co_await work;
     } catch (const std::exception& error) {
         failure = error.what();
     }
-    if (failure && !alive.expired()) bar->showFailure(failure);
+    if (failure && !alive.expired()) bar->failed(navigation, std::move(*failure));
 }
 
 Task<void> back(std::shared_ptr<BrowserSession> session) {
@@ -198,24 +198,32 @@ Gtk::Button* TopBar::historyButton(const char* icon, const char* label, void (To
     return button;
 }
 
+void TopBar::startNavigation(std::function<Task<void>()> work) {
+    showFailure(std::nullopt);
+    unsigned navigation = ++navigations_;
+    static_cast<void>(detach([&] { return reportFailure(liveness_.token(), this, navigation, work()); }));
+}
+
+void TopBar::failed(unsigned navigation, std::string text) {
+    // One the person started since took its place: its end is what counts.
+    if (navigation == navigations_) showFailure(std::move(text));
+}
+
 bool TopBar::goBack() {
     if (!back_->get_sensitive()) return false;
-    showFailure(std::nullopt);
-    static_cast<void>(detach([&] { return reportFailure(liveness_.token(), this, back(models_.session)); }));
+    startNavigation([session = models_.session] { return back(session); });
     return true;
 }
 
 bool TopBar::goForward() {
     if (!forward_->get_sensitive()) return false;
-    showFailure(std::nullopt);
-    static_cast<void>(detach([&] { return reportFailure(liveness_.token(), this, forward(models_.session)); }));
+    startNavigation([session = models_.session] { return forward(session); });
     return true;
 }
 
 bool TopBar::reload() {
     if (!reload_->get_visible() || !reload_->get_sensitive()) return false;
-    showFailure(std::nullopt);
-    static_cast<void>(detach([&] { return reportFailure(liveness_.token(), this, reloadPage(models_.session)); }));
+    startNavigation([session = models_.session] { return reloadPage(session); });
     return true;
 }
 
@@ -230,12 +238,10 @@ void TopBar::focusAddress() {
 void TopBar::submitAddress() {
     std::string text = address_->get_text();
     if (GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()))) gtk_root_set_focus(root, nullptr);
-    showFailure(std::nullopt);
     submission_ = Submission{++submissions_, text, *models_.session->url};
-    unsigned id = submission_->id;
-    static_cast<void>(detach([&] {
-        return reportFailure(liveness_.token(), this, open(liveness_.token(), this, id, models_.session, text));
-    }));
+    startNavigation([this, id = submission_->id, session = models_.session, text] {
+        return open(liveness_.token(), this, id, session, text);
+    });
 }
 
 void TopBar::submitted(unsigned submission, bool failed) {

@@ -7,6 +7,7 @@
 
 #include "BrowserUI/Presentation/BrowserModels.h"
 #include "BrowserUI/Widgets/ViewParts.h"
+#include "Platform/Task.h"
 
 #include <gtkmm/button.h>
 #include <gtkmm/drawingarea.h>
@@ -43,6 +44,8 @@ public:
     bool canPress(const char* button) const;
 
     void showFailure(std::optional<std::string> text);
+    // The failure of the navigation the bar started as `navigation`.
+    void failed(unsigned navigation, std::string text);
     // The end of the address submitted as `submission`.
     void submitted(unsigned submission, bool failed);
 
@@ -75,6 +78,10 @@ private:
     };
     std::optional<Submission> submission_;
     unsigned submissions_ = 0;
+    // Back, Forward, Reload and submits, counted: only the failure of the
+    // last one started shows.
+    unsigned navigations_ = 0;
+    void startNavigation(std::function<Task<void>()> work);
 
     Gtk::Button* back_ = nullptr;
     Gtk::Button* forward_ = nullptr;

@@ -2,6 +2,7 @@
 // phases of the load wait, on a real web view against loopback pages.
 
 #include "SessionPages.h"
+#include "Support/ClosedPort.h"
 
 using namespace vesk;
 using namespace vesk::test;
@@ -303,6 +304,52 @@ TEST(Navigation, ACancelledWaitStopsAndLeavesTheNextCommandsLabelAndPhasesAlone)
     EXPECT_TRUE((*session->recording)->steps.empty());
 }
 
+TEST(Navigation, ANavigationAnotherTakesOverFromGivesWayAndTheOtherAnswersForItself) {
+    LoopbackServer server;
+    server.serve("/busy", sessionPage("ticking"));  // never settles
+    server.serve("/held", {.hold = true});
+    server.serve("/other", "<title>other</title><p>arrived</p>");
+    ClosedPort closed;
+    auto session = quickSession();
+    WebKitWebView* view = session->page->get();
+    Shown shown(view);
+    const std::string gaveWay = std::string("Navigation failed: ") + ResponseRecorder::supersededReason;
+
+    // The first still settles when the second, to a closed port, begins.
+    auto first = session->navigate(server.url("/busy"));
+    ASSERT_TRUE(spinUntil([&] { return session->waitingFor == "the loaded page to settle"; }));
+    auto second = session->navigate(closed.url("/x"));
+    EXPECT_EQ(errorOf(std::move(first)), gaveWay);
+    EXPECT_TRUE(errorOf(std::move(second)).starts_with("Navigation failed: Could not connect"));
+    EXPECT_EQ(session->waitingFor, std::nullopt);
+
+    // The first still waits for its document when the second, to a page, begins.
+    first = session->navigate(server.url("/held"));
+    ASSERT_TRUE(spinUntil([&] { return server.hits("/held") == 1; }));
+    second = session->navigate(server.url("/other"));
+    EXPECT_EQ(errorOf(std::move(first)), gaveWay);
+    EXPECT_EQ(runTask(std::move(second)).title, "other");
+
+    // The second has failed, and a third begins before its wait looks.
+    std::optional<Task<PageSnapshot>> third;
+    struct Then {
+        std::function<void()> run;
+    } then{[&] {
+        if (!third && session->responses.ended && session->responses.ended->failure) {
+            third = session->navigate(server.url("/other?third"));
+        }
+    }};
+    gulong handler = g_signal_connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent, gpointer data) {
+                                          static_cast<Then*>(data)->run();
+                                      }),
+                                      &then);
+    second = session->navigate(closed.url("/y"));
+    EXPECT_TRUE(errorOf(std::move(second)).starts_with("Navigation failed: Could not connect"));
+    g_signal_handler_disconnect(view, handler);
+    ASSERT_TRUE(third);
+    EXPECT_EQ(runTask(std::move(*third)).url, server.url("/other?third"));
+}
+
 TEST(Navigation, ALoadTheBrowserRefusesFailsSayingWhy) {
     LoopbackServer server;
     server.serve("/page", "<title>page</title><p>here</p>");
@@ -338,9 +385,14 @@ TEST(Navigation, ALoadTheBrowserRefusesFailsSayingWhy) {
     EXPECT_EQ(errorOf(session->reload()), port(6000));
     EXPECT_EQ((*session->recording)->steps.size(), 2u) << "only the loads that arrived";
 
-    // A link that leads there.
-    server.serve("/links", "<title>links</title><a href=/to-port>Away</a> <a href=/to-data>Inline</a>");
+    // A link that leads there, straight (WebKit drops it without a word) or
+    // by a redirect; not one whose click the page cancelled.
+    server.serve("/links", "<title>links</title><a href=/to-port>Away</a> <a href=/to-data>Inline</a> "
+                           "<a href=http://localhost:6000/x>Straight</a> "
+                           "<a href=http://127.0.0.1:6000/ onclick='event.preventDefault()'>Cancelled</a>");
     auto links = runTask(session->navigate(server.url("/links")));
+    EXPECT_EQ(errorOf(session->click(refOf(links, "link", "Straight"))), port(6000));
+    EXPECT_FALSE(runTask(session->click(refOf(links, "link", "Cancelled"))).navigated);
     EXPECT_EQ(errorOf(session->click(refOf(links, "link", "Away"))), port(6000));
     EXPECT_EQ(errorOf(session->click(refOf(links, "link", "Inline"))), refused);
 }

@@ -110,3 +110,34 @@ TEST(FailedLoads, TheTopBarShowsAFailedLoadAndKeepsWhatWasTyped) {
     static_cast<void>(runTask(harness.session->navigate(harness.server.url("/second"))));
     EXPECT_EQ(harness.bar().addressField().get_text().raw(), harness.server.url("/second"));
 }
+
+TEST(FailedLoads, AnAddressTypedOverOneStillLoadingShowsOnlyItsOwnEnd) {
+    if (!gtk_is_initialized()) GTEST_SKIP() << "no display";
+    WindowHarness harness;
+    harness.server.serve("/held", {.hold = true});
+    // Both loads have ended once the page is shown and nothing waits.
+    auto bothEnded = [&](const std::string& url) {
+        return spinUntil([&] {
+            return harness.session->url.get() == url && !*harness.session->isLoading && !harness.session->waitingFor;
+        });
+    };
+    auto typeOverHeld = [&](Gtk::Entry& field, const std::function<void()>& submit, const std::string& url) {
+        std::size_t held = harness.server.hits("/held");
+        field.set_text(harness.server.url("/held"));
+        submit();
+        ASSERT_TRUE(spinUntil([&] { return harness.server.hits("/held") > held; }));
+        field.set_text(url);
+        submit();
+        ASSERT_TRUE(bothEnded(url));
+    };
+
+    // The start view gives way to the page of the address typed last.
+    ui::StartView* start = harness.view().startView();
+    typeOverHeld(start->addressField(), [&] { start->submitAddress(); }, harness.server.url("/"));
+    ASSERT_TRUE(spinUntil([&] { return !harness.view().startView() || start->failureText(); }));
+    EXPECT_EQ(harness.view().startView(), nullptr) << *start->failureText();
+
+    // The top bar shows no failure for the load the person replaced.
+    typeOverHeld(harness.bar().addressField(), [&] { harness.bar().submitAddress(); }, harness.server.url("/second"));
+    EXPECT_EQ(harness.bar().failureText(), std::nullopt);
+}

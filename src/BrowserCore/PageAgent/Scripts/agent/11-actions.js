@@ -126,6 +126,8 @@ function focusableAncestor(el) {
         /^(input|select|textarea|button|a|summary)$/.test(n.localName)) || null;
 }
 
+// Clicks as a person's mouse does; answers the address of the link the
+// click follows, if any.
 function clickAt(point) {
     const { x, y, hit } = point;
     const fire = (type, ctor, extra) => hit.dispatchEvent(new ctor(type, mouseInit(x, y, extra)));
@@ -145,11 +147,20 @@ function clickAt(point) {
             if (active && active !== document.body && active.blur) active.blur();
         }
     }
-    if (!hit.isConnected) return;
+    if (!hit.isConnected) return null;
     fire('pointerup', P);
     fire('mouseup', MouseEvent);
-    if (!hit.isConnected) return;
-    fire('click', MouseEvent);
+    if (!hit.isConnected) return null;
+    if (!fire('click', MouseEvent)) return null;
+    return linkFollowed(hit);
+}
+
+// The address of the link that a click on `hit`, which no listener
+// cancelled, follows. WebKit drops a link to a port it keeps from the web
+// without a word to the session, which can tell so only by the address.
+function linkFollowed(hit) {
+    const link = closestDeep(hit, n => (n.localName === 'a' || n.localName === 'area') && n.hasAttribute('href'));
+    return link ? link.href : null;
 }
 
 function click(args) {
@@ -157,8 +168,8 @@ function click(args) {
     checkEnabled(el, label, 'click');
     const standIn = visibility(el) ? null : labelStandIn(el);
     const receiver = standIn ? standIn.label : el;
-    whileActing(() => clickAt(clickPoint(el, receiver, label, 'click')));
-    return undefined;
+    const followed = whileActing(() => clickAt(clickPoint(el, receiver, label, 'click')));
+    return followed ? { followed } : undefined;
 }
 
 // Where the element shows, in this frame's own viewport; the session adds
