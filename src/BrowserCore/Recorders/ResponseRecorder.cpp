@@ -189,7 +189,8 @@ void ResponseRecorder::followAgain(std::optional<std::string> url) {
 BrowserError ResponseRecorder::refusal(std::string_view uri) {
     if (auto port = explicitPort(uri)) {
         return BrowserError::navigationFailed("The browser does not open port " + std::to_string(*port) +
-                                              ": WebKit keeps it from the web, as it belongs to other services");
+                                              ": it belongs to services other than the web, and browsers keep pages from "
+                                              "it. Serve the page on another port");
     }
     return BrowserError::navigationFailed(refusedReason);
 }

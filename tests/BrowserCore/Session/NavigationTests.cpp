@@ -362,7 +362,8 @@ TEST(Navigation, ALoadTheBrowserRefusesFailsSayingWhy) {
     session->recording.set(Flow{});
     auto port = [](int n) {
         return "Navigation failed: The browser does not open port " + std::to_string(n) +
-               ": WebKit keeps it from the web, as it belongs to other services";
+               ": it belongs to services other than the web, and browsers keep pages from it. Serve the page on "
+               "another port";
     };
     const std::string refused = std::string("Navigation failed: ") + ResponseRecorder::refusedReason;
 
