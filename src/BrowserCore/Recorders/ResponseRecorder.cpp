@@ -195,7 +195,7 @@ BrowserError ResponseRecorder::refusal(std::string_view uri) {
     return BrowserError::navigationFailed(refusedReason);
 }
 
-std::optional<BrowserError> ResponseRecorder::linkRefusal(std::string_view uri) {
+std::optional<BrowserError> ResponseRecorder::portRefusal(std::string_view uri) {
     auto port = explicitPort(uri);
     if (!port || !isRefusedPort(*port)) return std::nullopt;
     return refusal(uri);

@@ -87,10 +87,11 @@ public:
     // The failure of a load that WebKit refused: one of a port kept from the
     // web names that port, any other says it was refused.
     static BrowserError refusal(std::string_view uri);
-    // The failure of a link to `uri` that WebKit drops without a word: an
-    // http or https address on a port it keeps from the web. None for any
-    // other address.
-    static std::optional<BrowserError> linkRefusal(std::string_view uri);
+    // The failure of a load of `uri` that WebKit would refuse: an http or
+    // https address on a port kept from the web. WebKit drops a link there
+    // without a word, and a load of the session's own there replaces the page
+    // with an empty one. None for any other address.
+    static std::optional<BrowserError> portRefusal(std::string_view uri);
     // The last navigation that started and has neither committed nor failed.
     std::optional<NavigationID> arriving;
     DownloadFolder folder{DownloadFolder::temporaryDownloadFolder()};

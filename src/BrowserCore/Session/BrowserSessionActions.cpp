@@ -223,7 +223,7 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
     // also one WebKit dropped without a word, which no load shows.
     if (startWindow == mainWindowID && activeWindowID() == mainWindowID) {
         if (auto failure = responses.ownLoadFailure(loadMark)) throw *failure;
-        if (auto refused = linkFollowed && responses.loadMark() == loadMark ? ResponseRecorder::linkRefusal(*linkFollowed)
+        if (auto refused = linkFollowed && responses.loadMark() == loadMark ? ResponseRecorder::portRefusal(*linkFollowed)
                                                                              : std::nullopt) {
             throw *refused;
         }

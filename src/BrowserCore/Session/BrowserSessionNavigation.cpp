@@ -65,11 +65,14 @@ Task<PageSnapshot> BrowserSession::navigate(std::string url, std::optional<std::
     if (!scheme || !allowedSchemes().contains(scheme)) {
         throw BrowserError::invalidURL(url);
     }
+    // The request names the address in WebKit's own spelling.
+    GRef<WebKitURIRequest> request = GRef<WebKitURIRequest>::adopt(webkit_uri_request_new(url.c_str()));
+    // WebKit would put an empty page in place of the one shown: the page
+    // stays, and what was typed into it.
+    if (auto refused = ResponseRecorder::portRefusal(webkit_uri_request_get_uri(request.get()))) throw *refused;
     // What the person typed and the page has not reported yet goes with the
     // page it was typed into; the same before going back, forward or reloading.
     if (isRecording()) co_await captureTyped();
-    // The request names the address in WebKit's own spelling.
-    GRef<WebKitURIRequest> request = GRef<WebKitURIRequest>::adopt(webkit_uri_request_new(url.c_str()));
     auto load = [view = GRef<WebKitWebView>::retain(page->get()), request] {
         webkit_web_view_load_request(view.get(), request.get());
         return std::optional<std::string>(webkit_uri_request_get_uri(request.get()));

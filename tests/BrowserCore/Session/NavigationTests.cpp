@@ -367,13 +367,14 @@ TEST(Navigation, ALoadTheBrowserRefusesFailsSayingWhy) {
     };
     const std::string refused = std::string("Navigation failed: ") + ResponseRecorder::refusedReason;
 
-    // WebKit shows an empty page in place of a port it keeps from the web,
-    // ends the page's process for a redirect to a file, and refuses the
-    // rest in words.
+    // A port kept from the web is refused before the page is touched; WebKit
+    // shows an empty page in place of a redirect there, ends the page's
+    // process for a redirect to a file, and refuses the rest in words.
     runTask(session->navigate(server.url("/page")));
     EXPECT_EQ(errorOf(session->navigate("http://127.0.0.1:1/")), port(1));
     EXPECT_EQ(errorOf(session->navigate("http://127.0.0.1:6000/")), port(6000));
     EXPECT_EQ(errorOf(session->navigate("http://localhost:9/")), port(9));
+    EXPECT_EQ(session->url.get(), server.url("/page"));
     EXPECT_EQ(errorOf(session->navigate(server.url("/to-port"))), port(6000));
     EXPECT_TRUE(errorOf(session->navigate(server.url("/to-file"))).starts_with("Navigation failed: "));
     EXPECT_EQ(errorOf(session->navigate(server.url("/to-data"))), refused);

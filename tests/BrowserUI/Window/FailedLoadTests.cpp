@@ -59,7 +59,8 @@ TEST(FailedLoads, TheStartViewKeepsAnAddressThatCannotBeOpenedAndSaysWhy) {
     bool pageShown = false;
     // Without a scheme the address gets https://, whose handshake fails.
     for (const auto& [typed, reason] : {std::pair{"localhost:" + std::to_string(plain.port()) + "/x", "TLS"},
-                                        std::pair{closed.url("/nothing"), "Could not connect"}}) {
+                                        std::pair{closed.url("/nothing"), "Could not connect"},
+                                        std::pair{std::string("http://127.0.0.1:1/nothing"), "does not open port 1"}}) {
         start->addressField().set_text(typed);
         start->submitAddress();
         ASSERT_TRUE(spinUntil([&] {
@@ -109,6 +110,17 @@ TEST(FailedLoads, TheTopBarShowsAFailedLoadAndKeepsWhatWasTyped) {
     // Once the page's address changes, the field follows it again.
     static_cast<void>(runTask(harness.session->navigate(harness.server.url("/second"))));
     EXPECT_EQ(harness.bar().addressField().get_text().raw(), harness.server.url("/second"));
+
+    // A port the browser does not open fails the same way, over the page.
+    input->key("l", "Control_L");
+    ASSERT_TRUE(spinUntil([&] { return harness.bar().addressFocused(); }));
+    input->type("http://127.0.0.1:1/x");
+    input->key("Return");
+    ASSERT_TRUE(spinUntil([&] {
+        auto failure = harness.bar().failureText();
+        return failure && failure->find("does not open port 1") != std::string::npos && !*harness.session->isLoading;
+    })) << harness.bar().failureText().value_or("no failure line");
+    EXPECT_EQ(harness.session->url.get(), harness.server.url("/second"));
 }
 
 TEST(FailedLoads, AnAddressTypedOverOneStillLoadingShowsOnlyItsOwnEnd) {
