@@ -43,6 +43,12 @@ std::optional<int> explicitPort(std::string_view url) {
     return port > 0 ? std::optional<int>(port) : std::nullopt;
 }
 
+BrowserError portFailure(int port) {
+    return BrowserError::navigationFailed("The browser does not open port " + std::to_string(port) +
+                                          ": it belongs to services other than the web, and browsers keep pages from "
+                                          "it. Serve the page on another port");
+}
+
 } // namespace
 
 // What a signal handler holds: the recorder, weakly.
@@ -187,18 +193,14 @@ void ResponseRecorder::followAgain(std::optional<std::string> url) {
 }
 
 BrowserError ResponseRecorder::refusal(std::string_view uri) {
-    if (auto port = explicitPort(uri)) {
-        return BrowserError::navigationFailed("The browser does not open port " + std::to_string(*port) +
-                                              ": it belongs to services other than the web, and browsers keep pages from "
-                                              "it. Serve the page on another port");
-    }
+    if (auto port = explicitPort(uri)) return portFailure(*port);
     return BrowserError::navigationFailed(refusedReason);
 }
 
 std::optional<BrowserError> ResponseRecorder::portRefusal(std::string_view uri) {
     auto port = explicitPort(uri);
     if (!port || !isRefusedPort(*port)) return std::nullopt;
-    return refusal(uri);
+    return portFailure(*port);
 }
 
 std::vector<DownloadedFile> ResponseRecorder::takeDownloaded() {

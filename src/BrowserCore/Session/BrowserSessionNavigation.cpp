@@ -111,14 +111,16 @@ Task<PageSnapshot> BrowserSession::reload() {
     auto keep = shared_from_this();
     if (isRecording()) co_await captureTyped();
     // The document shown is loaded again, at the address its history entry has now.
-    auto load = [view = GRef<WebKitWebView>::retain(page->get())] {
-        auto asked = addressOf(webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(view.get())));
+    auto shown = [view = GRef<WebKitWebView>::retain(page->get())] {
+        return addressOf(webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(view.get())));
+    };
+    auto load = [view = GRef<WebKitWebView>::retain(page->get()), shown] {
+        auto asked = shown();
         webkit_web_view_reload(view.get());
         return asked;
     };
-    auto navigation = responses.beginNavigation(
-        addressOf(webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(page->get()))));
-    webkit_web_view_reload(page->get());
+    auto navigation = responses.beginNavigation(shown());
+    load();
 
     PageSnapshot snapshot = co_await waitForLoad(navigation, load);
     recordStep(stepOf(FlowStep::Action::reload));

@@ -198,10 +198,10 @@ Gtk::Button* TopBar::historyButton(const char* icon, const char* label, void (To
     return button;
 }
 
-void TopBar::startNavigation(std::function<Task<void>()> work) {
+void TopBar::startNavigation(std::function<Task<void>(unsigned navigation)> work) {
     showFailure(std::nullopt);
     unsigned navigation = ++navigations_;
-    static_cast<void>(detach([&] { return reportFailure(liveness_.token(), this, navigation, work()); }));
+    static_cast<void>(detach([&] { return reportFailure(liveness_.token(), this, navigation, work(navigation)); }));
 }
 
 void TopBar::failed(unsigned navigation, std::string text) {
@@ -211,19 +211,19 @@ void TopBar::failed(unsigned navigation, std::string text) {
 
 bool TopBar::goBack() {
     if (!back_->get_sensitive()) return false;
-    startNavigation([session = models_.session] { return back(session); });
+    startNavigation([session = models_.session](unsigned) { return back(session); });
     return true;
 }
 
 bool TopBar::goForward() {
     if (!forward_->get_sensitive()) return false;
-    startNavigation([session = models_.session] { return forward(session); });
+    startNavigation([session = models_.session](unsigned) { return forward(session); });
     return true;
 }
 
 bool TopBar::reload() {
     if (!reload_->get_visible() || !reload_->get_sensitive()) return false;
-    startNavigation([session = models_.session] { return reloadPage(session); });
+    startNavigation([session = models_.session](unsigned) { return reloadPage(session); });
     return true;
 }
 
@@ -238,9 +238,9 @@ void TopBar::focusAddress() {
 void TopBar::submitAddress() {
     std::string text = address_->get_text();
     if (GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()))) gtk_root_set_focus(root, nullptr);
-    submission_ = Submission{++submissions_, text, *models_.session->url};
-    startNavigation([this, id = submission_->id, session = models_.session, text] {
-        return open(liveness_.token(), this, id, session, text);
+    startNavigation([this, text](unsigned navigation) {
+        submission_ = Submission{navigation, text, *models_.session->url};
+        return open(liveness_.token(), this, navigation, models_.session, text);
     });
 }
 

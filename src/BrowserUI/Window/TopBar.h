@@ -77,11 +77,10 @@ private:
         bool loading = true;
     };
     std::optional<Submission> submission_;
-    unsigned submissions_ = 0;
     // Back, Forward, Reload and submits, counted: only the failure of the
-    // last one started shows.
+    // last one started shows. A submission's id is its number.
     unsigned navigations_ = 0;
-    void startNavigation(std::function<Task<void>()> work);
+    void startNavigation(std::function<Task<void>(unsigned navigation)> work);
 
     Gtk::Button* back_ = nullptr;
     Gtk::Button* forward_ = nullptr;

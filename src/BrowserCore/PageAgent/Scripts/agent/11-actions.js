@@ -581,7 +581,7 @@ async function closeList(el, label) {
     if (closed()) return true;
     const focused = deepActiveElement();
     const target = focused && focused !== document.body ? focused : el;
-    const mods = { ctrlKey: false, shiftKey: false, altKey: false, metaKey: false };
+    const mods = noModifiers();
     const place = keyPlace('Escape');
     keyEvent(target, 'keydown', 'Escape', mods, place);
     if (target.isConnected) keyEvent(target, 'keyup', 'Escape', mods, place);

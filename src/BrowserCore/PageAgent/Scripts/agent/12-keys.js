@@ -38,12 +38,17 @@ const SHIFTED_DIGITS = ')!@#$%^&*(';
 
 const isCharacter = key => [...key].length === 1;
 
+// Modifier flags with none held.
+function noModifiers() {
+    return { ctrlKey: false, shiftKey: false, altKey: false, metaKey: false };
+}
+
 function parseKey(text) {
     const raw = String(text);
     let parts = raw.split('+');
     // "Control++" and "+" name the plus key itself.
     if (raw.endsWith('+')) parts = [...raw.slice(0, -1).split('+').filter(Boolean), '+'];
-    const mods = { ctrlKey: false, shiftKey: false, altKey: false, metaKey: false };
+    const mods = noModifiers();
     const keyPart = parts.pop();
     for (const m of parts) {
         const flag = MODIFIERS.get(m.trim().toLowerCase());
@@ -152,7 +157,7 @@ function pressInFrame(frame, args) {
 function pressOn(start, key, mods) {
     const place = keyPlace(key);
     const held = MODIFIER_KEYS.filter(m => mods[m.flag] && m.key !== key);
-    const down = { ctrlKey: false, shiftKey: false, altKey: false, metaKey: false };
+    const down = noModifiers();
     for (const m of held) {
         down[m.flag] = true;
         keyEvent(start, 'keydown', m.key, Object.assign({}, down), Object.assign({ location: 1 }, m));
