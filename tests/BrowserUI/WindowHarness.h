@@ -8,6 +8,8 @@
 #include "BrowserMCP/AgentActivity.h"
 #include "BrowserUI/Presentation/BrowserModels.h"
 #include "BrowserUI/RealKeys.h"
+#include "BrowserUI/SidePanel/FlowsPanel.h"
+#include "BrowserUI/SidePanel/SidePanelView.h"
 #include "BrowserUI/Window/BrowserView.h"
 #include "BrowserUI/Window/BrowserWindow.h"
 #include "BrowserUI/Window/TopBar.h"
@@ -64,6 +66,14 @@ struct WindowHarness {
 
     ui::TopBar& bar() { return window->topBar(); }
     ui::BrowserView& view() { return window->view(); }
+
+    // Saves a flow of one step under each name and shows the flows tab.
+    ui::FlowsPanel& showFlows(std::initializer_list<const char*> names) {
+        FlowStep load{FlowStep::Action::navigate, std::nullopt, server.url("/"), std::nullopt, std::nullopt};
+        for (const char* name : names) flows.save(Flow{name, {load}});
+        view().panel.set(ui::SidePanel::flows);
+        return *dynamic_cast<ui::FlowsPanel*>(view().sidePanel()->content());
+    }
 
     // Types an address into the top bar and submits it, as Return does.
     bool openInBar(const std::string& url) {

@@ -93,10 +93,7 @@ TEST(KeyboardFocus, TabGoesThroughAFlowRowInReadingOrder) {
     ON_PRIVATE_DISPLAY();
     auto* input = RealInput::get();
     WindowHarness harness;
-    FlowStep load{FlowStep::Action::navigate, std::nullopt, harness.server.url("/"), std::nullopt, std::nullopt};
-    harness.flows.save(Flow{"sign in", {load}});
-    harness.view().panel.set(ui::SidePanel::flows);
-    auto* panel = dynamic_cast<ui::FlowsPanel*>(harness.view().sidePanel()->content());
+    auto* panel = &harness.showFlows({"sign in"});
     ASSERT_TRUE(spinUntil([&] { return panel->rows().size() == 1 && panel->get_mapped(); }));
     input->focus(GTK_WIDGET(harness.window->gobj()));
     panel->rows()[0]->header().grab_focus();

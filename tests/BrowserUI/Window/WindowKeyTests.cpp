@@ -80,11 +80,7 @@ TEST(WindowKeys, AFlowRowsDeleteOpensFromTheKeyboard) {
     ON_PRIVATE_DISPLAY();
     auto* input = RealInput::get();
     WindowHarness harness;
-    FlowStep load{FlowStep::Action::navigate, std::nullopt, harness.server.url("/"), std::nullopt, std::nullopt};
-    harness.flows.save(Flow{"one", {load}});
-    harness.flows.save(Flow{"two", {load}});
-    harness.view().panel.set(ui::SidePanel::flows);
-    auto* panel = dynamic_cast<ui::FlowsPanel*>(harness.view().sidePanel()->content());
+    auto* panel = &harness.showFlows({"one", "two"});
     ASSERT_TRUE(spinUntil([&] { return panel->rows().size() == 2; }));
     input->focus(GTK_WIDGET(harness.window->gobj()));
     auto menuShown = [&] { return findShown(GTK_WIDGET(panel->rows()[0]->gobj()), "GtkPopover") != nullptr; };
