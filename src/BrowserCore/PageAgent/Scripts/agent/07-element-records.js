@@ -89,8 +89,13 @@ function checkedState(el, role) {
 }
 
 // Text that tells repeated elements apart, or places a choice in its group:
-// the row, list item, group or section that holds it.
-function contextOf(el, name, grouped, memo) {
+// the row, list item, group or section that holds it. `roles` maps each
+// listed element to its role.
+function contextOf(el, name, grouped, memo, roles) {
+    const role = roles.get(el);
+    // A row of equals (the days of a week) says nothing of one of them: what
+    // holds the rows (the month) does, by its label or the header above it.
+    let rowsOf = null;
     let node = flatParent(el), from = el;
     for (let depth = 0; node && node.nodeType === 1 && depth < 12; depth++, from = node, node = flatParent(node)) {
         const tag = node.localName;
@@ -99,9 +104,25 @@ function contextOf(el, name, grouped, memo) {
         const label = memo(node, 'label', () => groupLabel(node, tag, nodeRole));
         if (label) return label;
         if (grouped) continue;
+        if (rowsOf) {
+            if (node !== rowsOf) continue;
+            return memo(node, 'caption', () => captionOf(node));
+        }
         if (tag === 'tr' || nodeRole === 'row') {
             const cells = memo(node, 'cells', () => Array.from(node.querySelectorAll(
                 ':scope > td, :scope > th, :scope > [role="cell"], :scope > [role="gridcell"], :scope > [role="rowheader"]')));
+            const equals = cells.filter(cell => cell !== from && memo(cell, 'holds ' + role, () => holdsRole(cell, role, roles)));
+            if (equals.length >= 4 && equals.length >= cells.length - 2) {
+                // A week number or other header of the row names it.
+                for (const cell of cells) {
+                    if (cell === from || equals.includes(cell)) continue;
+                    const t = memo(cell, 'text', () => collapse(visibleText(cell)));
+                    if (t && t !== name) return t;
+                }
+                rowsOf = closestDeep(node, n => n.localName === 'table' || /^(grid|treegrid|table)$/.test(explicitRole(n) || ''));
+                if (!rowsOf) return '';
+                continue;
+            }
             for (const cell of cells) {
                 if (cell === from) continue;
                 const t = memo(cell, 'text', () => collapse(visibleText(cell)));
@@ -120,6 +141,34 @@ function contextOf(el, name, grouped, memo) {
             const t = collapse(visibleText(node, el));
             if (t && t !== name) return t;
         }
+    }
+    return '';
+}
+
+// Whether a cell is, or holds, a listed element of the role.
+function holdsRole(cell, role, roles) {
+    if (roles.get(cell) === role) return true;
+    const inside = cell.getElementsByTagName('*');
+    for (let i = 0; i < inside.length && i < 30; i++) {
+        if (roles.get(inside[i]) === role) return true;
+    }
+    return false;
+}
+
+// What names a table or grid: its label or caption, else a short header
+// just above it (a calendar's month).
+function captionOf(table) {
+    const label = collapse(table.getAttribute('aria-label') ||
+        referencedElements(table, 'aria-labelledby').map(r => visibleText(r)).join(' '));
+    if (label) return label;
+    if (table.localName === 'table' && table.caption) {
+        const t = collapse(visibleText(table.caption));
+        if (t) return t;
+    }
+    const above = table.previousElementSibling;
+    if (above && above.checkVisibility()) {
+        const t = collapse(visibleText(above));
+        if (t && t.length <= 60) return t;
     }
     return '';
 }
