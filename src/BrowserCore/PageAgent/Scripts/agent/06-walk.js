@@ -100,8 +100,9 @@ function actedOnAs(el, tag, role, overflow) {
 // order they are shown (top to bottom, then start to end), or null when they
 // show in the document's order or anything among them lies in the flow
 // (normal flow, columns, a fixed header or a badge beside content keep the
-// document's order). Only a container whose first child is placed is looked
-// at further, and none with more children than a person could read apart.
+// document's order). The walk asks only of a positioned box, the only kind
+// that lays out such children; a box whose first child is not placed is left
+// at once, and none with more children than a person could read apart.
 const SHOWN_ORDER_LIMIT = 2000;
 function shownOrder(first, cs) {
     let placedChildren = null;
@@ -312,7 +313,9 @@ function walkPage(options) {
             } else {
                 at.child = el.firstChild;
             }
-            if (!at.list && (list = shownOrder(at.child, cs))) {
+            // Only a positioned box holds children the page places itself.
+            if (!at.list && position !== 'static' && (shadow || el).childElementCount > 1 &&
+                (list = shownOrder(at.child, cs))) {
                 at.list = list;
                 at.child = list[0];
             }

@@ -111,7 +111,8 @@ function contextOf(el, name, grouped, memo, roles) {
         if (tag === 'tr' || nodeRole === 'row') {
             const cells = memo(node, 'cells', () => Array.from(node.querySelectorAll(
                 ':scope > td, :scope > th, :scope > [role="cell"], :scope > [role="gridcell"], :scope > [role="rowheader"]')));
-            const equals = cells.filter(cell => cell !== from && memo(cell, 'holds ' + role, () => holdsRole(cell, role, roles)));
+            const holding = cells.length >= 5 ? memo(node, 'cells by role', () => cellsByRole(cells, roles)).get(role) : null;
+            const equals = holding ? cells.filter(cell => cell !== from && holding.has(cell)) : [];
             if (equals.length >= 4 && equals.length >= cells.length - 2) {
                 // A week number or other header of the row names it.
                 for (const cell of cells) {
@@ -145,14 +146,22 @@ function contextOf(el, name, grouped, memo, roles) {
     return '';
 }
 
-// Whether a cell is, or holds, a listed element of the role.
-function holdsRole(cell, role, roles) {
-    if (roles.get(cell) === role) return true;
-    const inside = cell.getElementsByTagName('*');
-    for (let i = 0; i < inside.length && i < 30; i++) {
-        if (roles.get(inside[i]) === role) return true;
+// For each role, the cells of a row that are or hold a listed element of it.
+function cellsByRole(cells, roles) {
+    const byRole = new Map();
+    const add = (role, cell) => {
+        const holding = byRole.get(role);
+        if (holding) holding.add(cell);
+        else byRole.set(role, new Set([cell]));
+    };
+    for (const cell of cells) {
+        if (roles.has(cell)) add(roles.get(cell), cell);
+        const inside = cell.getElementsByTagName('*');
+        for (let i = 0; i < inside.length && i < 30; i++) {
+            if (roles.has(inside[i])) add(roles.get(inside[i]), cell);
+        }
     }
-    return false;
+    return byRole;
 }
 
 // What names a table or grid: its label or caption, else a short header
