@@ -42,6 +42,9 @@ class VeskTransport {
     this.child.stderr.setEncoding('utf8');
     this.child.stderr.on('data', (chunk) => { this.stderr += chunk; });
     this.child.on('close', () => this.ended());
+    // A request written to a vesk that has ended fails to go out; the
+    // channel's close answers it, as any request left without an answer.
+    this.child.stdin.on('error', () => {});
     // A process vesk started may hold its output open after vesk itself
     // ended (one that died at start): what vesk wrote gets a moment to
     // arrive, then the channel closes, so that nothing waits for an answer
