@@ -136,6 +136,12 @@ TEST(SnapshotText, FullFormChoosesElementsOnScreenFirstAndListsThemInDocumentOrd
     EXPECT_NE(out.find("scroll to reach the rest):\n[e1] button"), std::string::npos);
     EXPECT_NE(out.find("[e50] button \"B50\"\n[e101] button"), std::string::npos);
     EXPECT_NE(out.find("[e250] button \"B250\"\nText"), std::string::npos);
+
+    // 200 are listed whole; one more is cut.
+    EXPECT_NE(R::snapshot(page("https://a.example/", "A", buttons(1, 200)), false).find("Elements (200):\n"),
+              std::string::npos);
+    EXPECT_NE(R::snapshot(page("https://a.example/", "A", buttons(1, 201)), false).find("Elements (200 of 201, "),
+              std::string::npos);
 }
 
 TEST(SnapshotText, CutsTextInUserPerceivedCharactersAndSaysHowMuchWasLeftOut) {

@@ -402,6 +402,14 @@ TEST_F(PageAgent, TellsTheSettleLoopWhatKeepsThePageBusy) {
     EXPECT_EQ(spinning["animating"], true) << "an endless loading indicator does hold it";
     EXPECT_EQ(spinning["animated"], "div#deco (pulse)");
     page("document.getElementById('deco').className = ''");
+    // What says that an endless animation shows loading is looked for three
+    // ancestors up, not four.
+    page("document.body.insertAdjacentHTML('beforeend', "
+         "'<div class=loading-area><div id=up3><div><div><div class=dot></div></div></div></div></div>')");
+    EXPECT_EQ(value("status")["animating"], false);
+    page("document.getElementById('up3').className = 'loading-area'");
+    EXPECT_EQ(value("status")["animated"], "div.dot (pulse)");
+    page("document.querySelector('.dot').remove()");
 
     // A change is over only once the page has been given a frame after it:
     // while it is given none (here: hidden), time alone does not make it
@@ -640,4 +648,32 @@ TEST_F(PageAgent, KeepsItsRepliesReadableWhenThePageCutsACharacterInTwo) {
     json s = scan();  // parsed strictly: a lone surrogate escape would throw
     EXPECT_EQ(s["elements"][0]["name"], "Save \xEF\xBF\xBD");
     EXPECT_EQ(s["text"], "Save \xEF\xBF\xBD\n\xEF\xBF\xBD done \xF0\x9F\x98\x80");
+}
+
+TEST_F(PageAgent, NamesAControlByTheLabelBesideItInItsField) {
+    open("field-labels");
+    json s = scan();
+    EXPECT_EQ(field(s, "combobox", "Priority", "value"), "Normal") << s["elements"];
+    EXPECT_EQ(field(s, "combobox", "Country", "tag"), "select");
+    EXPECT_TRUE(element(s, "textbox", "Password")) << "a button beside the field takes no label";
+    EXPECT_TRUE(element(s, "textbox", "Notes"));
+    // One label over two fields, or a label tied to another field, names none of them.
+    EXPECT_EQ(std::count_if(s["elements"].begin(), s["elements"].end(), [](const json& e) { return e["name"] == ""; }), 3);
+
+    // A repeated action in a row of records is placed by the first text of its row.
+    std::vector<std::string> rows;
+    for (const auto& e : s["elements"]) {
+        if (e["name"] == "Edit") rows.push_back(e.value("context", ""));
+    }
+    EXPECT_EQ(rows, (std::vector<std::string>{"Ann Silva", "Bo Chen"}));
+}
+
+TEST_F(PageAgent, PlacesACalendarsDayInItsMonthNotBesideAnotherDay) {
+    open("calendar");
+    json s = scan();
+    std::vector<std::string> contexts;
+    for (const auto& e : s["elements"]) {
+        if (e["name"] == "29") contexts.push_back(e.value("context", ""));
+    }
+    EXPECT_EQ(contexts, (std::vector<std::string>{"November 2024", "November 2024", "December 2024", "December 2024"}));
 }

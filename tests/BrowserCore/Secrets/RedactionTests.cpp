@@ -75,6 +75,10 @@ TEST(Redaction, HidesAValueEscapedAsJSONOrHTMLShowIt) {
     // As HTML source shows it, in text and in attributes.
     EXPECT_EQ(hide(signs, R"(<p>a/b&amp;c&lt;d&gt;"e</p><i title="a/b&amp;c<d>&quot;e">)"),
               R"(<p>${PW}</p><i title="${PW}">)");
+    // A numeric reference is read up to 16 digits, leading zeros included, and no further.
+    EXPECT_EQ(hide(signs, "a/b&#0000000000000038;c<d>\"e"), "${PW}");
+    EXPECT_EQ(hide(signs, "a/b&#x0000000000000026c<d>\"e"), "${PW}");
+    EXPECT_EQ(hide(signs, "a/b&#00000000000000038;c<d>\"e"), "a/b&#00000000000000038;c<d>\"e");
 }
 
 TEST(Redaction, HidesAValueWithItsWhiteSpaceCollapsedButNotTheReverse) {

@@ -260,3 +260,26 @@ TEST(ActPipeline, AFillWaitsForTheRequestsItSetOffAndSuggestsTheNewOptions) {
     EXPECT_TRUE(contains(namesIn(result.changes.added), "Clear"));
     EXPECT_GE(acting.session->phases->load, milliseconds(600)) << "the request wait counts into the command's time";
 }
+
+TEST(ActPipeline, ASortThatMovesRowsOnScreenIsReadInTheOrderShownAndAnsweredAsAChange) {
+    Acting acting("sorted-grid");
+    acting.open();
+    auto rows = [](const PageSnapshot& page) {
+        Labels contexts;
+        for (const auto& element : page.elements) {
+            if (element.name == "Buy") contexts.push_back(element.context.value_or(""));
+        }
+        return contexts;
+    };
+    EXPECT_EQ(rows(acting.page), (Labels{"Apple", "Banana", "Cherry", "Damson"}));
+
+    // The grid moves its rows on screen and keeps them in the document.
+    ActionResult sorted = runTask(acting.session->click(acting.ref("columnheader", "Price")));
+    EXPECT_TRUE(sorted.changes.textChanged);
+    PageSnapshot after = *acting.session->currentSnapshot();
+    EXPECT_EQ(rows(after), (Labels{"Cherry", "Damson", "Apple", "Banana"}));
+    EXPECT_NE(after.text.find("Cherry\t9\tBuy\nDamson\t5\tBuy\nApple\t3\tBuy\nBanana\t1\tBuy"), std::string::npos)
+        << after.text;
+    // Columns, a fixed header and a badge placed over its card keep the document's order.
+    EXPECT_TRUE(after.text.ends_with("One\nTwo\nThree\nFour\nKettle\nBoils fast.\nNew\nShop header")) << after.text;
+}

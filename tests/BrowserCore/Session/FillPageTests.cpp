@@ -122,3 +122,30 @@ TEST(FillPage, AFrameOfAnotherOriginTakesTheValuesOfItsOwnSite) {
     ASSERT_TRUE(field);
     EXPECT_EQ(field->value, "inner-token");
 }
+
+TEST(FillPage, TypesOnceAFieldsOwnHandlersRanAgainWhenTheyEmptiedItAndSaysWhenItKeepsNothing) {
+    LoopbackServer server;
+    server.serve("/", sessionPage("fill-clears"));
+    auto session = fillSession();
+    session->setVariables({{*siteKeyOfURL(server.url("/")), {{"NAME", "Grace"}}}});
+    PageSnapshot page = runTask(session->navigate(server.url("/")));
+
+    // One field starts its search afresh when it gets the focus, the other
+    // when its list opens at the first key.
+    for (const char* name : {"Assignee", "Reviewer"}) {
+        ActionResult result = runTask(session->fill(refNamed(page, name), "Grace"));
+        const PageElement* field = elementNamed(result.changes.changed, name);
+        ASSERT_TRUE(field) << name;
+        EXPECT_EQ(field->value, "Grace") << name;
+        EXPECT_TRUE(elementNamed(result.suggestions, "Grace Hopper")) << name;
+    }
+    // The first is typed once, after its focus handlers ran; the second again once it emptied.
+    EXPECT_EQ(pageValue(session->page->get(), "heard"),
+              nlohmann::json({{"Assignee", {"Grace"}}, {"Reviewer", {"Grace", "Grace"}}, {"Phone", nlohmann::json::array()}}));
+    // A field that keeps none of the text says so, naming the text as written.
+    std::string phone = refNamed(page, "Phone");
+    std::string failure = errorOf(session->fill(phone, "${NAME}"));
+    EXPECT_TRUE(failure.starts_with("Element " + phone + " (textbox \"Phone\") did not keep the text \"${NAME}\": "))
+        << failure;
+    EXPECT_EQ(failure.find("Grace"), std::string::npos) << failure;
+}

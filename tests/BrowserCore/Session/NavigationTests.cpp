@@ -1,6 +1,7 @@
 // Loading pages into the session: navigate, back, forward, reload and the
 // phases of the load wait, on a real web view against loopback pages.
 
+#include "BrowserCore/Recorders/RefusedPorts.h"
 #include "SessionPages.h"
 #include "Support/ClosedPort.h"
 
@@ -397,6 +398,43 @@ TEST(Navigation, ALoadTheBrowserRefusesFailsSayingWhy) {
     EXPECT_FALSE(runTask(session->click(refOf(links, "link", "Cancelled"))).navigated);
     EXPECT_EQ(errorOf(session->click(refOf(links, "link", "Away"))), port(6000));
     EXPECT_EQ(errorOf(session->click(refOf(links, "link", "Inline"))), refused);
+}
+
+TEST(Navigation, EveryPortThisWebKitRefusesIsRefusedBeforeTheLoadBeginsAndThePageStays) {
+    LoopbackServer server;
+    server.serve("/page", "<title>page</title><p>here</p>");
+    auto session = quickSession();
+    Shown shown(session->page->get());
+    runTask(session->navigate(server.url("/page")));
+    WebKitWebView* view = session->page->get();
+
+    // The ports WebKit refuses, as it tells them: it turns down a beacon to
+    // such a port at once and takes one to any other (sent to an address no
+    // connection reaches). The web's list of such ports ends at 10080.
+    nlohmann::json refused = pageValue(view, R"(
+        (() => { const out = [];
+                 for (let port = 1; port <= 11000; port++) {
+                     if (!navigator.sendBeacon('http://255.255.255.255:' + port + '/', '')) out.push(port);
+                 }
+                 return out; })())");
+    std::vector<int> ours;
+    for (int port = 1; port <= 65535; ++port) {
+        if (isRefusedPort(port)) ours.push_back(port);
+    }
+    EXPECT_EQ(refused.get<std::vector<int>>(), ours);
+
+    pageValue(view, "window.kept = 'still here'");
+    auto back = webkit_web_view_get_back_forward_list(view);
+    const auto pagesBefore = g_list_length(webkit_back_forward_list_get_back_list(back));
+    for (int port : refused.get<std::vector<int>>()) {
+        EXPECT_EQ(errorOf(session->navigate("http://127.0.0.1:" + std::to_string(port) + "/")),
+                  "Navigation failed: The browser does not open port " + std::to_string(port) +
+                      ": it belongs to services other than the web, and browsers keep pages from it. Serve the "
+                      "page on another port");
+    }
+    EXPECT_EQ(session->url.get(), server.url("/page"));
+    EXPECT_EQ(pageValue(view, "window.kept"), "still here") << "the page shown stayed";
+    EXPECT_EQ(g_list_length(webkit_back_forward_list_get_back_list(back)), pagesBefore);
 }
 
 TEST(Navigation, APageChangingItsOwnAddressAllTheTimeGivesWayToTheRequest) {

@@ -99,3 +99,31 @@ TEST(Recorder, RecordsAFlowOnThePageAndKeepsOneWhoseSaveFailed) {
     EXPECT_FALSE(card.failure());
     EXPECT_EQ(flows.flowNamed("Sign in, second")->steps.size(), 2u);
 }
+
+TEST(Recorder, KeepsItsButtonsAtTheRightEdgeOfTheCard) {
+    PanelHarness harness;
+    auto session = PanelHarness::session();
+    FlowStore flows(harness.folder / "Flows", harness.folder / "Flows");
+    auto& card = harness.show<ui::Recorder>(session, flows, std::make_shared<ui::UnsavedRecordings>());
+    // Where a widget's right edge lies and how far its row stands from the card's two sides.
+    auto bounds = [&](Gtk::Widget& widget) {
+        graphene_rect_t out;
+        EXPECT_TRUE(gtk_widget_compute_bounds(widget.gobj(), GTK_WIDGET(card.gobj()), &out));
+        return out;
+    };
+    auto atRightEdge = [&](Gtk::Widget& button) {
+        waitUntilDrawn(card);
+        graphene_rect_t own = bounds(button), row = bounds(*button.get_parent());
+        EXPECT_FLOAT_EQ(own.origin.x + own.size.width, row.origin.x + row.size.width);
+        EXPECT_FLOAT_EQ(row.origin.x, card.get_width() - (row.origin.x + row.size.width)) << "the row spans the card";
+    };
+
+    startNaming(card);
+    card.nameField()->set_text("A name long enough to fill most of the card's width");
+    atRightEdge(*card.recordButton());
+    card.nameField()->set_text("Short");
+    atRightEdge(*card.recordButton());
+    click(*card.recordButton());
+    ASSERT_TRUE(spinUntil([&] { return card.stopButton() != nullptr; }));
+    atRightEdge(*card.stopButton());
+}

@@ -38,6 +38,9 @@ export async function startPages() {
     response.end(page);
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  // A test that fails before it closes the server (vesk died at start) must
+  // not keep the run waiting on it.
+  server.unref();
   const { port } = server.address();
   return {
     url: (path) => `http://127.0.0.1:${port}${path}`,

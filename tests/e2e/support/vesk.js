@@ -41,11 +41,31 @@ class VeskTransport {
     this.child.stdout.on('data', (chunk) => this.receive(chunk));
     this.child.stderr.setEncoding('utf8');
     this.child.stderr.on('data', (chunk) => { this.stderr += chunk; });
-    this.child.on('close', () => this.onclose?.());
+    this.child.on('close', () => this.ended());
+    // A request written to a vesk that has ended fails to go out; the
+    // channel's close answers it, as any request left without an answer.
+    this.child.stdin.on('error', () => {});
+    // A process vesk started may hold its output open after vesk itself
+    // ended (one that died at start): what vesk wrote gets a moment to
+    // arrive, then the channel closes, so that nothing waits for an answer
+    // that cannot come.
+    this.child.on('exit', () => {
+      const grace = setTimeout(() => {
+        for (const stream of [this.child.stdin, this.child.stdout, this.child.stderr]) stream.destroy();
+        this.ended();
+      }, 2000);
+      this.child.once('close', () => clearTimeout(grace));
+    });
     await new Promise((resolve, reject) => {
       this.child.once('spawn', resolve);
       this.child.once('error', reject);
     });
+  }
+
+  ended() {
+    if (this.closed) return;
+    this.closed = true;
+    this.onclose?.();
   }
 
   receive(chunk) {
@@ -138,7 +158,7 @@ export function makeHome() {
 // as the timing settings before vesk starts. With `home` (from makeHome) it
 // runs on those folders and leaves them when it stops, so that a later vesk
 // finds what this one kept.
-export async function startVesk({ timings, home: kept } = {}) {
+export async function startVesk({ timings, home: kept, command = veskBinary() } = {}) {
   const home = kept ?? makeHome();
   const config = join(home, 'config');
   const env = {
@@ -151,11 +171,21 @@ export async function startVesk({ timings, home: kept } = {}) {
     mkdirSync(join(config, 'Vesk'), { recursive: true });
     writeFileSync(join(config, 'Vesk', 'defaults.ini'), `[Defaults]\ntimings=${JSON.stringify(timings)}\n`);
   }
-  const transport = new VeskTransport(veskBinary(), env);
+  const transport = new VeskTransport(command, env);
   const client = new Client({ name: 'vesk-e2e', version: '1.0.0' });
   const transportErrors = [];
   client.onerror = (error) => transportErrors.push(error);
-  await client.connect(transport);
+  try {
+    await client.connect(transport);
+  } catch (error) {
+    // Vesk ended, or never started: say how, with what it wrote.
+    const child = transport.child;
+    if (child?.pid && child.exitCode === null && child.signalCode === null) child.kill('SIGKILL');
+    const exit = child?.pid ? await transport.exited : null;
+    if (!kept) rmSync(home, { recursive: true, force: true });
+    const how = exit ? `exit status ${exit.code}${exit.signal ? `, signal ${exit.signal}` : ''}` : error.message;
+    throw new Error(`vesk ended before it answered: ${how}. It wrote:\n${transport.stderr.slice(-4000)}`);
+  }
 
   return {
     client,

@@ -154,7 +154,44 @@ function hiddenForName(el) {
 function accessibleName(el, fromContent) {
     let name = collapse(nameOf(el, { root: el, recursing: false, labelledBy: false, hiddenOk: false, fromContent: !!fromContent }));
     if (!name) name = collapse(pseudoText(el, '::before') + pseudoText(el, '::after'));
+    if (!name && !fromContent && FIELD_ROLES.has(roleOf(el))) name = fieldWrapperLabel(el);
     return cut(name, NAME_LIMIT);
+}
+
+// Controls that a form field's label names.
+const FIELD_ROLES = new Set(['textbox', 'searchbox', 'combobox', 'listbox', 'spinbutton', 'slider', 'checkbox',
+    'radio', 'switch']);
+// Fields that a label could name; a button beside a field (show the
+// password, clear it) has a name of its own and takes no label.
+const FIELDS = 'input:not([type=hidden]):not([type=button]):not([type=submit]):not([type=reset]):not([type=image]), ' +
+    'select, textarea, [contenteditable=""], [contenteditable=true], ' + [...FIELD_ROLES].map(r => `[role=${r}]`).join(', ');
+
+// The label of the field a control lies in, for a control that nothing
+// names: component libraries draw a wrapper around one label and one
+// control, the label a sibling that neither `for` nor aria-labelledby
+// ties to it. The nearest wrapper with a label decides; one with more than
+// one label, or another field that shows, names nothing.
+function fieldWrapperLabel(el) {
+    let node = flatParent(el);
+    for (let depth = 0; node && node.nodeType === 1 && depth < 5; depth++, node = flatParent(node)) {
+        const tag = node.localName;
+        if (tag === 'body' || tag === 'html' || tag === 'form' || tag === 'fieldset') return '';
+        const labels = node.getElementsByTagName('label');
+        if (!labels.length) {
+            if (node.getElementsByTagName('*').length > 60) return '';
+            continue;
+        }
+        const label = labels[0];
+        if (labels.length > 1 || label.control || containsDeep(label, el) || !label.checkVisibility()) return '';
+        const root = label.getRootNode();
+        if (label.id && root.querySelector && root.querySelector(`[aria-labelledby~="${CSS.escape(label.id)}"]`)) return '';
+        for (const other of node.querySelectorAll(FIELDS)) {
+            if (containsDeep(el, other) || containsDeep(other, el) || !other.checkVisibility()) continue;
+            return '';
+        }
+        return collapse(visibleText(label));
+    }
+    return '';
 }
 
 function referencedElements(el, attr) {

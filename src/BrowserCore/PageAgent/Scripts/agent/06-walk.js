@@ -95,6 +95,65 @@ function actedOnAs(el, tag, role, overflow) {
         (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow)) ? 'operated' : null;
 }
 
+// Children that the page places on screen itself, absolutely or moved by a
+// transform, as a data grid that sorts or scrolls by moving its rows: in the
+// order they are shown (top to bottom, then start to end), or null when they
+// show in the document's order or anything among them lies in the flow
+// (normal flow, columns, a fixed header or a badge beside content keep the
+// document's order). The walk asks only of a positioned box, the only kind
+// that lays out such children; a box whose first child is not placed is left
+// at once, and none with more children than a person could read apart.
+const SHOWN_ORDER_LIMIT = 2000;
+function shownOrder(first, cs) {
+    let placedChildren = null;
+    for (let node = first; node; node = node.nextSibling) {
+        if (node.nodeType === 3) {
+            if (/\S/.test(node.data)) return null;
+            continue;
+        }
+        if (node.nodeType !== 1 || SKIP_TAGS.has(node.localName)) continue;
+        const childStyle = styleOf(node);
+        if (childStyle.display === 'none') continue;
+        if (!placedByPage(childStyle)) return null;
+        placedChildren = placedChildren || [];
+        if (placedChildren.push(node) > SHOWN_ORDER_LIMIT) return null;
+    }
+    if (!placedChildren || placedChildren.length < 2) return null;
+    const boxes = placedChildren.map((node, index) => ({ node, index, box: node.getBoundingClientRect() }));
+    boxes.sort((a, b) => a.box.top - b.box.top || a.index - b.index);
+    // A line holds the boxes whose middle lies above the bottom of its first.
+    const lines = [];
+    for (const b of boxes) {
+        const line = lines[lines.length - 1];
+        if (line && (b.box.top + b.box.bottom) / 2 < line[0].box.bottom) line.push(b);
+        else lines.push([b]);
+    }
+    const rtl = cs.direction === 'rtl';
+    const across = rtl ? (a, b) => b.box.right - a.box.right || a.index - b.index
+        : (a, b) => a.box.left - b.box.left || a.index - b.index;
+    const shown = [];
+    for (const line of lines) shown.push(...line.sort(across));
+    if (shown.every((b, i) => b.index === i)) return null;
+    return shown.map(b => b.node);
+}
+
+// Whether the page places a box itself rather than leaving it to the flow:
+// absolutely, or moved by a transform (a transform that only scales or
+// lifts a box onto a layer of its own moves it nowhere).
+function placedByPage(cs) {
+    if (cs.display === 'contents') return false;
+    if (cs.position === 'absolute') return true;
+    const transform = cs.transform;
+    if (transform && transform !== 'none') {
+        try {
+            const m = new DOMMatrixReadOnly(transform);
+            if (Math.abs(m.m41) >= 1 || Math.abs(m.m42) >= 1) return true;
+        } catch (e) { /* a transform the matrix cannot read */ }
+    }
+    const translate = cs.translate;
+    return !!translate && translate !== 'none' && /[1-9]/.test(translate);
+}
+
 function walkPage(options) {
     const withText = options.text;
     const until = options.until;
@@ -253,6 +312,12 @@ function walkPage(options) {
                 at.child = list[0];
             } else {
                 at.child = el.firstChild;
+            }
+            // Only a positioned box holds children the page places itself.
+            if (!at.list && position !== 'static' && (shadow || el).childElementCount > 1 &&
+                (list = shownOrder(at.child, cs))) {
+                at.list = list;
+                at.child = list[0];
             }
         }
         return { visit: at };

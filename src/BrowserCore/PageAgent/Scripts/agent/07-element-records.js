@@ -89,8 +89,13 @@ function checkedState(el, role) {
 }
 
 // Text that tells repeated elements apart, or places a choice in its group:
-// the row, list item, group or section that holds it.
-function contextOf(el, name, grouped, memo) {
+// the row, list item, group or section that holds it. `roles` maps each
+// listed element to its role.
+function contextOf(el, name, grouped, memo, roles) {
+    const role = roles.get(el);
+    // A row of equals (the days of a week) says nothing of one of them: what
+    // holds the rows (the month) does, by its label or the header above it.
+    let rowsOf = null;
     let node = flatParent(el), from = el;
     for (let depth = 0; node && node.nodeType === 1 && depth < 12; depth++, from = node, node = flatParent(node)) {
         const tag = node.localName;
@@ -99,9 +104,26 @@ function contextOf(el, name, grouped, memo) {
         const label = memo(node, 'label', () => groupLabel(node, tag, nodeRole));
         if (label) return label;
         if (grouped) continue;
+        if (rowsOf) {
+            if (node !== rowsOf) continue;
+            return memo(node, 'caption', () => captionOf(node));
+        }
         if (tag === 'tr' || nodeRole === 'row') {
             const cells = memo(node, 'cells', () => Array.from(node.querySelectorAll(
                 ':scope > td, :scope > th, :scope > [role="cell"], :scope > [role="gridcell"], :scope > [role="rowheader"]')));
+            const holding = cells.length >= 5 ? memo(node, 'cells by role', () => cellsByRole(cells, roles)).get(role) : null;
+            const equals = holding ? cells.filter(cell => cell !== from && holding.has(cell)) : [];
+            if (equals.length >= 4 && equals.length >= cells.length - 2) {
+                // A week number or other header of the row names it.
+                for (const cell of cells) {
+                    if (cell === from || equals.includes(cell)) continue;
+                    const t = memo(cell, 'text', () => collapse(visibleText(cell)));
+                    if (t && t !== name) return t;
+                }
+                rowsOf = closestDeep(node, n => n.localName === 'table' || /^(grid|treegrid|table)$/.test(explicitRole(n) || ''));
+                if (!rowsOf) return '';
+                continue;
+            }
             for (const cell of cells) {
                 if (cell === from) continue;
                 const t = memo(cell, 'text', () => collapse(visibleText(cell)));
@@ -120,6 +142,42 @@ function contextOf(el, name, grouped, memo) {
             const t = collapse(visibleText(node, el));
             if (t && t !== name) return t;
         }
+    }
+    return '';
+}
+
+// For each role, the cells of a row that are or hold a listed element of it.
+function cellsByRole(cells, roles) {
+    const byRole = new Map();
+    const add = (role, cell) => {
+        const holding = byRole.get(role);
+        if (holding) holding.add(cell);
+        else byRole.set(role, new Set([cell]));
+    };
+    for (const cell of cells) {
+        if (roles.has(cell)) add(roles.get(cell), cell);
+        const inside = cell.getElementsByTagName('*');
+        for (let i = 0; i < inside.length && i < 30; i++) {
+            if (roles.has(inside[i])) add(roles.get(inside[i]), cell);
+        }
+    }
+    return byRole;
+}
+
+// What names a table or grid: its label or caption, else a short header
+// just above it (a calendar's month).
+function captionOf(table) {
+    const label = collapse(table.getAttribute('aria-label') ||
+        referencedElements(table, 'aria-labelledby').map(r => visibleText(r)).join(' '));
+    if (label) return label;
+    if (table.localName === 'table' && table.caption) {
+        const t = collapse(visibleText(table.caption));
+        if (t) return t;
+    }
+    const above = table.previousElementSibling;
+    if (above && above.checkVisibility()) {
+        const t = collapse(visibleText(above));
+        if (t && t.length <= 60) return t;
     }
     return '';
 }

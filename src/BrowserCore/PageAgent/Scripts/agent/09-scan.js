@@ -43,13 +43,14 @@ function scan(args) {
 
     const elements = [], onScreen = [];
     const memo = memoizer();
+    const roles = new Map(walk.items.map(item => [item.el, item.role]));
     for (const item of walk.items) {
         const n = refFor(item.el, floor);
         remember(n, item.role, item.name);
         const ambiguous = counts.get(item.role + '\u0000' + item.name) > 1 || symbolsOnly(item.name);
         let context = '';
         if (ambiguous || GROUPED_ROLES.has(item.role)) {
-            context = contextOf(item.el, item.name, !ambiguous, memo);
+            context = contextOf(item.el, item.name, !ambiguous, memo, roles);
             if (context === item.name) context = '';
         }
         const rec = elementRecord(item, n, item.name, context ? cut(context, CONTEXT_LIMIT) : '', frame);

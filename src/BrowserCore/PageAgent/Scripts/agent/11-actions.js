@@ -389,20 +389,55 @@ function fill(args) {
     const receiver = visibility(field) ? field : (visibility(el) ? el : null);
     if (!receiver) fail('not_visible', notVisibleMessage(label, 'fill'));
 
-    whileActing(() => {
-        const v = visibility(receiver);
-        if (!v || !v.view) scrollIntoViewNow(receiver);
-        field.focus({ preventScroll: true });
+    const written = asWritten(args, value);
+    const type = () => {
         if (field.isContentEditable && field.localName !== 'input' && field.localName !== 'textarea') {
             fillEditable(field, value);
         } else {
-            fillControl(field, value, label, asWritten(args, value));
+            fillControl(field, value, label, written);
+        }
+    };
+    return whileActingAsync(async () => {
+        const v = visibility(receiver);
+        if (!v || !v.view) scrollIntoViewNow(receiver);
+        // The page hears the focus, and what its handlers set going (a
+        // framework's watchers, which may empty the field) runs, before the
+        // first key, as before a person's.
+        if (focusField(field)) await pageTurn();
+        // A field that lost the text once its handlers ran (the page emptied
+        // it, or put back what it held) is typed into once more.
+        let lost = true;
+        for (let attempt = 0; attempt < 2 && lost; attempt++) {
+            if (attempt) focusField(field);
+            const start = fieldValue(field);
+            type();
+            await pageTurn();
+            const now = fieldValue(field);
+            lost = field.isConnected && value !== '' && value !== start && (now === '' || now === start);
+        }
+        if (lost) {
+            fail('wrong_type', `Element ${label} did not keep the text ${quote(written)}: the page took it out of the ` +
+                'field again right after it was typed, twice. The field may take text only by keys (press them one ' +
+                'at a time), or offer its choices in a list to click.');
         }
         const state = fieldState(field);
         state.baseline = fieldValue(field);
         state.dirty = false;
+        return undefined;
     });
-    return undefined;
+}
+
+// Puts the focus on the field unless it has it; answers whether it moved.
+function focusField(field) {
+    if (deepActiveElement() === field) return false;
+    field.focus({ preventScroll: true });
+    return true;
+}
+
+// Lets the page run what it queued: its promise jobs, then its tasks
+// already due (a framework flushes its watchers in either).
+function pageTurn() {
+    return new Promise(resolve => setTimeout(resolve, 0));
 }
 
 function fillControl(field, value, label, written) {
