@@ -19,6 +19,7 @@ namespace {
 struct Key {
     std::string pressed;
     nlohmann::json expected;  // what the page reads after it; null: not checked
+    bool withoutRef = false;  // the agent presses it where the focus is
 };
 
 struct Sent {
@@ -131,7 +132,7 @@ struct BothWays {
         if (setUp) setUp();
         pageValue(view(), forget);
         for (const Key& key : keys) {
-            runTask(session->press(key.pressed, pressRef));
+            runTask(session->press(key.pressed, key.withoutRef ? std::nullopt : pressRef));
             if (!key.expected.is_null() && !reads(key.expected, "press", key.pressed)) return;
         }
     }
@@ -193,9 +194,10 @@ TEST(KeysLikeRealKeys, ClipboardKeysCopyCutAndPasteInAFieldAnEditorAndATextarea)
 
 TEST(KeysLikeRealKeys, KeysWithTheRefOfATextareaInAFrameOfAnotherSiteEditWhereTheCaretIs) {
     if (!goesOnWithRealKeys()) return;
-    BothWays both({"keys-console.html", "keys-body-editor.html"}, "[request.body, request.valid]");
-    auto body = [](const char* name, const char* age, const char* end, bool valid) {
-        return Heard{std::string("{\n") + name + "\"name\": \"Ann\"" + end + "\n  \"age\": " + age + "\n}", valid};
+    BothWays both({"keys-console.html", "keys-body-editor.html"},
+                  "[request.body, request.valid, document.activeElement.id]");
+    auto body = [](const char* name, const char* age, const char* end, bool valid, const char* focus = "editor") {
+        return Heard{std::string("{\n") + name + "\"name\": \"Ann\"" + end + "\n  \"age\": " + age + "\n}", valid, focus};
     };
     const std::vector<Key> keys{
         {"Control+End", nullptr},
@@ -210,6 +212,18 @@ TEST(KeysLikeRealKeys, KeysWithTheRefOfATextareaInAFrameOfAnotherSiteEditWhereTh
         {"End", nullptr},
         {"Backspace", body("", "41", "", false)},
         {",", body("", "41", ",", true)},
+        {"Control+Home", nullptr},
+        {"ArrowDown", nullptr},
+        {"ArrowDown", nullptr},
+        {"End", nullptr},
+        {"Control+ArrowLeft", nullptr},
+        {"Shift+End", nullptr},
+        {"4", body("", "4", ",", true)},
+        {"2", body("", "42", ",", true)},
+        {"Control+Backspace", body("", "", ",", false)},
+        {"7", body("", "7", ",", true)},
+        // Tab leaves the frame for what follows it on the page.
+        {"Tab", body("", "7", ",", true, "send"), true},
     };
     both.byPerson("iframe", [&] {
         ASSERT_TRUE(spinUntil([&] { return both.read()[1] == true; }));
@@ -224,7 +238,7 @@ TEST(KeysLikeRealKeys, KeysWithTheRefOfATextareaInAFrameOfAnotherSiteEditWhereTh
     std::string area = both.ref("textbox", "JSON body");
     runTask(both.session->click(area));
     runTask(both.session->press("Backspace", area));
-    EXPECT_TRUE(both.reads(Heard{"{\n  \"name\": \"Ann\",\n  \"age\": 40\n", false}, "press", "Backspace"));
+    EXPECT_TRUE(both.reads(Heard{"{\n  \"name\": \"Ann\",\n  \"age\": 40\n", false, "editor"}, "press", "Backspace"));
 }
 
 TEST(KeysLikeRealKeys, TabAndShiftTabWalkThePageThroughAnEditorFrameAndLeaveACaret) {

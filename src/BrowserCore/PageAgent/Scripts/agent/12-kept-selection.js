@@ -51,9 +51,13 @@ function previousCharacter(text, i) {
     return i <= 0 ? 0 : graphemes.segment(text).containing(i - 1).index;
 }
 
+// A number is a word to the caret too, which this engine's segmenter does
+// not call word-like.
+const isWord = s => s.isWordLike || /[\p{L}\p{N}]/u.test(s.segment);
+
 function wordEnd(text, i) {
     for (const s of words.segment(text)) {
-        if (s.isWordLike && s.index + s.segment.length > i) return s.index + s.segment.length;
+        if (isWord(s) && s.index + s.segment.length > i) return s.index + s.segment.length;
     }
     return text.length;
 }
@@ -62,7 +66,7 @@ function wordStart(text, i) {
     let start = 0;
     for (const s of words.segment(text)) {
         if (s.index >= i) break;
-        if (s.isWordLike) start = s.index;
+        if (isWord(s)) start = s.index;
     }
     return start;
 }

@@ -126,7 +126,7 @@ function press(args) {
         });
     } else {
         target = deepActiveElement() || document.body || document.documentElement;
-        if (target && /^(iframe|frame)$/.test(target.localName)) return pressInFrame(target, args);
+        if (target && isFrame(target)) return pressInFrame(target, args, parsed);
     }
     if (!target) fail(null, 'The page has nothing to press a key on yet.');
     offeredClipboard = offered;
@@ -142,8 +142,9 @@ function press(args) {
 }
 
 // The focus is inside a frame: its own agent presses the key there. A frame
-// of another origin (or a sandboxed one) keeps its document from this one.
-function pressInFrame(frame, args) {
+// of another origin (or a sandboxed one) keeps its document from this one:
+// Tab there moves on from the frame as a whole.
+function pressInFrame(frame, args, parsed) {
     let inner = null;
     try {
         inner = frame.contentDocument && frame.contentWindow.__agent;
@@ -158,6 +159,11 @@ function pressInFrame(frame, args) {
                 return false;
             }
         })();
+        const { key, mods } = parsed;
+        if (!reachable && key === 'Tab' && !mods.ctrlKey && !mods.metaKey && !mods.altKey) {
+            whileActing(() => moveFocus(frame, mods.shiftKey ? -1 : 1));
+            return undefined;
+        }
         fail('not_found', reachable
             ? 'The focus is in a frame whose page has not started yet. Wait for the page, then press the key again.'
             : 'The focus is in a frame of another site, which a key without a ref cannot reach. Press the key ' +
