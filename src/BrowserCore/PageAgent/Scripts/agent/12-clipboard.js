@@ -78,7 +78,7 @@ function copyOrCut(el, cut) {
     const field = isTextField(el) ? el : null;
     // The browser copies nothing out of a password field, and says nothing.
     if (field && field.type === 'password') return;
-    const host = field || editingHost(selectionElement());
+    const host = field || (el.isContentEditable ? editingHost(el) : null);
     const target = field || selectionElement() || el;
     const data = new DataTransfer();
     if (!clipboardEvent(target, cut ? 'cut' : 'copy', data)) {
@@ -104,7 +104,7 @@ function copyOrCut(el, cut) {
 function paste(el) {
     const text = offeredClipboard && typeof offeredClipboard.text === 'string' ? offeredClipboard.text : '';
     const field = isTextField(el) ? el : null;
-    const host = field || editingHost(selectionElement());
+    const host = field || (el.isContentEditable ? editingHost(el) : null);
     const target = field || selectionElement() || el;
     const data = new DataTransfer();
     if (text) data.setData('text/plain', text);
