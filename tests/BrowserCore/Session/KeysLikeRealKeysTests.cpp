@@ -5,9 +5,7 @@
 // frame of another site; Tab through an editor in a frame between links; a
 // search field that filters a list and a select.
 
-#include "SessionPages.h"
-#include "Support/PrivateDisplay.h"
-#include "Support/RealInput.h"
+#include "RealInputPages.h"
 
 using namespace vesk;
 using namespace vesk::test;
@@ -40,28 +38,6 @@ Sent asSent(const std::string& pressed) {
     auto named = names.find(key);
     sent.keysym = named != names.end() ? named->second : key;
     return sent;
-}
-
-std::pair<double, double> centreOf(WebKitWebView* view, const std::string& selector) {
-    auto box = pageValue(view, "(() => { const r = document.querySelector('" + selector +
-                                   "').getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; })()");
-    return {box[0].get<double>(), box[1].get<double>()};
-}
-
-// Real keys need a display of the test's own, where no other test's window
-// takes the keyboard: elsewhere the test runs again in a child process on
-// such a display, and this process only reports how it went.
-bool goesOnWithRealKeys() {
-    auto skip = [](const std::string& why) { GTEST_SKIP() << why; };
-    if (!onPrivateDisplay()) {
-        auto outcome = rerunOnPrivateDisplay();
-        if (outcome.result == ChildOutcome::Result::skipped) skip(outcome.output);
-        else EXPECT_EQ(outcome.result, ChildOutcome::Result::passed) << outcome.output;
-        return false;
-    }
-    if (gtk_is_initialized() && RealInput::get()) return true;
-    skip("no real input on this display");
-    return false;
 }
 
 struct BothWays {
@@ -143,7 +119,7 @@ using Heard = nlohmann::json;
 } // namespace
 
 TEST(KeysLikeRealKeys, ClipboardKeysCopyCutAndPasteInAFieldAnEditorAndATextarea) {
-    if (!goesOnWithRealKeys()) return;
+    if (!goesOnWithRealInput()) return;
     BothWays both({"keys-clipboard.html"}, "[item.value, state.item, editor.innerText.trim(), notes.value, heard]",
                   "heard.length = 0");
     auto reads = [](const char* item, const char* editor, const char* notes, Heard heard) {
@@ -193,7 +169,7 @@ TEST(KeysLikeRealKeys, ClipboardKeysCopyCutAndPasteInAFieldAnEditorAndATextarea)
 }
 
 TEST(KeysLikeRealKeys, KeysWithTheRefOfATextareaInAFrameOfAnotherSiteEditWhereTheCaretIs) {
-    if (!goesOnWithRealKeys()) return;
+    if (!goesOnWithRealInput()) return;
     BothWays both({"keys-console.html", "keys-body-editor.html"},
                   "[request.body, request.valid, document.activeElement.id]");
     auto body = [](const char* name, const char* age, const char* end, bool valid, const char* focus = "editor") {
@@ -242,7 +218,7 @@ TEST(KeysLikeRealKeys, KeysWithTheRefOfATextareaInAFrameOfAnotherSiteEditWhereTh
 }
 
 TEST(KeysLikeRealKeys, TabAndShiftTabWalkThePageThroughAnEditorFrameAndLeaveACaret) {
-    if (!goesOnWithRealKeys()) return;
+    if (!goesOnWithRealInput()) return;
     BothWays both({"keys-editor-links.html", "keys-editor-area.html"},
                   "[document.activeElement.id, title.value, [...frame.contentDocument.body.children].map(p => p.textContent)]");
     auto reads = [](const char* focus, const char* title, const char* first) {
@@ -270,7 +246,7 @@ TEST(KeysLikeRealKeys, TabAndShiftTabWalkThePageThroughAnEditorFrameAndLeaveACar
 }
 
 TEST(KeysLikeRealKeys, EscapeEmptiesASearchFieldAndHomeAndEndChooseTheEndsOfASelect) {
-    if (!goesOnWithRealKeys()) return;
+    if (!goesOnWithRealInput()) return;
     BothWays both({"keys-search.html"}, "[filter.value, results.children.length, sort.value, heard]", "heard.length = 0");
     const std::vector<Key> keys{
         {"Escape", Heard{"", 8, "Name", {"input filter Event"}}},
