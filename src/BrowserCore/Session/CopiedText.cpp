@@ -6,39 +6,44 @@
 
 namespace vesk {
 
+namespace {
+
+// The part as the page agent reads a modifier or a key's name: without
+// surrounding spaces, in any case.
+std::string folded(const std::string& part) {
+    gchar* copy = g_strdup(part.c_str());
+    gchar* lower = g_ascii_strdown(g_strstrip(copy), -1);
+    std::string text = lower;
+    g_free(lower);
+    g_free(copy);
+    return text;
+}
+
+} // namespace
+
 bool pastesCopiedText(std::string_view key) {
-    std::vector<std::string> parts;
-    std::string part;
+    std::vector<std::string> parts{""};
     for (char c : key) {
-        if (c == '+') {
-            parts.push_back(std::move(part));
-            part.clear();
-        } else {
-            part += c;
-        }
+        if (c == '+') parts.emplace_back();
+        else parts.back() += c;
     }
-    parts.push_back(std::move(part));
-    std::string last = parts.back();
+    const std::string last = parts.back();
     parts.pop_back();
-    bool control = false, shift = false, other = false;
-    for (const auto& modifier : parts) {
-        gchar* folded = g_ascii_strdown(g_strstrip(g_strdup(modifier.c_str())), -1);
-        std::string name = folded;
-        g_free(folded);
-        if (name == "control" || name == "ctrl" || name == "meta" || name == "command" || name == "cmd" || name == "super") {
+    bool control = false, shift = false;
+    for (const auto& part : parts) {
+        std::string name = folded(part);
+        if (name == "control" || name == "ctrl" || name == "meta" || name == "command" || name == "cmd" ||
+            name == "super") {
             control = true;
         } else if (name == "shift") {
             shift = true;
         } else {
-            other = true;
+            return false;
         }
     }
-    if (other) return false;
+    // A single character is taken as it is: "V" is Shift+v.
     if (control && !shift) return last == "v";
-    gchar* folded = g_ascii_strdown(last.c_str(), -1);
-    bool insert = std::string_view(folded) == "insert";
-    g_free(folded);
-    return shift && !control && insert;
+    return shift && !control && folded(last) == "insert";
 }
 
 } // namespace vesk

@@ -105,7 +105,7 @@ function focusByKey(el) {
     const doc = el.ownerDocument;
     if (el.localName === 'input' && TEXT_CONTROLS.test(el.type)) {
         el.select();
-    } else if (el.isContentEditable && el.localName !== 'textarea') {
+    } else if (el.isContentEditable) {
         const selection = doc.getSelection();
         if (selection && !(selection.rangeCount && el.contains(selection.anchorNode))) {
             selection.collapse(el, 0);
