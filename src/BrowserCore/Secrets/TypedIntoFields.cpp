@@ -46,4 +46,8 @@ std::optional<std::string> TypedIntoFields::shown(const std::string& ref, std::s
     return std::nullopt;
 }
 
+bool TypedIntoFields::holdsTyped(const std::string& ref) const {
+    return std::any_of(fields_.begin(), fields_.end(), [&](const Field& f) { return f.ref == ref; });
+}
+
 } // namespace vesk

@@ -26,6 +26,9 @@ public:
     // space or cut it with "…"); none otherwise.
     std::optional<std::string> shown(const std::string& ref, std::string_view value) const;
 
+    // Whether stored values were typed into the field `ref`.
+    bool holdsTyped(const std::string& ref) const;
+
     // Fields remembered at most: the latest are kept.
     static constexpr std::size_t kept = 64;
 

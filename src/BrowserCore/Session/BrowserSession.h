@@ -25,6 +25,7 @@
 #include "BrowserCore/Secrets/Redaction.h"
 #include "BrowserCore/Secrets/TOTP.h"
 #include "BrowserCore/Secrets/TypedIntoFields.h"
+#include "BrowserCore/Session/CopiedText.h"
 #include "Platform/Clock.h"
 #include "Platform/GRef.h"
 #include "Platform/Observable.h"
@@ -202,6 +203,8 @@ public:
     // The names of the stored values that fill typed: a field or the page's
     // echo of it may show only a start of such a value, which is hidden too.
     std::set<std::string> typedNames;
+    // What the last copy or cut key took (BrowserSessionClipboard.cpp).
+    std::optional<CopiedText> copied;
 
     // Profiles, windows and the recording.
     void useProfile(const Profile& profile);
@@ -399,6 +402,12 @@ public:
     Task<ActionResult> select(std::string ref, std::string option, std::optional<std::string> recordAs = std::nullopt);
     Task<ActionResult> press(std::string key, std::optional<std::string> ref = std::nullopt,
                              std::optional<std::string> recordAs = std::nullopt);
+    // The clipboard keys (BrowserSessionClipboard.cpp): keeps what a copy or
+    // cut answered, and gives a paste the copied text as its "clipboard"
+    // argument, refusing one that holds stored values anywhere but in a
+    // document of the origin they were copied from.
+    void keepCopied(const nlohmann::json& copy);
+    Task<std::optional<nlohmann::json>> offerCopied(std::optional<std::string> ref);
     Task<ActionResult> scrollTo(std::string ref);
     Task<ActionResult> scrollBy(double dx, double dy);
     // Fill with references (BrowserSessionFill.cpp): types `text` into the

@@ -69,6 +69,10 @@ json refArguments(const std::string& ref) {
     return json{{"ref", ref}};
 }
 
+json keyArguments(const std::string& key) {
+    return json{{"key", key}};
+}
+
 json distanceArguments(double dx, double dy) {
     return json{{"dx", dx}, {"dy", dy}};
 }
@@ -202,6 +206,7 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
             if (reply && reply->is_object()) {
                 auto followed = reply->find("followed");
                 if (followed != reply->end() && followed->is_string()) linkFollowed = followed->get<std::string>();
+                if (auto copy = reply->find("copied"); copy != reply->end() && command == "press") keepCopied(*copy);
             }
         }
     } catch (...) {
@@ -314,11 +319,16 @@ Task<ActionResult> BrowserSession::select(std::string ref, std::string option, s
 
 Task<ActionResult> BrowserSession::press(std::string key, std::optional<std::string> ref,
                                          std::optional<std::string> recordAs) {
-    json arguments{{"key", key}};
+    auto keep = shared_from_this();
+    json arguments = keyArguments(key);
     if (ref) arguments["ref"] = *ref;
     addWritten(arguments, key, recordAs);
-    return actAndRecord("press", std::move(arguments), FlowStep::Action::press, std::move(ref),
-                        std::optional<std::string>(recordAs.value_or(key)), false);
+    // Only a paste key is handed the copied text.
+    if (pastesCopiedText(key)) {
+        if (auto offer = co_await offerCopied(ref)) arguments["clipboard"] = std::move(*offer);
+    }
+    co_return co_await actAndRecord("press", std::move(arguments), FlowStep::Action::press, ref,
+                                    std::optional<std::string>(recordAs.value_or(key)), false);
 }
 
 Task<ActionResult> BrowserSession::scrollTo(std::string ref) {

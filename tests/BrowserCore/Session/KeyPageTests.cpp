@@ -1,8 +1,9 @@
 // Keys on real pages: what a key does in text fields, textareas and editors
 // (a framework-controlled field, an editor in a frame of the same site),
-// where a key without a ref goes, and what lists, sliders, checkboxes,
-// buttons, links and scrolling boxes do for a key.
+// where a key without a ref goes, what lists, sliders, checkboxes, buttons,
+// links and scrolling boxes do for a key, and where copied text may go.
 
+#include "BrowserCore/Secrets/SiteKey.h"
 #include "SessionPages.h"
 
 using namespace vesk;
@@ -159,4 +160,44 @@ TEST(KeyPress, ControlsDoWhatTheBrowserDoesForTheirKeys) {
 
     keys.press("Enter", keys.ref("link", "Docs"));
     EXPECT_EQ(keys.value("location.hash"), "#followed");
+}
+
+// The text a copy key takes stays in the session: the desktop's clipboard
+// never gets it. Taken from a field that fill typed a stored value into, even
+// in part, it pastes only into a page of that value's own origin: a page of
+// another site is refused and hears nothing. Other text pastes anywhere.
+TEST(KeyPress, CopiedTextHoldingAStoredValuePastesOnlyWhereItCameFrom) {
+    Keys keys({"keys-clipboard.html"});
+    keys.session->setVariables({{siteKeyOfURL(keys.server.url("/")).value(), {{"CODE", "Qx7-Secret-42"}}}});
+    const std::string otherSite = keys.server.url("/keys-clipboard", "localhost");
+    auto pasteElsewhere = [&] {
+        keys.page = runTask(keys.session->navigate(otherSite));
+        return keys.session->press("Control+v", keys.ref("textbox", "Notes"));
+    };
+
+    auto press = [&](std::initializer_list<const char*> pressed) {
+        for (const char* key : pressed) runTask(keys.session->press(key));
+    };
+    runTask(keys.session->fill(keys.ref("textbox", "Item"), "Milk"));
+    press({"Control+a", "Control+c"});
+    runTask(pasteElsewhere());
+    EXPECT_EQ(keys.value("notes.value"), "Milkone\ntwo");
+
+    keys.page = runTask(keys.session->navigate(keys.server.url("/keys-clipboard")));
+    runTask(keys.session->fill(keys.ref("textbox", "Item"), "${CODE}"));
+    press({"End", "Shift+ArrowLeft", "Shift+ArrowLeft", "Control+c"});
+    GdkContentFormats* formats = gdk_clipboard_get_formats(gdk_display_get_clipboard(gdk_display_get_default()));
+    gsize types = 0;
+    gdk_content_formats_get_mime_types(formats, &types);
+    EXPECT_EQ(types, 0u) << "the desktop's clipboard holds nothing";
+    auto error = browserErrorOf(pasteElsewhere());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->description(), "The copied text holds a stored value, which is pasted only into pages of the site "
+                                    "it was copied from; this page is of another site, so nothing was pasted. Fill the "
+                                    "field with the value's reference instead.");
+    EXPECT_EQ(keys.value("[notes.value, heard]"), nlohmann::json({"one\ntwo", nlohmann::json::array()}));
+
+    keys.page = runTask(keys.session->navigate(keys.server.url("/keys-clipboard")));
+    runTask(keys.session->press("Control+v", keys.ref("textbox", "Notes")));
+    EXPECT_EQ(keys.value("notes.value"), "42one\ntwo");
 }

@@ -5,11 +5,9 @@
 #include "BrowserCore/FlowModel/FlowStepPrinting.h"
 #include "BrowserCore/Secrets/SiteKey.h"
 #include "BrowserCore/Session/BrowserSession.h"
-#include "SessionPages.h"
+#include "RealInputPages.h"
 #include "Support/LoopbackServer.h"
 #include "Support/MainLoop.h"
-#include "Support/PrivateDisplay.h"
-#include "Support/RealInput.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +15,6 @@ using namespace vesk;
 using namespace vesk::test;
 
 namespace {
-
-
-// The middle of the element the selector finds, in the view's coordinates.
-std::pair<double, double> centreOf(WebKitWebView* view, const std::string& selector) {
-    auto box = pageValue(view, "(() => { const r = document.querySelector('" + selector +
-                                   "').getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; })()");
-    return {box[0].get<double>(), box[1].get<double>()};
-}
 
 const char* formPage = R"HTML(<title>Form</title>
 <label>City <input id=city></label>
@@ -64,24 +54,6 @@ void postPersonMessage(WebKitWebView* view, const std::string& body) {
         },
         &done);
     ASSERT_TRUE(spinUntil([&] { return done; }));
-}
-
-// Real pointer and key events, made by the X server, need a display of the
-// test's own, where no other test's window takes the pointer or the
-// keyboard. Answers whether this process goes on with the test: elsewhere
-// the test runs again in a child process on such a display, and this one
-// reports how it went.
-bool goesOnWithRealInput() {
-    auto skip = [](const std::string& why) { GTEST_SKIP() << why; };
-    if (!onPrivateDisplay()) {
-        auto outcome = rerunOnPrivateDisplay();
-        if (outcome.result == ChildOutcome::Result::skipped) skip(outcome.output);
-        else EXPECT_EQ(outcome.result, ChildOutcome::Result::passed) << outcome.output;
-        return false;
-    }
-    if (gtk_is_initialized() && RealInput::get()) return true;
-    skip("no real input on this display");
-    return false;
 }
 
 // A page shown in a window, which the person uses with real input.

@@ -108,6 +108,12 @@ function press(args) {
         fail(null, `press does not know the key ${quote(asWritten(args, args.key))}. Name a key such as Enter, Tab, Escape, Backspace, ` +
             'ArrowDown, PageDown or a single character, with modifiers joined by + (Control+a, Shift+Tab).');
     }
+    // A paste of stored values goes only into a document of the origin they
+    // were copied from: one that went elsewhere meanwhile gets nothing.
+    const offered = args.clipboard && typeof args.clipboard === 'object' ? args.clipboard : null;
+    if (offered && offered.origin !== undefined && String(offered.origin) !== documentOrigin()) {
+        fail('site_changed', 'The document is no longer the one the copied text was offered to.');
+    }
     let target;
     if (args.ref !== undefined) {
         const { el, label } = elementFor(args, 'press');
@@ -120,16 +126,25 @@ function press(args) {
         });
     } else {
         target = deepActiveElement() || document.body || document.documentElement;
-        if (target && /^(iframe|frame)$/.test(target.localName)) return pressInFrame(target, args);
+        if (target && isFrame(target)) return pressInFrame(target, args, parsed);
     }
     if (!target) fail(null, 'The page has nothing to press a key on yet.');
-    whileActing(() => pressOn(target, parsed.key, parsed.mods));
-    return undefined;
+    offeredClipboard = offered;
+    copiedText = null;
+    try {
+        whileActing(() => pressOn(target, parsed.key, parsed.mods));
+    } finally {
+        offeredClipboard = null;
+    }
+    const copied = copiedText;
+    copiedText = null;
+    return copied ? { copied } : undefined;
 }
 
 // The focus is inside a frame: its own agent presses the key there. A frame
-// of another origin (or a sandboxed one) keeps its document from this one.
-function pressInFrame(frame, args) {
+// of another origin (or a sandboxed one) keeps its document from this one:
+// Tab there moves on from the frame as a whole.
+function pressInFrame(frame, args, parsed) {
     let inner = null;
     try {
         inner = frame.contentDocument && frame.contentWindow.__agent;
@@ -144,14 +159,21 @@ function pressInFrame(frame, args) {
                 return false;
             }
         })();
+        const { key, mods } = parsed;
+        if (!reachable && key === 'Tab' && !mods.ctrlKey && !mods.metaKey && !mods.altKey) {
+            whileActing(() => moveFocus(frame, mods.shiftKey ? -1 : 1));
+            return undefined;
+        }
         fail('not_found', reachable
             ? 'The focus is in a frame whose page has not started yet. Wait for the page, then press the key again.'
             : 'The focus is in a frame of another site, which a key without a ref cannot reach. Press the key ' +
               'with the ref of the field in that frame (a snapshot lists the frame\'s elements), and the key goes there.');
     }
-    const reply = JSON.parse(inner.call('press', { key: args.key, written: asWritten(args, args.key) }));
+    const forwarded = { key: args.key, written: asWritten(args, args.key) };
+    if (args.clipboard !== undefined) forwarded.clipboard = args.clipboard;
+    const reply = JSON.parse(inner.call('press', forwarded));
     if (!reply.ok) fail(reply.code || null, reply.message || 'The frame that has the focus could not press the key.');
-    return undefined;
+    return reply.value;
 }
 
 function pressOn(start, key, mods) {
@@ -212,7 +234,14 @@ function defaultAction(el, key, mods) {
     if (mods.altKey) return null;
     const ctrl = mods.ctrlKey || mods.metaKey;
     if (key === 'Tab' && !ctrl) return at('keydown', () => moveFocus(el, mods.shiftKey ? -1 : 1));
-    if (key === 'Escape') return at('keydown', () => escapeDefault());
+    if (key === 'Escape') {
+        if (el.localName === 'input' && el.type === 'search' && el.value && canEdit(el)) {
+            return at('keydown', () => clearSearch(el));
+        }
+        return at('keydown', () => escapeDefault());
+    }
+    const clipboard = clipboardKey(key, mods);
+    if (clipboard) return at('keydown', () => clipboardDefault(el, clipboard));
     if (takesCaret(el)) return editingAction(el, key, mods, ctrl);
     if (ctrl) {
         if (key.toLowerCase() === 'a') return at('keydown', () => document.execCommand('selectAll'));
@@ -228,7 +257,10 @@ function defaultAction(el, key, mods) {
         return scrollAction(el, key, mods);
     }
     const arrow = { ArrowUp: -1, ArrowLeft: -1, ArrowDown: 1, ArrowRight: 1 }[key];
-    if (el.localName === 'select') return arrow ? at('keydown', () => stepOption(el, arrow)) : null;
+    if (el.localName === 'select') {
+        if (key === 'Home' || key === 'End') return at('keydown', () => endOption(el, key === 'Home' ? 1 : -1));
+        return arrow ? at('keydown', () => stepOption(el, arrow)) : null;
+    }
     if (type === 'range' && (arrow || /^(PageUp|PageDown|Home|End)$/.test(key))) {
         return at('keydown', () => stepRange(el, key));
     }
@@ -246,7 +278,7 @@ const CARET_MOVES = {
 
 function editingAction(el, key, mods, ctrl) {
     const writable = el.isContentEditable || (!el.readOnly && !isDisabled(el));
-    if (!el.isContentEditable && deepActiveElement() !== el) return writable ? unfocusedEdit(el, key, mods) : null;
+    if (!el.isContentEditable && deepActiveElement() !== el) return keptKeyAction(el, key, mods, writable);
     const edit = fn => writable ? at('keydown', fn) : null;
     const move = CARET_MOVES[key];
     if (move) {
@@ -277,29 +309,6 @@ function editingAction(el, key, mods, ctrl) {
     }
     if (isCharacter(key)) return at('keypress', () => document.execCommand('insertText', false, key));
     return null;
-}
-
-// A field the engine would not give the focus to (a frame of another site
-// that the page has not let take it) has no caret of the engine's: keys
-// that type or delete work on the field's own selection.
-function unfocusedEdit(el, key, mods) {
-    if (mods.ctrlKey || mods.metaKey) return null;
-    const text = key === 'Enter' ? (el.localName === 'textarea' ? '\n' : null) : isCharacter(key) ? key : '';
-    if (text === null || (text === '' && key !== 'Backspace' && key !== 'Delete')) return null;
-    return at(text ? 'keypress' : 'keydown', () => {
-        let start = el.selectionStart, end = el.selectionEnd;
-        if (start === null) start = end = el.value.length;  // a field without a selection of its own
-        if (start === end && key === 'Backspace') start = Math.max(0, start - 1);
-        if (start === end && key === 'Delete') end = Math.min(el.value.length, end + 1);
-        const inputType = key === 'Enter' ? 'insertLineBreak' : text ? 'insertText' : key === 'Backspace'
-            ? 'deleteContentBackward' : 'deleteContentForward';
-        const init = { bubbles: true, cancelable: true, composed: true, inputType, data: text || null };
-        if (!el.dispatchEvent(new InputEvent('beforeinput', init))) return;
-        const value = el.value;
-        if (el.selectionStart === null) el.value = value.slice(0, start) + text + value.slice(end);
-        else el.setRangeText(text, start, end, 'end');
-        if (el.value !== value) inputEvent(el, text || null, inputType);
-    });
 }
 
 function moveCaret(el, direction, granularity, extend) {
@@ -350,8 +359,18 @@ function scrollAction(el, key, mods) {
 }
 
 function stepOption(select, step) {
+    chooseOption(select, select.selectedIndex + step, step);
+}
+
+// Home chooses the first option that can be chosen, End the last.
+function endOption(select, step) {
+    chooseOption(select, step > 0 ? 0 : select.options.length - 1, step);
+}
+
+// Chooses the option at `i`, or the next one on from it by `step` that is
+// not disabled.
+function chooseOption(select, i, step) {
     const options = Array.from(select.options);
-    let i = select.selectedIndex + step;
     while (i >= 0 && i < options.length && (options[i].disabled ||
         (options[i].parentElement.localName === 'optgroup' && options[i].parentElement.disabled))) i += step;
     if (i < 0 || i >= options.length || i === select.selectedIndex) return;
@@ -386,6 +405,13 @@ function stepRadio(radio, step) {
     next.click();
 }
 
+// Escape empties a search field; the engine tells the page with a plain
+// input event.
+function clearSearch(field) {
+    field.value = '';
+    field.dispatchEvent(new Event('input', { bubbles: true, composed: true }));
+}
+
 function escapeDefault() {
     const dialog = Array.from(document.querySelectorAll('dialog[open]')).reverse().find(d => matchesSafe(d, ':modal'));
     if (dialog) {
@@ -394,29 +420,4 @@ function escapeDefault() {
     }
     const popover = Array.from(document.querySelectorAll('[popover]')).reverse().find(p => matchesSafe(p, ':popover-open'));
     if (popover && popover.hidePopover) popover.hidePopover();
-}
-
-function sequentialFocusables() {
-    const all = [];
-    const walk = root => {
-        for (const el of root.querySelectorAll('*')) {
-            if (el.shadowRoot) walk(el.shadowRoot);
-            if (el.tabIndex < 0 || isDisabled(el) || el.localName === 'body') continue;
-            if (!el.checkVisibility({ visibilityProperty: true })) continue;
-            all.push(el);
-        }
-    };
-    walk(document);
-    const positive = all.filter(e => e.tabIndex > 0).sort((a, b) => a.tabIndex - b.tabIndex);
-    return [...positive, ...all.filter(e => e.tabIndex === 0)];
-}
-
-function moveFocus(from, step) {
-    const list = sequentialFocusables();
-    if (!list.length) return;
-    let i = list.indexOf(from);
-    if (i < 0) i = step > 0 ? -1 : list.length;
-    const next = list[i + step];
-    if (next) next.focus();
-    else if (from && from.blur) from.blur();
 }
