@@ -93,8 +93,8 @@ void ProfileStore::load() {
     claims_ = disk.saved->claims;
     known_ = disk.bytes;
     if (disk.saved->unreadableClaims > 0) {
-        g_warning("%s lists %zu saves under way in a form Vesk does not write; they are left alone, and nothing they "
-                  "name is touched",
+        g_warning("%s lists %zu saves under way in a form this Vesk does not read; they are left alone, and "
+                  "nothing they name is touched",
                   file_.c_str(), disk.saved->unreadableClaims);
     }
 }

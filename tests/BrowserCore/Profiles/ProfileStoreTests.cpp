@@ -480,6 +480,9 @@ std::set<std::string> accountsOf(const test::MemorySecretStore& keychain) {
     return held;
 }
 
+// The account of a credential's value, as the desktop's tools find it.
+std::string own(const Credential& credential, const char* field) { return "credential/" + credential.id + "/" + field; }
+
 // What the keychain holds for each credential, as a person reads it: name,
 // sites and the values under the credential's own accounts.
 using World = std::set<std::vector<std::string>>;
@@ -489,8 +492,8 @@ World worldOf(const ProfileStore& store, const test::MemorySecretStore& keychain
     for (const auto& credential : *store.credentials) {
         std::vector<std::string> seen{credential.name};
         seen.insert(seen.end(), credential.sites.begin(), credential.sites.end());
-        for (const char* field : {"user", "password"}) seen.push_back(valueOf(keychain, SecretAccounts::of(credential, field)));
-        seen.push_back(credential.hasOTP ? valueOf(keychain, SecretAccounts::of(credential, "otp")) : "(no key)");
+        for (const char* field : {"user", "password"}) seen.push_back(valueOf(keychain, own(credential, field)));
+        seen.push_back(credential.hasOTP ? valueOf(keychain, own(credential, "otp")) : "(no key)");
         world.insert(seen);
     }
     return world;
@@ -557,8 +560,8 @@ TEST_F(ProfileStoreTest, ACredentialChangeKilledAtAnyWriteLeavesItWholeAndNoValu
             EXPECT_TRUE(world == World{old} || world == after) << what << ", killed at write " << stop;
             std::set<std::string> named;
             for (const auto& credential : *restarted->credentials) {
-                for (const char* field : {"user", "password"}) named.insert(SecretAccounts::of(credential, field));
-                if (credential.hasOTP) named.insert(SecretAccounts::of(credential, "otp"));
+                for (const char* field : {"user", "password"}) named.insert(own(credential, field));
+                if (credential.hasOTP) named.insert(own(credential, "otp"));
             }
             EXPECT_EQ(accountsOf(keychain), named) << what << ", killed at write " << stop;
             EXPECT_EQ(fileText().find("claims"), std::string::npos) << fileText();
