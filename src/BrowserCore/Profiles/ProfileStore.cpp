@@ -92,6 +92,7 @@ void ProfileStore::load() {
     fileCurrent_ = disk.saved->current;
     claims_ = disk.saved->claims;
     known_ = disk.bytes;
+    knownClaims_ = claims_;
     if (disk.saved->unreadableClaims > 0) {
         g_warning("%s lists %zu saves under way in a form this Vesk does not read; they are left alone, and "
                   "nothing they name is touched",
@@ -142,6 +143,13 @@ ProfileStore::DiskState ProfileStore::readDisk() const {
     disk.problem = std::move(contents.problem);
     if (!contents.wasRead()) return disk;
     disk.bytes = std::move(contents.bytes);
+    // The file as this process last read or wrote it is not decoded again
+    // (it may list many claims): only its claims are taken in again.
+    if (known_ == disk.bytes) {
+        disk.saved = ProfilesFile::Saved{};
+        disk.saved->claims = knownClaims_;
+        return disk;
+    }
     try {
         disk.saved = ProfilesFile::decode(disk.bytes);
     } catch (const ProfilesFile::Undecodable& error) {
@@ -158,6 +166,7 @@ void ProfileStore::adopt(const DiskState& disk) {
     claims_ = disk.saved->claims;
     if (known_ == disk.bytes) return;
     known_ = disk.bytes;
+    knownClaims_ = claims_;
     fileCurrent_ = disk.saved->current;
     bool changed = profiles.set(disk.saved->profiles);
     changed = credentials.set(disk.saved->credentials.value_or(std::vector<Credential>{})) || changed;
@@ -182,6 +191,7 @@ void ProfileStore::saveProfiles() {
     if (beforeFileWrite_) beforeFileWrite_();
     writeAtomically(file_, bytes);
     known_ = std::move(bytes);
+    knownClaims_ = claims_;
 }
 
 std::optional<std::string> ProfileStore::unreadableNote() const {

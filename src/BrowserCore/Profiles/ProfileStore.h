@@ -198,8 +198,10 @@ private:
     // Gone with the store: a change that waited for the lock touches nothing then.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 
-    // The file's bytes as this process last read or wrote them.
+    // The file's bytes as this process last read or wrote them, and the
+    // claims they hold.
     std::optional<std::string> known_;
+    std::vector<ProfilesFile::Claim> knownClaims_;
     // The current profile as the file holds it: a change writes it back as
     // it is, and only a selection here changes it, so that a change made by
     // one process never undoes the choice a person made in another.
