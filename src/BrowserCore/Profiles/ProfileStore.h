@@ -17,7 +17,9 @@
 //
 // Operations: ProfileStore.cpp (file and session), ProfileStoreProfiles.cpp
 // (profiles and variables), ProfileStoreCredentials.cpp (credentials and the
-// push into the session).
+// push into the session), ProfileStoreClaims.cpp (saves that change keychain
+// values, safe against a kill), ProfileStoreTags.cpp (values an earlier
+// version kept apart).
 
 #include "BrowserCore/Profiles/BrowserProfile.h"
 #include "BrowserCore/Profiles/ProfileSession.h"

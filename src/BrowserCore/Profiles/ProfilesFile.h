@@ -58,8 +58,8 @@ struct Undecodable : std::runtime_error {
 // ignored; a UUID in any case is taken. Two profiles or two credentials of
 // one id, nesting deeper than any such file has, or claims of more than
 // mostClaimedAccounts accounts are refused as well. A claim that is not of
-// the form a save writes is counted in unreadableClaims and left out; so is
-// a tag that is not of the form a tag had.
+// the form a save writes is counted in unreadableClaims and left out; a
+// credential's tag not of the form earlier versions wrote is left out.
 Saved decode(const std::string& text);
 
 } // namespace vesk::ProfilesFile
