@@ -99,6 +99,32 @@ void Keychain::write(const std::optional<std::string>& value, const std::string&
     if (error) fail(error);
 }
 
+std::optional<std::vector<std::string>> Keychain::accounts() {
+    GError* error = nullptr;
+    SecretService* service = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, &error);
+    if (error) {
+        g_error_free(error);
+        return std::nullopt;
+    }
+    Attributes query(g_hash_table_new(g_str_hash, g_str_equal));
+    g_hash_table_insert(query.get(), const_cast<char*>("service"), const_cast<char*>(service_.c_str()));
+    // Locked items are listed too, and nothing is unlocked or read.
+    GList* items = secret_service_search_sync(service, schema(), query.get(), SECRET_SEARCH_ALL, nullptr, &error);
+    g_object_unref(service);
+    if (error) {
+        g_error_free(error);
+        return std::nullopt;
+    }
+    std::vector<std::string> found;
+    for (GList* item = items; item; item = item->next) {
+        GHashTable* attributes = secret_item_get_attributes(SECRET_ITEM(item->data));
+        if (auto* account = static_cast<const char*>(g_hash_table_lookup(attributes, "account"))) found.emplace_back(account);
+        g_hash_table_unref(attributes);
+    }
+    g_list_free_full(items, g_object_unref);
+    return found;
+}
+
 // Replaces the data of every item of the account, or adds one when there is
 // none: an item that another tool stored with other attributes besides these
 // two is updated, not doubled.

@@ -21,6 +21,7 @@ public:
 
     Lookup lookup(const std::string& account) override;
     void write(const std::optional<std::string>& value, const std::string& account) override;
+    std::optional<std::vector<std::string>> accounts() override;
 
 private:
     void store(const std::string& value, const std::string& account);

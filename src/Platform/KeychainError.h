@@ -18,6 +18,8 @@ public:
     std::int32_t status() const { return status_; }
     // The keychain's own words, empty when it gave none.
     const std::string& detail() const { return detail_; }
+    // The detail, or "error <status>" without one.
+    std::string reason() const { return detail_.empty() ? "error " + std::to_string(status_) : detail_; }
     bool operator==(const KeychainError& other) const { return status_ == other.status_; }
 
     // "The keychain did not store the value: " and the detail, or

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <optional>
+#include <string_view>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -15,11 +16,29 @@ namespace vesk {
 
 namespace {
 
-std::string bootID() {
-    FileContents contents = readRegularFile("/proc/sys/kernel/random/boot_id", 4096);
-    std::string id = contents.wasRead() ? contents.bytes : "";
-    while (!id.empty() && g_ascii_isspace(id.back())) id.pop_back();
+const std::string& bootID() {
+    static const std::string id = [] {
+        FileContents contents = readRegularFile("/proc/sys/kernel/random/boot_id", 4096);
+        std::string text = contents.wasRead() ? contents.bytes : "";
+        while (!text.empty() && g_ascii_isspace(text.back())) text.pop_back();
+        return text;
+    }();
     return id;
+}
+
+// The file name of the program a process runs; none when it cannot be told.
+// An executable replaced since the process started is still its program.
+std::optional<std::string> programOf(pid_t pid) {
+    gchar* target = g_file_read_link(("/proc/" + std::to_string(pid) + "/exe").c_str(), nullptr);
+    if (!target) return std::nullopt;
+    std::string path(target);
+    g_free(target);
+    constexpr std::string_view replaced = " (deleted)";
+    if (path.ends_with(replaced)) path.erase(path.size() - replaced.size());
+    gchar* name = g_path_get_basename(path.c_str());
+    std::string program(name);
+    g_free(name);
+    return program;
 }
 
 // The start time field of /proc/<pid>/stat: the 22nd, counted after the
@@ -54,7 +73,12 @@ const std::string& currentProcessIdentity() {
     return current;
 }
 
-bool processRuns(const std::string& text) {
+std::string processIdentity(int pid) {
+    auto start = startTime(static_cast<pid_t>(pid));
+    return start ? identity(static_cast<pid_t>(pid), *start) : "";
+}
+
+bool sameProgramRuns(const std::string& text) {
     auto first = text.find('/');
     auto second = first == std::string::npos ? std::string::npos : text.find('/', first + 1);
     if (second == std::string::npos || text.substr(0, first) != bootID()) return false;
@@ -62,7 +86,10 @@ bool processRuns(const std::string& text) {
     if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) return false;
     const auto pid = static_cast<pid_t>(std::atol(number.c_str()));
     if (pid <= 0 || (::kill(pid, 0) != 0 && errno != EPERM)) return false;
-    return startTime(pid) == text.substr(second + 1);
+    if (startTime(pid) != text.substr(second + 1)) return false;
+    static const std::optional<std::string> ours = programOf(::getpid());
+    auto theirs = programOf(pid);
+    return ours && theirs == ours;
 }
 
 } // namespace vesk

@@ -12,8 +12,13 @@ namespace vesk {
 // "<boot id>/<process id>/<start time in clock ticks since boot>".
 const std::string& currentProcessIdentity();
 
-// Whether the process an identity names runs now. A text that is no such
-// identity, or one of another boot, names no running process.
-bool processRuns(const std::string& identity);
+// The identity of a process that runs now; empty when it does not.
+std::string processIdentity(int pid);
+
+// Whether the process an identity names runs now and runs the same program
+// as this one (judged by the name of its executable, which a reused process
+// id or a crafted identity does not give). A text that is no such identity,
+// or one of another boot, names no running process.
+bool sameProgramRuns(const std::string& identity);
 
 } // namespace vesk

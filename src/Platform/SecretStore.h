@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vesk {
 
@@ -35,6 +36,10 @@ public:
     // deletes the account (an account without an item is fine). Throws
     // KeychainError when the store refuses.
     virtual void write(const std::optional<std::string>& value, const std::string& account) = 0;
+
+    // Every account that holds a value, found in one go without reading any
+    // value; none when the store cannot list them.
+    virtual std::optional<std::vector<std::string>> accounts() = 0;
 };
 
 } // namespace vesk

@@ -7,6 +7,8 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace vesk;
 
 namespace {
@@ -38,7 +40,16 @@ TEST(Keychain, StoresReplacesAndDeletesTheItemsTheDesktopToolSees) {
 
     keychain.write("", "test/empty");
     EXPECT_EQ(keychain.read("test/empty"), std::optional<std::string>(""));
+    auto listed = [&](const char* account) {
+        auto all = keychain.accounts();
+        return all && std::find(all->begin(), all->end(), account) != all->end();
+    };
+    EXPECT_TRUE(listed("test/empty") && listed("test/hand"));
+    auto other = Keychain("Vesk other").accounts();
+    EXPECT_TRUE(other && std::find(other->begin(), other->end(), "test/empty") == other->end())
+        << "only the items of its own service";
     for (const char* account : {"test/hand", "test/empty", "test/never"}) keychain.write(std::nullopt, account);
+    EXPECT_FALSE(listed("test/hand"));
     auto gone = keychain.lookup("test/hand");
     EXPECT_FALSE(gone.value);
     EXPECT_FALSE(gone.failed()) << "absent, not unreadable";
@@ -62,6 +73,7 @@ TEST(KeychainWithoutService, ReadsNothingAndRefusesToStore) {
     Keychain keychain("Vesk");
     EXPECT_TRUE(keychain.lookup("any").failed());
     EXPECT_FALSE(keychain.read("any"));
+    EXPECT_FALSE(keychain.accounts());
     try {
         keychain.write("value", "any");
         ADD_FAILURE() << "the write was not refused";

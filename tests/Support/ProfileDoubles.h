@@ -41,6 +41,12 @@ public:
         if (value) values[account] = *value;
         else values.erase(account);
     }
+    std::optional<std::vector<std::string>> accounts() override {
+        if (onCall) onCall();
+        std::vector<std::string> held;
+        for (const auto& entry : values) held.push_back(entry.first);
+        return held;
+    }
 };
 
 // One keychain that the stores of several processes share.
@@ -51,6 +57,7 @@ public:
     void write(const std::optional<std::string>& value, const std::string& account) override {
         shared_.write(value, account);
     }
+    std::optional<std::vector<std::string>> accounts() override { return shared_.accounts(); }
 
 private:
     SecretStore& shared_;

@@ -15,6 +15,8 @@ const otpKey = 'JBSWY3DPEHPK3PXP';
 const user = `ann-${randomUUID()}`;
 const password = `pw-${randomUUID()}`;
 const visit = `kept-${randomUUID()}`;
+const tagged = randomUUID().toUpperCase();
+const [taggedUser, taggedPassword] = [`old-${randomUUID()}`, `old-pw-${randomUUID()}`];
 const loginPage = readFileSync(new URL('./pages/login.html', import.meta.url), 'utf8');
 const home = makeHome();
 let server;
@@ -35,15 +37,23 @@ before(async () => {
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   origin = `http://127.0.0.1:${server.address().port}`;
 
-  // The profile Shop with the credential Login of this site, as the store keeps them.
-  const [shop, login] = [randomUUID().toUpperCase(), randomUUID().toUpperCase()];
+  // The profile Shop with the credential Login of this site, as the store
+  // keeps them; and the profile Old with a credential whose values an
+  // earlier version kept under accounts of a tag.
+  const [shop, login, old] = [randomUUID().toUpperCase(), randomUUID().toUpperCase(), randomUUID().toUpperCase()];
+  const site = new URL(origin).host;
   mkdirSync(join(home, 'data', 'Vesk'), { recursive: true });
   writeFileSync(join(home, 'data', 'Vesk', 'profiles.json'), JSON.stringify({
-    profiles: [{ id: shop, name: 'Shop', variables: [] }],
-    credentials: [{ id: login, name: 'Login', sites: [new URL(origin).host], hasOTP: true, global: false, profileIDs: [shop] }],
+    profiles: [{ id: shop, name: 'Shop', variables: [] }, { id: old, name: 'Old', variables: [] }],
+    credentials: [
+      { id: login, name: 'Login', sites: [site], hasOTP: true, global: false, profileIDs: [shop] },
+      { id: tagged, name: 'Tagged', sites: [site], hasOTP: false, global: false, profileIDs: [old], secretsTag: 'ED98E6C8' },
+    ],
   }));
-  for (const [field, value] of [['user', user], ['password', password], ['otp', otpKey]]) {
-    execFileSync('secret-tool', ['store', '--label=test', 'service', 'Vesk', 'account', `credential/${login}/${field}`],
+  const accounts = [['user', user], ['password', password], ['otp', otpKey]].map(([field, value]) => [`${login}/${field}`, value])
+    .concat([['user', taggedUser], ['password', taggedPassword]].map(([field, value]) => [`${tagged}/ED98E6C8/${field}`, value]));
+  for (const [account, value] of accounts) {
+    execFileSync('secret-tool', ['store', '--label=test', 'service', 'Vesk', 'account', `credential/${account}`],
       { input: value });
   }
 });
@@ -115,4 +125,28 @@ test('fill types a stored credential on its own site and no answer shows its val
   for (const answer of answers) {
     for (const secret of [user, password, otpKey, received.code]) assert.ok(!answer.includes(secret), answer);
   }
+});
+
+test('a credential an earlier Vesk kept under a tag fills, and its values move back where secret-tool finds them', async () => {
+  await session(async (call) => {
+    await call('use_profile', { name: 'Old' });
+    const page = await call('navigate', { url: `${origin}/login` });
+    const ref = (name) => page.match(new RegExp(`\\[(e\\d+)\\] \\w+ "${name}"`))[1];
+    await call('fill', { ref: ref('User'), text: '${Tagged.user}' });
+    await call('fill', { ref: ref('Password'), text: '${Tagged.password}' });
+    await call('click', { ref: ref('Sign in') });
+    await call('wait_for', { text: 'Signed in as' });
+  });
+  assert.deepEqual([received.user, received.password], [taggedUser, taggedPassword]);
+  const lookup = (account) => {
+    try {
+      return execFileSync('secret-tool', ['lookup', 'service', 'Vesk', 'account', `credential/${tagged}/${account}`],
+        { encoding: 'utf8', stdio: ['ignore', 'pipe', 'ignore'] });
+    } catch {
+      return 'none';
+    }
+  };
+  assert.deepEqual(['user', 'password', 'ED98E6C8/user', 'ED98E6C8/password'].map(lookup),
+    [taggedUser, taggedPassword, 'none', 'none']);
+  assert.ok(!readFileSync(join(home, 'data', 'Vesk', 'profiles.json'), 'utf8').includes('secretsTag'));
 });

@@ -34,9 +34,9 @@ struct Credential {
     bool hasOTP = false;              // a two-factor key is stored for it
     bool global = false;              // offered on every saved profile
     std::vector<ProfileID> profileIDs;  // the saved profiles it is assigned to
-    // Names the keychain accounts that hold its values (SecretAccounts.h):
-    // each change of them writes new accounts, which only the record saved
-    // after them names. None: the accounts of its id alone.
+    // Left by an earlier version that kept the values under accounts named
+    // with this tag (SecretAccounts::tagged); the values are moved back to
+    // the accounts of the id, and the tag dropped, at the next start.
     std::optional<std::string> secretsTag;
 
     bool operator==(const Credential&) const = default;

@@ -70,4 +70,9 @@ ProfileError ProfileError::secretsNotErased(const std::string& what, const std::
                 ". Remove the items of the service Vesk with the desktop's passwords tool"};
 }
 
+ProfileError ProfileError::tooManyClaims(const std::string& path, std::size_t most) {
+    return {Kind::tooManyClaims, path + " cannot list so many keychain values of saves under way (at most " +
+                                     std::to_string(most) + "), so nothing was changed"};
+}
+
 } // namespace vesk

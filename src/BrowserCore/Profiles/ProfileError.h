@@ -3,6 +3,7 @@
 // The profile store's failures. The message is the text the person or the
 // agent reads; it has no final full stop.
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -24,6 +25,7 @@ public:
         unlockable,
         unreadableSecrets,
         secretsNotErased,
+        tooManyClaims,
     };
 
     static ProfileError duplicate(const std::string& name);
@@ -44,6 +46,9 @@ public:
     static ProfileError unreadableSecrets(const std::string& detail);
     // A credential or a profile (`what`) went, but the keychain kept its values.
     static ProfileError secretsNotErased(const std::string& what, const std::string& detail);
+    // The profiles file would list more keychain accounts of saves under way
+    // than it may.
+    static ProfileError tooManyClaims(const std::string& path, std::size_t most);
 
     Kind kind() const { return kind_; }
     bool operator==(const ProfileError& other) const {

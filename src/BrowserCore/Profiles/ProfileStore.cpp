@@ -74,7 +74,7 @@ ProfileStore::ProfileStore(std::filesystem::path folder, std::unique_ptr<SecretS
       websiteData_(websiteData),
       process_(currentProcessIdentity()) {
     load();
-    static_cast<void>(detach([this] { return removeLeftovers(); }));
+    started_ = detach([this] { return removeLeftovers(); });
 }
 
 ProfileStore::~ProfileStore() = default;
@@ -92,33 +92,48 @@ void ProfileStore::load() {
     fileCurrent_ = disk.saved->current;
     claims_ = disk.saved->claims;
     known_ = disk.bytes;
+    knownClaims_ = claims_;
+    if (disk.saved->unreadableClaims > 0) {
+        g_warning("%s lists %zu saves under way in a form this Vesk does not read; they are left alone, and "
+                  "nothing they name is touched",
+                  file_.c_str(), disk.saved->unreadableClaims);
+    }
 }
 
 // What a process that ended in the middle of a change left behind: the
-// temporary file of a save, the keychain values it claimed and no record
-// names, and the website data of a profile it was removing (the file says
-// which profiles exist). Decided under the lock, on the file as it is then,
-// so that a profile another process has just made keeps its data; the
-// keychain is asked once the lock is released. Nothing is erased when the
-// file cannot be read.
+// temporary file of a save, the saves it claimed, and the website data of a
+// profile it was removing (the file says which profiles exist). Decided
+// under the lock, on the file as it is then, so that a profile another
+// process has just made keeps its data; the keychain is asked once the lock
+// is released. Nothing is settled while the file cannot be read.
 Task<void> ProfileStore::removeLeftovers() {
     if (!g_file_test(file_.parent_path().c_str(), G_FILE_TEST_IS_DIR)) co_return;
     removeInterruptedSaves(file_.parent_path());
-    std::vector<std::string> orphans;
+    std::weak_ptr<int> alive = alive_;
+    std::vector<ProfilesFile::Claim> ended;
     try {
         auto change = co_await beginChange();
         if (!change->isLocked() || saveRefusal_ || unreadable_ || !known_) co_return;
         std::set<std::string> kept;
         for (const auto& profile : *profiles) kept.insert(profile.id);
         websiteData_.removeLeftovers(kept);
-        orphans = takeOverEndedClaims();
+        ended = takeOverEndedClaims();
     } catch (const CancellationError&) {
         co_return;
     } catch (const std::exception& error) {
-        g_warning("What an ended Vesk left in the keychain stays until the next start: %s", error.what());
+        g_warning("The saves an ended Vesk left under way stay so until the next start: %s", error.what());
         co_return;
     }
-    co_await erase(std::move(orphans));
+    co_await settle(std::move(ended));
+    if (alive.expired()) co_return;
+    std::vector<ProfileID> tagged;
+    for (const auto& credential : *credentials) {
+        if (credential.secretsTag) tagged.push_back(credential.id);
+    }
+    if (tagged.empty()) co_return;
+    if (auto problem = co_await untag(std::move(tagged))) {
+        g_warning("Values an earlier Vesk kept apart stay there until the next start: %s", problem->c_str());
+    }
 }
 
 ProfileStore::DiskState ProfileStore::readDisk() const {
@@ -128,6 +143,13 @@ ProfileStore::DiskState ProfileStore::readDisk() const {
     disk.problem = std::move(contents.problem);
     if (!contents.wasRead()) return disk;
     disk.bytes = std::move(contents.bytes);
+    // The file as this process last read or wrote it is not decoded again
+    // (it may list many claims): only its claims are taken in again.
+    if (known_ == disk.bytes) {
+        disk.saved = ProfilesFile::Saved{};
+        disk.saved->claims = knownClaims_;
+        return disk;
+    }
     try {
         disk.saved = ProfilesFile::decode(disk.bytes);
     } catch (const ProfilesFile::Undecodable& error) {
@@ -144,6 +166,7 @@ void ProfileStore::adopt(const DiskState& disk) {
     claims_ = disk.saved->claims;
     if (known_ == disk.bytes) return;
     known_ = disk.bytes;
+    knownClaims_ = claims_;
     fileCurrent_ = disk.saved->current;
     bool changed = profiles.set(disk.saved->profiles);
     changed = credentials.set(disk.saved->credentials.value_or(std::vector<Credential>{})) || changed;
@@ -168,6 +191,7 @@ void ProfileStore::saveProfiles() {
     if (beforeFileWrite_) beforeFileWrite_();
     writeAtomically(file_, bytes);
     known_ = std::move(bytes);
+    knownClaims_ = claims_;
 }
 
 std::optional<std::string> ProfileStore::unreadableNote() const {

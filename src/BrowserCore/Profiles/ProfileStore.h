@@ -17,7 +17,9 @@
 //
 // Operations: ProfileStore.cpp (file and session), ProfileStoreProfiles.cpp
 // (profiles and variables), ProfileStoreCredentials.cpp (credentials and the
-// push into the session).
+// push into the session), ProfileStoreClaims.cpp (saves that change keychain
+// values, safe against a kill), ProfileStoreTags.cpp (values an earlier
+// version kept apart).
 
 #include "BrowserCore/Profiles/BrowserProfile.h"
 #include "BrowserCore/Profiles/ProfileSession.h"
@@ -47,8 +49,10 @@ public:
     // Loads `folder`/profiles.json. A missing file is a fresh start; a file
     // that cannot be read or decoded leaves the store empty and refusing
     // every save, the file untouched. Then what an interrupted change left
-    // is removed: temporary files of a save and, after a clean load, the
-    // website data of profiles that no longer exist.
+    // is settled: temporary files of a save go and, after a clean load, the
+    // website data of profiles that no longer exist; the saves of processes
+    // that ended are finished or undone; values an earlier version kept
+    // under tagged accounts move back to their own.
     ProfileStore(std::filesystem::path folder, std::unique_ptr<SecretStore> secrets,
                  WebsiteData& websiteData = WebsiteData::standard());
     ~ProfileStore();
@@ -115,6 +119,9 @@ public:
     // How long a change waits for another process to finish saving.
     static constexpr std::chrono::milliseconds lockPatience{5000};
 
+    // Whether what the start settles (see above) is settled.
+    bool settled() const { return started_.isDone(); }
+
     // A name of a variable or credential: [A-Za-z_][A-Za-z0-9_]*.
     static bool isIdentifier(std::string_view name);
 
@@ -153,22 +160,35 @@ private:
     // Puts `list` in place of the credentials and saves; when the save fails
     // the credentials before are put back and the error goes on.
     void saveCredentials(std::vector<Credential> list);
-    // The keychain accounts of a change (ProfileStoreClaims.cpp).
-    static std::string newSecretsTag();
-    std::set<std::string> namedAccounts() const;
-    // Within a change, before its save: this process's claims.
-    void claim(const std::vector<std::string>& accounts, bool erasing);
-    bool unclaim(const std::vector<std::string>& accounts, bool erasing);
-    // A change of its own that claims the accounts for values to be written;
-    // refused while another running Vesk erases one of them.
-    Task<void> claimForWriting(std::vector<std::string> accounts);
-    // A change of its own that gives the claims up; never throws.
-    Task<void> release(std::vector<std::string> accounts, bool erasing);
-    // Erases the accounts (claimed for erasing) and gives up the claims of
-    // those erased; gives the first refusal's words.
-    Task<std::optional<std::string>> erase(std::vector<std::string> accounts);
-    // Within the start's change: what ended processes left to erase.
-    std::vector<std::string> takeOverEndedClaims();
+    // Values that a change of the records puts under their accounts (a
+    // value) or takes away from them (none), in order (ProfileStoreClaims.cpp).
+    using SecretWrites = std::vector<std::pair<std::string, std::optional<std::string>>>;
+    // Changes the values and, within a change of its own, runs `record`,
+    // which changes the records and saves them (or throws), or gives false
+    // to drop the whole save; so that a process stopped at any point leaves,
+    // once the next start has settled its claim, the records and their
+    // values both as they were or both as they are now. A failure undoes
+    // the values and goes on. When `erasesMayFail`, a value the keychain
+    // does not let go of stays where it is, and the first such refusal is
+    // given; else it fails the save. Pushes nothing into the session.
+    Task<std::optional<std::string>> stagedSave(SecretWrites writes, bool erasesMayFail, std::function<bool()> record);
+    // A change of its own that gives up the staging accounts each save of
+    // this process settled; never throws.
+    using Settled = std::vector<std::pair<std::string, std::vector<std::string>>>;
+    Task<void> release(Settled settled);
+    // Within the start's change: the claims of processes that ended, made
+    // this process's, without the accounts a running process claims.
+    std::vector<ProfilesFile::Claim> takeOverEndedClaims();
+    // Finishes or undoes the saves of those claims from what their staging
+    // accounts hold, and gives the claims up.
+    Task<void> settle(std::vector<ProfilesFile::Claim> claims);
+    bool settleStaged(const std::string& account, bool forward);
+    // Values that an earlier version kept under tagged accounts
+    // (ProfileStoreTags.cpp): a credential's field, read from there while
+    // its record has the tag; and the move of those of the credentials
+    // `ids` back to their own accounts, giving the first reason one stayed.
+    SecretStore::Lookup lookupField(const Credential& credential, const char* field);
+    Task<std::optional<std::string>> untag(std::vector<ProfileID> ids);
 
     std::filesystem::path file_;
     bool unreadable_ = false;
@@ -180,16 +200,19 @@ private:
     // Gone with the store: a change that waited for the lock touches nothing then.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 
-    // The file's bytes as this process last read or wrote them.
+    // The file's bytes as this process last read or wrote them, and the
+    // claims they hold.
     std::optional<std::string> known_;
+    std::vector<ProfilesFile::Claim> knownClaims_;
     // The current profile as the file holds it: a change writes it back as
     // it is, and only a selection here changes it, so that a change made by
     // one process never undoes the choice a person made in another.
     std::optional<ProfileID> fileCurrent_;
-    // The claims as the file holds them, taken in at each change.
+    // The claims of saves under way as the file holds them, taken in at each change.
     std::vector<ProfilesFile::Claim> claims_;
     std::string process_;
     std::function<void()> beforeFileWrite_;
+    Task<void> started_;
     // The change under way, why its save must fail, and what it is to push
     // into the session once the lock is released.
     Change* openChange_ = nullptr;

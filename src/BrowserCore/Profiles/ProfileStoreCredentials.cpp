@@ -35,7 +35,7 @@ Task<Credential> ProfileStore::updateCredential(ProfileID id, std::string name, 
 
 std::optional<std::string> ProfileStore::storedUser(const ProfileID& id) {
     for (const auto& credential : *credentials) {
-        if (credential.id == id) return secrets_->read(SecretAccounts::of(credential, "user"));
+        if (credential.id == id) return lookupField(credential, "user").value;
     }
     return std::nullopt;
 }
@@ -64,113 +64,76 @@ Task<Credential> ProfileStore::saveCredential(ProfileID id, std::string name, st
         if (!key->empty() && !TOTP::parse(*key)) throw ProfileError::invalidOTPKey();
     }
 
-    // A credential the store has gets accounts of its own for the values:
-    // the record that names them is saved once they hold every value, and
-    // the old ones go after it, so that a change stopped at any point leaves
-    // the credential as it was or as it is now. A new credential takes the
-    // accounts of its id, which nothing names yet.
-    std::optional<Credential> existing;
-    for (const auto& credential : *credentials) {
-        if (credential.id == id) existing = credential;
+    // Values an earlier version kept apart are moved back first, so that
+    // this save changes the credential's own accounts only.
+    auto existing = [&]() -> std::optional<Credential> {
+        for (const auto& credential : *credentials) {
+            if (credential.id == id) return credential;
+        }
+        return std::nullopt;
+    };
+    if (auto before = existing(); before && before->secretsTag) {
+        auto problem = co_await untag(std::vector<ProfileID>(1, id));
+        if (auto after = existing(); after && after->secretsTag) {
+            throw ProfileError::unreadableSecrets(problem.value_or("the values are kept under other accounts"));
+        }
     }
-    const std::optional<std::string> tag = existing ? std::optional<std::string>(newSecretsTag()) : std::nullopt;
-    // The value the credential holds now, which the new accounts keep. The
-    // keychain is asked before any lock is taken: it may wait for the
-    // person to unlock it. An item that holds no text keeps its bytes.
-    auto kept = [&](const char* field) -> std::optional<std::string> {
-        auto found = secrets_->lookup(SecretAccounts::of(*existing, field));
-        if (found.failed() && !found.notText) throw ProfileError::unreadableSecrets(*found.failure);
-        return found.value ? found.value : found.notText;
-    };
-    std::vector<std::pair<std::string, std::string>> values{{SecretAccounts::credential(id, "user", tag), user}};
-    auto keep = [&](const char* field, const std::optional<std::string>& value) {
-        if (value) values.emplace_back(SecretAccounts::credential(id, field, tag), *value);
-    };
-    keep("password", password ? password : existing ? kept("password") : std::nullopt);
-    keep("otp", key ? (key->empty() ? std::nullopt : key) : existing && existing->hasOTP ? kept("otp") : std::nullopt);
-    std::vector<std::string> accounts;
-    for (const auto& value : values) accounts.push_back(value.first);
+    SecretWrites writes{{SecretAccounts::credential(id, "user"), user}};
+    if (password) writes.emplace_back(SecretAccounts::credential(id, "password"), *password);
+    if (key) writes.emplace_back(SecretAccounts::credential(id, "otp"), key->empty() ? std::nullopt : key);
 
-    std::weak_ptr<int> alive = alive_;
-    co_await claimForWriting(accounts);
-    std::size_t written = 0;
-    std::exception_ptr failure;
-    try {
-        for (; written < values.size(); ++written) secrets_->write(values[written].second, values[written].first);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    Credential saved{id, trimmed, sites, false, false, {}, tag};
-    saved.hasOTP = key ? !key->empty() : existing && existing->hasOTP;
-    std::vector<std::string> replaced;  // the accounts of the record this one replaces
-    if (!failure) {
-        try {
-            auto change = co_await beginChange();
-            // Another process may have taken the name meanwhile.
-            if (duplicate()) throw ProfileError::duplicateCredential(trimmed);
-            auto list = *credentials;
-            auto now = std::find_if(list.begin(), list.end(), [&](const Credential& credential) { return credential.id == id; });
-            if (now != list.end()) {
-                saved.global = now->global;
-                saved.profileIDs = now->profileIDs;
-                for (const char* field : SecretAccounts::credentialFields) {
-                    auto old = SecretAccounts::of(*now, field);
-                    if (old != SecretAccounts::of(saved, field)) replaced.push_back(old);
-                }
-                list.erase(now);
-            }
-            list.push_back(saved);
-            std::stable_sort(list.begin(), list.end(), [](const Credential& a, const Credential& b) {
-                return text::standardCompare(a.name, b.name) < 0;
-            });
-            unclaim(accounts, false);
-            claim(replaced, true);
-            saveCredentials(std::move(list));
-            syncSession();
-        } catch (...) {
-            failure = std::current_exception();
-            replaced.clear();
+    Credential saved{id, trimmed, sites, false, false, {}};
+    co_await stagedSave(std::move(writes), false, [&] {
+        // Another process may have taken the name meanwhile.
+        if (duplicate()) throw ProfileError::duplicateCredential(trimmed);
+        auto list = *credentials;
+        auto now = std::find_if(list.begin(), list.end(), [&](const Credential& credential) { return credential.id == id; });
+        saved.hasOTP = key ? !key->empty() : now != list.end() && now->hasOTP;
+        if (now != list.end()) {
+            saved.global = now->global;
+            saved.profileIDs = now->profileIDs;
+            list.erase(now);
         }
-    }
-    if (failure) {
-        // Undone once the lock is released; a store that is gone undoes nothing.
-        if (!alive.expired()) {
-            for (std::size_t i = 0; i < written; ++i) {
-                try {
-                    secrets_->write(std::nullopt, values[i].first);
-                } catch (const std::exception&) {
-                }
-            }
-            co_await release(accounts, false);
-        }
-        std::rethrow_exception(failure);
-    }
-    // Values that stay are erased at a later start.
-    co_await erase(std::move(replaced));
+        list.push_back(saved);
+        std::stable_sort(list.begin(), list.end(), [](const Credential& a, const Credential& b) {
+            return text::standardCompare(a.name, b.name) < 0;
+        });
+        saveCredentials(std::move(list));
+        return true;
+    });
+    syncSession();
     co_return saved;
 }
 
 Task<void> ProfileStore::deleteCredential(ProfileID id) {
-    auto has = [&] {
-        return std::any_of(credentials->begin(), credentials->end(),
-                           [&](const Credential& credential) { return credential.id == id; });
+    auto found = [&]() -> std::optional<Credential> {
+        for (const auto& credential : *credentials) {
+            if (credential.id == id) return credential;
+        }
+        return std::nullopt;
     };
-    if (!has()) co_return;
-    std::vector<std::string> accounts;
-    {
-        auto change = co_await beginChange();
-        auto list = *credentials;
-        auto found =
-            std::find_if(list.begin(), list.end(), [&](const Credential& credential) { return credential.id == id; });
-        if (found == list.end()) co_return;
-        for (const char* field : SecretAccounts::credentialFields) accounts.push_back(SecretAccounts::of(*found, field));
-        list.erase(found);
-        claim(accounts, true);
-        saveCredentials(std::move(list));
-        syncSession();
+    auto credential = found();
+    if (!credential) co_return;
+    if (credential->secretsTag) {
+        auto problem = co_await untag(std::vector<ProfileID>(1, id));
+        credential = found();
+        if (!credential) co_return;
+        if (credential->secretsTag) {
+            throw ProfileError::unreadableSecrets(problem.value_or("the values are kept under other accounts"));
+        }
     }
-    // Erased once the record is gone and the lock released.
-    if (auto refusal = co_await erase(std::move(accounts))) throw ProfileError::secretsNotErased("credential", *refusal);
+    SecretWrites writes;
+    for (const char* field : SecretAccounts::credentialFields) {
+        writes.emplace_back(SecretAccounts::credential(id, field), std::nullopt);
+    }
+    auto refusal = co_await stagedSave(std::move(writes), true, [&] {
+        auto list = *credentials;
+        std::erase_if(list, [&](const Credential& credential) { return credential.id == id; });
+        saveCredentials(std::move(list));
+        return true;
+    });
+    syncSession();
+    if (refusal) throw ProfileError::secretsNotErased("credential", *refusal);
 }
 
 Task<void> ProfileStore::changeCredential(ProfileID id, std::function<void(Credential&)> change) {
@@ -232,12 +195,12 @@ void ProfileStore::syncSession() {
         }
         for (const auto& credential : *credentials) {
             if (!isOffered(credential, current->id)) continue;
-            auto user = secrets_->lookup(SecretAccounts::of(credential, "user"));
-            auto password = secrets_->lookup(SecretAccounts::of(credential, "password"));
+            auto user = lookupField(credential, "user");
+            auto password = lookupField(credential, "password");
             std::optional<TOTP> key;
             std::optional<std::string> keyFailure;
             if (credential.hasOTP) {
-                auto text = secrets_->lookup(SecretAccounts::of(credential, "otp"));
+                auto text = lookupField(credential, "otp");
                 if (text.value) key = TOTP::parse(*text.value);
                 keyFailure = text.failure;
             }

@@ -7,6 +7,7 @@
 #include "Platform/TextOrder.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace vesk {
 
@@ -83,21 +84,19 @@ Task<void> ProfileStore::deleteProfile(BrowserProfile profile) {
     // The store's own record names every value the profile has; the copy
     // passed in may be older.
     std::vector<BrowserProfile::Variable> variables = profile.variables;
-    std::vector<std::string> accounts;
-    {
+    for (const auto& stored : *profiles) {
+        if (!hasID(stored, profile.id)) continue;
+        for (const auto& variable : stored.variables) {
+            if (std::find(variables.begin(), variables.end(), variable) == variables.end()) variables.push_back(variable);
+        }
+    }
+    if (*currentID && **currentID == profile.id) {
         auto change = co_await beginChange();
-        if (*currentID && **currentID == profile.id) {
-            choose(std::nullopt);
-            saveProfiles();
-        }
-        for (const auto& stored : *profiles) {
-            if (!hasID(stored, profile.id)) continue;
-            for (const auto& variable : stored.variables) {
-                if (std::find(variables.begin(), variables.end(), variable) == variables.end()) {
-                    variables.push_back(variable);
-                }
-            }
-        }
+        choose(std::nullopt);
+        saveProfiles();
+    }
+    // Gone in memory even when the file keeps it.
+    auto remove = [&] {
         // Current in another process: the file no longer names it.
         if (fileCurrent_ == profile.id) fileCurrent_.reset();
         auto remaining = *profiles;
@@ -106,15 +105,27 @@ Task<void> ProfileStore::deleteProfile(BrowserProfile profile) {
         auto unassigned = *credentials;
         for (auto& credential : unassigned) std::erase(credential.profileIDs, profile.id);
         credentials.set(std::move(unassigned));
-        for (const auto& variable : variables) {
-            accounts.push_back(SecretAccounts::variable(profile.id, variable.site, variable.name));
-        }
-        claim(accounts, true);
-        saveProfiles();
+    };
+    SecretWrites writes;
+    for (const auto& variable : variables) {
+        writes.emplace_back(SecretAccounts::variable(profile.id, variable.site, variable.name), std::nullopt);
+    }
+    std::optional<std::string> refusal;
+    try {
+        refusal = co_await stagedSave(std::move(writes), true, [&] {
+            remove();
+            saveProfiles();
+            return true;
+        });
+    } catch (const ProfileError& error) {
+        if (error.kind() != ProfileError::Kind::tooManyClaims) remove();
+        throw;
+    } catch (const std::system_error&) {
+        remove();
+        throw;
     }
     // The profile is gone all the same; a keychain that kept its values is
     // reported once its website data is gone too.
-    auto refusal = co_await erase(std::move(accounts));
     co_await websiteData_.remove(profile.id);
     if (refusal) throw ProfileError::secretsNotErased("profile", *refusal);
 }
@@ -125,82 +136,71 @@ Task<void> ProfileStore::setVariable(std::string name, std::string value, std::s
     if (!site) throw ProfileError::invalidSite(siteText);
     if (!holds(*profiles, profileID)) co_return;
 
-    // The keychain is written before the lock is taken: it may wait for the
-    // person to unlock it. A value no record names yet is claimed first, so
-    // that a process stopped before its record is saved leaves none behind.
     const std::string account = SecretAccounts::variable(profileID, *site, name);
-    const std::vector<std::string> claimed = {account};
     const BrowserProfile::Variable variable{name, *site};
     auto list = *profiles;
     const auto& known = withID(list, profileID)->variables;
-    const bool claiming = std::find(known.begin(), known.end(), variable) == known.end();
-    if (claiming) co_await claimForWriting(claimed);
-    std::weak_ptr<int> alive = alive_;
-    std::exception_ptr failure;
-    try {
+    if (std::find(known.begin(), known.end(), variable) != known.end()) {
+        // Only the value changes, in one write.
         secrets_->write(value, account);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    // Refused by the keychain: nothing else has changed.
-    if (failure) {
-        if (claiming && !alive.expired()) co_await release(claimed, false);
-        std::rethrow_exception(failure);
-    }
-    bool gone = false;
-    try {
-        auto change = co_await beginChange();
-        list = *profiles;
-        auto profile = withID(list, profileID);
-        // Another process deleted the profile meanwhile: as for a profile
-        // never there, nothing is reported, and the value goes.
-        gone = profile == list.end();
-        auto* variables = gone ? nullptr : &profile->variables;
-        bool added = variables && std::find(variables->begin(), variables->end(), variable) == variables->end();
-        if (added) {
-            variables->push_back(variable);
-            std::sort(variables->begin(), variables->end(), [](const auto& a, const auto& b) {
-                return a.site != b.site ? a.site < b.site : a.name < b.name;
-            });
-        }
-        if (claiming && !gone) unclaim(claimed, false);
-        if (added || (claiming && !gone)) {
+    } else {
+        // A new variable's value is staged until the record names it.
+        co_await stagedSave(SecretWrites(1, {account, value}), false, [&] {
+            auto now = *profiles;
+            auto profile = withID(now, profileID);
+            // Another process deleted the profile meanwhile: as for a
+            // profile never there, nothing is reported, and the value goes.
+            if (profile == now.end()) return false;
+            auto& variables = profile->variables;
+            if (std::find(variables.begin(), variables.end(), variable) == variables.end()) {
+                variables.push_back(variable);
+                std::sort(variables.begin(), variables.end(), [](const auto& a, const auto& b) {
+                    return a.site != b.site ? a.site < b.site : a.name < b.name;
+                });
+            }
             auto before = *profiles;
-            profiles.set(std::move(list));
+            profiles.set(std::move(now));
             try {
                 saveProfiles();
             } catch (...) {
                 profiles.set(std::move(before));
                 throw;
             }
-        }
-        if (!gone && *currentID == profileID) syncSession();
-    } catch (...) {
-        failure = std::current_exception();
+            return true;
+        });
     }
-    if (!failure && !gone) co_return;
-    // Undone once the lock is released; a store that is gone undoes nothing.
-    if (!alive.expired()) {
-        try {
-            secrets_->write(std::nullopt, account);
-        } catch (const std::exception&) {
-        }
-        if (claiming) co_await release(claimed, false);
-    }
-    if (failure) std::rethrow_exception(failure);
+    if (*currentID == profileID && holds(*profiles, profileID)) syncSession();
 }
 
 Task<void> ProfileStore::removeVariable(std::string name, std::string site, ProfileID profileID) {
     if (!holds(*profiles, profileID)) co_return;
-    secrets_->write(std::nullopt, SecretAccounts::variable(profileID, site, name));
-    auto change = co_await beginChange();
-    auto list = *profiles;
-    auto profile = withID(list, profileID);
-    if (profile == list.end()) co_return;
-    std::erase(profile->variables, BrowserProfile::Variable{name, site});
-    profiles.set(std::move(list));
+    // Gone in memory even when the file keeps it; the session follows.
+    auto remove = [&] {
+        auto list = *profiles;
+        auto profile = withID(list, profileID);
+        if (profile == list.end()) return false;
+        std::erase(profile->variables, BrowserProfile::Variable{name, site});
+        profiles.set(std::move(list));
+        return true;
+    };
+    try {
+        co_await stagedSave(SecretWrites(1, {SecretAccounts::variable(profileID, site, name), std::nullopt}), false, [&] {
+            if (!remove()) return false;
+            saveProfiles();
+            return true;
+        });
+    } catch (const ProfileError& error) {
+        if (error.kind() != ProfileError::Kind::unreadableSecrets && error.kind() != ProfileError::Kind::tooManyClaims) {
+            remove();
+            if (*currentID == profileID) syncSession();
+        }
+        throw;
+    } catch (const std::system_error&) {
+        remove();
+        if (*currentID == profileID) syncSession();
+        throw;
+    }
     if (*currentID == profileID) syncSession();
-    saveProfiles();
 }
 
 } // namespace vesk

@@ -1,5 +1,6 @@
 #include "BrowserCore/Profiles/ProfilesFile.h"
 
+#include "BrowserCore/Profiles/SecretAccounts.h"
 #include "Platform/JsonNesting.h"
 
 #include <nlohmann/json.hpp>
@@ -67,14 +68,61 @@ Credential credential(const Json& value) {
                     flag(field(value, "hasOTP")),
                     flag(field(value, "global")),
                     list(field(value, "profileIDs"), uuid)};
-    if (const Json* tag = optionalField(value, "secretsTag")) read.secretsTag = text(*tag);
+    // A tag of another form names no account an earlier version wrote.
+    if (const Json* tag = optionalField(value, "secretsTag"); tag && tag->is_string() && SecretAccounts::isTag(text(*tag))) {
+        read.secretsTag = text(*tag);
+    }
     return read;
 }
 
-Claim claim(const Json& value) {
-    Claim read{text(field(value, "process")), list(field(value, "accounts"), text)};
-    if (const Json* erasing = optionalField(value, "erasing")) read.erasing = flag(*erasing);
+// A claim as a save writes it: every account a staging account of its own
+// save. None otherwise.
+std::optional<Claim> claim(const Json& value) {
+    auto string = [&](const char* key) -> const std::string* {
+        auto found = value.find(key);
+        return found != value.end() && found->is_string() ? found->get_ptr<const std::string*>() : nullptr;
+    };
+    if (!value.is_object()) return std::nullopt;
+    const std::string* process = string("process");
+    const std::string* save = string("save");
+    auto accounts = value.find("accounts");
+    auto saved = value.find("saved");
+    if (!process || !save || accounts == value.end() || !accounts->is_array() ||
+        (saved != value.end() && !saved->is_boolean())) {
+        return std::nullopt;
+    }
+    Claim read{*process, *save, {}, saved != value.end() && saved->get<bool>()};
+    read.accounts.reserve(accounts->size());
+    for (const auto& account : *accounts) {
+        if (!account.is_string()) return std::nullopt;
+        auto staged = SecretAccounts::parseStaging(account.get_ref<const std::string&>());
+        if (!staged || staged->save != read.save) return std::nullopt;
+        read.accounts.push_back(account.get<std::string>());
+    }
     return read;
+}
+
+// Claims are read one by one; how many accounts they list bounds the work
+// of a start.
+void readClaims(const Json& claims, Saved& saved) {
+    if (!claims.is_array()) {
+        saved.unreadableClaims = 1;
+        return;
+    }
+    std::size_t listed = 0;
+    for (const auto& item : claims) {
+        if (!item.is_object()) continue;
+        auto accounts = item.find("accounts");
+        if (accounts != item.end() && accounts->is_array()) listed += accounts->size();
+    }
+    if (listed > mostClaimedAccounts) {
+        throw Undecodable("it lists " + std::to_string(listed) + " keychain accounts of saves under way, more than the " +
+                          std::to_string(mostClaimedAccounts) + " it may");
+    }
+    for (const auto& item : claims) {
+        if (auto read = claim(item)) saved.claims.push_back(std::move(*read));
+        else ++saved.unreadableClaims;
+    }
 }
 
 template <typename Record>
@@ -111,8 +159,8 @@ std::string encode(const Saved& saved) {
         file["credentials"].push_back(std::move(record));
     }
     for (const auto& claim : saved.claims) {
-        Json record = {{"process", claim.process}, {"accounts", claim.accounts}};
-        if (claim.erasing) record["erasing"] = true;
+        Json record = {{"process", claim.process}, {"save", claim.save}, {"accounts", claim.accounts}};
+        if (claim.saved) record["saved"] = true;
         file["claims"].push_back(std::move(record));
     }
     std::string compact = file.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -140,7 +188,7 @@ Saved decode(const std::string& bytes) {
     }
     saved.profiles = list(field(file, "profiles"), profile);
     if (const Json* credentials = optionalField(file, "credentials")) saved.credentials = list(*credentials, credential);
-    if (const Json* claims = optionalField(file, "claims")) saved.claims = list(*claims, claim);
+    if (const Json* claims = optionalField(file, "claims")) readClaims(*claims, saved);
     // Every lookup by id would find only the first of two records.
     if (!uniqueIDs(saved.profiles)) throw Undecodable("two profiles in it have one id");
     if (!uniqueIDs(saved.credentials.value_or(std::vector<Credential>{}))) {

@@ -5,6 +5,7 @@
 
 #include "BrowserCore/Profiles/BrowserProfile.h"
 
+#include <cstddef>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -12,22 +13,30 @@
 
 namespace vesk::ProfilesFile {
 
-// Keychain accounts that a process is writing or erasing, recorded before it
-// touches them: a process that ends in the middle of a change leaves them
-// named here, and the next start erases what no record names.
+// A save under way that changes keychain values, recorded before it writes
+// any: the staging accounts it uses (SecretAccounts::Staged, all of its own
+// save id) and whether its record is written. A process that ends in the
+// middle of it leaves it here, and the next start finishes the save when its
+// record was written and undoes it when not.
 struct Claim {
     std::string process;                // ProcessIdentity
-    std::vector<std::string> accounts;  // keychain accounts
-    bool erasing = false;               // erasing them, rather than writing values a record will name
+    std::string save;                   // the save's UUID
+    std::vector<std::string> accounts;  // its staging accounts
+    bool saved = false;                 // its record is written
 
     bool operator==(const Claim&) const = default;
 };
+
+// The most staging accounts a file may list: far more than any save uses.
+inline constexpr std::size_t mostClaimedAccounts = 200000;
 
 struct Saved {
     std::optional<ProfileID> current;  // none: the temporary profile
     std::vector<BrowserProfile> profiles;
     std::optional<std::vector<Credential>> credentials;  // may be missing in a file that is read
     std::vector<Claim> claims;                            // written only when there are some
+    // Claims that could not be read: left alone, and not written back.
+    std::size_t unreadableClaims = 0;
 
     bool operator==(const Saved&) const = default;
 };
@@ -36,7 +45,7 @@ struct Saved {
 // "/" escaped as "\/", other characters as UTF-8; "current" left out when
 // there is none; "credentials" always written; a credential's "secretsTag"
 // and the "claims" only when there are some, so that a file without them
-// reads as before in any version.
+// reads as before in any version. Unreadable claims are not written.
 std::string encode(const Saved& saved);
 
 // Why a text is not a profiles file, as a clause ("it is not JSON").
@@ -47,7 +56,10 @@ struct Undecodable : std::runtime_error {
 // The saved state. Throws Undecodable when the text is not such a file:
 // every key is required but "current" and "credentials"; unknown keys are
 // ignored; a UUID in any case is taken. Two profiles or two credentials of
-// one id, or nesting deeper than any such file has, are refused as well.
+// one id, nesting deeper than any such file has, or claims of more than
+// mostClaimedAccounts accounts are refused as well. A claim that is not of
+// the form a save writes is counted in unreadableClaims and left out; a
+// credential's tag not of the form earlier versions wrote is left out.
 Saved decode(const std::string& text);
 
 } // namespace vesk::ProfilesFile

@@ -4,11 +4,14 @@
 #include "BrowserCore/Profiles/ProfileError.h"
 #include "BrowserCore/Profiles/ProfileStore.h"
 #include "BrowserCore/Profiles/SecretAccounts.h"
+#include "Platform/ProcessIdentity.h"
+#include "Support/ChildProcess.h"
 #include "Support/MainLoop.h"
 #include "Support/ProfileDoubles.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fstream>
 #include <fcntl.h>
@@ -129,12 +132,16 @@ TEST_F(ProfileStoreTest, AFileThatCouldHangOrCrashTheStartIsOneThatCouldNotBeRea
     const std::string deep = R"({"profiles":[],"extra":)" + std::string(200000, '[') + std::string(200000, ']') + "}";
     const std::string twice = R"({"profiles":[{"id":")" + unknownID + R"(","name":"Alpha","variables":[]},{"id":")" +
                               unknownID + R"(","name":"Beta","variables":[]}]})";
-    for (const std::string& text : {deep, twice}) {
+    std::string claims = R"({"profiles":[],"claims":[{"process":"x","save":"y","accounts":["a")";
+    for (std::size_t i = 0; i < ProfilesFile::mostClaimedAccounts; ++i) claims += R"(,"a")";
+    claims += "]}]}";
+    for (const std::string& text : {deep, twice, claims}) {
         writeFile(text);
         store = open();
         EXPECT_TRUE(store->unreadable()) << text.substr(0, 40);
         EXPECT_EQ(fileText(), text);
     }
+    EXPECT_NE(store->unreadableNote()->find("it lists 200001 keychain accounts of saves under way"), std::string::npos);
     writeFile(R"({"profiles":[],"credentials":[{"id":")" + unknownID + R"(","name":"A","sites":["a.com"],"hasOTP":false,)"
               R"("global":false,"profileIDs":[]},{"id":")" + unknownID + R"(","name":"B","sites":["b.com"],)"
               R"("hasOTP":false,"global":false,"profileIDs":[]}]})");
@@ -363,8 +370,8 @@ TEST_F(ProfileStoreTest, AKeychainThatRefusesOrCannotReadLeavesWhatItHeld) {
     EXPECT_EQ(secrets->values, values) << "the user name written first goes again";
 
     secrets->refusingFields = {};
-    secrets->unreadable = {account("otp")};  // kept, so read first
-    EXPECT_EQ(failure([&] { run(store->updateCredential(login.id, "Login", {"a.com"}, "u2", "p2", std::nullopt)); }),
+    secrets->unreadable = {account("otp")};  // taken away, so read first
+    EXPECT_EQ(failure([&] { run(store->updateCredential(login.id, "Login", {"a.com"}, "u2", "p2", "")); }),
               "The keychain could not read the values stored now, so nothing was changed: the keychain is locked. "
               "Unlock the keychain and try again");
     EXPECT_EQ(secrets->values, values);
@@ -382,7 +389,6 @@ TEST_F(ProfileStoreTest, AKeychainThatRefusesOrCannotReadLeavesWhatItHeld) {
     run(store->updateCredential(login.id, "Login", {"a.com"}, "u", "p2", std::nullopt));
     const Credential saved = store->credentials->at(0);
     EXPECT_EQ(secrets->values.at(SecretAccounts::of(saved, "password")), "p2");
-    EXPECT_FALSE(secrets->values.contains(account("password")));
     values = secrets->values;
 
     secrets->refusingFields = {"password"};
@@ -474,26 +480,65 @@ std::set<std::string> accountsOf(const test::MemorySecretStore& keychain) {
     return held;
 }
 
+// The account of a credential's value, as the desktop's tools find it.
+std::string own(const Credential& credential, const char* field) { return "credential/" + credential.id + "/" + field; }
+
+// What the keychain holds for each credential, as a person reads it: name,
+// sites and the values under the credential's own accounts.
+using World = std::set<std::vector<std::string>>;
+
+World worldOf(const ProfileStore& store, const test::MemorySecretStore& keychain) {
+    World world;
+    for (const auto& credential : *store.credentials) {
+        std::vector<std::string> seen{credential.name};
+        seen.insert(seen.end(), credential.sites.begin(), credential.sites.end());
+        for (const char* field : {"user", "password"}) seen.push_back(valueOf(keychain, own(credential, field)));
+        seen.push_back(credential.hasOTP ? valueOf(keychain, own(credential, "otp")) : "(no key)");
+        world.insert(seen);
+    }
+    return world;
+}
+
 } // namespace
 
 // A process killed at any write of a change (of the file or the keychain):
-// after a restart each credential is whole as it was or as the change made
-// it, or absent, and the keychain holds no value that no record names.
+// after a restart every credential is whole as it was or as the change made
+// it, every value lies under the credential's own accounts and nothing else
+// is left in the keychain.
 TEST_F(ProfileStoreTest, ACredentialChangeKilledAtAnyWriteLeavesItWholeAndNoValueBehind) {
     using Change = std::function<void(ProfileStore&, const Credential&)>;
-    const std::vector<std::pair<const char*, Change>> changes{
-        {"add", [](ProfileStore& s, const Credential&) { run(s.addCredential("Added", {"c.com"}, "cy", "c-pw", otpKey)); }},
-        {"rename with a new password and sites",
-         [](ProfileStore& s, const Credential& old) {
-             run(s.updateCredential(old.id, "New", {"b.com"}, "bob", "new-pw", std::nullopt));
-         }},
-        {"delete", [](ProfileStore& s, const Credential& old) { run(s.deleteCredential(old.id)); }},
+    const std::vector<std::string> old{"Old", "a.com", "ann", "old-pw", otpKey};
+    const std::string newKey = "GEZDGNBVGY3TQOJQ";
+    auto with = [&](std::size_t at, std::string value) {
+        auto changed = old;
+        changed[at] = std::move(value);
+        return World{changed};
     };
-    for (const auto& [what, change] : changes) {
+    const std::vector<std::tuple<const char*, Change, World>> changes{
+        {"add", [](ProfileStore& s, const Credential&) { run(s.addCredential("Added", {"c.com"}, "cy", "c-pw", otpKey)); },
+         World{old, {"Added", "c.com", "cy", "c-pw", otpKey}}},
+        {"edit the user",
+         [](ProfileStore& s, const Credential& c) { run(s.updateCredential(c.id, "Old", {"a.com"}, "bob", {}, {})); },
+         with(2, "bob")},
+        {"edit the password",
+         [](ProfileStore& s, const Credential& c) { run(s.updateCredential(c.id, "Old", {"a.com"}, "ann", "new-pw", {})); },
+         with(3, "new-pw")},
+        {"edit the key",
+         [&](ProfileStore& s, const Credential& c) { run(s.updateCredential(c.id, "Old", {"a.com"}, "ann", {}, newKey)); },
+         with(4, newKey)},
+        {"remove the key",
+         [](ProfileStore& s, const Credential& c) { run(s.updateCredential(c.id, "Old", {"a.com"}, "ann", {}, "")); },
+         with(4, "(no key)")},
+        {"rename with a new password and sites",
+         [](ProfileStore& s, const Credential& c) { run(s.updateCredential(c.id, "New", {"b.com"}, "bob", "new-pw", {})); },
+         World{{"New", "b.com", "bob", "new-pw", otpKey}}},
+        {"delete", [](ProfileStore& s, const Credential& c) { run(s.deleteCredential(c.id)); }, World{}},
+    };
+    for (const auto& [what, change, after] : changes) {
         for (int stop = 1;; ++stop) {
             fs::remove(folder / "profiles.json");
             test::MemorySecretStore keychain;
-            Credential old = run(sharing(keychain)->addCredential("Old", {"a.com"}, "ann", "old-pw", otpKey));
+            Credential before = run(sharing(keychain)->addCredential("Old", {"a.com"}, "ann", "old-pw", otpKey));
             auto killed = sharing(keychain);
             int writes = 0;
             auto write = [&, stop = stop] {
@@ -503,26 +548,20 @@ TEST_F(ProfileStoreTest, ACredentialChangeKilledAtAnyWriteLeavesItWholeAndNoValu
             keychain.onWrite = write;
             bool finished = false;
             try {
-                change(*killed, old);
+                change(*killed, before);
                 finished = true;
             } catch (const Stopped&) {
             }
             keychain.onWrite = nullptr;
 
             auto restarted = sharing(keychain);
+            ASSERT_TRUE(test::spinUntil([&] { return restarted->settled(); }));
+            const World world = worldOf(*restarted, keychain);
+            EXPECT_TRUE(world == World{old} || world == after) << what << ", killed at write " << stop;
             std::set<std::string> named;
             for (const auto& credential : *restarted->credentials) {
-                const bool before = credential.name == "Old";
-                const bool changed = credential.name == (std::string(what) == "add" ? "Added" : "New");
-                ASSERT_TRUE(before || changed) << what << ", killed at write " << stop << ": " << credential.name;
-                const char* user = before ? "ann" : std::string(what) == "add" ? "cy" : "bob";
-                EXPECT_EQ(valueOf(keychain, SecretAccounts::of(credential, "user")), user) << what << " " << stop;
-                EXPECT_EQ(valueOf(keychain, SecretAccounts::of(credential, "password")),
-                          before ? "old-pw" : std::string(what) == "add" ? "c-pw" : "new-pw")
-                    << what << ", killed at write " << stop;
-                EXPECT_EQ(valueOf(keychain, SecretAccounts::of(credential, "otp")), otpKey) << what << " " << stop;
-                EXPECT_EQ(credential.sites.at(0), before ? "a.com" : std::string(what) == "add" ? "c.com" : "b.com");
-                for (const char* field : SecretAccounts::credentialFields) named.insert(SecretAccounts::of(credential, field));
+                for (const char* field : {"user", "password"}) named.insert(own(credential, field));
+                if (credential.hasOTP) named.insert(own(credential, "otp"));
             }
             EXPECT_EQ(accountsOf(keychain), named) << what << ", killed at write " << stop;
             EXPECT_EQ(fileText().find("claims"), std::string::npos) << fileText();
@@ -564,4 +603,108 @@ TEST_F(ProfileStoreTest, AStartSparesTheValuesOfASaveAnotherProcessIsMaking) {
               (std::set<std::string>{SecretAccounts::of(changed, "user"), SecretAccounts::of(changed, "password")}));
     started->reload();
     EXPECT_EQ(*started->credentials, *running->credentials);
+}
+
+// Every data folder shares the one keychain, so a profiles file copied into
+// another folder names the same values: a change made in one folder is what
+// the other reads. And whatever a file claims, a start touches only what a
+// save staged.
+TEST_F(ProfileStoreTest, ACopiedFileSharesItsValuesAndNoClaimTouchesWhatNoSaveStaged) {
+    test::MemorySecretStore keychain;
+    auto a = sharing(keychain);
+    auto profile = run(a->createProfile("P"));
+    run(a->setVariable("TOKEN", "t", "a.com", profile.id));
+    auto bank = run(a->addCredential("bank", {"a.com"}, "ann", "pw", otpKey));
+    run(a->assignCredential(bank.id, true, profile.id));
+    run(a->selectProfile(profile));
+    keychain.values["other/program"] = "theirs";
+    fs::create_directories(folder / "copy");
+    fs::copy_file(folder / "profiles.json", folder / "copy" / "profiles.json");
+    {
+        ProfileStore b(folder / "copy", std::make_unique<test::SharedSecretStore>(keychain), websiteData);
+        run(b.updateCredential(bank.id, "bank", {"a.com"}, "ann", "new-pw", {}));
+    }
+    a = sharing(keychain);
+    EXPECT_EQ(session->variables.at("a.com").at("bank.password"), "new-pw");
+    EXPECT_EQ(session->variables.at("a.com").at("bank.user"), "ann");
+    const auto kept = keychain.values;
+
+    // Claims of A's values, of another program's item, of a process that is
+    // not a Vesk (pid 1, a sleep) over values only they staged, of many
+    // accounts, and claims in no form a save writes.
+    test::Process sleeper(g_subprocess_new(G_SUBPROCESS_FLAGS_NONE, nullptr, "sleep", "600", nullptr));
+    ASSERT_TRUE(sleeper);
+    const int sleeping = std::atoi(g_subprocess_get_identifier(sleeper.get()));
+    auto save = [](int n) { return "0F1C8E2A-0000-4000-8000-00000000000" + std::to_string(n); };
+    auto staged = [&](int n, const char* role, const std::string& account) {
+        return "vesk-save/" + save(n) + "/" + role + "/" + account;
+    };
+    const std::string user = "credential/" + bank.id + "/user", password = "credential/" + bank.id + "/password";
+    auto claims = nlohmann::json::array({
+        {{"process", "ended"}, {"save", save(1)}, {"accounts", {user, password, "other/program"}}, {"saved", true}},
+        {{"process", "ended"}, {"save", save(2)}, {"accounts", {staged(2, "old", password), staged(2, "new", user)}}},
+        {{"process", processIdentity(1)}, {"save", save(3)}, {"accounts", {staged(3, "new", user)}}},
+        {{"process", processIdentity(sleeping)}, {"save", save(4)}, {"accounts", {staged(4, "old", password)}}},
+        {{"process", 5}}, "x"});
+    claims.push_back({{"process", "ended"}, {"save", save(5)}, {"accounts", nlohmann::json::array()}});
+    for (int i = 0; i < 100000; ++i) {
+        claims.back()["accounts"].push_back(staged(5, "new", profile.id + "/a.com/V" + std::to_string(i)));
+    }
+    keychain.values[staged(3, "new", user)] = "mallory";
+    keychain.values[staged(4, "old", password)] = "stale";
+    auto file = nlohmann::json::parse(fileText());
+    file["claims"] = claims;
+    writeFile(file.dump());
+    a = sharing(keychain);
+    ASSERT_TRUE(test::spinUntil([&] { return a->settled(); }));
+    EXPECT_FALSE(a->unreadable());
+    EXPECT_EQ(a->credentials->size(), 1u);
+    EXPECT_EQ(keychain.values, kept) << "only what the claims of ended processes staged is gone";
+    EXPECT_EQ(session->variables.at("a.com").at("bank.password"), "new-pw");
+    EXPECT_EQ(fileText().find("claims"), std::string::npos);
+}
+
+// A file whose credential an earlier version tagged: read from the tagged
+// accounts, moved back to the credential's own at the start (also when a
+// start before was killed at any write of the keychain), the tag gone. A
+// copy of the file made before the move still reads.
+TEST_F(ProfileStoreTest, ValuesAnEarlierVersionKeptUnderATagMoveBackAtTheStart) {
+    const std::string bank = "6F1C8E2A-0000-4000-8000-00000000000B", shop = "6F1C8E2A-0000-4000-8000-00000000000C";
+    const std::string tagged = R"({"current":")" + shop + R"(","profiles":[{"id":")" + shop +
+                               R"(","name":"Shop","variables":[]}],"credentials":[{"id":")" + bank +
+                               R"(","name":"bank","sites":["a.com"],"hasOTP":true,"global":false,"profileIDs":[")" +
+                               shop + R"("],"secretsTag":"ED98E6C8"}]})";
+    const std::map<std::string, std::string> values{{"user", "ann"}, {"password", "pw"}, {"otp", otpKey}};
+    fs::create_directories(folder / "copy");
+    std::ofstream(folder / "copy" / "profiles.json") << tagged;
+    test::MemorySecretStore keychain;
+    for (int stop = 1;; ++stop) {
+        writeFile(tagged);
+        keychain.values.clear();
+        for (const auto& [field, value] : values) keychain.values["credential/" + bank + "/ED98E6C8/" + field] = value;
+        int writes = 0;
+        keychain.onWrite = [&, stop = stop] {
+            if (++writes >= stop) throw Stopped{};
+        };
+        sharing(keychain);
+        keychain.onWrite = nullptr;
+        const bool finished = writes < stop;
+
+        session->variables.clear();
+        auto restarted = sharing(keychain);
+        ASSERT_TRUE(test::spinUntil([&] { return restarted->settled(); }));
+        EXPECT_EQ(session->variables.at("a.com"),
+                  (std::map<std::string, std::string>{{"bank.user", "ann"}, {"bank.password", "pw"}}))
+            << "killed at write " << stop;
+        EXPECT_EQ(session->otpKeys.at("a.com").at("bank"), *TOTP::parse(otpKey));
+        std::map<std::string, std::string> own;
+        for (const auto& [field, value] : values) own["credential/" + bank + "/" + field] = value;
+        EXPECT_EQ(keychain.values, own) << "killed at write " << stop;
+        EXPECT_EQ(fileText().find("secretsTag"), std::string::npos);
+        if (finished) break;
+    }
+    session->variables.clear();
+    ProfileStore copy(folder / "copy", std::make_unique<test::SharedSecretStore>(keychain), websiteData);
+    copy.setSession(session);
+    EXPECT_EQ(session->variables.at("a.com").at("bank.password"), "pw");
 }
