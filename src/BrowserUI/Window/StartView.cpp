@@ -65,8 +65,8 @@ StartView::StartView(BrowserModels& models, FlowPlayback& playback, std::functio
     address_->set_placeholder_text(localized("Where to?"));
     address_->set_hexpand(true);
     address_->set_valign(Gtk::Align::BASELINE);
-    // Named by what it shows, apart from the top bar's "Address".
-    describe(*address_, localized("Where to?"));
+    // Read by its name; the prompt is what it shows while empty.
+    describe(*address_, localized("Address"));
     address_->signal_activate().connect(sigc::mem_fun(*this, &StartView::submitAddress));
     row->append(*address_);
     column->append(*row);
