@@ -96,14 +96,14 @@ Json MCPServer::listFlowsTool() {
         for (const auto& file : store.skipped()) {
             lines.push_back(PageRendering::oneLine(file.file.filename().string()) + " (" + file.reason + ")");
         }
-        skipped = "\nThese files of the folder were skipped, since they hold no flow that can be read:\n" +
+        skipped = "\nThese files of the folder were skipped, each for the reason given:\n" +
                   PageRendering::pageContent(lines);
     }
     if (store.flows().empty()) return itemList(textItem("No saved flows in " + folder + "." + skipped));
     PageRendering::Lines lines;
     for (const auto& flow : store.flows()) {
         // A name is the file's: a line break in it must not start a line of its own.
-        lines.push_back(PageRendering::oneLine(flow.name) + " (" + std::to_string(flow.steps.size()) + " steps)");
+        lines.push_back(PageRendering::oneLine(flow.name) + " (" + std::to_string(flow.stepCount) + " steps)");
     }
     return itemList(textItem("Saved flows in " + folder + ":\n" + PageRendering::pageContent(lines) + skipped));
 }
