@@ -9,6 +9,7 @@
 #include "BrowserMCP/ToolArguments.h"
 #include "BrowserMCP/ToolError.h"
 #include "Platform/Async.h"
+#include "Platform/TildePath.h"
 
 #include <glib.h>
 
@@ -25,16 +26,6 @@ Json itemList(Json item) {
 }
 
 std::string quotedName(const std::string& name) { return "\"" + name + "\""; }
-
-// The path with the user's home folder shown as "~".
-std::string shownPath(const std::filesystem::path& path) {
-    const std::string full = path.string();
-    const std::string home = g_get_home_dir();
-    if (home.empty() || home == "/") return full;
-    if (full == home) return "~";
-    if (full.starts_with(home) && full[home.size()] == '/') return "~" + full.substr(home.size());
-    return full;
-}
 
 // What a save said of the flow of another name whose file it took over:
 // nothing, or a paragraph that names it.
@@ -89,7 +80,7 @@ Task<Json> MCPServer::recordStopTool() {
                                             PageRendering::pageContent({json}))));
     }
     std::string text = "Recorded " + std::to_string(flow->steps.size()) + " steps. Saved as " + quotedName(flow->name) +
-                       " in " + shownPath(saved.file) + "; replay it with run_flow.\n" + PageRendering::pageContent({json});
+                       " in " + tildePath(saved.file) + "; replay it with run_flow.\n" + PageRendering::pageContent({json});
     text += replacedText(saved.replacedName);
     co_return itemList(textItem(std::move(text)));
 }
@@ -97,7 +88,7 @@ Task<Json> MCPServer::recordStopTool() {
 Json MCPServer::listFlowsTool() {
     FlowStore& store = flowStore();
     store.reload();
-    const std::string folder = shownPath(store.directory());
+    const std::string folder = tildePath(store.directory());
     // File names are anyone's: they stay on their lines inside the wrapper.
     std::string skipped;
     if (!store.skipped().empty()) {
@@ -105,14 +96,14 @@ Json MCPServer::listFlowsTool() {
         for (const auto& file : store.skipped()) {
             lines.push_back(PageRendering::oneLine(file.file.filename().string()) + " (" + file.reason + ")");
         }
-        skipped = "\nThese files of the folder were skipped, since they hold no flow that can be read:\n" +
+        skipped = "\nThese files of the folder were skipped, each for the reason given:\n" +
                   PageRendering::pageContent(lines);
     }
     if (store.flows().empty()) return itemList(textItem("No saved flows in " + folder + "." + skipped));
     PageRendering::Lines lines;
     for (const auto& flow : store.flows()) {
         // A name is the file's: a line break in it must not start a line of its own.
-        lines.push_back(PageRendering::oneLine(flow.name) + " (" + std::to_string(flow.steps.size()) + " steps)");
+        lines.push_back(PageRendering::oneLine(flow.name) + " (" + std::to_string(flow.stepCount) + " steps)");
     }
     return itemList(textItem("Saved flows in " + folder + ":\n" + PageRendering::pageContent(lines) + skipped));
 }
@@ -254,7 +245,7 @@ Json MCPServer::repairFlowTool(const Json& arguments) {
         lines.push_back(PageRendering::oneLine("The original was left as recorded; the repair is the flow " +
                                                quotedName(name + " (repaired)") + "."));
     }
-    return itemList(textItem(PageRendering::pageContent(lines) + "\nSaved in " + shownPath(saved.file) +
+    return itemList(textItem(PageRendering::pageContent(lines) + "\nSaved in " + tildePath(saved.file) +
                              ". Check it with run_flow, and continue with from: " + number +
                              " only if the step had failed finding its element." + replacedText(saved.replacedName)));
 }

@@ -144,7 +144,7 @@ TEST_F(FlowToolTest, ListFlowsNamesTheFilesItSkippedAndWhy) {
     std::ofstream(folder / "bad\x1b[2J\nname.json") << "{";
     EXPECT_EQ(text(call("list_flows", Json::object())),
               "No saved flows in " + folder.string() +
-                  ".\nThese files of the folder were skipped, since they hold no flow that can be read:\n" +
+                  ".\nThese files of the folder were skipped, each for the reason given:\n" +
                   PageRendering::pageContent({"bad\uFFFD[2J name.json (it holds no flow)",
                                               "huge.json (it is larger than 4 MiB)"}));
     store.save(Flow{"kept", {{.action = Action::reload}}});

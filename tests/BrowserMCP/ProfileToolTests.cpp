@@ -19,11 +19,10 @@ namespace fs = std::filesystem;
 namespace {
 
 // The first text of each tool's answer (or of its error), on a store over
-// `file` as written.
+// `file` as written, in a folder in the home folder.
 std::vector<std::string> answers(const std::string& file, const std::vector<std::pair<std::string, Json>>& calls) {
-    gchar* made = g_dir_make_tmp("vesk-profile-tools-XXXXXX", nullptr);
-    fs::path folder(made);
-    g_free(made);
+    std::string pattern = (fs::path(g_get_home_dir()) / "vesk-profile-tools-XXXXXX").string();
+    fs::path folder(g_mkdtemp(pattern.data()));
     std::ofstream(folder / "profiles.json") << file;
     WebsiteData websiteData{folder / "data", folder / "cache"};
     std::vector<std::string> texts;
@@ -65,7 +64,9 @@ TEST(ProfileTools, AProfilesFileThatCannotBeReadIsSaidAndLeftAlone) {
     EXPECT_TRUE(texts[0].ends_with("could not be read (two profiles in it have one id), so no saved profile or "
                                    "credential is known. The file is left untouched: fix or move it and restart."))
         << texts[0];
-    EXPECT_NE(texts[1].find("No profile is named \"Beta\": the profiles file "), std::string::npos) << texts[1];
+    EXPECT_NE(texts[0].find("\nThe profiles file ~/vesk-profile-tools-"), std::string::npos) << texts[0];
+    EXPECT_NE(texts[1].find("No profile is named \"Beta\": the profiles file ~/vesk-profile-tools-"), std::string::npos)
+        << texts[1];
     EXPECT_NE(texts[1].find("profiles.json could not be read (two profiles in it have one id), so no saved profile"),
               std::string::npos)
         << texts[1];

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # Prints the accessibility tree of a running program as a screen reader
 # reads it over AT-SPI: one JSON object a line for each element, in document
-# order, with its depth, role, name, states and number of children. Waits, up
+# order, with its depth, role, name, states, number of children, text and
+# prompt (the placeholder of an empty field). Waits, up
 # to the deadline, for the program to appear on the accessibility bus.
 # Elements that other processes put in the tree (a web page's content, which
 # the page's web process serves) are left out: they may go at any moment; so
@@ -74,6 +75,7 @@ def read(bus, name, path, depth, pid, known, lines):
         words = call(bus, name, path, accessible, "GetState", None, "(au)")[0]
         children = call(bus, name, path, accessible, "GetChildren", None, "(a(so))")[0]
         interfaces = call(bus, name, path, accessible, "GetInterfaces", None, "(as)")[0]
+        attributes = call(bus, name, path, accessible, "GetAttributes", None, "(a{ss})")[0]
         text = None
         if "org.a11y.atspi.Text" in interfaces:
             length = call(bus, name, path, "org.freedesktop.DBus.Properties", "Get",
@@ -91,6 +93,7 @@ def read(bus, name, path, depth, pid, known, lines):
         "states": [state for state in states if state in STATES],
         "children": len(children),
         "text": text,
+        "placeholder": attributes.get("placeholder-text"),
     }))
     for child_name, child_path in children:
         if process_of(bus, child_name, known) == pid:

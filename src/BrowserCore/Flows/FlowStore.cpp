@@ -8,11 +8,11 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
-
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <variant>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vesk {
@@ -22,22 +22,32 @@ namespace {
 using Path = FlowStore::Path;
 
 // The flow a file holds; else why it holds none, as a clause.
-std::variant<Flow, std::string> readFlow(const Path& file) {
-    FileContents contents = readRegularFile(file, FlowStore::largestFlowFile);
-    if (!contents.wasRead()) {
-        return contents.outcome == FileContents::Outcome::missing ? "it went" : std::move(contents.problem);
-    }
+std::variant<Flow, std::string> decodedFlow(const std::string& bytes) {
     try {
-        return Flow::decoded(contents.bytes);
+        return Flow::decoded(bytes);
     } catch (const std::exception&) {
         return "it holds no flow";
     }
 }
 
+// Why a read of a flow file gave no bytes, as a clause.
+std::string unread(FileContents& contents) {
+    return contents.outcome == FileContents::Outcome::missing ? "it went" : std::move(contents.problem);
+}
+
 std::optional<Flow> flowIn(const Path& file) {
-    auto read = readFlow(file);
+    FileContents contents = readRegularFile(file, FlowStore::largestFlowFile);
+    if (!contents.wasRead()) return std::nullopt;
+    auto read = decodedFlow(contents.bytes);
     if (auto* flow = std::get_if<Flow>(&read)) return std::move(*flow);
     return std::nullopt;
+}
+
+// Why a file is left unread once the files read before it take most of what
+// one reload reads.
+std::string pastTheFolderBound() {
+    return "with it, the files read from the folder would pass " +
+           std::to_string(FlowStore::largestFolderRead / (1024 * 1024)) + " MiB";
 }
 
 [[noreturn]] void failWith(const std::string& action, int error) {
@@ -90,56 +100,80 @@ FlowStore::FlowStore(Path directory, Path defaultDirectory)
 }
 
 void FlowStore::reload() {
-    struct Listed {
-        Flow flow;
+    // The smallest files first, so that a few large ones never keep the
+    // ordinary flows out; then by name, so that the same folder reads alike.
+    struct Found {
         Path file;
+        std::uintmax_t size = 0;  // 0 for what is not a regular file: the read refuses it
     };
-    std::vector<Listed> listed;
-    std::vector<Skipped> skipped;
+    std::vector<Found> found;
     std::error_code error;
     for (std::filesystem::directory_iterator entry(directory(), error), end; !error && entry != end;
          entry.increment(error)) {
         const Path& file = entry->path();
         if (file.extension() != ".json") continue;
-        auto read = readFlow(file);
-        if (auto* flow = std::get_if<Flow>(&read)) {
-            listed.push_back({std::move(*flow), file});
+        struct stat status {};
+        bool regular = ::stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+        found.push_back({file, regular ? static_cast<std::uintmax_t>(status.st_size) : 0});
+    }
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.size != b.size ? a.size < b.size : a.file.filename() < b.file.filename();
+    });
+
+    std::vector<ListedFlow> listed;
+    std::vector<Skipped> skipped;
+    std::size_t read = 0;  // every byte read, whether it held a flow or not
+    for (const auto& [file, size] : found) {
+        if (size <= largestFlowFile && read + size > largestFolderRead) {
+            skipped.push_back({file, pastTheFolderBound()});
+            continue;
+        }
+        FileContents contents = readRegularFile(file, largestFlowFile);
+        if (!contents.wasRead()) {
+            skipped.push_back({file, unread(contents)});
+            continue;
+        }
+        // It grew since it was looked at.
+        if (read + contents.bytes.size() > largestFolderRead) {
+            skipped.push_back({file, pastTheFolderBound()});
+            continue;
+        }
+        read += contents.bytes.size();
+        auto decoded = decodedFlow(contents.bytes);
+        if (auto* flow = std::get_if<Flow>(&decoded)) {
+            listed.emplace_back(*flow, file, std::move(contents.bytes));
         } else {
-            skipped.push_back({file, std::get<std::string>(read)});
+            skipped.push_back({file, std::get<std::string>(decoded)});
         }
     }
     // Two files may hold flows of one name: the file's name orders them, so
     // that the same folder always lists alike.
-    std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
-        int order = text::standardCompare(a.flow.name, b.flow.name);
+    std::sort(listed.begin(), listed.end(), [](const ListedFlow& a, const ListedFlow& b) {
+        int order = text::standardCompare(a.name, b.name);
         return order != 0 ? order < 0 : a.file.filename() < b.file.filename();
     });
-    std::vector<Flow> flows;
-    files_.clear();
-    for (auto& entry : listed) {
-        flows.push_back(std::move(entry.flow));
-        files_.push_back(std::move(entry.file));
-    }
     std::sort(skipped.begin(), skipped.end(),
               [](const Skipped& a, const Skipped& b) { return a.file.filename() < b.file.filename(); });
     skipped_ = std::move(skipped);
-    flows_.set(std::move(flows));
+    flows_.set(std::move(listed));
 }
 
 std::optional<Flow> FlowStore::flowNamed(const std::string& name) const {
-    for (const auto& flow : flows()) {
-        if (flow.name == name) return flow;
+    for (const auto& listed : flows()) {
+        if (listed.name == name) return listed.flow();
     }
     return std::nullopt;
 }
 
 std::optional<Path> FlowStore::fileOf(const Flow& flow) const {
-    const auto& listed = flows();
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-        if (listed[i] == flow) return files_[i];
+    // Decoding takes time: only flows of its name and length are compared.
+    for (const auto& listed : flows()) {
+        if (listed.name == flow.name && listed.stepCount == flow.steps.size() && listed.flow() == flow) {
+            return listed.file;
+        }
     }
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-        if (listed[i].name == flow.name) return files_[i];
+    for (const auto& listed : flows()) {
+        if (listed.name == flow.name) return listed.file;
     }
     return std::nullopt;
 }

@@ -7,6 +7,7 @@
 
 #include "BrowserCore/FlowModel/Flow.h"
 #include "BrowserCore/Flows/FlowStoreError.h"
+#include "BrowserCore/Flows/ListedFlow.h"
 #include "Platform/Observable.h"
 #include "Platform/UserDefaults.h"
 
@@ -43,6 +44,11 @@ public:
     // recording reaches, while decoding it takes little time and memory;
     // a larger file (one that would take gigabytes to decode) is skipped.
     static constexpr std::size_t largestFlowFile = 4 * 1024 * 1024;
+    // The most one reload reads of the folder's files, smallest first: what
+    // a list of flows holds in memory, and what bounds the time a reload
+    // takes, which every flow tool and the flows panel await. Thousands of
+    // recorded flows fit; the files past it are skipped unread.
+    static constexpr std::size_t largestFolderRead = 32 * 1024 * 1024;
 
     // A "*.json" file of the folder that the last reload could not list.
     struct Skipped {
@@ -67,19 +73,19 @@ public:
     const Path& directory() const { return directory_.get(); }
     const Path& defaultDirectory() const { return defaultDirectory_; }
     // Sorted by name as a person expects (case aside, digit runs by value).
-    const std::vector<Flow>& flows() const { return flows_.get(); }
+    const std::vector<ListedFlow>& flows() const { return flows_.get(); }
     // Told when the list or the folder changes.
     sigc::signal<void()>& flowsChanged() { return flows_.changed(); }
     sigc::signal<void()>& directoryChanged() { return directory_.changed(); }
 
     // Reads the folder: every "*.json" file that holds a flow; the others
     // (what is not a regular file, or is larger than a flow file may be,
-    // included) are skipped, and a folder that cannot be listed counts as no
-    // flows.
+    // included) and the files past what one reload reads are skipped, and a
+    // folder that cannot be listed counts as no flows.
     void reload();
     // The files the last reload skipped, by file name.
     const std::vector<Skipped>& skipped() const { return skipped_; }
-    // The first listed flow of exactly that name.
+    // The first listed flow of exactly that name, as its file held it.
     std::optional<Flow> flowNamed(const std::string& name) const;
     // The file a listed flow was read from: that of the first listed flow
     // equal to `flow`, else of the first with its name.
@@ -104,9 +110,7 @@ private:
     UserDefaults* defaults_ = nullptr;
     Observable<Path> directory_;
     Path defaultDirectory_;
-    Observable<std::vector<Flow>> flows_;
-    // The file each of `flows_` came from, in the same order.
-    std::vector<Path> files_;
+    Observable<std::vector<ListedFlow>> flows_;
     std::vector<Skipped> skipped_;
 };
 

@@ -5,6 +5,7 @@
 #include "Platform/AtomicFile.h"
 #include "Platform/ProcessIdentity.h"
 #include "Platform/RegularFile.h"
+#include "Platform/TildePath.h"
 
 #include <glib.h>
 
@@ -196,7 +197,7 @@ void ProfileStore::saveProfiles() {
 
 std::optional<std::string> ProfileStore::unreadableNote() const {
     if (!unreadable_) return std::nullopt;
-    return file_.string() + " could not be read (" + unreadableReason_ +
+    return tildePath(file_) + " could not be read (" + unreadableReason_ +
            "), so no saved profile or credential is known. The file is left untouched: fix or move it and restart";
 }
 

@@ -539,23 +539,22 @@ gboolean ResponseRecorder::authenticate(WebKitAuthenticationRequest* request) {
     auto site = siteKey(protocol, host ? host : "", port ? std::optional<int>(static_cast<int>(port)) : std::nullopt);
     if (!site) return decline();
     const char* realm = webkit_authentication_request_get_realm(request);
-    GivenLogin asked{realm ? realm : "", false};
+    std::pair<std::string, std::string> asked{*site, realm ? realm : ""};
 
-    // A login that failed once is not tried again in this load, nor is one
-    // asked for again under another realm: a server can refuse a login so,
-    // and would otherwise get it over and over.
+    // Each realm of a site gets the login once a load: one the server
+    // refused is not tried again, and a server that renames its realm each
+    // time gets no more than the bound.
     if (webkit_authentication_request_is_retry(request)) {
-        logins_[*site] = {asked.realm, true};
+        logins_.insert(std::move(asked));
         return decline();
     }
-    auto given = logins_.find(*site);
-    if (given != logins_.end() && (given->second.refused || given->second.realm != asked.realm)) return decline();
+    if (logins_.contains(asked) || logins_.size() >= loginsPerLoad) return decline();
 
     Variables values = variables(*site);
     auto user = values.find("HTTP_USER");
     auto password = values.find("HTTP_PASSWORD");
     if (user == values.end() || password == values.end()) return decline();
-    logins_[*site] = asked;
+    logins_.insert(std::move(asked));
     WebKitCredential* credential =
         webkit_credential_new(user->second.c_str(), password->second.c_str(), WEBKIT_CREDENTIAL_PERSISTENCE_NONE);
     webkit_authentication_request_authenticate(request, credential);

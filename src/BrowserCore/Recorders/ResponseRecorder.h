@@ -78,6 +78,9 @@ public:
     static constexpr const char* refusedReason =
         "The browser refused to open the address before loading it: WebKit opens only web addresses (http and "
         "https on ports kept for the web, data and about)";
+    // The most logins one page load is given. A server that asks again
+    // under a new realm each time it gets a login stops getting one here.
+    static constexpr std::size_t loginsPerLoad = 8;
     // Why a load failed that the network layer sent again and again with the
     // login it holds for the server, each time asked for a login again.
     static constexpr const char* loginLoopReason =
@@ -258,13 +261,9 @@ private:
     std::map<WebKitDownload*, Destination> destinations_;
     std::set<WebKitDownload*> mainDownloads_;
     bool mainResponseIsDownload_ = false;
-    // The logins given to each site since the page's load began: the realm
-    // asked for, and whether the server refused the login.
-    struct GivenLogin {
-        std::string realm;
-        bool refused = false;
-    };
-    std::map<std::string, GivenLogin> logins_;
+    // The site and realm of each login given or refused since the page's
+    // load began.
+    std::set<std::pair<std::string, std::string>> logins_;
     // Certificates of local hosts accepted once, so a refused one is not retried forever.
     std::vector<std::pair<std::string, GRef<GTlsCertificate>>> acceptedCertificates_;
 };

@@ -7,8 +7,8 @@
 
 namespace vesk::ui {
 
-ColouredText flowResultText(const Flow& flow, const FlowReport* report) {
-    std::string count = formatStepCount(static_cast<std::int64_t>(flow.steps.size()));
+ColouredText flowResultText(std::size_t stepCount, const FlowReport* report) {
+    std::string count = formatStepCount(static_cast<std::int64_t>(stepCount));
     if (!report) return {count, "secondaryText"};
     if (report->passed()) return {localized("passed · %@", {count}), "green"};
     auto passed = std::count_if(report->steps.begin(), report->steps.end(), [](const StepResult& result) {
@@ -17,8 +17,8 @@ ColouredText flowResultText(const Flow& flow, const FlowReport* report) {
     return {localized("failed · %lld of %@", {std::to_string(passed), count}), "red"};
 }
 
-std::vector<const StepResult*> stepResults(const Flow& flow, const FlowReport* report) {
-    std::vector<const StepResult*> results(flow.steps.size(), nullptr);
+std::vector<const StepResult*> stepResults(std::size_t stepCount, const FlowReport* report) {
+    std::vector<const StepResult*> results(stepCount, nullptr);
     if (!report) return results;
     for (std::size_t i = 0; i < results.size() && i < report->steps.size(); ++i)
         results[i] = &report->steps[i];

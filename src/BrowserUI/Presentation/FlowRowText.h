@@ -3,9 +3,9 @@
 // What a row of the flows panel says about a flow: its result text and
 // colour from the last replay's report, and the mark of each step.
 
-#include "BrowserCore/FlowModel/Flow.h"
 #include "BrowserCore/Flows/FlowReport.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,11 +24,11 @@ struct ColouredText {
 // The step count alone without a report; "passed · " and the count after a
 // replay that passed; "failed · ", the steps that passed, " of " and the
 // count after one that failed.
-ColouredText flowResultText(const Flow& flow, const FlowReport* report);
+ColouredText flowResultText(std::size_t stepCount, const FlowReport* report);
 
-// The report's result for each step of the flow, by position; none where
+// The report's result for each of a flow's steps, by position; none where
 // there is no report or it holds fewer results.
-std::vector<const StepResult*> stepResults(const Flow& flow, const FlowReport* report);
+std::vector<const StepResult*> stepResults(std::size_t stepCount, const FlowReport* report);
 
 struct StepMark {
     const char* mark;

@@ -23,8 +23,8 @@ std::string trimmedFlowName(std::string_view name) {
 
 bool replacesSavedFlow(const FlowStore& flows, std::string_view name) {
     const auto file = flows.directory() / flowFileName(name);
-    for (const Flow& flow : flows.flows()) {
-        if (flows.fileOf(flow) == file) return true;
+    for (const ListedFlow& flow : flows.flows()) {
+        if (flow.file == file) return true;
     }
     return false;
 }

@@ -42,8 +42,8 @@ Gtk::Box* stepRow(const FlowStep& step, const StepResult* result, Gtk::Label*& m
 
 } // namespace
 
-FlowRow::FlowRow(const Flow& flow, const FlowReport* report, const std::optional<std::string>& running, bool open,
-                 Actions actions)
+FlowRow::FlowRow(const ListedFlow& flow, const FlowReport* report, const std::optional<std::string>& running,
+                 bool open, Actions actions)
     : Gtk::Box(Gtk::Orientation::VERTICAL, 6), flow_(flow) {
     add_css_class("flowRow");
     pad(*this, 14, 14, 10, 10);
@@ -57,7 +57,7 @@ FlowRow::FlowRow(const Flow& flow, const FlowReport* report, const std::optional
     auto* name = makeLabel(flow.name, {"text"});
     name->set_ellipsize(Pango::EllipsizeMode::END);
     lines->append(*name);
-    ColouredText result = flowResultText(flow, report);
+    ColouredText result = flowResultText(flow.stepCount, report);
     result_ = makeLabel(result.text, {result.colour});
     lines->append(*result_);
     header_->set_child(*lines);
@@ -86,11 +86,12 @@ FlowRow::FlowRow(const Flow& flow, const FlowReport* report, const std::optional
     append(*top);
 
     if (open || playing) {
-        auto results = stepResults(flow, report);
-        for (std::size_t i = 0; i < flow.steps.size(); ++i) {
+        const Flow decoded = flow.flow();
+        auto results = stepResults(decoded.steps.size(), report);
+        for (std::size_t i = 0; i < decoded.steps.size(); ++i) {
             Gtk::Label* mark = nullptr;
             Gtk::Label* reason = nullptr;
-            append(*stepRow(flow.steps[i], results[i], mark, reason));
+            append(*stepRow(decoded.steps[i], results[i], mark, reason));
             marks_.push_back(mark);
             if (reason) reasons_.push_back(reason);
         }

@@ -3,7 +3,7 @@
 // One saved flow in the flows panel: its name and last result, a replay
 // button, and, when open, its steps with their marks.
 
-#include "BrowserCore/FlowModel/Flow.h"
+#include "BrowserCore/Flows/ListedFlow.h"
 #include "Platform/GRef.h"
 
 #include <gtkmm/box.h>
@@ -28,12 +28,13 @@ public:
         std::function<void()> remove;
     };
     // `running`: the name of the flow being replayed, if any.
-    FlowRow(const Flow& flow, const FlowReport* report, const std::optional<std::string>& running, bool open,
+    // An open row decodes the flow to show its steps; a closed one does not.
+    FlowRow(const ListedFlow& flow, const FlowReport* report, const std::optional<std::string>& running, bool open,
             Actions actions);
     ~FlowRow() override;
 
     // For tests.
-    const Flow& flow() const { return flow_; }
+    const ListedFlow& flow() const { return flow_; }
     Gtk::Label& resultLabel() { return *result_; }
     Gtk::Button& header() { return *header_; }
     // None while this flow is being replayed ("…" shows in its place).
@@ -50,7 +51,7 @@ public:
 private:
     void addContextMenu(std::function<void()> remove);
 
-    Flow flow_;
+    ListedFlow flow_;
     Gtk::Button* header_ = nullptr;
     Gtk::Label* result_ = nullptr;
     Gtk::Button* replay_ = nullptr;

@@ -55,7 +55,7 @@ void FlowsPanel::showList() {
         list_.append(*empty);
     } else {
         auto* column = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
-        for (const Flow& flow : flows_.flows()) {
+        for (const ListedFlow& flow : flows_.flows()) {
             auto found = playback_.reports->find(flow.name);
             const FlowReport* report = found == playback_.reports->end() ? nullptr : &found->second;
             FlowRow::Actions actions{
@@ -63,8 +63,8 @@ void FlowsPanel::showList() {
                     if (!expanded_.erase(name)) expanded_.insert(name);
                     later_.request();
                 },
-                [this, flow] { playback_.replayFlow(flow, session_); },
-                [this, flow] { deleteFlow(flow); },
+                [this, flow] { playback_.replayFlow(flow.flow(), session_); },
+                [this, flow] { deleteFlow(flow.flow()); },
             };
             auto* row = Gtk::make_managed<FlowRow>(flow, report, *playback_.running, expanded_.contains(flow.name),
                                                    std::move(actions));

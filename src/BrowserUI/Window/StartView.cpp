@@ -65,8 +65,8 @@ StartView::StartView(BrowserModels& models, FlowPlayback& playback, std::functio
     address_->set_placeholder_text(localized("Where to?"));
     address_->set_hexpand(true);
     address_->set_valign(Gtk::Align::BASELINE);
-    // Named by what it shows, apart from the top bar's "Address".
-    describe(*address_, localized("Where to?"));
+    // Read by its name; the prompt is what it shows while empty.
+    describe(*address_, localized("Address"));
     address_->signal_activate().connect(sigc::mem_fun(*this, &StartView::submitAddress));
     row->append(*address_);
     column->append(*row);
@@ -142,17 +142,16 @@ void StartView::listFlows() {
     }
     // The first eight by name; more are not shown.
     for (std::size_t i = 0; i < std::min<std::size_t>(flows->size(), 8); ++i) {
-        const Flow& flow = (*flows)[i];
+        const ListedFlow& flow = (*flows)[i];
         auto* button = Gtk::make_managed<Gtk::Button>();
         button->add_css_class("plain");
         button->set_halign(Gtk::Align::START);
         auto* line = Gtk::make_managed<Gtk::Box>();
         line->append(*makeLabel(localized("flow"), {"mono-12-5", "secondaryText"}));
-        line->append(*makeLabel("   " + flow.name + " · " + formatStepCount(static_cast<std::int64_t>(flow.steps.size())),
-                                {"mono-12-5", "faintText"}));
+        const std::string count = formatStepCount(static_cast<std::int64_t>(flow.stepCount));
+        line->append(*makeLabel("   " + flow.name + " · " + count, {"mono-12-5", "faintText"}));
         button->set_child(*line);
-        readAsOne(*button, localized("flow") + " " + flow.name + " · " +
-                               formatStepCount(std::int64_t(flow.steps.size())));
+        readAsOne(*button, localized("flow") + " " + flow.name + " · " + count);
         describe(*button, {}, localized("Replay this flow"));
         button->signal_clicked().connect([this, i] { replay(i); });
         flows_->append(*button);
@@ -161,7 +160,7 @@ void StartView::listFlows() {
 
 void StartView::replay(std::size_t index) {
     if (!models_.flows || index >= models_.flows->flows().size()) return;
-    Flow flow = models_.flows->flows()[index];
+    Flow flow = models_.flows->flows()[index].flow();
     // The replay's first load may put the page in this view's place and free
     // it: nothing of this view is touched once the replay has begun.
     auto showFlows = showFlows_;

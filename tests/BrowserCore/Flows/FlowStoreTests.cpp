@@ -189,3 +189,31 @@ TEST_F(FlowStoreTest, RemembersTheChosenFolderUntilItVanishes) {
     fallen.useDirectory(root / "missing");
     EXPECT_TRUE(fallen.flows().empty());
 }
+
+// One reload reads at most so much of the folder, smallest files first: the
+// ordinary flows are always listed, and the large files past the bound are
+// named with the reason.
+TEST_F(FlowStoreTest, ReadsTheSmallestFilesFirstUpToWhatOneReloadReads) {
+    put("a.json", named("a").encoded());
+    put("zz.json", named("zz", 2).encoded());
+    const std::size_t files = FlowStore::largestFolderRead / FlowStore::largestFlowFile + 1;
+    auto fileName = [](std::size_t i) { return "big-" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".json"; };
+    for (std::size_t i = 0; i < files; ++i) {
+        // Just under the most a flow file may hold: one step with a long value.
+        std::string file = fileName(i);
+        Flow big{"big " + std::to_string(i), {{.action = FlowStep::Action::waitForText, .value = std::string()}}};
+        std::string bytes = big.encoded();
+        big.steps[0].value = std::string(FlowStore::largestFlowFile - 1024 - bytes.size(), 'x');
+        put(file, big.encoded());
+    }
+    FlowStore store(flows, root);
+    ASSERT_EQ(store.skipped().size(), 1u);
+    EXPECT_EQ(store.skipped()[0].file.filename(), fileName(files - 1));
+    EXPECT_EQ(store.skipped()[0].reason, "with it, the files read from the folder would pass 32 MiB");
+    std::size_t read = 0;
+    for (const auto& flow : store.flows()) read += flow.fileSize();
+    EXPECT_LE(read, FlowStore::largestFolderRead);
+    EXPECT_EQ(store.flows().size(), files + 1);
+    EXPECT_EQ(store.flowNamed("zz")->steps.size(), 2u) << "a small flow named last is read";
+    EXPECT_EQ(store.flowNamed("big 0")->steps.size(), 1u);
+}

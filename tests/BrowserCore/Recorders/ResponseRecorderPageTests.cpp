@@ -331,10 +331,10 @@ TEST(ResponseRecorderPage, AnswersDigestLoginsAsBasicOnesAndNoOtherScheme) {
     EXPECT_EQ(other.hits("/bearer"), 1u);
 }
 
-// What the program does not answer, and a login the server refused, leave
-// the server's own page, reached once without the login and at most once
-// with it.
-TEST(ResponseRecorderPage, GivesEachSiteItsLoginOnceAPageAndNoOtherKind) {
+// Each realm of a site gets its login once a page, up to a bound; what the
+// program does not answer, and a login the server refused, leave the
+// server's own page, reached once without the login and at most once with it.
+TEST(ResponseRecorderPage, GivesEachRealmOfASiteItsLoginOnceAPageAndNoOtherKind) {
     auto session = BrowserSession::create({});
     auto refusal = [](std::string challenge, std::string body = "<p>who are you</p>") {
         return LoopbackServer::Response{.status = 401, .body = std::move(body),
@@ -360,11 +360,36 @@ TEST(ResponseRecorderPage, GivesEachSiteItsLoginOnceAPageAndNoOtherKind) {
     EXPECT_EQ(session->responses.failedStatus(server.url("/ntlm")), 401);
     EXPECT_EQ(server.hits("/ntlm"), 1u);
     ASSERT_TRUE(load(server, "/renamed"));
-    EXPECT_EQ(server.hits("/renamed"), 2u) << "once without, once with the login";
+    EXPECT_EQ(server.hits("/renamed"), 1 + ResponseRecorder::loginsPerLoad) << "once without, then with each login";
     // The page's image, in the realm that refused the login, gets none.
     ASSERT_TRUE(load(server, "/refused"));
     EXPECT_EQ(server.hits("/refused"), 2u);
     EXPECT_EQ(server.hits("/refused.png"), 1u);
+
+    // A page in one realm whose image lies in another realm of the site:
+    // both get the login. (Paths apart, so that the page's login is not
+    // sent with the image unasked.)
+    gchar* encoded = g_base64_encode(reinterpret_cast<const guchar*>("ann:s3cret"), 10);
+    const std::string expected = std::string("Basic ") + encoded;
+    g_free(encoded);
+    gsize length = 0;
+    guchar* png = g_base64_decode(
+        "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==", &length);
+    const LoopbackServer::Response picture{.body = std::string(reinterpret_cast<char*>(png), length),
+                                           .contentType = "image/png"};
+    g_free(png);
+    auto inRealm = [&](const std::string& realm, LoopbackServer::Response allowed) {
+        return [&, realm, allowed](const LoopbackServer::Request& request) {
+            auto found = request.headers.find("authorization");
+            bool known = found != request.headers.end() && found->second == expected;
+            return known ? allowed : refusal("Basic realm=\"" + realm + "\"");
+        };
+    };
+    server.handle("/a/page", inRealm("A", {.body = "<p>welcome</p><img src=/b/picture.png>"}));
+    server.handle("/b/picture.png", inRealm("B", picture));
+    ASSERT_TRUE(load(server, "/a/page"));
+    EXPECT_EQ(runTask(pageText(session->page->get(), "document.images[0].naturalWidth")), "1");
+    EXPECT_EQ(server.hits("/b/picture.png"), 2u);
 
     // The network layer sends the Digest login it holds again and again to
     // a server that asks for another kind: the load says so, unless the

@@ -71,7 +71,7 @@ TEST(Recorder, RecordsAFlowOnThePageAndKeepsOneWhoseSaveFailed) {
     record("Sign in");
     ASSERT_TRUE(spinUntil([&] { return flows.flows().size() == 1; })) << card.failure().value_or("no failure");
     EXPECT_EQ(flows.flows()[0].name, "Sign in");
-    EXPECT_EQ(flows.flows()[0].steps.size(), 2u); // the opening navigate and the click
+    EXPECT_EQ(flows.flows()[0].stepCount, 2u); // the opening navigate and the click
 
     // The warning follows the name's file: other case and punctuation share it.
     startNaming(card);

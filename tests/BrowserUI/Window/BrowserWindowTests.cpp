@@ -232,7 +232,7 @@ TEST(BrowserWindow, TheStartViewListsEightFlowsAndAClickReplaysOneInTheFlowsPane
     EXPECT_EQ(harness.view().playback.running.get(), "flow 2");
     // Ignored while flow 2 plays (through the playback: the start view may
     // already have given way to the page).
-    harness.view().playback.replayFlow(harness.flows.flows()[3], harness.session);
+    harness.view().playback.replayFlow(harness.flows.flows()[3].flow(), harness.session);
     ASSERT_TRUE(spinUntil([&] { return !harness.view().playback.running->has_value(); }));
     EXPECT_TRUE(harness.view().playback.reports->at("flow 2").passed());
     EXPECT_EQ(harness.session->url.get(), harness.server.url("/second"));
