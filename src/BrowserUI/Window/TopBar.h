@@ -57,6 +57,8 @@ private:
     void followURL();
     void showAddress();
     void showHistory();
+    bool canHold(Gtk::Widget& button) const;
+    bool moveKeyboardFromHistory();
     void showProfile();
     void showStatus();
     void redrawProgress();
@@ -81,6 +83,11 @@ private:
     // last one started shows. A submission's id is its number.
     unsigned navigations_ = 0;
     void startNavigation(std::function<Task<void>(unsigned navigation)> work);
+
+    // The history button that had the keyboard when the history last
+    // changed, and the move of the keyboard away from it once it cannot act.
+    Gtk::Button* historyFocus_ = nullptr;
+    sigc::connection keyboardMove_;
 
     Gtk::Button* back_ = nullptr;
     Gtk::Button* forward_ = nullptr;
