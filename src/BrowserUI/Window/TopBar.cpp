@@ -11,6 +11,7 @@
 #include "BrowserUI/Widgets/WidthLimit.h"
 
 #include <gtkmm/eventcontrollerfocus.h>
+#include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/image.h>
 #include <gtkmm/overlay.h>
 #include <gtkmm/windowcontrols.h>
@@ -114,9 +115,20 @@ TopBar::TopBar(BrowserModels& models, std::function<void()> showProfiles)
     auto focus = Gtk::EventControllerFocus::create();
     focus->property_contains_focus().signal_changed().connect([this, focus = focus.get()] {
         addressFocused_ = focus->contains_focus();
+        if (!addressFocused_) pageTakesKeyboard_ = 0;
         showAddress();
     });
     address_->add_controller(focus);
+    // A key in the field after Return means the person is at work there.
+    auto keys = Gtk::EventControllerKey::create();
+    keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+    keys->signal_key_pressed().connect(
+        [this](guint, guint, Gdk::ModifierType) {
+            pageTakesKeyboard_ = 0;
+            return false;
+        },
+        false);
+    address_->add_controller(keys);
     address_->signal_activate().connect(sigc::mem_fun(*this, &TopBar::submitAddress));
 
     auto* space = Gtk::make_managed<Gtk::Box>();
@@ -236,15 +248,18 @@ void TopBar::stopLoading() {
 }
 
 void TopBar::focusAddress() {
+    pageTakesKeyboard_ = 0;
     address_->grab_focus();
 }
 
 void TopBar::submitAddress() {
     std::string text = address_->get_text();
     // The field keeps the keyboard while the address opens, and with its
-    // text when it fails; the page takes it once it has opened.
+    // text when it fails; the page takes it once it has opened, unless the
+    // person has gone on meanwhile.
     startNavigation([this, text](unsigned navigation) {
         submission_ = Submission{navigation, text, *models_.session->url};
+        pageTakesKeyboard_ = navigation;
         return open(liveness_.token(), this, navigation, models_.session, text);
     });
 }
@@ -253,7 +268,7 @@ void TopBar::submitted(unsigned submission, bool failed) {
     if (!submission_ || submission_->id != submission) return;
     if (!failed) {
         submission_.reset();
-        if (addressFocused_) {
+        if (addressFocused_ && std::exchange(pageTakesKeyboard_, 0) == submission) {
             GtkWidget* page = GTK_WIDGET(models_.session->page->get());
             if (gtk_widget_get_root(page) == gtk_widget_get_root(GTK_WIDGET(gobj()))) gtk_widget_grab_focus(page);
         }
@@ -395,10 +410,14 @@ std::optional<std::string> TopBar::failureText() const {
     return std::string(failure_->get_text());
 }
 
-bool TopBar::canPress(const char* button) const {
-    std::string_view name(button);
-    Gtk::Button* which = name == "back" ? back_ : name == "forward" ? forward_ : name == "reload" ? reload_ : stop_;
-    return which->get_visible() && which->get_sensitive();
+bool TopBar::canPress(const char* name) const {
+    Gtk::Button& which = button(name);
+    return which.get_visible() && which.get_sensitive();
+}
+
+Gtk::Button& TopBar::button(const char* name) const {
+    std::string_view which(name);
+    return *(which == "back" ? back_ : which == "forward" ? forward_ : which == "reload" ? reload_ : stop_);
 }
 
 } // namespace vesk::ui

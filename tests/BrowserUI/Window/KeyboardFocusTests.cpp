@@ -3,8 +3,10 @@
 
 #include "BrowserCore/Profiles/ProfileStore.h"
 #include "BrowserMCP/BrowserSettings.h"
+#include "BrowserMCP/MCPServer.h"
 #include "BrowserUI/PanelHarness.h"
 #include "BrowserUI/RealKeys.h"
+#include "BrowserUI/ScreenReader.h"
 #include "BrowserUI/Settings/CredentialForm.h"
 #include "BrowserUI/Settings/CredentialsPanel.h"
 #include "BrowserUI/Settings/SettingsView.h"
@@ -13,8 +15,14 @@
 #include "BrowserUI/SidePanel/FlowsPanel.h"
 #include "BrowserUI/SidePanel/ProfilesPanel.h"
 #include "BrowserUI/SidePanel/SidePanelView.h"
+#include "BrowserUI/Window/PopupView.h"
+#include "BrowserUI/Window/StartView.h"
 #include "BrowserUI/WindowHarness.h"
+#include "Support/ClosedPort.h"
+#include "Support/PlainServer.h"
 #include "Support/ProfileDoubles.h"
+
+#include <nlohmann/json.hpp>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -26,10 +34,97 @@ struct WindowWithProfiles {
     WebsiteData data{panels.folder / "data", panels.folder / "cache"};
     ProfileStore profiles{panels.folder, std::make_unique<MemorySecretStore>(), data};
     WindowHarness harness{&profiles};
+    MCPServer agent{harness.session.get(), harness.activity, &harness.flows, &profiles};
     WindowWithProfiles() { profiles.setSession(harness.session); }
+
+    // The agent's tool call, started and left to run.
+    Task<std::optional<std::string>> call(const std::string& tool, const nlohmann::json& arguments) {
+        nlohmann::json request{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"},
+                               {"params", {{"name", tool}, {"arguments", arguments}}}};
+        return agent.handle(request.dump());
+    }
+    ui::ProfilesPanel& profilesTab() {
+        harness.view().panel.set(ui::SidePanel::profiles);
+        return dynamic_cast<ui::ProfilesPanel&>(*harness.view().sidePanel()->content());
+    }
 };
 
 } // namespace
+
+TEST(KeyboardFocus, ANameTypedWhileTheAgentChangesTheProfileKeepsItsTextAndTheKeyboard) {
+    ON_PRIVATE_DISPLAY();
+    auto* input = RealInput::get();
+    WindowWithProfiles window;
+    runTask(window.profiles.createProfile("Work"));
+    runTask(window.call("navigate", {{"url", window.harness.server.url("/second")}}));
+    Gtk::Entry& field = window.profilesTab().newProfileField();
+    input->focus(GTK_WIDGET(window.harness.window->gobj()));
+    field.grab_focus();
+    // Each key reaches a field: this one, or the start view's.
+    auto typed = [&] {
+        auto* start = window.harness.view().startView();
+        return field.get_text().size() + (start ? start->addressField().get_text().size() : 0);
+    };
+    auto typeKeys = [&](const std::string& keys) {
+        for (char key : keys) {
+            std::size_t before = typed();
+            input->type(std::string(1, key));
+            ASSERT_TRUE(spinUntil([&] { return typed() > before; }));
+        }
+    };
+
+    typeKeys("Hol");
+    // The agent's profile starts on a blank page: the start view, which takes
+    // the keyboard when it shows, and the agent's call goes on meanwhile.
+    auto switching = window.call("use_profile", {{"name", "Work"}});
+    ASSERT_NE(window.harness.view().startView(), nullptr);
+    typeKeys("iday");
+    ASSERT_TRUE(spinUntil([&] { return switching.isDone(); }));
+    EXPECT_EQ(field.get_text().raw(), "Holiday");
+    EXPECT_TRUE(holdsFocus(field));
+}
+
+TEST(KeyboardFocus, AFieldTypedIntoWhileTheAgentOpensAWindowLosesNoKey) {
+    ON_PRIVATE_DISPLAY();
+    auto* input = RealInput::get();
+    WindowWithProfiles window;
+    auto& server = window.harness.server;
+    server.serve("/opener", "<a href='#' onclick=\"window.open('/form', 'form', 'width=400'); return false\">open</a>");
+    // The window's page comes late, while the person types on.
+    server.serve("/form", {.body = "<input id=field autofocus>", .delay = seconds(0.3)});
+    runTask(window.call("navigate", {{"url", server.url("/opener")}}));
+    Gtk::Entry& field = window.profilesTab().newProfileField();
+    input->focus(GTK_WIDGET(window.harness.window->gobj()));
+    field.grab_focus();
+
+    auto clicking = window.call("click", {{"ref", "e1"}});
+    auto sheetHasKeyboard = [&] {
+        auto* sheet = window.harness.view().sheet();
+        return sheet && gtk_widget_has_focus(GTK_WIDGET(sheet->webView()));
+    };
+    std::string typed;
+    for (char key = 'a'; !sheetHasKeyboard() && typed.size() < 400; key = key == 'z' ? 'a' : key + 1) {
+        typed += key;
+        input->type(std::string(1, key));
+        ASSERT_TRUE(spinUntil([&] { return field.get_text().size() == typed.size() || sheetHasKeyboard(); }));
+        // At a person's pace: the window draws between two keys.
+        waitUntilDrawn(field);
+    }
+    ASSERT_TRUE(sheetHasKeyboard());
+    std::string inField = field.get_text();
+    input->type("after");
+    typed += "after";
+    // Every key reached the field or, once the window had the keyboard, its page.
+    ASSERT_TRUE(spinUntil([&] {
+        return clicking.isDone() &&
+               runTask(window.harness.session->evaluate("return field.value")) == nlohmann::json(typed.substr(inField.size())).dump();
+    })) << typed << " went to the field as " << inField;
+
+    // Closed, the window gives the keyboard back to the field, its text kept.
+    input->key("Escape");
+    ASSERT_TRUE(spinUntil([&] { return !window.harness.view().sheet() && holdsFocus(field); }));
+    EXPECT_EQ(field.get_text().raw(), inField);
+}
 
 TEST(KeyboardFocus, SavingAVariableWithReturnLeavesTheKeyboardInTheEmptiedForm) {
     ON_PRIVATE_DISPLAY();
@@ -116,4 +211,77 @@ TEST(KeyboardFocus, APageGivenBackToItsStageHoldsNoFocus) {
     harness.window.reset();
     ASSERT_TRUE(harness.session->stages->contains(harness.session->page->get()));
     EXPECT_FALSE(gtk_widget_has_focus(page));
+}
+
+TEST(KeyboardFocus, AfterEachActionExactlyOneNamedControlHasTheKeyboard) {
+    WITH_SCREEN_READER();
+    ON_PRIVATE_DISPLAY();
+    auto* input = RealInput::get();
+    WindowWithProfiles window;
+    auto& harness = window.harness;
+    ASSERT_TRUE(harness.openInBar(harness.server.url("/")));
+    ASSERT_TRUE(harness.openInBar(harness.server.url("/second")));
+    input->focus(GTK_WIDGET(harness.window->gobj()));
+    auto heardAlone = [](const std::string& name, std::optional<std::string> text = std::nullopt) {
+        auto heard = focusedElements();
+        ASSERT_EQ(heard.size(), 1u) << name;
+        EXPECT_EQ(heard[0].name, name);
+        if (text) {
+            EXPECT_EQ(heard[0].text, text);
+        }
+    };
+
+    // Back at the first page turns Back off, Forward at the last Forward.
+    harness.bar().button("back").grab_focus();
+    input->key("space");
+    ASSERT_TRUE(spinUntil([&] { return harness.session->url.get() == harness.server.url("/") && !*harness.session->isLoading; }));
+    heardAlone("Forward");
+    input->key("space");
+    ASSERT_TRUE(spinUntil([&] { return harness.session->url.get() == harness.server.url("/second") && !*harness.session->isLoading; }));
+    heardAlone("Back");
+
+    // A failed address leaves the keyboard in the field, with what was typed.
+    ClosedPort closed;
+    PlainServer plain;
+    for (const auto& typed : {closed.url("/x"), std::string("http://127.0.0.1:6000/"),
+                              "localhost:" + std::to_string(plain.port()) + "/x"}) {
+        input->key("l", "Control_L");
+        input->type(typed);
+        input->key("Return");
+        ASSERT_TRUE(spinUntil([&] {
+            return harness.bar().failureText() && harness.bar().addressField().get_text().raw() == typed &&
+                   !*harness.session->isLoading;
+        })) << typed;
+        heardAlone("Address", typed);
+    }
+
+    // A window the page opens takes the keyboard; closed, it gives it back.
+    Gtk::Entry& field = window.profilesTab().newProfileField();
+    field.grab_focus();
+    harness.session->ensureWindowDelegate();
+    static_cast<void>(runTask(harness.session->evaluate("window.open('/popup', 'one', 'width=400')")));
+    ASSERT_TRUE(spinUntil([&] {
+        return harness.view().sheet() && gtk_widget_has_focus(GTK_WIDGET(harness.view().sheet()->webView()));
+    }));
+    input->key("Escape");
+    ASSERT_TRUE(spinUntil([&] { return !harness.view().sheet() && holdsFocus(field); }));
+    heardAlone("New profile", "");
+
+    // A profile made by Return: the page goes blank, the keyboard stays in the panel.
+    input->type("Holiday");
+    input->key("Return");
+    ASSERT_TRUE(spinUntil([&] { return window.profiles.currentProfile() && harness.view().startView(); }));
+    heardAlone("New profile", "");
+
+    // "reset timings" turns itself off: the section shown takes the keyboard.
+    UserDefaults defaults(window.panels.folder / "config");
+    BrowserSettings settings(defaults);
+    settings.modifyTimings([](auto& timings) { timings.stepTimeout = 9; });
+    openSettingsWindow(harness.session, harness.flows, window.profiles, settings);
+    auto* view = dynamic_cast<SettingsView*>(settingsWindow()->get_child()->get_first_child());
+    input->focus(GTK_WIDGET(settingsWindow()->gobj()));
+    view->resetButton().grab_focus();
+    input->key("space");
+    ASSERT_TRUE(spinUntil([&] { return settings.timings() == BrowserSettings::Timings(); }));
+    heardAlone("agent");
 }
