@@ -222,7 +222,9 @@ TEST(KeyboardFocus, AfterEachActionExactlyOneNamedControlHasTheKeyboard) {
     ASSERT_TRUE(harness.openInBar(harness.server.url("/")));
     ASSERT_TRUE(harness.openInBar(harness.server.url("/second")));
     input->focus(GTK_WIDGET(harness.window->gobj()));
-    auto heardAlone = [](const std::string& name, std::optional<std::string> text = std::nullopt) {
+    // The control holds the keyboard, and a screen reader hears it alone.
+    auto heardAlone = [](Gtk::Widget& control, const std::string& name, std::optional<std::string> text = std::nullopt) {
+        ASSERT_TRUE(holdsFocus(control)) << name;
         auto heard = focusedElements();
         ASSERT_EQ(heard.size(), 1u) << name;
         EXPECT_EQ(heard[0].name, name);
@@ -235,10 +237,10 @@ TEST(KeyboardFocus, AfterEachActionExactlyOneNamedControlHasTheKeyboard) {
     harness.bar().button("back").grab_focus();
     input->key("space");
     ASSERT_TRUE(spinUntil([&] { return harness.session->url.get() == harness.server.url("/") && !*harness.session->isLoading; }));
-    heardAlone("Forward");
+    heardAlone(harness.bar().button("forward"), "Forward");
     input->key("space");
     ASSERT_TRUE(spinUntil([&] { return harness.session->url.get() == harness.server.url("/second") && !*harness.session->isLoading; }));
-    heardAlone("Back");
+    heardAlone(harness.bar().button("back"), "Back");
 
     // A failed address leaves the keyboard in the field, with what was typed.
     ClosedPort closed;
@@ -252,7 +254,7 @@ TEST(KeyboardFocus, AfterEachActionExactlyOneNamedControlHasTheKeyboard) {
             return harness.bar().failureText() && harness.bar().addressField().get_text().raw() == typed &&
                    !*harness.session->isLoading;
         })) << typed;
-        heardAlone("Address", typed);
+        heardAlone(harness.bar().addressField(), "Address", typed);
     }
 
     // A window the page opens takes the keyboard; closed, it gives it back.
@@ -265,13 +267,13 @@ TEST(KeyboardFocus, AfterEachActionExactlyOneNamedControlHasTheKeyboard) {
     }));
     input->key("Escape");
     ASSERT_TRUE(spinUntil([&] { return !harness.view().sheet() && holdsFocus(field); }));
-    heardAlone("New profile", "");
+    heardAlone(field, "New profile", "");
 
     // A profile made by Return: the page goes blank, the keyboard stays in the panel.
     input->type("Holiday");
     input->key("Return");
     ASSERT_TRUE(spinUntil([&] { return window.profiles.currentProfile() && harness.view().startView(); }));
-    heardAlone("New profile", "");
+    heardAlone(field, "New profile", "");
 
     // "reset timings" turns itself off: the section shown takes the keyboard.
     UserDefaults defaults(window.panels.folder / "config");
@@ -283,5 +285,5 @@ TEST(KeyboardFocus, AfterEachActionExactlyOneNamedControlHasTheKeyboard) {
     view->resetButton().grab_focus();
     input->key("space");
     ASSERT_TRUE(spinUntil([&] { return settings.timings() == BrowserSettings::Timings(); }));
-    heardAlone("agent");
+    heardAlone(view->sectionButton(SettingsSection::agent), "agent");
 }
