@@ -133,10 +133,6 @@ void LaterDraw::request() {
     });
 }
 
-} // namespace vesk::ui
-
-namespace vesk::ui {
-
 namespace {
 
 void letButtonsFocus(GListModel* children, guint, guint, guint, gpointer) {
