@@ -3,7 +3,8 @@
 // be opened, a page with each tab of the side panel, a popup in its sheet,
 // the agent paused, a flow row's menu, a button with the keyboard focus, the
 // recorder in each of its states, the top bar with a failed load, each
-// section of the settings window and a credential being edited.
+// section of the settings window, a credential being edited and the
+// settings window's close button with the keyboard focus.
 // Run by scripts/window-pictures on a virtual display; the pictures go to
 // the folder given as argument.
 
@@ -29,6 +30,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <string>
 
 using namespace vesk;
@@ -216,6 +218,17 @@ int main(int argc, char** argv) {
         credentials->form()->passwordField().set_text("a new password");
         credentials->form()->removeOTPToggle()->set_active(true);
         pictures.save(settingsWindow, "credential-being-edited");
+
+        // The window's close button, reached by Tab: its ring shows.
+        std::function<GtkWidget*(GtkWidget*)> closeButton = [&](GtkWidget* widget) -> GtkWidget* {
+            if (GTK_IS_BUTTON(widget) && gtk_widget_has_css_class(widget, "close")) return widget;
+            for (GtkWidget* child = gtk_widget_get_first_child(widget); child; child = gtk_widget_get_next_sibling(child))
+                if (GtkWidget* found = closeButton(child)) return found;
+            return nullptr;
+        };
+        gtk_widget_grab_focus(closeButton(GTK_WIDGET(settingsWindow.gobj())));
+        gtk_window_set_focus_visible(settingsWindow.gobj(), TRUE);
+        pictures.save(settingsWindow, "settings-close-focused");
         status = pictures.allSaved() ? 0 : 1;
     }
     std::filesystem::remove_all(stores);

@@ -128,6 +128,7 @@ void SettingsView::fillSection() {
     ui::clear(detail_);
 
     auto* controls = Gtk::make_managed<Gtk::WindowControls>(Gtk::PackType::END);
+    ui::reachByKeys(*controls);
     controls->set_halign(Gtk::Align::END);
     controls->set_margin_end(8);
     controls->set_margin_top(6);
@@ -195,7 +196,11 @@ void SettingsView::directoryChanged() {
 void SettingsView::timingsChanged() {
     for (ui::NumberRow* row : numberRows_)
         row->refresh();
+    bool hadKeyboard = reset_->has_focus();
     reset_->set_sensitive(settings_.timings() != Timings());
+    // "reset timings" turns off once it has acted: the keyboard stays in
+    // the sidebar, on the section shown, rather than going nowhere.
+    if (hadKeyboard && !reset_->get_sensitive()) sectionButton(section_).grab_focus();
 }
 
 } // namespace vesk

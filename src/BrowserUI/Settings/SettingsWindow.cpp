@@ -5,6 +5,7 @@
 #include "BrowserUI/Settings/SettingsView.h"
 #include "BrowserUI/Widgets/NoEmojiChooser.h"
 
+#include <gtkmm/shortcutcontroller.h>
 #include <gtkmm/window.h>
 #include <gtkmm/windowhandle.h>
 
@@ -16,6 +17,21 @@ namespace {
 Gtk::Window*& heldWindow() {
     static Gtk::Window* window = nullptr;
     return window;
+}
+
+// Escape and Ctrl+W close the window, wherever the focus is in it: in the
+// capture phase, before a field's own keys.
+void closeByKeys(Gtk::Window& window) {
+    auto controller = Gtk::ShortcutController::create();
+    controller->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+    for (const char* trigger : {"Escape", "<Control>w"}) {
+        auto action = Gtk::CallbackAction::create([&window](Gtk::Widget&, const Glib::VariantBase&) {
+            window.close();
+            return true;
+        });
+        controller->add_shortcut(Gtk::Shortcut::create(Gtk::ShortcutTrigger::parse_string(trigger), action));
+    }
+    window.add_controller(controller);
 }
 
 } // namespace
@@ -43,6 +59,7 @@ void openSettingsWindow(std::shared_ptr<BrowserSession> session, FlowStore& flow
         handle->set_child(*view);
         window->set_child(*handle);
         ui::leaveOutEmojiChooser(*window);
+        closeByKeys(*window);
     }
     window->present();
 }

@@ -133,4 +133,26 @@ void LaterDraw::request() {
     });
 }
 
+namespace {
+
+void letButtonsFocus(GListModel* children, guint, guint, guint, gpointer) {
+    for (guint i = 0; i < g_list_model_get_n_items(children); ++i) {
+        auto* child = static_cast<GtkWidget*>(g_list_model_get_item(children, i));
+        gtk_widget_set_can_focus(child, TRUE);
+        gtk_widget_set_focus_on_click(child, FALSE);
+        g_object_unref(child);
+    }
+}
+
+} // namespace
+
+void reachByKeys(Gtk::WindowControls& controls) {
+    gtk_widget_set_can_focus(GTK_WIDGET(controls.gobj()), TRUE);
+    // The buttons are made anew whenever the window's decoration changes.
+    GListModel* children = gtk_widget_observe_children(GTK_WIDGET(controls.gobj()));
+    g_signal_connect(children, "items-changed", G_CALLBACK(letButtonsFocus), nullptr);
+    letButtonsFocus(children, 0, 0, 0, nullptr);
+    g_object_set_data_full(G_OBJECT(controls.gobj()), "vesk-observed-buttons", children, g_object_unref);
+}
+
 } // namespace vesk::ui

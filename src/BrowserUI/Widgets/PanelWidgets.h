@@ -16,6 +16,7 @@
 #include <gtkmm/filechoosernative.h>
 #include <gtkmm/label.h>
 #include <gtkmm/widget.h>
+#include <gtkmm/windowcontrols.h>
 
 #include <functional>
 #include <memory>
@@ -70,6 +71,10 @@ void onReturn(Gtk::Widget& field, std::function<void()> action);
 // chooser is kept in `holder`, which should live as long as `over`.
 void chooseFolder(Gtk::Widget& over, const std::string& title, Glib::RefPtr<Gtk::FileChooserNative>& holder,
                   std::function<void(const std::string&)> picked);
+
+// GTK's window buttons take no keyboard focus: these do, as they come, so
+// that the window closes by keys too.
+void reachByKeys(Gtk::WindowControls& controls);
 
 // Draws a view again from the main loop, once for any number of requests in
 // a row: a view is never rebuilt inside one of its own signal handlers, and

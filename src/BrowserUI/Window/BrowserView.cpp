@@ -143,8 +143,35 @@ void BrowserView::showSheet() {
     sheet_->set_valign(Gtk::Align::START);
     sheet_->set_vexpand(true);
     backdrop_->append(*sheet_);
-    // The keyboard goes to the window's page, as a window that opens takes it.
-    gtk_widget_grab_focus(GTK_WIDGET(shown));
+    // The keyboard goes to the window's page, as a window that opens takes
+    // it; but while the person types elsewhere, only once the page can take
+    // the keys, so that none is lost on the way.
+    if (!liveFocus()) giveKeyboardToSheet();
+    sheet_->whenLoaded([this, sheet = sheet_.get()] {
+        if (sheet_.get() == sheet) giveKeyboardToSheet();
+    });
+}
+
+GtkWidget* BrowserView::liveFocus() const {
+    GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()));
+    GtkWidget* focus = root ? gtk_root_get_focus(root) : nullptr;
+    // GTK may keep the focus on a control taken out of the window.
+    return focus && gtk_widget_get_mapped(focus) ? focus : nullptr;
+}
+
+void BrowserView::giveKeyboardToSheet() {
+    if (!sheet_) return;
+    GtkWidget* focus = liveFocus();
+    if (focus && holdsFocus(*sheet_)) return;  // the person went there first
+    // Given back to where the keyboard is now when the sheet closes.
+    if (focus) remember(focus);
+    gtk_widget_grab_focus(GTK_WIDGET(sheet_->webView()));
+}
+
+void BrowserView::remember(GtkWidget* focus) {
+    if (focusBeforeSheet_) g_object_remove_weak_pointer(G_OBJECT(focusBeforeSheet_), reinterpret_cast<gpointer*>(&focusBeforeSheet_));
+    focusBeforeSheet_ = focus;
+    if (focusBeforeSheet_) g_object_add_weak_pointer(G_OBJECT(focusBeforeSheet_), reinterpret_cast<gpointer*>(&focusBeforeSheet_));
 }
 
 bool BrowserView::holdsFocus(Gtk::Widget& widget) const {
@@ -156,9 +183,7 @@ bool BrowserView::holdsFocus(Gtk::Widget& widget) const {
 void BrowserView::keepKeyboardInSheet() {
     GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()));
     if (!root) return;
-    if (focusBeforeSheet_) g_object_remove_weak_pointer(G_OBJECT(focusBeforeSheet_), reinterpret_cast<gpointer*>(&focusBeforeSheet_));
-    focusBeforeSheet_ = gtk_root_get_focus(root);
-    if (focusBeforeSheet_) g_object_add_weak_pointer(G_OBJECT(focusBeforeSheet_), reinterpret_cast<gpointer*>(&focusBeforeSheet_));
+    remember(gtk_root_get_focus(root));
     // Tab then goes round the sheet alone: from its page to its close button and back.
     body_->set_can_focus(false);
     if (GtkWidget* bar = GTK_IS_WINDOW(root) ? gtk_window_get_titlebar(GTK_WINDOW(root)) : nullptr)

@@ -56,10 +56,16 @@ private:
     void showPageArea();
     void showSheet();
     bool holdsFocus(Gtk::Widget& widget) const;
-    // While the sheet is open the keyboard stays in it: the rest of the
-    // window takes no focus, and where the focus was is kept for its return.
+    // While the sheet is open the rest of the window takes no focus, and
+    // where the focus was is kept for its return.
     void keepKeyboardInSheet();
+    // The sheet's page takes the keyboard, unless the person moved into the
+    // sheet already.
+    void giveKeyboardToSheet();
     void giveKeyboardBack();
+    // The control that has the keyboard, if it is on screen.
+    GtkWidget* liveFocus() const;
+    void remember(GtkWidget* focus);
     void retire(std::unique_ptr<PopupView> sheet);
     void clearRetired();
 

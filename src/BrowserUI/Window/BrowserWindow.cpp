@@ -4,6 +4,7 @@
 #include "BrowserUI/Widgets/NoEmojiChooser.h"
 #include "BrowserUI/Widgets/Palette.h"
 #include "BrowserUI/Window/BrowserView.h"
+#include "BrowserUI/Window/TabOutOfPages.h"
 #include "BrowserUI/Window/TopBar.h"
 
 #include <gtkmm/shortcutcontroller.h>
@@ -22,6 +23,7 @@ BrowserWindow::BrowserWindow(BrowserModels& models) {
     set_titlebar(*topBar_);
     set_child(*view_);
     addShortcuts();
+    takeTabOutOfPagesOneStep(*this);
     leaveOutEmojiChooser(*this);
 }
 

@@ -3,6 +3,8 @@
 #include "BrowserUI/Presentation/AddressText.h"
 #include "BrowserUI/Presentation/Localized.h"
 
+#include <utility>
+
 namespace vesk::ui {
 
 std::string popupHostText(const std::optional<std::string>& url) {
@@ -49,11 +51,22 @@ PopupView::PopupView(std::weak_ptr<BrowserSession> session, GRef<WebKitWebView> 
                                                view->showURL();
                                            }),
                                            this);
+    loadHandler_ = g_signal_connect_swapped(webView.get(), "load-changed",
+                                            G_CALLBACK(+[](PopupView* view, WebKitLoadEvent event) {
+                                                view->loadChanged(event);
+                                            }),
+                                            this);
+    // A window shown later than it opened may have its page already; one
+    // just opened has not begun to load it.
+    WebKitWebView* view = webView.get();
+    loaded_ = webkit_web_view_get_uri(view) && !webkit_web_view_is_loading(view) &&
+              webkit_web_view_get_estimated_load_progress(view) >= 1.0;
     showURL();
 }
 
 PopupView::~PopupView() {
     g_signal_handler_disconnect(webView_.get(), uriHandler_);
+    g_signal_handler_disconnect(webView_.get(), loadHandler_);
     content_.unparent();
 }
 
@@ -75,6 +88,20 @@ void PopupView::setAgentActing(bool acting) {
 
 void PopupView::close() {
     if (close_) close_();
+}
+
+void PopupView::whenLoaded(std::function<void()> ready) {
+    if (loaded_) {
+        ready();
+        return;
+    }
+    whenLoaded_ = std::move(ready);
+}
+
+void PopupView::loadChanged(WebKitLoadEvent event) {
+    if (event != WEBKIT_LOAD_FINISHED || loaded_) return;
+    loaded_ = true;
+    if (auto ready = std::exchange(whenLoaded_, nullptr)) ready();
 }
 
 void PopupView::showURL() {

@@ -28,6 +28,9 @@ public:
 
     WebKitWebView* webView() const { return webView_.get(); }
     void setAgentActing(bool acting);
+    // Runs `ready` once the window's page has loaded (at once if it has):
+    // before, a key sent to the page would find no document to take it.
+    void whenLoaded(std::function<void()> ready);
     // The close button's action, also Escape's.
     void close();
 
@@ -45,6 +48,7 @@ protected:
 
 private:
     void showURL();
+    void loadChanged(WebKitLoadEvent event);
 
     GRef<WebKitWebView> webView_;
     Gtk::Box content_{Gtk::Orientation::VERTICAL};
@@ -54,6 +58,9 @@ private:
     Gtk::Widget* closeButton_ = nullptr;
     PageView* page_ = nullptr;
     gulong uriHandler_ = 0;
+    gulong loadHandler_ = 0;
+    bool loaded_ = false;
+    std::function<void()> whenLoaded_;
 };
 
 } // namespace vesk::ui

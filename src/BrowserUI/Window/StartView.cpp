@@ -89,10 +89,14 @@ StartView::StartView(BrowserModels& models, FlowPlayback& playback, std::functio
         profiles->currentID.changed().connect(sigc::mem_fun(*this, &StartView::showProfile));
     }
     // Each time the view is shown it reads the flows folder again, and the
-    // field takes the keyboard.
+    // field takes the keyboard, unless the person is using another control:
+    // a profile the agent chooses brings this view back while the person
+    // types in a panel.
     signal_map().connect([this] {
         if (models_.flows) models_.flows->reload();
-        address_->grab_focus();
+        GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()));
+        GtkWidget* focus = root ? gtk_root_get_focus(root) : nullptr;
+        if (!focus || !gtk_widget_get_mapped(focus)) address_->grab_focus();
     });
 }
 

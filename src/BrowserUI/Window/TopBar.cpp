@@ -11,9 +11,14 @@
 #include "BrowserUI/Widgets/WidthLimit.h"
 
 #include <gtkmm/eventcontrollerfocus.h>
+#include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/image.h>
 #include <gtkmm/overlay.h>
 #include <gtkmm/windowcontrols.h>
+#include <glibmm/main.h>
+
+#include <utility>
+#include <vector>
 
 namespace vesk::ui {
 
@@ -110,9 +115,20 @@ TopBar::TopBar(BrowserModels& models, std::function<void()> showProfiles)
     auto focus = Gtk::EventControllerFocus::create();
     focus->property_contains_focus().signal_changed().connect([this, focus = focus.get()] {
         addressFocused_ = focus->contains_focus();
+        if (!addressFocused_) pageTakesKeyboard_ = 0;
         showAddress();
     });
     address_->add_controller(focus);
+    // A key in the field after Return means the person is at work there.
+    auto keys = Gtk::EventControllerKey::create();
+    keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+    keys->signal_key_pressed().connect(
+        [this](guint, guint, Gdk::ModifierType) {
+            pageTakesKeyboard_ = 0;
+            return false;
+        },
+        false);
+    address_->add_controller(keys);
     address_->signal_activate().connect(sigc::mem_fun(*this, &TopBar::submitAddress));
 
     auto* space = Gtk::make_managed<Gtk::Box>();
@@ -232,14 +248,18 @@ void TopBar::stopLoading() {
 }
 
 void TopBar::focusAddress() {
+    pageTakesKeyboard_ = 0;
     address_->grab_focus();
 }
 
 void TopBar::submitAddress() {
     std::string text = address_->get_text();
-    if (GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()))) gtk_root_set_focus(root, nullptr);
+    // The field keeps the keyboard while the address opens, and with its
+    // text when it fails; the page takes it once it has opened, unless the
+    // person has gone on meanwhile.
     startNavigation([this, text](unsigned navigation) {
         submission_ = Submission{navigation, text, *models_.session->url};
+        pageTakesKeyboard_ = navigation;
         return open(liveness_.token(), this, navigation, models_.session, text);
     });
 }
@@ -248,6 +268,10 @@ void TopBar::submitted(unsigned submission, bool failed) {
     if (!submission_ || submission_->id != submission) return;
     if (!failed) {
         submission_.reset();
+        if (addressFocused_ && std::exchange(pageTakesKeyboard_, 0) == submission) {
+            GtkWidget* page = GTK_WIDGET(models_.session->page->get());
+            if (gtk_widget_get_root(page) == gtk_widget_get_root(GTK_WIDGET(gobj()))) gtk_widget_grab_focus(page);
+        }
         followURL();
         return;
     }
@@ -292,11 +316,50 @@ void TopBar::showAddress() {
 
 void TopBar::showHistory() {
     const auto& session = *models_.session;
+    Gtk::Button* focused = nullptr;
+    for (auto* button : {back_, forward_, reload_, stop_}) {
+        if (button->has_focus()) focused = button;
+    }
+    if (focused || !keyboardMove_.connected()) historyFocus_ = focused;
     back_->set_sensitive(*session.canGoBack);
     forward_->set_sensitive(*session.canGoForward);
-    reload_->set_visible(!*session.isLoading);
     reload_->set_sensitive(session.url->has_value());
-    stop_->set_visible(*session.isLoading);
+    // Reload and Stop take turns in one place, and the keyboard goes from
+    // one to the other before the first goes.
+    bool loading = *session.isLoading;
+    Gtk::Button* shown = loading ? stop_ : reload_;
+    Gtk::Button* hidden = loading ? reload_ : stop_;
+    shown->set_visible(true);
+    if (hidden->has_focus() && canHold(*shown)) shown->grab_focus();
+    hidden->set_visible(false);
+    // A button that turns off leaves the keyboard nowhere (Back at the first
+    // page): once the history has settled, the nearest button that can act
+    // takes it.
+    if (historyFocus_ && !canHold(*historyFocus_) && !keyboardMove_.connected())
+        keyboardMove_ = Glib::signal_idle().connect(sigc::mem_fun(*this, &TopBar::moveKeyboardFromHistory));
+}
+
+bool TopBar::canHold(Gtk::Widget& button) const {
+    return button.get_visible() && button.get_sensitive();
+}
+
+bool TopBar::moveKeyboardFromHistory() {
+    Gtk::Button* left = std::exchange(historyFocus_, nullptr);
+    keyboardMove_.disconnect();
+    if (!left || canHold(*left)) return false;
+    // Only while the keyboard is nowhere: the person may have moved on.
+    GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(gobj()));
+    GtkWidget* focus = root ? gtk_root_get_focus(root) : nullptr;
+    if (!root || (focus && gtk_widget_get_mapped(focus))) return false;
+    std::vector<Gtk::Button*> nearest;
+    if (left == back_) nearest = {forward_, reload_, stop_};
+    else if (left == forward_) nearest = {back_, reload_, stop_};
+    else nearest = {back_, forward_};
+    for (auto* button : nearest) {
+        if (canHold(*button) && button->grab_focus()) return false;
+    }
+    gtk_text_grab_focus_without_selecting(GTK_TEXT(gtk_editable_get_delegate(GTK_EDITABLE(address_->gobj()))));
+    return false;
 }
 
 void TopBar::showProfile() {
@@ -347,10 +410,14 @@ std::optional<std::string> TopBar::failureText() const {
     return std::string(failure_->get_text());
 }
 
-bool TopBar::canPress(const char* button) const {
-    std::string_view name(button);
-    Gtk::Button* which = name == "back" ? back_ : name == "forward" ? forward_ : name == "reload" ? reload_ : stop_;
-    return which->get_visible() && which->get_sensitive();
+bool TopBar::canPress(const char* name) const {
+    Gtk::Button& which = button(name);
+    return which.get_visible() && which.get_sensitive();
+}
+
+Gtk::Button& TopBar::button(const char* name) const {
+    std::string_view which(name);
+    return *(which == "back" ? back_ : which == "forward" ? forward_ : which == "reload" ? reload_ : stop_);
 }
 
 } // namespace vesk::ui

@@ -42,6 +42,8 @@ public:
     std::string statusText() const;
     std::optional<std::string> failureText() const;
     bool canPress(const char* button) const;
+    // "back", "forward", "reload" or "stop".
+    Gtk::Button& button(const char* name) const;
 
     void showFailure(std::optional<std::string> text);
     // The failure of the navigation the bar started as `navigation`.
@@ -57,6 +59,8 @@ private:
     void followURL();
     void showAddress();
     void showHistory();
+    bool canHold(Gtk::Widget& button) const;
+    bool moveKeyboardFromHistory();
     void showProfile();
     void showStatus();
     void redrawProgress();
@@ -77,10 +81,18 @@ private:
         bool loading = true;
     };
     std::optional<Submission> submission_;
+    // The submission whose page takes the keyboard from the field once it
+    // has opened; 0 once the person did anything else.
+    unsigned pageTakesKeyboard_ = 0;
     // Back, Forward, Reload and submits, counted: only the failure of the
     // last one started shows. A submission's id is its number.
     unsigned navigations_ = 0;
     void startNavigation(std::function<Task<void>(unsigned navigation)> work);
+
+    // The history button that had the keyboard when the history last
+    // changed, and the move of the keyboard away from it once it cannot act.
+    Gtk::Button* historyFocus_ = nullptr;
+    sigc::connection keyboardMove_;
 
     Gtk::Button* back_ = nullptr;
     Gtk::Button* forward_ = nullptr;

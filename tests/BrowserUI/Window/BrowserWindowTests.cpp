@@ -189,7 +189,7 @@ TEST(BrowserWindow, TheKeyboardGoesIntoThePopupSheetGoesRoundItAndComesBackWhenI
     ON_PRIVATE_DISPLAY();
     auto* input = RealInput::get();
     WindowHarness harness;
-    harness.server.serve("/form", "<!doctype html><input id=field autofocus>");
+    harness.server.serve("/form", "<!doctype html><input id=a autofocus><input id=b>");
     ASSERT_TRUE(harness.openInBar(harness.server.url("/")));
     harness.session->ensureWindowDelegate();
     input->focus(GTK_WIDGET(harness.window->gobj()));
@@ -202,17 +202,36 @@ TEST(BrowserWindow, TheKeyboardGoesIntoThePopupSheetGoesRoundItAndComesBackWhenI
     ASSERT_TRUE(spinUntil([&] { return harness.view().sheet() != nullptr; }));
     auto* sheet = harness.view().sheet();
     GtkWidget* page = GTK_WIDGET(sheet->webView());
+    GtkWidget* close = sheet->closeButton().gobj();
     ASSERT_TRUE(spinUntil([&] { return focus() == page; }));
     ASSERT_TRUE(spinUntil([&] { return sheet->hostText() == "127.0.0.1" && !webkit_web_view_is_loading(sheet->webView()); }));
     // What the person types goes to the window's page.
     input->type("hi");
-    ASSERT_TRUE(spinUntil([&] { return runTask(harness.session->evaluate("return field.value")) == "\"hi\""; }));
+    auto inPage = [&](const char* id) {
+        return runTask(harness.session->evaluate("return document.activeElement.id")) == std::string("\"") + id + "\"";
+    };
+    ASSERT_TRUE(spinUntil([&] { return runTask(harness.session->evaluate("return a.value")) == "\"hi\""; }));
 
-    // Tab goes round the sheet, never to the window behind it.
-    for (Gtk::Widget* next : {&sheet->closeButton(), Glib::wrap(page), &sheet->closeButton()}) {
-        input->key("Tab");
-        ASSERT_TRUE(spinUntil([&] { return focus() == next->gobj(); })) << G_OBJECT_TYPE_NAME(focus());
+    // Tab and Shift+Tab go round the page's fields and the close button, one
+    // step a key (the page with no field of its own focused is one), never
+    // to the window behind.
+    std::vector<GtkWidget*> moves;
+    auto watch = harness.window->property_focus_widget().signal_changed().connect([&] {
+        if (focus()) moves.push_back(focus());
+    });
+    using Step = std::pair<const char*, std::function<bool()>>;
+    for (auto& [modifier, reached] : std::vector<Step>{
+             {nullptr, [&] { return inPage("b"); }}, {nullptr, [&] { return focus() == close; }},
+             {nullptr, [&] { return focus() == page; }}, {nullptr, [&] { return inPage("a"); }},
+             {"Shift_L", [&] { return focus() == close; }}, {"Shift_L", [&] { return focus() == page; }},
+             {"Shift_L", [&] { return inPage("b"); }}, {"Shift_L", [&] { return inPage("a"); }}}) {
+        input->key("Tab", modifier);
+        ASSERT_TRUE(spinUntil(reached)) << G_OBJECT_TYPE_NAME(focus()) << " after " << moves.size() << " moves";
     }
+    watch.disconnect();
+    EXPECT_EQ(moves, (std::vector<GtkWidget*>{close, page, close, page}));
+
+    // Escape from inside the page closes the sheet; the keyboard goes back.
     input->key("Escape");
     ASSERT_TRUE(spinUntil([&] { return !harness.view().sheet() && focus() == address; }));
 }

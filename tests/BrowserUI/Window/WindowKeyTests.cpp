@@ -96,3 +96,40 @@ TEST(WindowKeys, AFlowRowsDeleteOpensFromTheKeyboard) {
     ASSERT_TRUE(spinUntil([&] { return harness.flows.flows().size() == 1; }));
     EXPECT_EQ(harness.flows.flows()[0].name, "two");
 }
+
+TEST(WindowKeys, TheSettingsWindowClosesByEscapeByCtrlWAndByItsCloseButton) {
+    ON_PRIVATE_DISPLAY();
+    auto* input = RealInput::get();
+    WindowHarness harness;
+    UserDefaults defaults(harness.flowsFolder / "config");
+    BrowserSettings settings(defaults);
+    WebsiteData data(harness.flowsFolder / "data", harness.flowsFolder / "cache");
+    ProfileStore profiles(harness.flowsFolder, std::make_unique<Keychain>("VeskWindowKeyTests"), data);
+    auto open = [&] {
+        openSettingsWindow(harness.session, harness.flows, profiles, settings);
+        EXPECT_TRUE(spinUntil([] { return settingsWindow()->get_mapped(); }));
+        input->focus(GTK_WIDGET(settingsWindow()->gobj()));
+        // Keys from a field of the window, which might keep them for itself.
+        gtk_widget_grab_focus(findShown(GTK_WIDGET(settingsWindow()->gobj()), "GtkText"));
+    };
+    for (auto [key, modifier] : {std::pair<const char*, const char*>{"Escape", nullptr}, {"w", "Control_L"}}) {
+        open();
+        input->key(key, modifier);
+        ASSERT_TRUE(spinUntil([] { return !settingsWindow()->get_visible(); })) << key;
+    }
+
+    // Tab reaches the window's close button.
+    open();
+    auto closeHasFocus = [] {
+        GtkWidget* focus = gtk_root_get_focus(GTK_ROOT(settingsWindow()->gobj()));
+        return focus && gtk_widget_has_css_class(focus, "close");
+    };
+    for (int presses = 0; presses < 12 && !closeHasFocus(); ++presses) {
+        GtkWidget* before = gtk_root_get_focus(GTK_ROOT(settingsWindow()->gobj()));
+        input->key("Tab");
+        ASSERT_TRUE(spinUntil([&] { return gtk_root_get_focus(GTK_ROOT(settingsWindow()->gobj())) != before; }));
+    }
+    ASSERT_TRUE(closeHasFocus());
+    input->key("space");
+    ASSERT_TRUE(spinUntil([] { return !settingsWindow()->get_visible(); }));
+}
