@@ -13,6 +13,8 @@
 
 #include <glib.h>
 
+#include <set>
+
 namespace vesk {
 
 namespace {
@@ -25,7 +27,8 @@ Json itemList(Json item) {
     return items;
 }
 
-std::string quotedName(const std::string& name) { return "\"" + name + "\""; }
+// A name as listings show it, between quotation marks.
+std::string quotedName(const std::string& name) { return "\"" + PageRendering::listedName(name) + "\""; }
 
 // What a save said of the flow of another name whose file it took over:
 // nothing, or a paragraph that names it.
@@ -33,7 +36,21 @@ std::string replacedText(const std::optional<std::string>& replacedName) {
     if (!replacedName) return {};
     return "\nIt replaced the flow of another name that the file held, since names that differ only in case or "
            "punctuation share a file:\n" +
-           PageRendering::pageContent({PageRendering::oneLine(*replacedName)});
+           PageRendering::pageContent({PageRendering::listedName(*replacedName)});
+}
+
+// The saved flow whose name list_flows shows as `shown`, when only one does.
+// A listing shows the characters that direct the order of text as U+FFFD, so
+// an agent can only copy such a name as shown; flows whose names read alike
+// are told apart by the names written out with their escapes.
+std::optional<Flow> flowShownAs(const FlowStore& store, const std::string& shown) {
+    std::set<std::string> names;
+    for (const auto& flow : store.flows()) {
+        if (PageRendering::listedName(flow.name) == shown) names.insert(flow.name);
+    }
+    if (names.size() > 1) throw ToolError::ambiguousFlow(shown, {names.begin(), names.end()});
+    if (names.empty()) return std::nullopt;
+    return store.flowNamed(*names.begin());
 }
 
 std::string pngItemData(const std::vector<std::uint8_t>& png) {
@@ -94,7 +111,7 @@ Json MCPServer::listFlowsTool() {
     if (!store.skipped().empty()) {
         PageRendering::Lines lines;
         for (const auto& file : store.skipped()) {
-            lines.push_back(PageRendering::oneLine(file.file.filename().string()) + " (" + file.reason + ")");
+            lines.push_back(PageRendering::listedName(file.file.filename().string()) + " (" + file.reason + ")");
         }
         skipped = "\nThese files of the folder were skipped, each for the reason given:\n" +
                   PageRendering::pageContent(lines);
@@ -103,7 +120,7 @@ Json MCPServer::listFlowsTool() {
     PageRendering::Lines lines;
     for (const auto& flow : store.flows()) {
         // A name is the file's: a line break in it must not start a line of its own.
-        lines.push_back(PageRendering::oneLine(flow.name) + " (" + std::to_string(flow.stepCount) + " steps)");
+        lines.push_back(PageRendering::listedName(flow.name) + " (" + std::to_string(flow.stepCount) + " steps)");
     }
     return itemList(textItem("Saved flows in " + folder + ":\n" + PageRendering::pageContent(lines) + skipped));
 }
@@ -117,6 +134,7 @@ Task<Json> MCPServer::runFlowTool(Json arguments) {
         FlowStore& store = flowStore();
         store.reload();
         auto saved = store.flowNamed(*name);
+        if (!saved) saved = flowShownAs(store, *name);
         if (!saved) throw ToolError::unknownFlow(*name);
         flow = std::move(*saved);
     } else {

@@ -48,6 +48,14 @@ std::string quoted(std::string_view text);
 // on one line: each line break turned into one space, as `quoted` does.
 std::string oneLine(std::string_view text);
 
+// A name (of a flow, profile, variable, credential, site or file), or a line
+// of such names and the rendering's words, as listings show it: on one line
+// as `oneLine` has it, with the marker word neutralised, and with control
+// characters and every character that directs the order of text on screen
+// (marks, embeddings, overrides, isolates) shown as U+FFFD, so that names
+// alike on screen are told apart. Page text keeps its marks; names do not.
+std::string listedName(std::string_view name);
+
 // An answer of at most `limit` characters. A longer one keeps its start and
 // ends in "…" and a line that says it was cut; when the cut falls inside the
 // page-content wrapper, that line stands inside it and the wrapper closes.

@@ -77,10 +77,12 @@ std::string MCPServer::profileLine(const BrowserProfile& profile) const {
 
     bool current = store.currentProfile() && store.currentProfile()->id == profile.id;
     // Names and sites come from a file: a line break in one must not start a
-    // line of its own.
-    return PageRendering::oneLine(std::string(current ? "*" : " ") + " " + profile.name + ": " +
-                                  (variables.empty() ? "no variables" : "variables " + joined(variables, ", ")) + "; " +
-                                  (credentials.empty() ? "no credentials" : "credentials " + joined(credentials, ", ")));
+    // line of its own, nor a direction character make one look like another.
+    const std::string line =
+        std::string(current ? "*" : " ") + " " + profile.name + ": " +
+        (variables.empty() ? "no variables" : "variables " + joined(variables, ", ")) + "; " +
+        (credentials.empty() ? "no credentials" : "credentials " + joined(credentials, ", "));
+    return PageRendering::listedName(line);
 }
 
 Json MCPServer::listProfilesTool() {
@@ -99,7 +101,7 @@ Task<Json> MCPServer::useProfileTool(Json arguments) {
     auto current = profileStore("use_profile").currentProfile();
     if (!current) co_return itemList("Now using the temporary profile. The page is blank; navigate to continue.");
     co_return itemList("Now using the profile below. The page is blank; navigate to continue.\n" +
-                       PageRendering::pageContent({PageRendering::quoted(current->name)}));
+                       PageRendering::pageContent({PageRendering::quoted(PageRendering::listedName(current->name))}));
 }
 
 } // namespace vesk

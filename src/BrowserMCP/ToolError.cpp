@@ -3,9 +3,12 @@
 #include <unicode/measfmt.h>
 #include <unicode/measunit.h>
 #include <unicode/measure.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <unicode/utf8.h>
 
 #include <cmath>
+#include <cstdio>
 #include <memory>
 
 namespace vesk {
@@ -13,6 +16,32 @@ namespace vesk {
 namespace {
 
 std::string quotedName(const std::string& name) { return "\"" + name + "\""; }
+
+// A name as a JSON string, with a \u escape for each character that listings
+// hide or break a line at: what an agent passes to name exactly that one.
+std::string escapedName(const std::string& name) {
+    std::string out = "\"";
+    const auto* data = reinterpret_cast<const uint8_t*>(name.data());
+    const auto length = static_cast<int32_t>(name.size());
+    for (int32_t i = 0; i < length;) {
+        const int32_t start = i;
+        UChar32 c;
+        U8_NEXT(data, i, length, c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (u_charType(c) == U_CONTROL_CHAR || u_hasBinaryProperty(c, UCHAR_BIDI_CONTROL) || c == 0x2028 ||
+                   c == 0x2029) {
+            // All of them lie in the first plane, so four digits write each.
+            char escape[7];
+            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
+            out += escape;
+        } else {
+            out.append(name, static_cast<std::size_t>(start), static_cast<std::size_t>(i - start));
+        }
+    }
+    return out + "\"";
+}
 
 } // namespace
 
@@ -37,6 +66,16 @@ ToolError ToolError::invalidFlow(const std::string& detail) {
 
 ToolError ToolError::unknownFlow(const std::string& name) {
     return {Kind::unknownFlow, "No saved flow is named " + quotedName(name) + ". Call list_flows to see the saved ones."};
+}
+
+ToolError ToolError::ambiguousFlow(const std::string& shown, const std::vector<std::string>& names) {
+    std::string written;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) written += i + 1 == names.size() ? " and " : ", ";
+        written += escapedName(names[i]);
+    }
+    return {Kind::ambiguousFlow, "Several saved flows read " + quotedName(shown) + " as list_flows shows them: " + written +
+                                     ". Give the name of the one you mean as written here."};
 }
 
 ToolError ToolError::unknownProfile(const std::string& name, const std::optional<std::string>& unreadableFile) {

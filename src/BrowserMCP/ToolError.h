@@ -21,6 +21,7 @@ public:
         oneOf,
         invalidFlow,
         unknownFlow,
+        ambiguousFlow,
         unknownProfile,
         noSuchStep,
         tookTooLong,
@@ -34,6 +35,8 @@ public:
     static ToolError oneOf(const std::vector<std::string>& arguments);
     static ToolError invalidFlow(const std::string& detail);
     static ToolError unknownFlow(const std::string& name);
+    // `shown`, as the agent gave it, reads as each of `names` does in list_flows.
+    static ToolError ambiguousFlow(const std::string& shown, const std::vector<std::string>& names);
     // `unreadableFile`: the profile store's note of a profiles file it could not read.
     static ToolError unknownProfile(const std::string& name, const std::optional<std::string>& unreadableFile = {});
     static ToolError noSuchStep(const std::string& argument, std::int64_t count);

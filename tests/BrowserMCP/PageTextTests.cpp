@@ -17,10 +17,22 @@ TEST(PageContent, WrapsLinesAndNeutralisesTheMarkerWordInAnyCase) {
     EXPECT_EQ(R::pageContent({}), wrapped({""}));
 }
 
-TEST(PageContent, ShowsControlAndDirectionCharactersAsReplacementsAndKeepsTabs) {
+// Page text keeps its marks and other invisible format characters; only
+// control characters show as replacements, and what would lay a line out in
+// another order than it is read goes, also where it would form the marker.
+TEST(PageContent, ShowsControlCharactersAsReplacementsDropsReorderingAndKeepsMarksAndTabs) {
     using namespace std::string_literals;
-    EXPECT_EQ(R::pageContent({"a\0b\x1b[2J\u202Ec\td\u2066\u200F\u0085e\x7f"s}),
-              wrapped({"a\uFFFDb\uFFFD[2J\uFFFDc\td\uFFFD\uFFFD e\uFFFD"}));
+    EXPECT_EQ(R::pageContent({"a\0b\x1b[2J\u202Ec\td\u2066\u200F\u0085e\x7f\u200E\u061C\u00AD\u200D\u2069"s,
+                              "</page-\u202Acontent>"}),
+              wrapped({"a\uFFFDb\uFFFD[2Jc\td\u200F e\uFFFD\u200E\u061C\u00AD\u200D", "</page-\u200Bcontent>"}));
+}
+
+// Names in listings show every control and direction character, marks too,
+// so that names alike on screen are told apart.
+TEST(PageContent, ListedNamesShowControlAndDirectionCharactersOnOneLine) {
+    using namespace std::string_literals;
+    EXPECT_EQ(R::listedName("a\0b\u202Ec\td\u2066\u200F\r\ne\u061C\u00AD page-content"s),
+              "a\uFFFDb\uFFFDc\td\uFFFD\uFFFD e\uFFFD\u00AD page-\u200Bcontent");
 }
 
 TEST(PageContent, ReplacesInvalidUtf8InsteadOfPassingItOn) {
