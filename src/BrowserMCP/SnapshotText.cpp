@@ -163,6 +163,12 @@ Selection compactSelection(const std::vector<const PageElement*>& remaining, con
 // were left out.
 std::size_t appendText(Lines& lines, const PageSnapshot& page, std::size_t budget) {
     const std::string pageText = text::validUtf8(page.text);
+    if (page.textWithheld) {
+        // Nothing of the page's text was read out: no count of it.
+        lines.emplace_back("Text (withheld):");
+        for (auto& line : quoteLines(pageText)) lines.push_back(std::move(line));
+        return 0;
+    }
     std::string shown;
     std::size_t total = 0;
     std::string heading;

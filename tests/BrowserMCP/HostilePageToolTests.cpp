@@ -3,12 +3,14 @@
 // No tool's answer carries the value, only its ${NAME}.
 
 #include "BrowserCore/Flows/FlowStore.h"
+#include "BrowserCore/Profiles/ProfileStore.h"
 #include "BrowserCore/Secrets/SiteKey.h"
 #include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserMCP/AgentActivity.h"
 #include "BrowserMCP/MCPServer.h"
 #include "Support/LoopbackServer.h"
 #include "Support/MainLoop.h"
+#include "Support/ProfileDoubles.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -209,4 +211,93 @@ TEST(HostilePageTools, NoAnswerCarriesATypedValueHoweverThePageWritesItNorAStart
     for (const char* shown : {"You typed ${PW}", "/echoed?v=${PW}#${PW}", "/api?pw=${PW}", "Downloaded: \"${FILE}\""}) {
         EXPECT_NE(answers.find(shown), std::string::npos) << shown << "\n" << answers;
     }
+}
+
+// Values typed on a page whose words begin like them: only a stored value,
+// or the start of one that a field kept, is replaced; the page's words,
+// Vesk's own and the references it writes read as written.
+TEST(HostilePageTools, OnlyStoredValuesAndStartsFieldsKeptAreReplaced) {
+    if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
+    LoopbackServer server;
+    server.serve("/words", fixture("own-words.html"));
+    server.serve("/kept", fixture("kept.html"));
+    gchar* made = g_dir_make_tmp("vesk-own-words-XXXXXX", nullptr);
+    std::filesystem::path folder = made;
+    g_free(made);
+    BrowserSession::Options options;
+    options.settleTimeout = seconds(2);
+    auto session = BrowserSession::create(options);
+    WebsiteData websiteData{folder / "data", folder / "cache"};
+    ProfileStore profiles(folder, std::make_unique<test::MemorySecretStore>(), websiteData);
+    AgentActivity activity;
+    MCPServer mcp(session.get(), activity, nullptr, &profiles);
+    const std::string site = server.url("/");
+    auto profile = runTask(profiles.createProfile("Work"));
+    for (const auto& [name, value] : std::map<std::string, std::string>{
+             {"NOTE", "Elements#42"}, {"SUMMER", "Summer2024!"}, {"TYPED", "abcdefgh"}, {"SHOWN", "abcdef"},
+             {"CODE", "Zq7&Wk p+Xv3"}}) {
+        runTask(profiles.setVariable(name, value, site, profile.id));
+    }
+    for (const auto& [name, password] : std::map<std::string, std::string>{{"acme", "Password123!"}, {"github", "GitHub-2024!"}}) {
+        auto credential = runTask(profiles.addCredential(name, {site}, "ann", password, {}));
+        runTask(profiles.assignCredential(credential.id, true, profile.id));
+    }
+
+    Agent agent{mcp, {}};
+    auto call = [&](const std::string& name, Json arguments = Json::object()) { return agent.call(name, arguments); };
+    auto refOf = [&](const std::string& name) { return elementNamed(*session, name).ref; };
+    call("use_profile", {{"name", "Work"}});
+    call("navigate", {{"url", server.url("/words")}});
+    call("fill", {{"ref", refOf("Password")}, {"text", "${acme.password}"}});
+    for (const char* text : {"${github.password}", "${NOTE}", "${SUMMER}", "${TYPED}"}) {
+        call("fill", {{"ref", refOf("Note")}, {"text", text}});
+    }
+    EXPECT_NE(call("fill", {{"ref", refOf("Note")}, {"text", "${nosuch.password}"}}).find("so ${nosuch.password} was not"),
+              std::string::npos);
+    const std::string page = call("snapshot");
+    for (const char* shown : {"Elements (3):", R"(textbox "Password" type=password)", R"(textbox "${acme.password}")",
+                              "| Summertime offers", "| Code ${SHOWN}"}) {
+        EXPECT_NE(page.find(shown), std::string::npos) << shown << "\n" << page;
+    }
+    EXPECT_NE(call("find", {{"text", "Summertime"}}).find("Lines of text (1):\n| Summertime offers"), std::string::npos);
+    const std::string listed = call("list_profiles");
+    for (const char* shown : {"credentials ${acme.user|password} on ", ", ${github.user|password} on "}) {
+        EXPECT_NE(listed.find(shown), std::string::npos) << shown << "\n" << listed;
+    }
+
+    // A field that keeps 8 of 12 characters, the page showing them back and
+    // copying 5 of them into another field: both starts are hidden.
+    call("navigate", {{"url", server.url("/kept")}});
+    call("fill", {{"ref", refOf("Code")}, {"text", "${CODE}"}});
+    const std::string kept = call("snapshot");
+    for (const char* shown : {"/kept#${CODE}", "| You typed ${CODE}, preview ${CODE}"}) {
+        EXPECT_NE(kept.find(shown), std::string::npos) << shown << "\n" << kept;
+    }
+
+    std::string lower = agent.answers;
+    for (char& c : lower) c = static_cast<char>(g_ascii_tolower(c));
+    for (const char* value : {"password123", "github-2024", "elements#", "summer2024", "abcdef", "zq7"}) {
+        EXPECT_EQ(lower.find(value), std::string::npos) << value << "\n" << agent.answers;
+    }
+    std::filesystem::remove_all(folder);
+}
+
+// A page text that could not be checked for stored values is withheld, and
+// its heading counts none of it.
+TEST(HostilePageTools, AWithheldTextIsNotCounted) {
+    if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
+    LoopbackServer server;
+    server.serve("/withheld", "<title>Long</title><p>" + std::string(40, 'a') + "c</p>");
+    auto session = BrowserSession::create({});
+    // A search that runs away on the page's text, and not on the answer.
+    Redaction slow = Redaction::compile("((?:a+)+b)", {"X"}, 0);
+    slow.timeLimit = 1;
+    session->redaction.set(slow);
+    AgentActivity activity;
+    MCPServer mcp(session.get(), activity, nullptr, nullptr);
+    Agent agent{mcp, {}};
+    agent.call("navigate", {{"url", server.url("/withheld")}});
+    EXPECT_NE(agent.call("snapshot").find("Text (withheld):\n| " + std::string(redactionFailureNotice) + "\n"),
+              std::string::npos)
+        << agent.answers;
 }

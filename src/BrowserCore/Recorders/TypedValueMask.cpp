@@ -1,5 +1,6 @@
 #include "BrowserCore/Recorders/TypedValueMask.h"
 
+#include "BrowserCore/Secrets/VariableNames.h"
 #include "Platform/Text.h"
 
 #include <algorithm>
@@ -15,15 +16,11 @@ struct Entry {
     std::size_t length;  // user-perceived characters
 };
 
-// The text cut into stretches typed as they were and references already put
-// in, so that a later, shorter value is never found inside a reference.
-struct Piece {
-    std::string text;
-    bool reference = false;
-};
-
-void replaceAll(std::vector<Piece>& pieces, const std::string& what, const std::string& reference) {
-    std::vector<Piece> out;
+// The text is kept cut into stretches typed as they were and references (those
+// typed as written and those already put in), so that a later, shorter value
+// is never found inside a reference.
+void replaceAll(std::vector<TextPiece>& pieces, const std::string& what, const std::string& name) {
+    std::vector<TextPiece> out;
     for (auto& piece : pieces) {
         if (piece.reference) {
             out.push_back(std::move(piece));
@@ -31,11 +28,11 @@ void replaceAll(std::vector<Piece>& pieces, const std::string& what, const std::
         }
         std::size_t from = 0;
         for (std::size_t at = piece.text.find(what); at != std::string::npos; at = piece.text.find(what, from)) {
-            if (at > from) out.push_back({piece.text.substr(from, at - from), false});
-            out.push_back({reference, true});
+            if (at > from) out.push_back({piece.text.substr(from, at - from), std::nullopt});
+            out.push_back({"${" + name + "}", name});
             from = at + what.size();
         }
-        if (from < piece.text.size()) out.push_back({piece.text.substr(from), false});
+        if (from < piece.text.size()) out.push_back({piece.text.substr(from), std::nullopt});
     }
     pieces = std::move(out);
 }
@@ -59,10 +56,10 @@ std::string maskTypedValue(std::string_view value, bool secret, const std::map<s
 
     // A short value is masked only as the whole text, and a code inside a
     // longer text is a coincidence, not the code.
-    std::vector<Piece> pieces{{std::string(value), false}};
+    auto pieces = cutAtReferences(value, [&](const std::string& name) { return siteValues.contains(name); });
     for (const auto& entry : entries) {
         if (entry.length < 4 || entry.name->ends_with(".otp")) continue;
-        replaceAll(pieces, *entry.value, "${" + *entry.name + "}");
+        replaceAll(pieces, *entry.value, *entry.name);
     }
     std::string masked;
     for (const auto& piece : pieces) masked += piece.text;

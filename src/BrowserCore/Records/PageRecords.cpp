@@ -47,7 +47,8 @@ bool PageSnapshot::operator==(const PageSnapshot& other) const {
     return sameText(url, other.url) && sameText(title, other.title) && sameRecords(elements, other.elements) &&
            sameTexts(onScreen, other.onScreen) && sameText(text, other.text) && sameOptionalText(mainText, other.mainText) &&
            sameOptionalText(aroundText, other.aroundText) && httpStatus == other.httpStatus && cover == other.cover &&
-           sameRecords(downloads, other.downloads) && sameTexts(unansweredFrames, other.unansweredFrames);
+           sameRecords(downloads, other.downloads) && sameTexts(unansweredFrames, other.unansweredFrames) &&
+           textWithheld == other.textWithheld;
 }
 
 bool DialogRecord::operator==(const DialogRecord& other) const {

@@ -89,6 +89,9 @@ struct PageSnapshot {
     std::optional<PageCover> cover;
     std::vector<DownloadedFile> downloads;        // not coded; filled by the session
     std::vector<std::string> unansweredFrames;    // not coded; filled by the session
+    // Not coded; set by redaction when `text` could not be checked for
+    // stored values and so stands withheld.
+    bool textWithheld = false;
 
     // What changed from `earlier` to this snapshot. Elements are identified by
     // ref alone; only the elements and `text` take part.

@@ -41,7 +41,7 @@ bool isLetterOrNumber(UChar32 character) {
 
 struct Candidate {
     uint32_t rank;
-    int kind;  // 0 whole, 1 cut short by "…", 2 a start, 3 whole and short
+    int kind;  // 0 whole, 1 cut short by "…", 2 whole and short
     int32_t end;
     bool betterThan(const Candidate& other) const {
         if (rank != other.rank) return rank < other.rank;
@@ -59,7 +59,7 @@ uint32_t HiddenValues::child(uint32_t node, UChar32 character) const {
     return found != children.end() && found->first == character ? found->second : none;
 }
 
-void HiddenValues::add(std::string_view form, uint32_t rank, bool starts) {
+void HiddenValues::add(std::string_view form, uint32_t rank) {
     icu::UnicodeString text = icu::UnicodeString::fromUTF8(icu::StringPiece(form.data(), static_cast<int32_t>(form.size())));
     std::vector<UChar32> characters;
     for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
@@ -72,7 +72,6 @@ void HiddenValues::add(std::string_view form, uint32_t rank, bool starts) {
     uint32_t node = 0;
     for (std::size_t depth = 0; depth < characters.size(); ++depth) {
         if (depth >= 1 && depth <= longestCut) nodes_[node].cut = std::min(nodes_[node].cut, rank);
-        if (starts && depth >= startsFrom) nodes_[node].start = std::min(nodes_[node].start, rank);
         UChar32 character = characters[depth];
         uint32_t next = child(node, character);
         if (next == none) {
@@ -130,17 +129,16 @@ std::optional<HiddenValues::Match> HiddenValues::matchAt(EscapedText& text, int3
         pending.pop_back();
         const Node& node = nodes_[state.node];
         bool cutHere = node.cut != none && state.at < chars.length() && chars.charAt(state.at) == u'\u2026';
-        if (node.whole != none || cutHere || node.start != none) {
+        if (node.whole != none || cutHere) {
             auto length = static_cast<std::size_t>(chars.countChar32(at, state.at - at));
             if (node.whole != none) {
                 if (length >= standsAloneBelow) {
                     offer({node.whole, 0, state.at});
                 } else if (standsAlone(state.at)) {
-                    offer({node.whole, 3, state.at});
+                    offer({node.whole, 2, state.at});
                 }
             }
             if (cutHere && length >= shortestCut) offer({node.cut, 1, state.at});
-            if (node.start != none) offer({node.start, 2, state.at});
         }
         if (node.children.empty()) continue;
         text.forEachReading(state.at, EscapedText::maxDepth, [&](const EscapedText::Reading& reading) {

@@ -17,13 +17,6 @@ namespace vesk {
 
 class HiddenValues {
 public:
-    // A start of a typed value is hidden from this many characters on: it
-    // is found anywhere and in any letter case, and most words of running
-    // text are shorter (English ones average under five letters), so a
-    // shorter start would hide pieces of ordinary words ("john" in
-    // "Johnson"); six characters still cover what a field with a small
-    // maxlength commonly keeps.
-    static constexpr std::size_t startsFrom = 6;
     // A value cut short where "…" follows is found from this many characters
     // of text, and up to this many characters of the value.
     static constexpr std::size_t shortestCut = 4;
@@ -33,9 +26,8 @@ public:
     static constexpr std::size_t standsAloneBelow = 4;
 
     // Adds a form (UTF-8) of the value of rank `rank`: where several values
-    // match at one place, the lowest rank wins. With `starts`, a start of the
-    // form of `startsFrom` characters or more is found too.
-    void add(std::string_view form, uint32_t rank, bool starts = false);
+    // match at one place, the lowest rank wins.
+    void add(std::string_view form, uint32_t rank);
 
     // Whether some value holds a backslash (see `EscapedText`).
     bool holdsBackslash() const { return holdsBackslash_; }
@@ -54,8 +46,8 @@ public:
 
     // The first match at or after `from`, left to right: at one place, the
     // lowest rank; of its matches, the whole value before a value cut short
-    // by "…", before a start of a typed value, before a whole value shown in
-    // fewer than 4 characters that stands alone; and the longest of each.
+    // by "…", before a whole value shown in fewer than 4 characters that
+    // stands alone; and the longest of each.
     // Gives up once `text` has made `stepLimit` readings.
     Found find(EscapedText& text, int32_t from, std::size_t stepLimit) const;
 
@@ -65,7 +57,6 @@ private:
         std::vector<std::pair<UChar32, uint32_t>> children;  // by character
         uint32_t whole = none;  // lowest rank of a form that ends here
         uint32_t cut = none;    // of a form that goes on, this deep and at most `longestCut`
-        uint32_t start = none;  // of a form that goes on and whose starts are found
     };
     uint32_t child(uint32_t node, UChar32 character) const;
     std::optional<Match> matchAt(EscapedText& text, int32_t at, std::size_t stepLimit, bool& exhausted) const;

@@ -1,6 +1,7 @@
 #include "BrowserCore/Secrets/Redaction.h"
 
 #include "BrowserCore/Records/WhiteSpace.h"
+#include "BrowserCore/Secrets/VariableNames.h"
 #include "Platform/Text.h"
 
 #include <glib.h>
@@ -149,7 +150,7 @@ std::vector<std::string> secretValueForms(std::string_view value) {
 }
 
 std::optional<Redaction> secretsRedaction(const std::map<std::string, std::map<std::string, std::string>>& variables,
-                                          const std::set<std::string>& typed) {
+                                          const std::deque<KeptStart>& kept) {
     struct Pair {
         std::string name;
         std::string value;
@@ -157,12 +158,26 @@ std::optional<Redaction> secretsRedaction(const std::map<std::string, std::map<s
     };
     // Every site's values: a page may show a value of another site too.
     std::vector<Pair> pairs;
+    auto references = std::make_shared<std::set<std::string>>();
     for (const auto& [site, values] : variables) {
         for (const auto& [name, value] : values) {
             if (!value.empty()) pairs.push_back({name, value, text::characterCount(value)});
+            references->insert(name);
+            if (auto dot = name.find('.'); dot != std::string::npos) {
+                for (const char* field : {".user", ".password", ".otp"}) references->insert(name.substr(0, dot) + field);
+            }
         }
     }
     if (pairs.empty()) return std::nullopt;
+    // A start a field kept is hidden as long as it still begins a value of
+    // its name, as a value of its own.
+    const auto stored = static_cast<std::ptrdiff_t>(pairs.size());
+    for (const auto& start : kept) {
+        if (std::any_of(pairs.begin(), pairs.begin() + stored,
+                        [&](const Pair& pair) { return pair.name == start.name && begins(start, pair.value); })) {
+            pairs.push_back({start.name, start.start, text::characterCount(start.start)});
+        }
+    }
     // Longer values first, so that a value holding another is hidden whole;
     // of two names with one value, the one that sorts last shows.
     std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& a, const Pair& b) {
@@ -174,10 +189,12 @@ std::optional<Redaction> secretsRedaction(const std::map<std::string, std::map<s
     Redaction redaction;
     for (const auto& pair : pairs) {
         auto rank = static_cast<uint32_t>(redaction.names.size());
-        for (const auto& form : secretValueForms(pair.value)) values->add(form, rank, typed.contains(pair.name));
+        for (const auto& form : secretValueForms(pair.value)) values->add(form, rank);
         redaction.names.push_back(pair.name);
+        redaction.valueHoldsReference = redaction.valueHoldsReference || pair.value.find("${") != std::string::npos;
     }
     redaction.values = std::move(values);
+    redaction.references = std::move(references);
     return redaction;
 }
 
@@ -213,18 +230,44 @@ std::optional<Redaction> oneTimeCodeRedaction(const std::map<std::string, std::m
                               std::move(names), 0);
 }
 
-std::string redactText(std::string_view text, std::size_t limit, const std::optional<Redaction>& secrets,
-                       const std::optional<Redaction>& codes) {
+std::optional<std::string> checkedText(std::string_view text, std::size_t limit, const std::optional<Redaction>& secrets,
+                                       const std::optional<Redaction>& codes) {
     std::string kept = text::prefix(text::validUtf8(text), limit);
     if (kept.empty() || (!secrets && !codes)) return kept;
-    icu::UnicodeString unicode = utf16(kept);
     // Codes first: the secret pattern then works on the stretches between
     // them, so no secret match spans a code.
-    auto redacted = codes ? codes->replace(unicode, [&](const icu::UnicodeString& stretch) {
-        return secretsPass(secrets, stretch);
-    })
-                          : secretsPass(secrets, unicode);
-    return redacted ? utf8(*redacted) : std::string(redactionFailureNotice);
+    auto redacted = [&](const std::string& stretch) -> std::optional<std::string> {
+        icu::UnicodeString unicode = utf16(stretch);
+        auto out = codes ? codes->replace(unicode, [&](const icu::UnicodeString& between) {
+            return secretsPass(secrets, between);
+        })
+                         : secretsPass(secrets, unicode);
+        if (!out) return std::nullopt;
+        return utf8(*out);
+    };
+    // A reference to a known value stands as it is; values are looked for
+    // only between such references.
+    if (kept.find("${") == std::string::npos || (secrets && secrets->valueHoldsReference)) return redacted(kept);
+    auto known = [&](const std::string& name) {
+        if (secrets && secrets->references && secrets->references->contains(name)) return true;
+        return codes && std::find(codes->names.begin(), codes->names.end(), name) != codes->names.end();
+    };
+    std::string out;
+    for (const auto& piece : cutAtReferences(kept, known)) {
+        if (piece.reference) {
+            out += piece.text;
+        } else if (auto stretch = redacted(piece.text)) {
+            out += *stretch;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+std::string redactText(std::string_view text, std::size_t limit, const std::optional<Redaction>& secrets,
+                       const std::optional<Redaction>& codes) {
+    return checkedText(text, limit, secrets, codes).value_or(std::string(redactionFailureNotice));
 }
 
 } // namespace vesk

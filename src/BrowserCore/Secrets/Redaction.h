@@ -6,6 +6,7 @@
 // each match by the "${NAME}" it stands for.
 
 #include "BrowserCore/Secrets/HiddenValues.h"
+#include "BrowserCore/Secrets/KeptStarts.h"
 #include "BrowserCore/Secrets/TOTP.h"
 
 #include <unicode/regex.h>
@@ -48,6 +49,12 @@ struct Redaction {
     // Or the stored values, value of rank i named names[i].
     std::shared_ptr<const HiddenValues> values;
     std::vector<std::string> names;
+    // The names whose references ("${NAME}") a text may hold as they stand,
+    // whatever value their letters hold; null when none is.
+    std::shared_ptr<const std::set<std::string>> references;
+    // A value holds "${", so it may span a reference: texts are then
+    // searched whole.
+    bool valueHoldsReference = false;
     int32_t timeLimit = defaultTimeLimit;
     std::size_t stepsPerCharacter = defaultStepsPerCharacter;
 
@@ -78,11 +85,12 @@ struct Redaction {
 std::vector<std::string> secretValueForms(std::string_view value);
 
 // The stored values of a table site → name → value, all sites together,
-// longer values first; none when every value is empty. A start of the value of
-// a name in `typed` is hidden too, from `HiddenValues::startsFrom`
-// characters on.
+// longer values first; none when every value is empty. Each start in `kept`
+// that is still a proper start of a value of its name is hidden as a value
+// of that name would be. The references of every name of the table, and of
+// each field of a credential in it, are passed over.
 std::optional<Redaction> secretsRedaction(const std::map<std::string, std::map<std::string, std::string>>& variables,
-                                          const std::set<std::string>& typed = {});
+                                          const std::deque<KeptStart>& kept = {});
 
 // The pattern of the codes of every key of a table site → credential → key at
 // the 30-second step holding `now` and the step before it, each standing
@@ -92,8 +100,13 @@ std::optional<Redaction> oneTimeCodeRedaction(const std::map<std::string, std::m
 
 // `text` cut to its first `limit` user-perceived characters, with every code
 // of `codes` replaced first and every value of `secrets` in the stretches
-// between codes; `redactionFailureNotice` alone when either could not check
-// the text.
+// between codes, each reference to a name either knows left as it stands;
+// none when either could not check the text.
+std::optional<std::string> checkedText(std::string_view text, std::size_t limit, const std::optional<Redaction>& secrets,
+                                       const std::optional<Redaction>& codes);
+
+// The same, with `redactionFailureNotice` alone for a text that could not be
+// checked.
 std::string redactText(std::string_view text, std::size_t limit, const std::optional<Redaction>& secrets,
                        const std::optional<Redaction>& codes);
 

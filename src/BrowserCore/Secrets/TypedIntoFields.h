@@ -1,10 +1,10 @@
 #pragma once
 
 // The fields into which stored values were typed. A field may keep only a
-// start of what was typed (a maxlength field, a script that trims it), and a
-// start of a value is not a form that redaction can recognise; so while a
-// field holds a start of what was typed into it, the agent sees the text as
-// it wrote it, with its references, in place of the field's value.
+// start of what was typed (a maxlength field, a script that trims it), which
+// mixes text the agent wrote with pieces of values; so while a field holds a
+// start of what was typed into it, the agent sees the text as it wrote it,
+// with its references, in place of the field's value.
 
 #include <cstddef>
 #include <deque>

@@ -200,9 +200,9 @@ public:
     PersonListener person;
     FrameListener frames;
     TypedIntoFields typedIntoFields;
-    // The names of the stored values that fill typed: a field or the page's
-    // echo of it may show only a start of such a value, which is hidden too.
-    std::set<std::string> typedNames;
+    // The starts of stored values that fields kept after fill typed them
+    // (a maxlength): each is hidden as its value is.
+    KeptStarts keptStarts;
     // What the last copy or cut key took (BrowserSessionClipboard.cpp).
     std::optional<CopiedText> copied;
 
@@ -333,11 +333,11 @@ public:
     PageSnapshot redactSnapshot(PageSnapshot snapshot) const;
     ActionResult redactActionResult(ActionResult result) const;
     // The pattern of every non-empty value of the table, all sites together;
-    // none when there is no such value.
-    // A start of the value of a name in `typed` is hidden too.
+    // none when there is no such value. The starts that fields kept are
+    // hidden too.
     static std::optional<Redaction> buildRedaction(
         const std::map<std::string, std::map<std::string, std::string>>& variables,
-        const std::set<std::string>& typed = {});
+        const std::deque<KeptStart>& kept = {});
     // The current and previous code of every key of `otpKeys`, standing
     // alone, each named "<credential>.otp"; none without keys.
     std::optional<Redaction> otpPattern() const;
@@ -388,13 +388,17 @@ public:
     // picks the frame. `expectsSuggestions` (fill alone) also waits for the
     // requests the command set off and reports the new options as
     // suggestions.
-    Task<ActionResult> runAction(std::string command, nlohmann::json arguments, bool expectsSuggestions);
+    // `onReply`, when given, sees the page agent's reply to the command as
+    // soon as it comes, before anything of the page is read.
+    using ReplyHandler = std::function<void(const nlohmann::json&)>;
+    Task<ActionResult> runAction(std::string command, nlohmann::json arguments, bool expectsSuggestions,
+                                 ReplyHandler onReply = {});
     // The shared act-and-record path of select, press and fill: typed input
     // first, then the step made before acting (a password field's literal
     // fill value recorded as "${PASSWORD}"), the action, and the step.
     Task<ActionResult> actAndRecord(std::string command, nlohmann::json arguments, FlowStep::Action action,
                                     std::optional<std::string> ref, std::optional<std::string> value,
-                                    bool expectsSuggestions);
+                                    bool expectsSuggestions, ReplyHandler onReply = {});
     Task<ActionResult> click(std::string ref);
     // Moves the web view's pointer over the element, as the person's mouse would.
     Task<ActionResult> hover(std::string ref);
@@ -448,8 +452,11 @@ private:
     Task<void> probeUntil(nlohmann::json args, bool gone, Duration timeout, std::string goneLabel,
                           std::string presentLabel);
     void rebuildRedaction();
-    // Notes the stored values that the references of `text` put in.
-    void rememberTyped(std::string_view text, const std::map<std::string, std::string>& values);
+    // Keeps what the fields of a fill's reply (the field typed into, and the
+    // fields the page copied it into) hold of the values that the references
+    // of `written` put in, where that is only a start of a value.
+    void keepStarts(std::string_view written, const std::map<std::string, std::string>& values,
+                    const nlohmann::json& reply);
     void construct();
     GRef<WebKitWebView> makePage(const Profile& profile);
     void observePage(WebKitWebView* view);

@@ -147,7 +147,8 @@ Task<ActionResult> actOnElement(BrowserSession& session, std::string command, Fl
 
 } // namespace
 
-Task<ActionResult> BrowserSession::runAction(std::string command, json arguments, bool expectsSuggestions) {
+Task<ActionResult> BrowserSession::runAction(std::string command, json arguments, bool expectsSuggestions,
+                                             ReplyHandler onReply) {
     auto keep = shared_from_this();
 
     // The page before: the window's last scan, or a scan now (not timed).
@@ -203,6 +204,7 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
                 co_await focusFramesOnTheWay(*this, activeView(), *frame, command);
             }
             auto reply = co_await agentCall(command, arguments);
+            if (reply && onReply) onReply(*reply);
             if (reply && reply->is_object()) {
                 auto followed = reply->find("followed");
                 if (followed != reply->end() && followed->is_string()) linkFollowed = followed->get<std::string>();
@@ -280,7 +282,7 @@ Task<ActionResult> BrowserSession::runAction(std::string command, json arguments
 
 Task<ActionResult> BrowserSession::actAndRecord(std::string command, json arguments, FlowStep::Action action,
                                                 std::optional<std::string> ref, std::optional<std::string> value,
-                                                bool expectsSuggestions) {
+                                                bool expectsSuggestions, ReplyHandler onReply) {
     auto keep = shared_from_this();
     co_await captureTyped();
     std::optional<FlowStep> step;
@@ -294,7 +296,8 @@ Task<ActionResult> BrowserSession::actAndRecord(std::string command, json argume
             step = stepOf(action, captured.locator, std::move(recorded));
         }
     }
-    ActionResult result = co_await runAction(std::move(command), std::move(arguments), expectsSuggestions);
+    ActionResult result =
+        co_await runAction(std::move(command), std::move(arguments), expectsSuggestions, std::move(onReply));
     if (step) recordStep(*step);
     co_return result;
 }

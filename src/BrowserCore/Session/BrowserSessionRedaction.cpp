@@ -20,6 +20,11 @@ public:
         return redactText(text, BrowserSession::redactionLimit, secrets_, codes_);
     }
 
+    // None when the text could not be checked.
+    std::optional<std::string> checked(std::string_view text) const {
+        return checkedText(text, BrowserSession::redactionLimit, secrets_, codes_);
+    }
+
     void operator()(std::optional<std::string>& field) const {
         if (field) field = (*this)(*field);
     }
@@ -45,8 +50,8 @@ private:
 } // namespace
 
 std::optional<Redaction> BrowserSession::buildRedaction(
-    const std::map<std::string, std::map<std::string, std::string>>& variables, const std::set<std::string>& typed) {
-    return secretsRedaction(variables, typed);
+    const std::map<std::string, std::map<std::string, std::string>>& variables, const std::deque<KeptStart>& kept) {
+    return secretsRedaction(variables, kept);
 }
 
 std::optional<Redaction> BrowserSession::otpPattern() const {
@@ -71,9 +76,21 @@ PageSnapshot BrowserSession::redactSnapshot(PageSnapshot snapshot) const {
     Redactor redact(*redaction, otpPattern(), &typedIntoFields);
     snapshot.url = redact(snapshot.url);
     snapshot.title = redact(snapshot.title);
-    snapshot.text = redact(snapshot.text);
-    redact(snapshot.mainText);
-    redact(snapshot.aroundText);
+    // A page text that could not be checked is withheld and marked so. Its
+    // main content and the rest are kept only when both could be checked
+    // too; otherwise the text alone is shown.
+    auto text = redact.checked(snapshot.text);
+    snapshot.textWithheld = !text;
+    snapshot.text = text.value_or(std::string(redactionFailureNotice));
+    std::optional<std::string> mainText, aroundText;
+    if (text && snapshot.mainText) mainText = redact.checked(*snapshot.mainText);
+    if (text && snapshot.aroundText) aroundText = redact.checked(*snapshot.aroundText);
+    if (mainText.has_value() != snapshot.mainText.has_value() || aroundText.has_value() != snapshot.aroundText.has_value()) {
+        mainText.reset();
+        aroundText.reset();
+    }
+    snapshot.mainText = std::move(mainText);
+    snapshot.aroundText = std::move(aroundText);
     if (snapshot.cover) snapshot.cover->name = redact(snapshot.cover->name);
     for (auto& file : snapshot.downloads) {
         file.name = redact(file.name);

@@ -33,7 +33,7 @@ std::map<std::string, std::string> BrowserSession::siteValues(const std::optiona
 }
 
 void BrowserSession::rebuildRedaction() {
-    redaction.set(buildRedaction(*variables, typedNames));
+    redaction.set(buildRedaction(*variables, keptStarts.all()));
 }
 
 } // namespace vesk

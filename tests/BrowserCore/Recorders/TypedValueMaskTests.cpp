@@ -40,9 +40,11 @@ TEST(TypedValueMask, ValuesInsideALongerTextAreReplacedLongestFirst) {
     EXPECT_EQ(maskTypedValue("un été! chaud", false, values), "un ${ÉTÉ} chaud");
 }
 
-TEST(TypedValueMask, AShorterValueIsNeverFoundInsideAReferenceAlreadyPutIn) {
+TEST(TypedValueMask, AShorterValueIsNeverFoundInsideAReference) {
     // "admin" is a value and also part of a credential's name: the name that
-    // replaced the password must stay whole.
+    // replaced the password must stay whole, and so must one typed as written.
     std::map<std::string, std::string> values{{"admin.password", "hunter2hunter2"}, {"USER", "admin"}};
     EXPECT_EQ(maskTypedValue("admin hunter2hunter2", false, values), "${USER} ${admin.password}");
+    EXPECT_EQ(maskTypedValue("admin ${admin.password} ${adminX}", false, values),
+              "${USER} ${admin.password} ${${USER}X}");
 }

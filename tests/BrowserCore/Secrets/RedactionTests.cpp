@@ -317,16 +317,35 @@ TEST(Redaction, FindsAValueHoweverEachOfItsCharactersIsWritten) {
     EXPECT_EQ(redactText("x=é~*</%\"dr+w ss&p", 200000, secrets, std::nullopt), "x=é~*</%\"dr+w ss&p");
 }
 
-TEST(Redaction, HidesAStartOfATypedValueAndTheNameOfAFileNamedAfterAValue) {
+TEST(Redaction, HidesTheStartAFieldKeptAndTheNameOfAFileNamedAfterAValue) {
     Table table{{"s", {{"acme.password", "Tr0ub4dor&3"}, {"NOTE", "Springfield"}, {"DOC", "Qg&Jx w+Fz\"<*~?|\u00e9"}}}};
-    auto secrets = secretsRedaction(table, {"acme.password"});
+    auto secrets = secretsRedaction(table, {{"acme.password", "Tr0ub4"}, {"NOTE", "Winterfell"}});
     auto hide = [&](std::string_view text) { return redactText(text, 200000, secrets, std::nullopt); };
-    // Six characters or more of a typed value, anywhere and however written.
+    // The start a field kept, anywhere and however written; no other start.
     EXPECT_EQ(hide("You typed Tr0ub4"), "You typed ${acme.password}");
-    EXPECT_EQ(hide("?q=tr0ub4dor%26&x=Tr0ub4d."), "?q=${acme.password}&x=${acme.password}.");
-    EXPECT_EQ(hide("You typed Tr0ub"), "You typed Tr0ub");
-    // A value that was not typed keeps its starts.
-    EXPECT_EQ(hide("Springtime in Springfield"), "Springtime in ${NOTE}");
+    EXPECT_EQ(hide("?q=tr0ub4&x=TR%30UB4."), "?q=${acme.password}&x=${acme.password}.");
+    EXPECT_EQ(hide("You typed Tr0ub, Tr0ub4dor"), "You typed Tr0ub, ${acme.password}dor");
+    EXPECT_EQ(redactText("You typed Tr0ub4", 200000, secretsRedaction(table), std::nullopt), "You typed Tr0ub4");
+    // A start that does not begin its value (any more) is not hidden.
+    EXPECT_EQ(hide("Springtime in Winterfell and Springfield"), "Springtime in Winterfell and ${NOTE}");
     // WebKit names the file with "_" for what a file name cannot hold.
     EXPECT_EQ(hide("Downloaded: \"Qg&Jx w+Fz______\u00e9 2\""), "Downloaded: \"${DOC} 2\"");
+}
+
+TEST(Redaction, PassesOverEveryReferenceToANameItKnows) {
+    Table table{{"s", {{"acme.user", "acme"}, {"acme.password", "Password123!"}, {"_287082", "zq-9"}}}};
+    auto codes = oneTimeCodeRedaction({{"s", {{"bank", rfcKey()}}}}, at(59));
+    auto hide = [&](const Table& values, std::string_view text) {
+        return redactText(text, 200000, secretsRedaction(values), codes);
+    };
+    // Whatever value its letters hold, a reference to a known name or to a
+    // field of a known credential stands as it is.
+    EXPECT_EQ(hide(table, "acme: ${acme.user}, ${acme.otp}, ${bank.otp}, ${_287082} and 287082"),
+              "${acme.user}: ${acme.user}, ${acme.otp}, ${bank.otp}, ${_287082} and ${bank.otp}");
+    // Another is text like any other.
+    EXPECT_EQ(hide(table, "${acme2.user} ${acme.name} ${_287082.x} ${acme.user"),
+              "${${acme.user}2.user} ${${acme.user}.name} ${_${bank.otp}.x} ${${acme.user}.user");
+    // A value holding a reference is hidden whole.
+    table["s"]["ODD"] = "x${acme.user}y";
+    EXPECT_EQ(hide(table, "x${acme.user}y"), "${ODD}");
 }

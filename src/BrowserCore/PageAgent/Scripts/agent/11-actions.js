@@ -390,6 +390,7 @@ function fill(args) {
     if (!receiver) fail('not_visible', notVisibleMessage(label, 'fill'));
 
     const written = asWritten(args, value);
+    const others = otherFieldValues(field);
     const type = () => {
         if (field.isContentEditable && field.localName !== 'input' && field.localName !== 'textarea') {
             fillEditable(field, value);
@@ -423,8 +424,30 @@ function fill(args) {
         const state = fieldState(field);
         state.baseline = fieldValue(field);
         state.dirty = false;
-        return undefined;
+        // What the field kept of the text, and what the page copied it into:
+        // a field may keep only a start of it.
+        return { held: state.baseline, copies: changedValues(others) };
     });
+}
+
+// The values of the document's other text fields, hidden ones too (a page
+// may keep its own copy of what is typed), to tell which a fill changed.
+function otherFieldValues(field) {
+    const values = new Map();
+    for (const el of document.querySelectorAll('input, textarea')) {
+        if (values.size >= 500) break;
+        if (el !== field && (el.type === 'hidden' || isEditableText(el))) values.set(el, el.value);
+    }
+    return values;
+}
+
+function changedValues(before) {
+    const changed = [];
+    for (const [el, value] of before) {
+        if (changed.length >= 16) break;
+        if (el.value !== value && el.value !== '') changed.push(el.value);
+    }
+    return changed;
 }
 
 // Puts the focus on the field unless it has it; answers whether it moved.
