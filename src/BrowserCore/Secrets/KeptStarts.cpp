@@ -81,7 +81,12 @@ bool begins(const KeptStart& start, std::string_view value) {
 
 bool KeptStarts::add(KeptStart start) {
     if (std::find(starts_.begin(), starts_.end(), start) != starts_.end()) return false;
+    const std::string name = start.name;
     starts_.push_back(std::move(start));
+    auto sameValue = [&](const KeptStart& entry) { return entry.name == name; };
+    if (static_cast<std::size_t>(std::count_if(starts_.begin(), starts_.end(), sameValue)) > keptOfAValue) {
+        starts_.erase(std::find_if(starts_.begin(), starts_.end(), sameValue));
+    }
     if (starts_.size() > kept) starts_.pop_front();
     return true;
 }

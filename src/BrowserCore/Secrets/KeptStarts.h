@@ -40,8 +40,11 @@ public:
     bool add(KeptStart start);
     const std::deque<KeptStart>& all() const { return starts_; }
 
-    // Starts kept at most: the latest are kept.
-    static constexpr std::size_t kept = 64;
+    // Starts kept at most of one value, and in all: the latest are kept. A
+    // page can only add starts of the values typed into it, so it cannot
+    // push out those of another value.
+    static constexpr std::size_t keptOfAValue = 8;
+    static constexpr std::size_t kept = 256;
 
 private:
     std::deque<KeptStart> starts_;

@@ -22,11 +22,13 @@ TEST(KeptStarts, AreTheStartOfTheValueInWhichWhatAFieldHoldsEnds) {
     EXPECT_EQ(startsKept("${acme.user}${acme.password}", values, "alice"), Starts{});
     EXPECT_EQ(startsKept("${acme.otp}", values, "2870"), Starts{});
 
-    // The latest are kept, each once.
+    // The latest of each value are kept, each once: one value's starts never
+    // push out another's.
     KeptStarts kept;
     EXPECT_TRUE(kept.add({"A", "abcd"}));
     EXPECT_FALSE(kept.add({"A", "abcd"}));
-    for (std::size_t i = 0; i < KeptStarts::kept; ++i) kept.add({"B", std::to_string(i)});
-    EXPECT_EQ(kept.all().size(), KeptStarts::kept);
-    EXPECT_EQ(kept.all().front(), (KeptStart{"B", "0"}));
+    for (std::size_t i = 0; i <= KeptStarts::keptOfAValue; ++i) kept.add({"B", std::to_string(i)});
+    EXPECT_EQ(kept.all().size(), KeptStarts::keptOfAValue + 1);
+    EXPECT_EQ(kept.all().front(), (KeptStart{"A", "abcd"}));
+    EXPECT_EQ(kept.all()[1], (KeptStart{"B", "1"}));
 }
