@@ -1,9 +1,11 @@
 #pragma once
 
-// The values to hide, kept by their case-folded characters in one tree, and
-// the search for them in a text read through its escapes: a value is found
-// wherever each of its characters stands as it is or escaped in any of the
-// ways `EscapedText` reads, in any letter case.
+// The values to hide, kept by the characters they compare by (see
+// `ComparedCharacters`) in one tree, and the search for them in a text read
+// through its escapes: a value is found wherever each of its characters
+// stands as it is or escaped in any of the ways `EscapedText` reads, in any
+// letter case and either canonical form, each of its spaces as any run of
+// white space, with invisible characters between its characters.
 
 #include "BrowserCore/Secrets/EscapedText.h"
 
@@ -66,6 +68,7 @@ private:
         uint32_t whole = none;  // lowest rank of a form that ends here
         uint32_t cut = none;    // of a form that goes on, this deep and at most `longestCut`
         uint32_t start = none;  // of a form that goes on and whose starts are found
+        bool afterSpace = false;  // reached by a space: more white space stays here
     };
     uint32_t child(uint32_t node, UChar32 character) const;
     std::optional<Match> matchAt(EscapedText& text, int32_t at, std::size_t stepLimit, bool& exhausted) const;
