@@ -5,6 +5,8 @@
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 
+#include <array>
+
 namespace vesk {
 
 namespace {
@@ -36,14 +38,7 @@ icu::UnicodeString foldedDecomposition(const icu::UnicodeString& text) {
     return out;
 }
 
-} // namespace
-
-ComparedCharacter comparedCharacter(UChar32 character) {
-    if (character < 0x80) {
-        if (character == ' ' || (character >= 0x09 && character <= 0x0D)) return {ComparedCharacter::Kind::space, {' '}, 1};
-        UChar32 lower = character >= 'A' && character <= 'Z' ? character + ('a' - 'A') : character;
-        return {ComparedCharacter::Kind::characters, {lower}, 1};
-    }
+ComparedCharacter beyondAscii(UChar32 character) {
     if (isWhiteSpaceOrNewline(character)) return {ComparedCharacter::Kind::space, {' '}, 1};
     if (isIgnorable(character)) return {ComparedCharacter::Kind::ignorable, {character}, 1};
     // Most characters neither decompose nor fold: two quick look-ups.
@@ -59,6 +54,24 @@ ComparedCharacter comparedCharacter(UChar32 character) {
         out.characters[out.count++] = folded.char32At(i);
     }
     return out;
+}
+
+} // namespace
+
+ComparedCharacter comparedCharacter(UChar32 character) {
+    if (character < 0x80) {
+        if (character == ' ' || (character >= 0x09 && character <= 0x0D)) return {ComparedCharacter::Kind::space, {' '}, 1};
+        UChar32 lower = character >= 'A' && character <= 'Z' ? character + ('a' - 'A') : character;
+        return {ComparedCharacter::Kind::characters, {lower}, 1};
+    }
+    struct Kept {
+        UChar32 character = -1;
+        ComparedCharacter compared;
+    };
+    thread_local std::array<Kept, 2048> kept{};
+    Kept& slot = kept[static_cast<std::size_t>(character) % kept.size()];
+    if (slot.character != character) slot = {character, beyondAscii(character)};
+    return slot.compared;
 }
 
 std::vector<UChar32> comparedValue(const icu::UnicodeString& value) {

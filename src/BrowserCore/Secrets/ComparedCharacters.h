@@ -20,10 +20,12 @@ struct ComparedCharacter {
     Kind kind;
     // What the character compares as: its folded decomposition; a space for
     // any white space; an ignorable character as it stands.
-    UChar32 characters[8];
+    UChar32 characters[6];
     int count;
 };
 
+// Quick for ASCII; other characters' answers are kept, a few thousand of
+// them per thread, since pages repeat their characters.
 ComparedCharacter comparedCharacter(UChar32 character);
 
 // The characters a value is kept by: its folded decomposition (reordered as
