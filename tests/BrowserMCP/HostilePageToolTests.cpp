@@ -301,3 +301,29 @@ TEST(HostilePageTools, AWithheldTextIsNotCounted) {
               std::string::npos)
         << agent.answers;
 }
+
+TEST(HostilePageTools, NoAnswerCarriesATypedValueTypesetWithOtherSpacesHyphensOrLetters) {
+    if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
+    LoopbackServer server;
+    server.serve("/typeset", fixture("typeset.html"));
+    BrowserSession::Options options;
+    options.settleTimeout = seconds(2);
+    auto session = BrowserSession::create(options);
+    session->setVariables({{*siteKeyOfURL(server.url("/")), {{"NAME", "Zo\u00EB Qvarnstr\u00F6m"}}}});
+    AgentActivity activity;
+    MCPServer mcp(session.get(), activity, nullptr, nullptr);
+    Agent agent{mcp, {}};
+
+    agent.call("navigate", {{"url", server.url("/typeset")}});
+    agent.call("fill", {{"ref", elementNamed(*session, "Name").ref}, {"text", "${NAME}"}});
+    agent.call("snapshot");
+    // The source writes "&nbsp;" and "&shy;".
+    agent.call("evaluate", {{"script", "return window.source"}});
+
+    std::string lower = agent.answers;
+    for (char& c : lower) c = static_cast<char>(g_ascii_tolower(c));
+    EXPECT_EQ(lower.find("qvar"), std::string::npos) << agent.answers;
+    for (const char* shown : {"Card: ${NAME}", "Hyphenated: ${NAME}", "Index: ${NAME}", "<p>Card: ${NAME}</p>"}) {
+        EXPECT_NE(agent.answers.find(shown), std::string::npos) << shown << "\n" << agent.answers;
+    }
+}

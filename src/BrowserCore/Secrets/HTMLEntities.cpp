@@ -19,6 +19,11 @@ constexpr std::pair<std::string_view, UChar32> asciiSigns[] = {
     {"Hat", '^'},      {"lowbar", '_'},   {"UnderBar", '_'}, {"grave", '`'},  {"DiacriticalGrave", '`'},
     {"lcub", '{'},     {"lbrace", '{'},   {"verbar", '|'},  {"vert", '|'},    {"VerticalLine", '|'},
     {"rcub", '}'},     {"rbrace", '}'},   {"QUOT", '"'},    {"AMP", '&'},     {"LT", '<'},       {"GT", '>'},
+    // And the HTML names of spaces and invisible characters.
+    {"NonBreakingSpace", 0xA0}, {"emsp13", 0x2004}, {"emsp14", 0x2005}, {"numsp", 0x2007}, {"puncsp", 0x2008},
+    {"ThinSpace", 0x2009}, {"hairsp", 0x200A}, {"VeryThinSpace", 0x200A}, {"MediumSpace", 0x205F},
+    {"ZeroWidthSpace", 0x200B}, {"NegativeVeryThinSpace", 0x200B}, {"NegativeThinSpace", 0x200B},
+    {"NegativeMediumSpace", 0x200B}, {"NegativeThickSpace", 0x200B}, {"NoBreak", 0x2060},
 };
 
 std::optional<UChar32> exactly(std::string_view name) {

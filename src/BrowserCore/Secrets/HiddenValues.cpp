@@ -1,7 +1,8 @@
 #include "BrowserCore/Secrets/HiddenValues.h"
 
+#include "BrowserCore/Secrets/ComparedCharacters.h"
+
 #include <unicode/uchar.h>
-#include <unicode/ustring.h>
 
 #include <algorithm>
 #include <unordered_set>
@@ -9,31 +10,6 @@
 namespace vesk {
 
 namespace {
-
-// The full case folding of one character, as ICU's case-insensitive
-// matching folds it ("ß" gives "ss"); at most three characters.
-int folded(UChar32 character, UChar32 (&out)[3]) {
-    if (character < 0x80) {
-        out[0] = character >= 'A' && character <= 'Z' ? character + ('a' - 'A') : character;
-        return 1;
-    }
-    UChar source[U16_MAX_LENGTH];
-    int32_t length = 0;
-    U16_APPEND_UNSAFE(source, length, character);
-    UChar result[8];
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t resultLength = u_strFoldCase(result, 8, source, length, U_FOLD_CASE_DEFAULT, &status);
-    if (U_FAILURE(status)) {
-        out[0] = character;
-        return 1;
-    }
-    int count = 0;
-    for (int32_t i = 0; i < resultLength && count < 3;) {
-        U16_NEXT(result, i, resultLength, out[count]);
-        ++count;
-    }
-    return count;
-}
 
 bool isLetterOrNumber(UChar32 character) {
     return (U_GET_GC_MASK(character) & (U_GC_L_MASK | U_GC_N_MASK)) != 0;
@@ -60,13 +36,8 @@ uint32_t HiddenValues::child(uint32_t node, UChar32 character) const {
 }
 
 void HiddenValues::add(std::string_view form, uint32_t rank) {
-    icu::UnicodeString text = icu::UnicodeString::fromUTF8(icu::StringPiece(form.data(), static_cast<int32_t>(form.size())));
-    std::vector<UChar32> characters;
-    for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
-        UChar32 out[3];
-        int count = folded(text.char32At(i), out);
-        characters.insert(characters.end(), out, out + count);
-    }
+    std::vector<UChar32> characters =
+        comparedValue(icu::UnicodeString::fromUTF8(icu::StringPiece(form.data(), static_cast<int32_t>(form.size()))));
     if (characters.empty()) return;
     holdsBackslash_ = holdsBackslash_ || std::find(characters.begin(), characters.end(), '\\') != characters.end();
     uint32_t node = 0;
@@ -82,6 +53,7 @@ void HiddenValues::add(std::string_view form, uint32_t rank) {
             children.insert(at, {character, next});
             if (node == 0 && character < 0x80) asciiRoots_[static_cast<std::size_t>(character)] = next;
             nodes_.emplace_back();
+            nodes_.back().afterSpace = character == ' ';
         }
         node = next;
     }
@@ -102,11 +74,14 @@ std::optional<HiddenValues::Match> HiddenValues::matchAt(EscapedText& text, int3
     struct State {
         uint32_t node;
         int32_t at;
+        // An invisible character was just passed over: a value goes on
+        // after it or is not found, so that a match never ends with one.
+        bool passedOver;
     };
-    std::vector<State> pending{{0, at}};
-    // Each state is followed once. Every reading takes at least one
-    // character of a value, so paths never loop, and while none has forked
-    // none can meet another; most searches see a handful of states.
+    std::vector<State> pending{{0, at, false}};
+    // Each state is followed once. Every reading moves on in the text, so
+    // paths never loop, and while none has forked none can meet another;
+    // most searches see a handful of states.
     bool forked = false;
     std::vector<uint64_t> seenFew;
     std::unordered_set<uint64_t> seenMany;
@@ -129,8 +104,8 @@ std::optional<HiddenValues::Match> HiddenValues::matchAt(EscapedText& text, int3
         pending.pop_back();
         const Node& node = nodes_[state.node];
         bool cutHere = node.cut != none && state.at < chars.length() && chars.charAt(state.at) == u'\u2026';
-        if (node.whole != none || cutHere) {
-            auto length = static_cast<std::size_t>(chars.countChar32(at, state.at - at));
+        if (!state.passedOver && (node.whole != none || cutHere)) {
+            std::size_t length = shownCharacters(chars, at, state.at);
             if (node.whole != none) {
                 if (length >= standsAloneBelow) {
                     offer({node.whole, 0, state.at});
@@ -142,14 +117,19 @@ std::optional<HiddenValues::Match> HiddenValues::matchAt(EscapedText& text, int3
         }
         if (node.children.empty()) continue;
         text.forEachReading(state.at, EscapedText::maxDepth, [&](const EscapedText::Reading& reading) {
-            UChar32 characters[3];
-            int count = folded(reading.character, characters);
+            auto follow = [&](uint32_t next, bool passedOver) {
+                uint64_t key = static_cast<uint64_t>(next) << 32 | static_cast<uint64_t>(reading.end) << 1 | passedOver;
+                if (firstVisit(key)) pending.push_back({next, reading.end, passedOver});
+            };
+            ComparedCharacter compared = comparedCharacter(reading.character);
+            // A run of white space reads as the space it follows.
+            if (compared.kind == ComparedCharacter::Kind::space && node.afterSpace) follow(state.node, false);
+            // An invisible character between a value's characters is passed
+            // over; one that a value holds alone is matched as it stands.
+            if (compared.kind == ComparedCharacter::Kind::ignorable && state.node != 0) follow(state.node, true);
             uint32_t next = state.node;
-            for (int i = 0; i < count && next != none; ++i) next = child(next, characters[i]);
-            if (next == none) return;
-            if (firstVisit(static_cast<uint64_t>(next) << 32 | static_cast<uint32_t>(reading.end))) {
-                pending.push_back({next, reading.end});
-            }
+            for (int i = 0; i < compared.count && next != none; ++i) next = child(next, compared.characters[i]);
+            if (next != none) follow(next, false);
         });
         forked = forked || pending.size() > 1;
     }
@@ -164,12 +144,9 @@ HiddenValues::Found HiddenValues::find(EscapedText& text, int32_t from, std::siz
         // value begins with.
         UChar unit = chars.charAt(at);
         if (unit < 0x80 && !EscapedText::beginsEscape(unit)) {
-            UChar lower = unit >= 'A' && unit <= 'Z' ? static_cast<UChar>(unit + ('a' - 'A')) : unit;
-            if (asciiRoots_[lower] == none) continue;
+            if (asciiRoots_[static_cast<std::size_t>(comparedCharacter(unit).characters[0])] == none) continue;
         } else if (unit >= 0x80) {
-            UChar32 first[3];
-            folded(chars.char32At(at), first);
-            if (child(0, first[0]) == none) continue;
+            if (child(0, comparedCharacter(chars.char32At(at)).characters[0]) == none) continue;
         }
         bool exhausted = false;
         auto match = matchAt(text, at, stepLimit, exhausted);

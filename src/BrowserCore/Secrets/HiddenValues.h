@@ -1,9 +1,11 @@
 #pragma once
 
-// The values to hide, kept by their case-folded characters in one tree, and
-// the search for them in a text read through its escapes: a value is found
-// wherever each of its characters stands as it is or escaped in any of the
-// ways `EscapedText` reads, in any letter case.
+// The values to hide, kept by the characters they compare by (see
+// `ComparedCharacters`) in one tree, and the search for them in a text read
+// through its escapes: a value is found wherever each of its characters
+// stands as it is or escaped in any of the ways `EscapedText` reads, in any
+// letter case and either canonical form, each of its spaces as any run of
+// white space, with invisible characters between its characters.
 
 #include "BrowserCore/Secrets/EscapedText.h"
 
@@ -46,8 +48,8 @@ public:
 
     // The first match at or after `from`, left to right: at one place, the
     // lowest rank; of its matches, the whole value before a value cut short
-    // by "…", before a whole value shown in fewer than 4 characters that
-    // stands alone; and the longest of each.
+    // by "…", before a whole value shown in
+    // fewer than 4 characters that stands alone; and the longest of each.
     // Gives up once `text` has made `stepLimit` readings.
     Found find(EscapedText& text, int32_t from, std::size_t stepLimit) const;
 
@@ -57,6 +59,7 @@ private:
         std::vector<std::pair<UChar32, uint32_t>> children;  // by character
         uint32_t whole = none;  // lowest rank of a form that ends here
         uint32_t cut = none;    // of a form that goes on, this deep and at most `longestCut`
+        bool afterSpace = false;  // reached by a space: more white space stays here
     };
     uint32_t child(uint32_t node, UChar32 character) const;
     std::optional<Match> matchAt(EscapedText& text, int32_t at, std::size_t stepLimit, bool& exhausted) const;

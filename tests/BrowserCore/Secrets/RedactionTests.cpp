@@ -81,11 +81,37 @@ TEST(Redaction, HidesAValueEscapedAsJSONOrHTMLShowIt) {
     EXPECT_EQ(hide(signs, "a/b&#00000000000000038;c<d>\"e"), "a/b&#00000000000000038;c<d>\"e");
 }
 
-TEST(Redaction, HidesAValueWithItsWhiteSpaceCollapsedButNotTheReverse) {
+TEST(Redaction, HidesAValueWhateverWhiteSpaceShowsItsSpaces) {
     Table table{{"s", {{"ADDRESS", "  1 Main   Street\n\tSpringfield "}}}};
     EXPECT_EQ(hide(table, "Ship to 1 Main Street Springfield today"), "Ship to ${ADDRESS} today");
+    // Any white space, or a run of it, however written, for a space; the
+    // white space around the value stays.
     Table single{{"s", {{"NAME", "Ann Lee"}}}};
-    EXPECT_EQ(hide(single, "Ann\nLee"), "Ann\nLee");
+    for (const char* shown : {"Ann\nLee", "Ann\u00A0Lee", "Ann&nbsp;Lee", "Ann&#160;Lee", "Ann%C2%A0Lee", "Ann\u202FLee",
+                              "Ann\u2009Lee", "Ann\u3000Lee", "Ann&ThinSpace;Lee", "Ann&nbsp; \n\tLee"}) {
+        EXPECT_EQ(hide(single, std::string("to\u00A0") + shown + " now"), "to\u00A0${NAME} now") << shown;
+    }
+    Table noBreak{{"s", {{"NAME", "Ann\u00A0Lee"}}}};
+    EXPECT_EQ(hide(noBreak, "[Ann Lee]"), "[${NAME}]");
+}
+
+TEST(Redaction, HidesAValueWithInvisibleCharactersBetweenItsLettersAndInEitherCanonicalForm) {
+    Table table{{"s", {{"PW", "Passwort-Z\u00FCrich"}}}};
+    for (const char* shown : {"Pass\u00ADwort-Z\u00FCrich", "Pass&shy;wort-Z\u200B\u00FCrich", "P\u2060a\u200Cs\u200Dswort-Z\u00FCrich",
+                              "Pass%C2%ADwort-Z\u00FCrich", "Passwort-Zu\u0308rich", "PASSWORT-ZU\u0308RICH",
+                              "Passwort-Zu%CC%88rich", "Passwort-Zu&#776;rich"}) {
+        EXPECT_EQ(hide(table, std::string("(") + shown + ")"), "(${PW})") << shown;
+    }
+    // The invisible characters around a value are not part of it, nor is
+    // another letter or mark.
+    EXPECT_EQ(hide(table, "\u200BPasswort-Z\u00FCrich\u00AD."), "\u200B${PW}\u00AD.");
+    EXPECT_EQ(hide(table, "Passwort-Zurich Passwort-Zu\u0301rich"), "Passwort-Zurich Passwort-Zu\u0301rich");
+    Table decomposed{{"s", {{"CITY", "Zu\u0308rich"}}}};
+    EXPECT_EQ(hide(decomposed, "in Z\u00FCrich, Z%C3%BCrich"), "in ${CITY}, ${CITY}");
+    // A value that holds an invisible character and a mark: as written, and
+    // composed without it.
+    Table holds{{"s", {{"TAG", "Ma\u200Dri\u0301a-5"}}}};
+    EXPECT_EQ(hide(holds, "Ma\u200Dri\u0301a-5 Mar\u00EDa-5"), "${TAG} ${TAG}");
 }
 
 TEST(Redaction, HidesAValueCutOffByAnEllipsis) {
