@@ -1,6 +1,7 @@
 #include "BrowserUI/Widgets/ViewParts.h"
 
 #include "BrowserUI/Widgets/Palette.h"
+#include "BrowserUI/Widgets/ScrollArea.h"
 
 #include <gtkmm/scrollbar.h>
 
@@ -43,12 +44,13 @@ Gtk::Button* makePlainButton(const std::string& text, std::initializer_list<cons
 }
 
 Gtk::ScrolledWindow* makeScroller(Gtk::Widget& child) {
-    auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
+    auto* scroller = makeScrollArea();
     scroller->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
     scroller->set_vexpand(true);
     scroller->set_child(child);
     // The area itself is no stop for the keyboard: what it holds is.
     scroller->set_focusable(false);
+    readAsLayout(*scroller);
     Gtk::Widget* bar = scroller->get_vscrollbar();
     readAsLayout(*bar);
     // The bar's own range, inside it, says nothing the bar does not.
