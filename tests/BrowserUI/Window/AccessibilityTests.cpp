@@ -9,6 +9,8 @@
 #include "BrowserUI/Settings/CredentialsPanel.h"
 #include "BrowserUI/Settings/SettingsView.h"
 #include "BrowserUI/Settings/SettingsWindow.h"
+#include "BrowserUI/SidePanel/FlowRow.h"
+#include "BrowserUI/SidePanel/Recorder.h"
 #include "BrowserUI/SidePanel/ProfilesPanel.h"
 #include "BrowserUI/SidePanel/SidePanelView.h"
 #include "BrowserUI/Window/PopupView.h"
@@ -282,4 +284,103 @@ TEST(Accessibility, AScreenReaderReadsTheWindowByWhatItShows) {
     if (HasFailure()) {
         for (const auto& text : read) std::fprintf(stderr, "%s\n", text.c_str());
     }
+}
+
+namespace {
+
+// The first widget of the GTK type under `widget`.
+GtkWidget* findWidget(GtkWidget* widget, GType type) {
+    for (GtkWidget* child = gtk_widget_get_first_child(widget); child; child = gtk_widget_get_next_sibling(child)) {
+        if (g_type_is_a(G_OBJECT_TYPE(child), type)) return child;
+        if (GtkWidget* found = findWidget(child, type)) return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(Accessibility, EveryControlAndMenuItemIsReadByItsName) {
+    WITH_ACCESSIBILITY();
+    PanelHarness panels;
+    WebsiteData data(panels.folder / "data", panels.folder / "cache");
+    ProfileStore profiles(panels.folder, std::make_unique<MemorySecretStore>(), data);
+    WindowHarness harness(&profiles);
+    profiles.setSession(harness.session);
+    UserDefaults defaults(panels.folder / "config");
+    BrowserSettings settings(defaults);
+    runTask(profiles.addCredential("bank", {"bank.example"}, "ann", "pw", "JBSWY3DPEHPK3PXP"));
+    runTask(profiles.addCredential("mail", {"mail.example"}, "ann", "pw", ""));
+    BrowserProfile work = runTask(profiles.createProfile("Work"));
+    runTask(profiles.createProfile("Home"));
+    runTask(profiles.setVariable("TOKEN", "secret", "localhost:3000", work.id));
+    runTask(profiles.selectProfile(work));
+    FlowStep load{FlowStep::Action::navigate, std::nullopt, harness.server.url("/second"), std::nullopt, std::nullopt};
+    harness.flows.save(Flow{"sign in", {load}});
+    MCPServer server(harness.session.get(), harness.activity, &harness.flows, &profiles);
+    callTool(server, "navigate", {{"url", harness.server.url("/")}});
+    openSettingsWindow(harness.session, harness.flows, profiles, settings);
+    auto* settingsView = dynamic_cast<SettingsView*>(settingsWindow()->get_child()->get_first_child());
+
+    // Every control and menu item (what may have the keyboard: a page's
+    // view says so only while it has it) has a name, in each state of the
+    // window and of each settings section beside it; nothing at all is read
+    // by a type's name.
+    std::string unnamed;
+    int views = 0;  // the page's and the sheet's views, read by their names
+    auto check = [&](const std::string& state) {
+        waitUntilDrawn(*harness.window);
+        waitUntilDrawn(*settingsView);
+        auto tree = readTree();
+        views = 0;
+        for (const Element& e : tree) views += e.name == "Page" || e.name == "Page of the window";
+        std::size_t before = unnamed.size();
+        for (const Element& e : tree) {
+            bool control = has(e, "focusable") || has(e, "focused") || e.role == "menu item" || e.role == "push button";
+            bool typeName = isTypeName(e.name) || g_type_from_name(e.name.c_str());
+            if (typeName || (control && e.name.empty())) unnamed += state + ": [" + e.role + "] '" + e.name + "'\n";
+        }
+        if (unnamed.size() != before) std::fprintf(stderr, "%s\n", dump(tree).c_str());
+    };
+
+    // The page, a window it opened in the sheet, the log of the calls.
+    static_cast<void>(runTask(harness.session->evaluate("window.open('/popup', 'one', 'width=400')")));
+    ASSERT_TRUE(spinUntil([&] { return harness.view().sheet() != nullptr; }));
+    harness.view().panel.set(ui::SidePanel::activity);
+    settingsView->showSection(SettingsSection::agent);
+    check("log");
+    EXPECT_EQ(views, 2);
+    while (harness.view().closeSheet()) spinUntil([&] { return !harness.view().sheet(); }, seconds(2));
+
+    // A flow open, its menu open; the recorder naming a flow.
+    auto& flowsTab = harness.showFlows({});
+    ASSERT_TRUE(spinUntil([&] { return flowsTab.rows().size() == 1; }));
+    click(flowsTab.rows()[0]->header());
+    ASSERT_TRUE(spinUntil([&] { return !flowsTab.rows()[0]->stepMarks().empty(); }));
+    click(*flowsTab.recorder().recordAFlowButton());
+    ASSERT_TRUE(spinUntil([&] { return flowsTab.recorder().nameField() != nullptr; }));
+    flowsTab.rows()[0]->openMenu();
+    settingsView->showSection(SettingsSection::page);
+    check("flows");
+    flowsTab.rows()[0]->menu().popdown();
+
+    // Profiles with a variable form, a deletion asked and the menu of credentials open.
+    harness.view().panel.set(ui::SidePanel::profiles);
+    auto* profilesTab = dynamic_cast<ui::ProfilesPanel*>(harness.view().sidePanel()->content());
+    ASSERT_TRUE(spinUntil([&] { return profilesTab->variableForm(work.id) != nullptr; }));
+    auto* assign = findWidget(GTK_WIDGET(profilesTab->gobj()), GTK_TYPE_MENU_BUTTON);
+    ASSERT_NE(assign, nullptr);
+    gtk_menu_button_popup(GTK_MENU_BUTTON(assign));
+    settingsView->showSection(SettingsSection::flows);
+    check("profiles");
+    gtk_menu_button_popdown(GTK_MENU_BUTTON(assign));
+
+    // The settings' profiles; its credentials with a credential being edited.
+    settingsView->showSection(SettingsSection::profiles);
+    check("profiles section");
+    settingsView->showSection(SettingsSection::credentials);
+    auto& credentials = dynamic_cast<ui::CredentialsPanel&>(*settingsView->sectionPanel());
+    credentials.edit(profiles.credentials->front().id);
+    ASSERT_TRUE(spinUntil([&] { return credentials.form() != nullptr; }));
+    check("credentials section");
+    EXPECT_EQ(unnamed, "");
 }
