@@ -5,15 +5,17 @@
 #include "BrowserMCP/BrowserSettings.h"
 #include "BrowserMCP/MCPServer.h"
 #include "BrowserUI/PanelHarness.h"
+#include "BrowserUI/ScreenReader.h"
 #include "BrowserUI/Settings/CredentialForm.h"
 #include "BrowserUI/Settings/CredentialsPanel.h"
 #include "BrowserUI/Settings/SettingsView.h"
 #include "BrowserUI/Settings/SettingsWindow.h"
 #include "BrowserUI/SidePanel/FlowRow.h"
-#include "BrowserUI/SidePanel/Recorder.h"
 #include "BrowserUI/SidePanel/ProfilesPanel.h"
+#include "BrowserUI/SidePanel/Recorder.h"
 #include "BrowserUI/SidePanel/SidePanelView.h"
 #include "BrowserUI/Window/PopupView.h"
+#include "BrowserUI/Window/StartView.h"
 #include "BrowserUI/WindowHarness.h"
 #include "Support/ChildProcess.h"
 #include "Support/ProfileDoubles.h"
@@ -30,48 +32,6 @@ using namespace vesk;
 using namespace vesk::test;
 
 namespace {
-
-struct Element {
-    int depth = 0;
-    std::string role;
-    std::string name;
-    std::vector<std::string> states;
-    int children = 0;
-    std::optional<std::string> text;  // what an element that offers text gives
-    std::optional<std::string> placeholder;  // the prompt of an empty field
-};
-
-// The session's test runner turns accessibility off for every test; this
-// one runs again in a child that has it on, on a D-Bus session of its own,
-// so that its accessibility bus serves this program and no test beside it.
-#define WITH_ACCESSIBILITY()                                                                                  \
-    if (!g_getenv("VESK_ACCESSIBLE")) {                                                                       \
-        auto outcome = rerunThisTest(                                                                         \
-            {{"GTK_A11Y", std::nullopt}, {"NO_AT_BRIDGE", std::nullopt}, {"VESK_ACCESSIBLE", "1"}}, seconds(120), \
-            {"dbus-run-session", "--"});                                                                      \
-        if (outcome.result == ChildOutcome::Result::skipped) GTEST_SKIP() << outcome.output;                   \
-        EXPECT_EQ(outcome.result, ChildOutcome::Result::passed) << outcome.output;                             \
-        return;                                                                                               \
-    }                                                                                                         \
-    if (!gtk_is_initialized()) GTEST_SKIP() << "no display"
-
-// Every element of this program, in document order.
-std::vector<Element> readTree() {
-    auto run = runProcess({"/usr/bin/python3", ACCESSIBLE_TREE_READER, std::to_string(getpid())}, {}, seconds(60));
-    EXPECT_TRUE(run.succeeded) << run.output;
-    std::vector<Element> elements;
-    std::istringstream lines(run.output);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.empty() || line[0] != '{') continue;
-        auto json = nlohmann::json::parse(line);
-        Element element{json["depth"], json["role"], json["name"], json["states"], json["children"], std::nullopt,
-                        std::nullopt};
-        if (json["text"].is_string()) element.text = json["text"];
-        if (json["placeholder"].is_string()) element.placeholder = json["placeholder"];
-        elements.push_back(element);
-    }
-    return elements;
-}
 
 // Windows that come and go, as a page's popups make them: one every 100 ms,
 // shown, hidden from screen readers, and destroyed when the next comes.
@@ -97,10 +57,6 @@ private:
     guint source_;
     GtkWindow* window_ = nullptr;
 };
-
-bool has(const Element& element, const std::string& state) {
-    return std::find(element.states.begin(), element.states.end(), state) != element.states.end();
-}
 
 // A name made of a toolkit type's: GtkButton, gtkmm__GtkImage, WebKitWebView.
 bool isTypeName(std::string_view name) {
@@ -134,7 +90,7 @@ std::string dump(const std::vector<Element>& elements) {
 } // namespace
 
 TEST(Accessibility, AScreenReaderReadsTheWindowByWhatItShows) {
-    WITH_ACCESSIBILITY();
+    WITH_SCREEN_READER();
     PanelHarness panels;
     WebsiteData data(panels.folder / "data", panels.folder / "cache");
     ProfileStore profiles(panels.folder, std::make_unique<MemorySecretStore>(), data);
@@ -300,7 +256,7 @@ GtkWidget* findWidget(GtkWidget* widget, GType type) {
 } // namespace
 
 TEST(Accessibility, EveryControlAndMenuItemIsReadByItsName) {
-    WITH_ACCESSIBILITY();
+    WITH_SCREEN_READER();
     PanelHarness panels;
     WebsiteData data(panels.folder / "data", panels.folder / "cache");
     ProfileStore profiles(panels.folder, std::make_unique<MemorySecretStore>(), data);
@@ -383,4 +339,31 @@ TEST(Accessibility, EveryControlAndMenuItemIsReadByItsName) {
     ASSERT_TRUE(spinUntil([&] { return credentials.form() != nullptr; }));
     check("credentials section");
     EXPECT_EQ(unnamed, "");
+}
+
+TEST(Accessibility, AReaderThatKeepsWhatItReadFindsTheWindowAfterPagesAndWindowsCameAndWent) {
+    WITH_SCREEN_READER();
+    WindowHarness harness;
+    waitUntilDrawn(*harness.window);
+    LastingReader reader;
+    auto stillFound = [&](const char* after) {
+        waitUntilDrawn(*harness.window);
+        auto windows = reader.windowsFound();
+        ASSERT_TRUE(windows) << "lost after " << after;
+        EXPECT_NE(std::find(windows->begin(), windows->end(), "Vesk"), windows->end()) << after;
+    };
+
+    // The start view's first load, as a person opens it.
+    harness.view().startView()->addressField().set_text(harness.server.url("/"));
+    harness.view().startView()->submitAddress();
+    ASSERT_TRUE(spinUntil([&] { return harness.view().pageView() && !*harness.session->isLoading; }));
+    stillFound("the first page");
+
+    // A window the page opens, shown in the sheet and closed.
+    static_cast<void>(runTask(harness.session->evaluate("window.open('/popup', 'one', 'width=400')")));
+    ASSERT_TRUE(spinUntil([&] { return harness.view().sheet() != nullptr; }));
+    waitUntilDrawn(*harness.window);
+    harness.view().closeSheet();
+    ASSERT_TRUE(spinUntil([&] { return !harness.view().sheet() && harness.session->popups->empty(); }));
+    stillFound("a window of the page");
 }
