@@ -111,7 +111,7 @@ TEST(KeyboardFocus, WhatIsTypedWhileTheAgentActsLosesNoKeyNorTheKeyboard) {
     EXPECT_EQ(field.get_text().raw(), inField);
 }
 
-TEST(KeyboardFocus, SavingAVariableWithReturnLeavesTheKeyboardInTheEmptiedForm) {
+TEST(KeyboardFocus, SavingAVariableWithReturnSaysWhatIsMissingThenLeavesTheKeyboardInTheEmptiedForm) {
     ON_PRIVATE_DISPLAY();
     auto* input = RealInput::get();
     WindowWithProfiles window;
@@ -126,8 +126,14 @@ TEST(KeyboardFocus, SavingAVariableWithReturnLeavesTheKeyboardInTheEmptiedForm) 
     input->type("token");
     input->key("Tab");
     input->type("topsecret");
+    // Return with no site says so, and saves nothing.
+    input->key("Return");
+    auto missing = [&] { return panel->variableForm(work.id)->missingText(); };
+    ASSERT_TRUE(spinUntil([&] { return missing() == "missing: site"; })) << missing();
+    EXPECT_TRUE(window.profiles.profiles->front().variables.empty());
     input->key("Tab");
     input->type("example.com");
+    ASSERT_TRUE(spinUntil([&] { return missing().empty(); })) << missing();
     input->key("Return");
     ASSERT_TRUE(spinUntil([&] {
         return window.profiles.profiles->front().variables.size() == 1 &&
