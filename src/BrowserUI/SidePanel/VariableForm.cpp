@@ -48,6 +48,8 @@ VariableForm::VariableForm(Typed& typed, Add add)
 
 void VariableForm::typedChanged() {
     typed_ = {key_.get_text(), value_.secret(), site_.get_text(), typed_.saveAsked};
+    // A form emptied by the person starts over, with nothing to say.
+    if (typed_.name.empty() && typed_.value.empty() && typed_.site.empty()) typed_.saveAsked = false;
     bool can = canSaveVariable(typed_.name, typed_.value, typed_.site);
     save_->set_sensitive(can);
     setColour(*save_->get_child(), can ? "violet" : "faintText");
