@@ -11,9 +11,10 @@
 //
 // On X11 it is a borderless window that the window manager does not manage
 // (no taskbar entry, no focus taken), on the screen but with an empty shape:
-// it draws nothing there and takes no input. Where windows cannot be placed (Wayland) it is shown
-// minimized, the nearest the platform allows. It never holds the keyboard
-// focus, and screen readers are shown nothing of what it holds.
+// it draws nothing there and takes no input. Where windows cannot be placed
+// (Wayland) it is shown minimized, the nearest the platform allows. It never
+// holds the keyboard focus, and screen readers are shown nothing of what it
+// holds.
 
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>

@@ -273,7 +273,6 @@ TEST(Accessibility, EveryControlAndMenuItemIsReadByItsName) {
     FlowStep load{FlowStep::Action::navigate, std::nullopt, harness.server.url("/second"), std::nullopt, std::nullopt};
     harness.flows.save(Flow{"sign in", {load}});
     MCPServer server(harness.session.get(), harness.activity, &harness.flows, &profiles);
-    callTool(server, "navigate", {{"url", harness.server.url("/")}});
     openSettingsWindow(harness.session, harness.flows, profiles, settings);
     auto* settingsView = dynamic_cast<SettingsView*>(settingsWindow()->get_child()->get_first_child());
 
@@ -298,7 +297,11 @@ TEST(Accessibility, EveryControlAndMenuItemIsReadByItsName) {
         if (unnamed.size() != before) std::fprintf(stderr, "%s\n", dump(tree).c_str());
     };
 
-    // The page, a window it opened in the sheet, the log of the calls.
+    // The start view with a flow to replay; then the page, a window it
+    // opened in the sheet, the log of the calls.
+    harness.view().panel.set(ui::SidePanel::activity);
+    check("start");
+    callTool(server, "navigate", {{"url", harness.server.url("/")}});
     static_cast<void>(runTask(harness.session->evaluate("window.open('/popup', 'one', 'width=400')")));
     ASSERT_TRUE(spinUntil([&] { return harness.view().sheet() != nullptr; }));
     harness.view().panel.set(ui::SidePanel::activity);
@@ -336,6 +339,7 @@ TEST(Accessibility, EveryControlAndMenuItemIsReadByItsName) {
     settingsView->showSection(SettingsSection::credentials);
     auto& credentials = dynamic_cast<ui::CredentialsPanel&>(*settingsView->sectionPanel());
     credentials.edit(profiles.credentials->front().id);
+    credentials.askToDelete(profiles.credentials->back().id);
     ASSERT_TRUE(spinUntil([&] { return credentials.form() != nullptr; }));
     check("credentials section");
     EXPECT_EQ(unnamed, "");
