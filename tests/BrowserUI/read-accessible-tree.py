@@ -12,6 +12,13 @@
 # The tree is asked for over D-Bus as it is read, not through libatspi: when a
 # window of GTK 4.8 goes, GTK names its own root as the child that went, and
 # libatspi's cache then drops the whole program while it is being read.
+#
+#   read-accessible-tree.py --follow PID [SECONDS]
+# reads the program's tree through libatspi instead, as Orca and Accerciser
+# do, keeping it in libatspi's cache, and prints "read". Then, for each line
+# on its standard input, it takes in what the program told it meanwhile and
+# prints whether it still finds the program: a JSON object with "found" and
+# the names of the program's windows.
 import json
 import sys
 import time
@@ -120,4 +127,57 @@ def main():
     print("\n".join(lines))
 
 
-main()
+def follow(pid, deadline):
+    desktop = Atspi.get_desktop(0)
+
+    def find():
+        for index in range(desktop.get_child_count()):
+            app = desktop.get_child_at_index(index)
+            try:
+                if app is not None and app.get_process_id() == pid:
+                    return app
+            except GLib.Error:
+                pass
+        return None
+
+    def walk(element):
+        element.get_name()
+        element.get_role()
+        element.get_state_set()
+        for index in range(element.get_child_count()):
+            child = element.get_child_at_index(index)
+            if child is not None:
+                walk(child)
+
+    app = find()
+    while app is None:
+        if time.monotonic() > deadline:
+            sys.exit("no program with process id %d on the accessibility bus" % pid)
+        time.sleep(0.05)
+        app = find()
+    walk(app)
+    print("read", flush=True)
+    context = GLib.MainContext.default()
+    for _ in sys.stdin:
+        # A call answered by the program comes after whatever it sent before;
+        # then everything received is handled.
+        try:
+            app.get_attributes()
+        except GLib.Error:
+            pass
+        while context.iteration(False):
+            pass
+        found = find()
+        windows = []
+        try:
+            if found is not None:
+                windows = [found.get_child_at_index(index).get_name() for index in range(found.get_child_count())]
+        except GLib.Error:  # "The application no longer exists"
+            found = None
+        print(json.dumps({"found": found is not None, "windows": windows}), flush=True)
+
+
+if sys.argv[1] == "--follow":
+    follow(int(sys.argv[2]), time.monotonic() + (float(sys.argv[3]) if len(sys.argv) > 3 else 20))
+else:
+    main()

@@ -18,8 +18,10 @@
 #include "BrowserUI/Settings/SettingsWindow.h"
 #include "BrowserUI/SidePanel/FlowRow.h"
 #include "BrowserUI/SidePanel/FlowsPanel.h"
+#include "BrowserUI/SidePanel/ProfilesPanel.h"
 #include "BrowserUI/SidePanel/Recorder.h"
 #include "BrowserUI/SidePanel/SidePanelView.h"
+#include "BrowserUI/SidePanel/VariableForm.h"
 #include "BrowserUI/Widgets/Palette.h"
 #include "BrowserUI/Window/StartView.h"
 #include "BrowserUI/WindowHarness.h"
@@ -195,6 +197,17 @@ int main(int argc, char** argv) {
         runTask(profiles.addCredential("mail", {"mail.example"}, "ann", "pw", ""));
         view.panel.set(ui::SidePanel::profiles);
         pictures.save(window, "profiles-tab");
+
+        // A variable saved without its site: the form says what is missing.
+        auto* profilesTab = dynamic_cast<ui::ProfilesPanel*>(view.sidePanel()->content());
+        ui::VariableForm* form = profilesTab->variableForm(work.id);
+        form->keyField().set_text("token");
+        form->valueField().set_text("x");
+        form->siteField().set_text("");
+        form->save();
+        pictures.save(window, "variable-form-missing-site");
+        form->keyField().set_text("");
+        form->valueField().set_text("");
 
         // The person types an address that cannot be opened: the page stays.
         call(server, "navigate", {{"url", harness.server.url("/")}});

@@ -1,6 +1,7 @@
 #include "BrowserCore/Session/BrowserSession.h"
 
 #include "BrowserCore/Session/PageSetup.h"
+#include "BrowserCore/Session/StageWindow.h"
 
 #include <algorithm>
 
@@ -47,9 +48,7 @@ void BrowserSession::construct() {
 
 BrowserSession::~BrowserSession() {
     stopObservingPage();
-    for (auto& [view, stage] : *stages) {
-        gtk_window_destroy(stage.get());
-    }
+    for (auto& [view, stage] : *stages) StageWindow::take(view);
 }
 
 GRef<WebKitWebView> BrowserSession::makePage(const Profile& forProfile) {
@@ -140,9 +139,7 @@ void BrowserSession::useProfile(const Profile& newProfile) {
     frames.known.clear();
     refFrames.set({});
     windowDelegate.set(nullptr);
-    for (auto& [view, stage] : *stages) {
-        gtk_window_destroy(stage.get());
-    }
+    for (auto& [view, stage] : *stages) StageWindow::take(view);
     stages.set({});
     popups.set({});
     activePopup.set({});
@@ -199,11 +196,7 @@ void BrowserSession::closePopup(WebKitWebView* popup) {
     std::erase_if(remaining, [&](const GRef<WebKitWebView>& p) { return p.get() == popup; });
     popups.set(remaining);
 
-    if (auto found = stages->find(popup); found != stages->end()) {
-        auto stage = found->second;
-        stages.modify([&](auto& table) { table.erase(popup); });
-        gtk_window_destroy(stage.get());
-    }
+    unstage(popup);
     frames.known.erase(popup);
     if (auto found = popupIDs->find(popup); found != popupIDs->end()) {
         std::string id = found->second;

@@ -186,6 +186,7 @@ public:
     Observable<long> recordingConsoleMark{0};
     Observable<CommandMarks> commandMarks;
     Observable<std::shared_ptr<WindowDelegate>> windowDelegate;
+    // The views that lie on the stage (StageWindow), each with the stage.
     Observable<std::map<WebKitWebView*, GRef<GtkWindow>>> stages;
     std::map<std::string, std::shared_ptr<LateScan>> lateScans;
 
@@ -314,8 +315,8 @@ public:
     // Keeps a web view drawing and running as if visible while no window of
     // the application shows it.
     void prepareStage(WebKitWebView* view);
-    // Takes a web view off its stage, so that a window of the application
-    // can show it; nothing when it has none.
+    // Takes a web view off the stage, so that a window of the application
+    // can show it; nothing when it is not there.
     void unstage(WebKitWebView* view);
     // Stages the page when no window shows it and makes the window delegate
     // for it, once per page; the load path calls it before its first wait.

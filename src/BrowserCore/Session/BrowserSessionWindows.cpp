@@ -64,31 +64,22 @@ void BrowserSession::addPopup(GRef<WebKitWebView> popup) {
 }
 
 void BrowserSession::prepareStage(WebKitWebView* view) {
-    auto found = stages->find(view);
-    GtkWindow* stage = found == stages->end() ? nullptr : found->second.get();
     GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(view));
-    if (root && GTK_WINDOW(root) == stage) return;  // already on its stage
-
-    if (stage) {
-        // Its stage no longer holds it: a window of the application shows
-        // it now, or it was taken out.
-        GRef<GtkWindow> old = found->second;
-        stages.modify([&](auto& table) { table.erase(view); });
-        gtk_window_destroy(old.get());
-    }
-    if (root) return;  // shown in a window of the application: no stage
-    auto made = StageWindow::make(view);
-    stages.modify([&](auto& table) { table[view] = made; });
+    GtkWindow* stage = StageWindow::stage();
+    if (root && GTK_WINDOW(root) == stage) return;  // already on the stage
+    // The stage no longer holds it: a window of the application shows it
+    // now, or it was taken out.
+    if (stages->contains(view)) stages.modify([&](auto& table) { table.erase(view); });
+    if (root) return;  // shown in a window of the application
+    StageWindow::put(view);
+    stages.modify([&](auto& table) { table[view] = GRef<GtkWindow>::retain(stage); });
 }
 
 void BrowserSession::unstage(WebKitWebView* view) {
-    auto found = stages->find(view);
-    if (found == stages->end()) return;
-    GRef<GtkWindow> stage = found->second;
+    if (!stages->contains(view)) return;
     GRef<WebKitWebView> keep = GRef<WebKitWebView>::retain(view);
     stages.modify([&](auto& table) { table.erase(view); });
-    if (GTK_WINDOW(gtk_widget_get_root(GTK_WIDGET(view))) == stage.get()) gtk_window_set_child(stage.get(), nullptr);
-    gtk_window_destroy(stage.get());
+    StageWindow::take(view);
 }
 
 void BrowserSession::ensureWindowDelegate() {

@@ -118,6 +118,9 @@ void FlowRow::addContextMenu(std::function<void()> remove) {
     item->append(*makeLabel(localized("Delete"), {}));
     deleteItem_ = Gtk::make_managed<Gtk::Button>();
     deleteItem_->set_child(*item);
+    // Read once, by its word.
+    setAccessibleLabel(*deleteItem_, localized("Delete"));
+    hideFromAccessibility(*item);
     deleteItem_->add_css_class("plain");
     deleteItem_->add_css_class("menu-item");
     deleteItem_->add_css_class("red");
@@ -126,6 +129,7 @@ void FlowRow::addContextMenu(std::function<void()> remove) {
         remove();
     });
     menu_.set_child(*deleteItem_);
+    namePopover(menu_, flow_.name);
     menu_.set_parent(*this);
     menu_.set_has_arrow(false);
     menu_.signal_closed().connect([this] {

@@ -257,6 +257,7 @@ void ProfilesPanel::addCredentialRows(Gtk::Box& block, const BrowserProfile& pro
     button->set_menu_model(menu);
     button->insert_action_group("credentials", actions);
     describe(*button, localized("Assign a credential to ") + profile.name);
+    if (auto* popover = button->get_popover()) namePopover(*popover, localized("Assign a credential to ") + profile.name);
     nameForFocus(*button, group(profile.id) + "/assign");
     block.append(*button);
 }

@@ -37,6 +37,8 @@ public:
     std::string pauseText() const { return pauseLabel_->get_text(); }
     Gtk::Widget* content() const { return content_; }
     bool tabIsSelected(SidePanel tab) const;
+    Gtk::Button& tabButton(SidePanel tab) const { return *tabs_[static_cast<std::size_t>(tab)]; }
+    Gtk::Button& pauseButton() const { return *dynamic_cast<Gtk::Button*>(pauseLabel_->get_parent()); }
 
 private:
     void showTabs();

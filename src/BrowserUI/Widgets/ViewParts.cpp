@@ -1,6 +1,7 @@
 #include "BrowserUI/Widgets/ViewParts.h"
 
 #include "BrowserUI/Widgets/Palette.h"
+#include "BrowserUI/Widgets/ScrollArea.h"
 
 #include <gtkmm/scrollbar.h>
 
@@ -43,19 +44,32 @@ Gtk::Button* makePlainButton(const std::string& text, std::initializer_list<cons
 }
 
 Gtk::ScrolledWindow* makeScroller(Gtk::Widget& child) {
-    auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
+    auto* scroller = makeScrollArea();
     scroller->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
     scroller->set_vexpand(true);
     scroller->set_child(child);
+    readAsScrollArea(*scroller);
+    return scroller;
+}
+
+void readAsScrollArea(Gtk::ScrolledWindow& scroller) {
     // The area itself is no stop for the keyboard: what it holds is.
-    scroller->set_focusable(false);
-    Gtk::Widget* bar = scroller->get_vscrollbar();
+    scroller.set_focusable(false);
+    readAsLayout(scroller);
+    Gtk::Widget* bar = scroller.get_vscrollbar();
     readAsLayout(*bar);
     // The bar's own range, inside it, says nothing the bar does not.
     for (auto* inner = bar->get_first_child(); inner; inner = inner->get_next_sibling()) readAsLayout(*inner);
     // GTK keeps a horizontal bar that never scrolls among the area's parts.
-    hideFromAccessibility(*scroller->get_hscrollbar());
-    return scroller;
+    hideFromAccessibility(*scroller.get_hscrollbar());
+}
+
+void namePopover(Gtk::Popover& popover, const std::string& name) {
+    setAccessibleLabel(popover, name);
+    Gtk::Widget* child = popover.get_child();
+    if (!child) return;
+    if (Gtk::Widget* around = child->get_parent(); around && around != &popover) readAsLayout(*around);
+    if (auto* scroller = dynamic_cast<Gtk::ScrolledWindow*>(child)) readAsScrollArea(*scroller);
 }
 
 void describe(Gtk::Widget& widget, const std::string& label, const std::string& help) {

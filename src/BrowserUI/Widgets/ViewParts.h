@@ -7,6 +7,7 @@
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/label.h>
+#include <gtkmm/popover.h>
 #include <gtkmm/scrolledwindow.h>
 
 #include <initializer_list>
@@ -29,6 +30,15 @@ Gtk::Button* makePlainButton(const std::string& text, std::initializer_list<cons
 // scroll bar a screen reader reads by its role alone. Not a stop of the
 // keyboard of its own.
 Gtk::ScrolledWindow* makeScroller(Gtk::Widget& child);
+
+// A scroll area read and reached as those above are, one that GTK made
+// inside a widget of its own included (a menu's): read by its role alone,
+// its one scroll bar too, and no stop of the keyboard.
+void readAsScrollArea(Gtk::ScrolledWindow& scroller);
+
+// Names a popover for a screen reader. The part GTK keeps around what it
+// holds says nothing; a menu's scroll area is read as ours are.
+void namePopover(Gtk::Popover& popover, const std::string& name);
 
 // Sets what a screen reader reads for the widget (an empty label keeps the
 // widget's own) and its help text, shown as its tooltip.

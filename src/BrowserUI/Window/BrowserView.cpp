@@ -2,6 +2,7 @@
 
 #include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserMCP/AgentActivity.h"
+#include "BrowserUI/Presentation/Localized.h"
 #include "BrowserUI/SidePanel/SidePanelView.h"
 #include "BrowserUI/Widgets/ViewParts.h"
 #include "BrowserUI/Widgets/WidthLimit.h"
@@ -100,7 +101,7 @@ void BrowserView::showPageArea() {
     start_ = nullptr;
     page_ = nullptr;
     if (wantsPage) {
-        page_ = Gtk::make_managed<PageView>(models_.session, session.page.get());
+        page_ = Gtk::make_managed<PageView>(models_.session, session.page.get(), localized("Page"));
         pageArea_->append(*page_);
         // The keyboard follows the person from the address to the page.
         if (hadFocus) gtk_widget_grab_focus(GTK_WIDGET(page_->webView()));

@@ -17,13 +17,14 @@ bool sessionHolds(const BrowserSession& session, WebKitWebView* view) {
 
 } // namespace
 
-PageView::PageView(std::weak_ptr<BrowserSession> session, GRef<WebKitWebView> webView)
+PageView::PageView(std::weak_ptr<BrowserSession> session, GRef<WebKitWebView> webView, const std::string& name)
     : session_(std::move(session)), webView_(std::move(webView)) {
     set_hexpand(true);
     set_vexpand(true);
     GtkWidget* view = GTK_WIDGET(webView_.get());
-    // The page speaks for itself; the view around it is not read by its type's name.
-    readAsLayout(*Glib::wrap(view));
+    // The page speaks for itself inside; the view that holds the keyboard
+    // for it is read by what it is, not by its type's name.
+    setAccessibleLabel(*Glib::wrap(view), name);
     // WebKit keeps a text view of no size inside the web view, for the key
     // bindings it translates; the keyboard leaving the page would land in it
     // and go no further.

@@ -11,6 +11,7 @@
 #include <webkit/webkit.h>
 
 #include <memory>
+#include <string>
 
 namespace vesk {
 
@@ -20,7 +21,8 @@ namespace ui {
 
 class PageView : public Gtk::Box {
 public:
-    PageView(std::weak_ptr<BrowserSession> session, GRef<WebKitWebView> webView);
+    // `name` is what a screen reader reads for the page's view.
+    PageView(std::weak_ptr<BrowserSession> session, GRef<WebKitWebView> webView, const std::string& name);
     ~PageView() override;
 
     WebKitWebView* webView() const { return webView_.get(); }

@@ -43,7 +43,7 @@ PopupView::PopupView(std::weak_ptr<BrowserSession> session, GRef<WebKitWebView> 
     content_.append(*header);
     content_.append(*makeRule(Gtk::Orientation::HORIZONTAL, "edge"));
 
-    page_ = Gtk::make_managed<PageView>(std::move(session), webView);
+    page_ = Gtk::make_managed<PageView>(std::move(session), webView, localized("Page of the window"));
     content_.append(*page_);
     setAgentActing(agentActing);
 

@@ -130,6 +130,7 @@ TopBar::TopBar(BrowserModels& models, std::function<void()> showProfiles)
         false);
     address_->add_controller(keys);
     address_->signal_activate().connect(sigc::mem_fun(*this, &TopBar::submitAddress));
+    address_->signal_changed().connect(sigc::mem_fun(*this, &TopBar::showAddress));
 
     auto* space = Gtk::make_managed<Gtk::Box>();
     space->set_hexpand(true);
@@ -295,7 +296,9 @@ void TopBar::followURL() {
 
 void TopBar::showAddress() {
     const auto& url = *models_.session->url;
-    bool formatted = url && !addressFocused_;
+    // Drawn only over the address itself: what the person typed (an address
+    // that failed, or one left unsent) shows as it is, as it is read.
+    bool formatted = url && !addressFocused_ && address_->get_text().raw() == *url;
     if (formatted) {
         auto parts = formattedAddress(*url);
         host_->set_text(parts.primary);

@@ -5,13 +5,17 @@
 #include "BrowserMCP/BrowserSettings.h"
 #include "BrowserMCP/MCPServer.h"
 #include "BrowserUI/PanelHarness.h"
+#include "BrowserUI/ScreenReader.h"
 #include "BrowserUI/Settings/CredentialForm.h"
 #include "BrowserUI/Settings/CredentialsPanel.h"
 #include "BrowserUI/Settings/SettingsView.h"
 #include "BrowserUI/Settings/SettingsWindow.h"
+#include "BrowserUI/SidePanel/FlowRow.h"
 #include "BrowserUI/SidePanel/ProfilesPanel.h"
+#include "BrowserUI/SidePanel/Recorder.h"
 #include "BrowserUI/SidePanel/SidePanelView.h"
 #include "BrowserUI/Window/PopupView.h"
+#include "BrowserUI/Window/StartView.h"
 #include "BrowserUI/WindowHarness.h"
 #include "Support/ChildProcess.h"
 #include "Support/ProfileDoubles.h"
@@ -28,48 +32,6 @@ using namespace vesk;
 using namespace vesk::test;
 
 namespace {
-
-struct Element {
-    int depth = 0;
-    std::string role;
-    std::string name;
-    std::vector<std::string> states;
-    int children = 0;
-    std::optional<std::string> text;  // what an element that offers text gives
-    std::optional<std::string> placeholder;  // the prompt of an empty field
-};
-
-// The session's test runner turns accessibility off for every test; this
-// one runs again in a child that has it on, on a D-Bus session of its own,
-// so that its accessibility bus serves this program and no test beside it.
-#define WITH_ACCESSIBILITY()                                                                                  \
-    if (!g_getenv("VESK_ACCESSIBLE")) {                                                                       \
-        auto outcome = rerunThisTest(                                                                         \
-            {{"GTK_A11Y", std::nullopt}, {"NO_AT_BRIDGE", std::nullopt}, {"VESK_ACCESSIBLE", "1"}}, seconds(120), \
-            {"dbus-run-session", "--"});                                                                      \
-        if (outcome.result == ChildOutcome::Result::skipped) GTEST_SKIP() << outcome.output;                   \
-        EXPECT_EQ(outcome.result, ChildOutcome::Result::passed) << outcome.output;                             \
-        return;                                                                                               \
-    }                                                                                                         \
-    if (!gtk_is_initialized()) GTEST_SKIP() << "no display"
-
-// Every element of this program, in document order.
-std::vector<Element> readTree() {
-    auto run = runProcess({"/usr/bin/python3", ACCESSIBLE_TREE_READER, std::to_string(getpid())}, {}, seconds(60));
-    EXPECT_TRUE(run.succeeded) << run.output;
-    std::vector<Element> elements;
-    std::istringstream lines(run.output);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.empty() || line[0] != '{') continue;
-        auto json = nlohmann::json::parse(line);
-        Element element{json["depth"], json["role"], json["name"], json["states"], json["children"], std::nullopt,
-                        std::nullopt};
-        if (json["text"].is_string()) element.text = json["text"];
-        if (json["placeholder"].is_string()) element.placeholder = json["placeholder"];
-        elements.push_back(element);
-    }
-    return elements;
-}
 
 // Windows that come and go, as a page's popups make them: one every 100 ms,
 // shown, hidden from screen readers, and destroyed when the next comes.
@@ -95,10 +57,6 @@ private:
     guint source_;
     GtkWindow* window_ = nullptr;
 };
-
-bool has(const Element& element, const std::string& state) {
-    return std::find(element.states.begin(), element.states.end(), state) != element.states.end();
-}
 
 // A name made of a toolkit type's: GtkButton, gtkmm__GtkImage, WebKitWebView.
 bool isTypeName(std::string_view name) {
@@ -132,7 +90,7 @@ std::string dump(const std::vector<Element>& elements) {
 } // namespace
 
 TEST(Accessibility, AScreenReaderReadsTheWindowByWhatItShows) {
-    WITH_ACCESSIBILITY();
+    WITH_SCREEN_READER();
     PanelHarness panels;
     WebsiteData data(panels.folder / "data", panels.folder / "cache");
     ProfileStore profiles(panels.folder, std::make_unique<MemorySecretStore>(), data);
@@ -282,4 +240,134 @@ TEST(Accessibility, AScreenReaderReadsTheWindowByWhatItShows) {
     if (HasFailure()) {
         for (const auto& text : read) std::fprintf(stderr, "%s\n", text.c_str());
     }
+}
+
+namespace {
+
+// The first widget of the GTK type under `widget`.
+GtkWidget* findWidget(GtkWidget* widget, GType type) {
+    for (GtkWidget* child = gtk_widget_get_first_child(widget); child; child = gtk_widget_get_next_sibling(child)) {
+        if (g_type_is_a(G_OBJECT_TYPE(child), type)) return child;
+        if (GtkWidget* found = findWidget(child, type)) return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(Accessibility, EveryControlAndMenuItemIsReadByItsName) {
+    WITH_SCREEN_READER();
+    PanelHarness panels;
+    WebsiteData data(panels.folder / "data", panels.folder / "cache");
+    ProfileStore profiles(panels.folder, std::make_unique<MemorySecretStore>(), data);
+    WindowHarness harness(&profiles);
+    profiles.setSession(harness.session);
+    UserDefaults defaults(panels.folder / "config");
+    BrowserSettings settings(defaults);
+    runTask(profiles.addCredential("bank", {"bank.example"}, "ann", "pw", "JBSWY3DPEHPK3PXP"));
+    runTask(profiles.addCredential("mail", {"mail.example"}, "ann", "pw", ""));
+    BrowserProfile work = runTask(profiles.createProfile("Work"));
+    runTask(profiles.createProfile("Home"));
+    runTask(profiles.setVariable("TOKEN", "secret", "localhost:3000", work.id));
+    runTask(profiles.selectProfile(work));
+    FlowStep load{FlowStep::Action::navigate, std::nullopt, harness.server.url("/second"), std::nullopt, std::nullopt};
+    harness.flows.save(Flow{"sign in", {load}});
+    MCPServer server(harness.session.get(), harness.activity, &harness.flows, &profiles);
+    openSettingsWindow(harness.session, harness.flows, profiles, settings);
+    auto* settingsView = dynamic_cast<SettingsView*>(settingsWindow()->get_child()->get_first_child());
+
+    // Every control and menu item (what may have the keyboard: a page's
+    // view says so only while it has it) has a name, in each state of the
+    // window and of each settings section beside it; nothing at all is read
+    // by a type's name.
+    std::string unnamed;
+    int views = 0;  // the page's and the sheet's views, read by their names
+    auto check = [&](const std::string& state) {
+        waitUntilDrawn(*harness.window);
+        waitUntilDrawn(*settingsView);
+        auto tree = readTree();
+        views = 0;
+        for (const Element& e : tree) views += e.name == "Page" || e.name == "Page of the window";
+        std::size_t before = unnamed.size();
+        for (const Element& e : tree) {
+            bool control = has(e, "focusable") || has(e, "focused") || e.role == "menu item" || e.role == "push button";
+            bool typeName = isTypeName(e.name) || g_type_from_name(e.name.c_str());
+            if (typeName || (control && e.name.empty())) unnamed += state + ": [" + e.role + "] '" + e.name + "'\n";
+        }
+        if (unnamed.size() != before) std::fprintf(stderr, "%s\n", dump(tree).c_str());
+    };
+
+    // The start view with a flow to replay; then the page, a window it
+    // opened in the sheet, the log of the calls.
+    harness.view().panel.set(ui::SidePanel::activity);
+    check("start");
+    callTool(server, "navigate", {{"url", harness.server.url("/")}});
+    static_cast<void>(runTask(harness.session->evaluate("window.open('/popup', 'one', 'width=400')")));
+    ASSERT_TRUE(spinUntil([&] { return harness.view().sheet() != nullptr; }));
+    harness.view().panel.set(ui::SidePanel::activity);
+    settingsView->showSection(SettingsSection::agent);
+    check("log");
+    EXPECT_EQ(views, 2);
+    while (harness.view().closeSheet()) spinUntil([&] { return !harness.view().sheet(); }, seconds(2));
+
+    // A flow open, its menu open; the recorder naming a flow.
+    auto& flowsTab = harness.showFlows({});
+    ASSERT_TRUE(spinUntil([&] { return flowsTab.rows().size() == 1; }));
+    click(flowsTab.rows()[0]->header());
+    ASSERT_TRUE(spinUntil([&] { return !flowsTab.rows()[0]->stepMarks().empty(); }));
+    click(*flowsTab.recorder().recordAFlowButton());
+    ASSERT_TRUE(spinUntil([&] { return flowsTab.recorder().nameField() != nullptr; }));
+    flowsTab.rows()[0]->openMenu();
+    settingsView->showSection(SettingsSection::page);
+    check("flows");
+    flowsTab.rows()[0]->menu().popdown();
+
+    // Profiles with a variable form, a deletion asked and the menu of credentials open.
+    harness.view().panel.set(ui::SidePanel::profiles);
+    auto* profilesTab = dynamic_cast<ui::ProfilesPanel*>(harness.view().sidePanel()->content());
+    ASSERT_TRUE(spinUntil([&] { return profilesTab->variableForm(work.id) != nullptr; }));
+    auto* assign = findWidget(GTK_WIDGET(profilesTab->gobj()), GTK_TYPE_MENU_BUTTON);
+    ASSERT_NE(assign, nullptr);
+    gtk_menu_button_popup(GTK_MENU_BUTTON(assign));
+    settingsView->showSection(SettingsSection::flows);
+    check("profiles");
+    gtk_menu_button_popdown(GTK_MENU_BUTTON(assign));
+
+    // The settings' profiles; its credentials with a credential being edited.
+    settingsView->showSection(SettingsSection::profiles);
+    check("profiles section");
+    settingsView->showSection(SettingsSection::credentials);
+    auto& credentials = dynamic_cast<ui::CredentialsPanel&>(*settingsView->sectionPanel());
+    credentials.edit(profiles.credentials->front().id);
+    credentials.askToDelete(profiles.credentials->back().id);
+    ASSERT_TRUE(spinUntil([&] { return credentials.form() != nullptr; }));
+    check("credentials section");
+    EXPECT_EQ(unnamed, "");
+}
+
+TEST(Accessibility, AReaderThatKeepsWhatItReadFindsTheWindowAfterPagesAndWindowsCameAndWent) {
+    WITH_SCREEN_READER();
+    WindowHarness harness;
+    waitUntilDrawn(*harness.window);
+    LastingReader reader;
+    auto stillFound = [&](const char* after) {
+        waitUntilDrawn(*harness.window);
+        auto windows = reader.windowsFound();
+        ASSERT_TRUE(windows) << "lost after " << after;
+        EXPECT_NE(std::find(windows->begin(), windows->end(), "Vesk"), windows->end()) << after;
+    };
+
+    // The start view's first load, as a person opens it.
+    harness.view().startView()->addressField().set_text(harness.server.url("/"));
+    harness.view().startView()->submitAddress();
+    ASSERT_TRUE(spinUntil([&] { return harness.view().pageView() && !*harness.session->isLoading; }));
+    stillFound("the first page");
+
+    // A window the page opens, shown in the sheet and closed.
+    static_cast<void>(runTask(harness.session->evaluate("window.open('/popup', 'one', 'width=400')")));
+    ASSERT_TRUE(spinUntil([&] { return harness.view().sheet() != nullptr; }));
+    waitUntilDrawn(*harness.window);
+    harness.view().closeSheet();
+    ASSERT_TRUE(spinUntil([&] { return !harness.view().sheet() && harness.session->popups->empty(); }));
+    stillFound("a window of the page");
 }
