@@ -236,6 +236,14 @@ std::string_view trimmed(std::string_view utf8, bool (*isTrimmed)(int32_t codePo
     return utf8.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
 }
 
+std::string withoutLineBreaks(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c != '\r' && c != '\n') out += c;
+    }
+    return out;
+}
+
 std::string asciiLower(std::string_view text) {
     std::string out(text);
     for (char& c : out) {

@@ -11,6 +11,10 @@
 
 namespace vesk::text {
 
+// The text without its carriage returns and line feeds, as a one-line field
+// keeps what was typed into it.
+std::string withoutLineBreaks(std::string_view text);
+
 // Replaces every invalid UTF-8 sequence by U+FFFD.
 std::string validUtf8(std::string_view bytes);
 

@@ -1,6 +1,7 @@
 #include "BrowserCore/Secrets/KeptStarts.h"
 
 #include "BrowserCore/Secrets/VariableNames.h"
+#include "Platform/Text.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
@@ -34,14 +35,6 @@ Characters charactersOf(std::string_view text) {
     return out;
 }
 
-std::string withoutLineBreaks(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (c != '\r' && c != '\n') out += c;
-    }
-    return out;
-}
-
 } // namespace
 
 std::vector<KeptStart> startsKept(std::string_view written, const std::map<std::string, std::string>& values,
@@ -65,7 +58,7 @@ std::vector<KeptStart> startsKept(std::string_view written, const std::map<std::
         // `held` ends inside this piece.
         if (!piece.reference || piece.reference->ends_with(".otp")) return {};
         std::vector<KeptStart> starts{{*piece.reference, std::string(typed.substr(0, characters.ends[rest - 1]))}};
-        std::string asHeld = withoutLineBreaks(starts.front().start);
+        std::string asHeld = text::withoutLineBreaks(starts.front().start);
         if (asHeld != starts.front().start) starts.push_back({*piece.reference, std::move(asHeld)});
         return starts;
     }
@@ -76,7 +69,7 @@ bool begins(const KeptStart& start, std::string_view value) {
     auto beginsProperly = [&](std::string_view whole) {
         return whole.size() > start.start.size() && whole.starts_with(start.start);
     };
-    return !start.start.empty() && (beginsProperly(value) || beginsProperly(withoutLineBreaks(value)));
+    return !start.start.empty() && (beginsProperly(value) || beginsProperly(text::withoutLineBreaks(value)));
 }
 
 bool KeptStarts::add(KeptStart start) {

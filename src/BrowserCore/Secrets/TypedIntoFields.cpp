@@ -1,6 +1,7 @@
 #include "BrowserCore/Secrets/TypedIntoFields.h"
 
 #include "BrowserCore/Records/WhiteSpace.h"
+#include "Platform/Text.h"
 
 #include <algorithm>
 
@@ -9,14 +10,6 @@ namespace vesk {
 namespace {
 
 constexpr std::string_view ellipsis = "\u2026";
-
-std::string withoutLineBreaks(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (c != '\r' && c != '\n') out += c;
-    }
-    return out;
-}
 
 std::string collapsed(std::string_view text) {
     std::string out;
@@ -38,7 +31,7 @@ std::optional<std::string> TypedIntoFields::shown(const std::string& ref, std::s
     if (field == fields_.end() || value.empty()) return std::nullopt;
     std::string_view uncut = value;
     if (uncut.ends_with(ellipsis)) uncut.remove_suffix(ellipsis.size());
-    for (const std::string& typed : {field->typed, withoutLineBreaks(field->typed), collapsed(field->typed)}) {
+    for (const std::string& typed : {field->typed, text::withoutLineBreaks(field->typed), collapsed(field->typed)}) {
         for (std::string_view start : {value, uncut}) {
             if (!start.empty() && std::string_view(typed).starts_with(start)) return field->written;
         }
