@@ -1,9 +1,10 @@
 // The page agent's keys next to a person's real keys, made by the X server,
 // on the same pages: each sequence runs both ways on a fresh load of the
 // page, and after each checked key the page must read the same. Clipboard
-// keys in a framework's field, an editor and a textarea; a JSON body in a
-// frame of another site; Tab through an editor in a frame between links; a
-// search field that filters a list and a select.
+// keys in a framework's field, an editor and a textarea, and Tab back into
+// that textarea; a JSON body in a frame of another site; Tab through an
+// editor in a frame between links; a search field that filters a list and a
+// select.
 
 #include "RealInputPages.h"
 
@@ -168,6 +169,32 @@ TEST(KeysLikeRealKeys, ClipboardKeysCopyCutAndPasteInAFieldAnEditorAndATextarea)
     both.byAgent([&] { runTask(both.session->fill(both.ref("textbox", "Item"), "Milk")); }, keys);
 }
 
+// Tab or Shift+Tab into a textarea puts the caret at its start, wherever it
+// was left there; a shifted digit keeps the key code of its digit.
+TEST(KeysLikeRealKeys, TabIntoATextareaPutsTheCaretAtItsStartAndShiftedDigitsKeepTheirKeyCodes) {
+    if (!goesOnWithRealInput()) return;
+    BothWays both({"keys-clipboard.html"},
+                  "[notes.value, state.notes, notes.selectionStart, notes.selectionEnd, document.activeElement.id, typed]",
+                  "typed.length = 0");
+    auto reads = [](const char* notes, int caret, const char* focus, Heard typed = Heard::array()) {
+        return Heard{notes, notes, caret, caret, focus, std::move(typed)};
+    };
+    const std::vector<Key> keys{
+        {"Tab", nullptr},
+        {"Tab", nullptr},
+        {"Tab", nullptr},
+        {"Tab", reads("one\ntwo", 0, "notes")},
+        {"Control+End", nullptr},
+        {"!", nullptr},
+        {"@", reads("one\ntwo!@", 9, "notes", {"! 49", "@ 50"})},
+        {"Tab", reads("one\ntwo!@", 9, "save")},
+        {"Shift+Tab", reads("one\ntwo!@", 0, "notes")},
+        {"Z", reads("Zone\ntwo!@", 1, "notes", {"Z 90"})},
+    };
+    both.byPerson("#item", nullptr, keys);
+    both.byAgent([&] { runTask(both.session->click(both.ref("textbox", "Item"))); }, keys);
+}
+
 TEST(KeysLikeRealKeys, KeysWithTheRefOfATextareaInAFrameOfAnotherSiteEditWhereTheCaretIs) {
     if (!goesOnWithRealInput()) return;
     BothWays both({"keys-console.html", "keys-body-editor.html"},
@@ -198,8 +225,14 @@ TEST(KeysLikeRealKeys, KeysWithTheRefOfATextareaInAFrameOfAnotherSiteEditWhereTh
         {"2", body("", "42", ",", true)},
         {"Control+Backspace", body("", "", ",", false)},
         {"7", body("", "7", ",", true)},
+        // ArrowUp from the line below an empty line stops on it.
+        {"Enter", nullptr},
+        {"ArrowDown", nullptr},
+        {"End", nullptr},
+        {"ArrowUp", nullptr},
+        {" ", body("", "7\n ", ",", true)},
         // Tab leaves the frame for what follows it on the page.
-        {"Tab", body("", "7", ",", true, "send"), true},
+        {"Tab", body("", "7\n ", ",", true, "send"), true},
     };
     both.byPerson("iframe", [&] {
         ASSERT_TRUE(spinUntil([&] { return both.read()[1] == true; }));

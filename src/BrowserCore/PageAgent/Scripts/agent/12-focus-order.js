@@ -98,9 +98,12 @@ function moveFocus(from, step) {
 }
 
 // Focus that a key brings gives an editable area a caret, as the browser
-// does: a text field's text is selected; editable content gets a caret at its
-// start unless the selection already lies in it.
+// does: a text field's text is selected; a textarea gets a caret at its
+// start, wherever the caret was left in it; editable content gets a caret at
+// its start unless the selection already lies in it.
 function focusByKey(el) {
+    // Set before the focus, the textarea's caret comes into view with it.
+    if (el.localName === 'textarea') el.setSelectionRange(0, 0);
     el.focus();
     const doc = el.ownerDocument;
     if (el.localName === 'input' && TEXT_CONTROLS.test(el.type)) {
