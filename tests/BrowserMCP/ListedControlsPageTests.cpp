@@ -113,8 +113,10 @@ TEST_F(ListedControls, AFieldWrappedByItsOwnComboboxIsOneControlNamedByItsLabel)
     std::string priority = ref(page, "combobox \"Priority\" value=\"Normal\"");
     std::string assignee = ref(page, "combobox \"Assignee\"");
     std::string estimate = ref(page, "spinbutton \"Estimate\" value=\"1\"");
+    ref(page, "textbox \"Token\" value=\"\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\"");
     EXPECT_EQ(count(page, "combobox \""), 2u) << page;
-    EXPECT_EQ(count(page, "textbox"), 0u) << page;
+    EXPECT_EQ(count(page, "textbox"), 1u) << page;
+    EXPECT_EQ(count(page, "s3cret"), 0u) << "a wrapper shows its password field's text masked";
 
     // Typed text goes into the field the wrapper holds.
     EXPECT_NE(call("fill", {{"ref", assignee}, {"text", "An"}}).find("option \"Ann Silva\""), std::string::npos);
