@@ -4,8 +4,13 @@
 // performance.now(), for the first (cold) scan of the document and for the
 // scans after it, with the CPU time of the page's thread beside each (which a
 // busy machine disturbs far less than the clock). It should stay well under
-// 100 ms. Run it under a display:
+// 100 ms. It also prints how many tokens (characters / 4) the agent reads of
+// each page's compact and full snapshot. Run it under a display:
 //   scripts/test-session build/benchmarks/ScanBenchmark
+
+#include "BrowserCore/Records/PageRecords.h"
+#include "BrowserMCP/PageRendering.h"
+#include "Platform/Text.h"
 
 #include <gio/gio.h>
 #include <gtk/gtk.h>
@@ -17,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 
@@ -210,6 +216,16 @@ constexpr const char* oneFind = R"JS(
     return `find of the 201st "Edit" button: ${(performance.now() - start).toFixed(1)} ms`;
 )JS";
 
+constexpr const char* scanReply = "return JSON.stringify(JSON.parse(__agent.call('scan', {floor: 0})).value);";
+
+// The snapshot texts the agent reads of the page, as tokens.
+void reportTokens(WebKitWebView* view) {
+    const vesk::PageSnapshot page = nlohmann::json::parse(callInAgentWorld(view, scanReply)).get<vesk::PageSnapshot>();
+    auto tokens = [](const std::string& text) { return vesk::text::characterCount(text) / 4; };
+    std::printf("snapshot tokens: compact %zu, full %zu\n", tokens(vesk::PageRendering::snapshot(page, true)),
+                tokens(vesk::PageRendering::snapshot(page, false)));
+}
+
 // Runs one measurement and prints it with the page thread's CPU time.
 void report(WebKitWebView* view, const char* script, int scans) {
     double before = webProcessCpuMs();
@@ -260,6 +276,7 @@ int main() {
         report(view, firstScan, 1);
         report(view, laterScans, warmRuns);
         report(view, oneFind, 1);
+        reportTokens(view);
     }
     gtk_window_destroy(window);
     g_object_unref(manager);

@@ -174,6 +174,7 @@ TEST_F(PageAgent, TellsRepeatedControlsApartAndKeepsTheirRefs) {
     EXPECT_EQ(loc["index"], 1);
     EXPECT_EQ(loc["secret"], false);
     EXPECT_EQ(page("return document.querySelectorAll(" + json(loc["selector"]).dump() + ").length"), 1);
+    EXPECT_EQ(value("locator", {{"ref", ref(second, "button", "Add row")}})["selector"], "#x") << "an id of one letter";
     EXPECT_EQ(value("find", {{"role", "button"}, {"name", "Delete"}, {"index", 1}, {"floor", 101}}),
               json({{"ref", bob}, {"usedSelector", false}, {"lastRef", 101}}));
 

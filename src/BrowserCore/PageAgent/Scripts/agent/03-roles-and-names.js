@@ -16,13 +16,22 @@ const WIDGET_ROLES = new Set(['button', 'checkbox', 'combobox', 'link', 'listbox
 
 // Whether a person acts on an element that is no control by its role: it
 // holds a state only something operated has (expanded, pressed, selected),
-// or it is a header that sorts its column or a grid cell that takes the
-// focus or a selection.
+// or it is a header that sorts its column, or a grid cell that takes the
+// focus or a selection or that the page names for a person (a calendar's
+// day, whose clicks a listener on the grid answers).
 function operatedByState(el, role) {
     if (el.hasAttribute('aria-expanded') || el.hasAttribute('aria-pressed') || el.hasAttribute('aria-selected')) return true;
     if (role === 'columnheader' || role === 'rowheader') return el.hasAttribute('aria-sort');
-    return role === 'gridcell' && el.hasAttribute('tabindex');
+    return role === 'gridcell' && (el.hasAttribute('tabindex') || authorNamed(el));
 }
+
+const authorNamed = el => /\S/.test(el.getAttribute('aria-label') || '') || el.hasAttribute('aria-labelledby');
+
+// Operated elements that stay listed while they hold controls of their own:
+// a header that sorts holds its filter field, a named day holds its events.
+// What a person clicks on them is their title, not what they hold.
+const holdsOwnTitle = (el, role) => role === 'columnheader' || role === 'rowheader' ||
+    (role === 'gridcell' && authorNamed(el));
 
 // A name of symbols alone ("✖", "×", "🗑") says what an element does, not
 // what it does it to.
@@ -154,8 +163,35 @@ function hiddenForName(el) {
 function accessibleName(el, fromContent) {
     let name = collapse(nameOf(el, { root: el, recursing: false, labelledBy: false, hiddenOk: false, fromContent: !!fromContent }));
     if (!name) name = collapse(pseudoText(el, '::before') + pseudoText(el, '::after'));
-    if (!name && !fromContent && FIELD_ROLES.has(roleOf(el))) name = fieldWrapperLabel(el);
+    if (!name && !fromContent) {
+        const role = roleOf(el);
+        if (WRAPPER_ROLES.has(role)) name = wrappedFieldName(el);
+        if (!name && FIELD_ROLES.has(role)) name = fieldWrapperLabel(el);
+    }
     return cut(name, NAME_LIMIT);
+}
+
+// Roles of a component's wrapper around the field it types into.
+const WRAPPER_ROLES = new Set(['textbox', 'searchbox', 'combobox', 'spinbutton']);
+
+// The name of a field that a component draws inside a wrapper of its own:
+// the label the wrapper holds (the one screen readers are given, the one
+// tied to the field inside first), else the field's own name.
+function wrappedFieldName(el) {
+    const field = typingTarget(el);
+    let chosen = null, tied = null;
+    for (const label of el.getElementsByTagName('label')) {
+        const own = !!label.control && containsDeep(el, label.control);
+        if (own && !tied) tied = label;
+        if (closestDeep(label, n => n.getAttribute('aria-hidden') === 'true' || n === el) !== el) continue;
+        if (!chosen || (own && !(chosen.control && containsDeep(el, chosen.control)))) chosen = label;
+    }
+    chosen = chosen || tied;
+    if (chosen) {
+        const text = collapse(nameOf(chosen, { root: el, recursing: true, labelledBy: false, hiddenOk: true }));
+        if (text) return text;
+    }
+    return field && field !== el ? accessibleName(field) : '';
 }
 
 // Controls that a form field's label names.

@@ -173,8 +173,10 @@ function walkPage(options) {
 
     // An element that shows the pointer hand without being a control is
     // clicked as a whole: the outermost element of that hand is listed. The
-    // cursor is read only above text (and icons), where such a thing can be.
-    function pointerAbove() {
+    // cursor is read only above text and icons (an image, a drawing, or an
+    // element without content that CSS draws), where such a thing can be.
+    // One found through an icon alone is described by the icon.
+    function pointerAbove(icon) {
         let top = -1;
         for (let i = stack.length - 1; i >= 0; i--) {
             const frame = stack[i];
@@ -189,7 +191,8 @@ function walkPage(options) {
         const el = frame.el, role = explicitRole(el);
         if (role === 'none' || role === 'presentation' || role === 'dialog' || role === 'alertdialog' ||
             (el.localName === 'label' && el.control)) return;
-        frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order };
+        frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order,
+            icon: !!icon };
         items.push(frame.item);
     }
 
@@ -245,10 +248,14 @@ function walkPage(options) {
         const hasAttributes = el.hasAttributes();
         const role = ctx.editable ? null : hasAttributes ? roleOf(el) : bareRole(el, tag);
         const actedOn = actedOnAs(el, tag, role, overflow);
-        const listed = actedOn === 'control';
+        // The field a wrapper of a control types into is that control.
+        const listed = actedOn === 'control' && el !== ctx.field;
         const frame = { el, order: order++, item: null, pointer: undefined, noCursor: false, keptBefore: kept };
+        let field = ctx.field;
         if (listed) {
-            frame.item = { el, role, generic: false, rect: null, view: null, proxy: null, order: frame.order };
+            const wraps = WRAPPER_ROLES.has(role) && !isEditableText(el) ? typingTarget(el) : null;
+            if (wraps) field = wraps;
+            frame.item = { el, role, generic: false, rect: null, view: null, proxy: null, order: frame.order, field: wraps };
             items.push(frame.item);
         } else if (ctx.inWidget || ctx.editable || NO_CURSOR_TAGS.has(tag)) {
             frame.noCursor = true;
@@ -272,7 +279,7 @@ function walkPage(options) {
         const pre = ctx.pre || tag === 'pre';
         const childCtx = region === ctx.region && !listed && editable === ctx.editable && pre === ctx.pre
             ? ctx
-            : { region, inWidget: ctx.inWidget || listed, editable, pre };
+            : { region, inWidget: ctx.inWidget || listed, editable, pre, field };
         const childState = box ? childClips(state, el, cs, position, box, own) : (position === 'static' ? state : {
             hard: own.hard, view: own.view, absHard: own.hard, absView: own.view,
         });
@@ -287,6 +294,7 @@ function walkPage(options) {
             region, pre, childCtx, childState, sep, inner: null, ownShows: false, textChecked: false,
             preText: null, list: null, index: 0, child: null,
             rowItems: !withText ? '' : boxless ? rowOf : itemsInRow(display, cs),
+            bare: !el.firstElementChild && !el.shadowRoot && !LEAF_TAGS.has(tag) && tag !== 'br',
         };
         if (tag === 'br') {
             if (withText && styleShows) separate('\n');
@@ -300,7 +308,7 @@ function walkPage(options) {
                 }
             }
         } else if (LEAF_TAGS.has(tag)) {
-            if (!ctx.inWidget && !listed && (tag === 'img' || tag === 'svg')) pointerAbove();
+            if (!ctx.inWidget && !listed && (tag === 'img' || tag === 'svg')) pointerAbove(true);
         } else {
             // The flat tree: a shadow root's content, a slot's assigned nodes.
             const shadow = el.shadowRoot;
@@ -364,11 +372,18 @@ function walkPage(options) {
 
     // Everything about an element that comes after its children.
     function leave(at) {
+        // An element without content that shows the pointer hand is an icon
+        // that CSS draws (a glyph of an icon font, a background image).
+        let box = at.box;
+        if (at.bare && !at.textChecked && at.cs.cursor === 'pointer' && !at.listed && !at.frame.noCursor) {
+            if (!at.boxKnown) box = at.box = rectOf(at.el.getBoundingClientRect());
+            at.boxKnown = true;
+            if (at.styleShows && shows(box && intersect(box, at.own.hard))) pointerAbove(true);
+        }
         stack.pop();
         if (at.sep) separate(at.sep);
 
         // A clickable element found through its content needs its box now.
-        let box = at.box;
         if (at.frame.item && !at.boxKnown) box = rectOf(at.el.getBoundingClientRect());
         const seen = box ? intersect(box, at.own.hard) : null;
         const visible = at.styleShows && shows(seen) ? seen : null;
@@ -385,14 +400,15 @@ function walkPage(options) {
         }
         if (item.generic) {
             // A clickable container of other controls is not one itself:
-            // its controls are what a person uses.
-            if (kept > frame.keptBefore) {
+            // its controls are what a person uses. A header or a named day
+            // is, unless what it holds carries its name.
+            if (kept > frame.keptBefore && (!holdsOwnTitle(item.el, item.role) || keptWithName(item))) {
                 item.drop = true;
                 return;
             }
             if (rect) {
-                item.name = accessibleName(item.el, true);
-                if (!item.name && !(item.el.hasAttribute('tabindex') && item.el.tabIndex >= 0)) {
+                item.name = itemName(item);
+                if (!item.name && !item.icon && !(item.el.hasAttribute('tabindex') && item.el.tabIndex >= 0)) {
                     item.drop = true;
                     return;
                 }
@@ -411,6 +427,18 @@ function walkPage(options) {
         item.rect = rect;
         item.view = view ? intersect(view, viewport) : null;
         kept++;
+    }
+
+    // Whether an item kept inside `item` carries its name.
+    function keptWithName(item) {
+        const name = accessibleName(item.el, true);
+        for (let i = items.length - 1; i >= 0 && items[i] !== item; i--) {
+            const inner = items[i];
+            if (inner.drop || !inner.rect || !containsDeep(item.el, inner.el)) continue;
+            if (inner.name === undefined) inner.name = itemName(inner);
+            if (sameName(inner.name, name)) return true;
+        }
+        return false;
     }
 
     function textShows(node, state) {

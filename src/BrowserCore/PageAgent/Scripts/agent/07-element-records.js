@@ -40,14 +40,14 @@ function elementRecord(item, ref, name, context, frame) {
         }
     } else if (el.isContentEditable && role === 'textbox') {
         value = collapse(el.innerText);
+    } else if (item.field) {
+        // A wrapper shows what the field it types into holds.
+        value = fieldValue(item.field);
+        if (isSecret(item.field)) value = '\u2022'.repeat(Math.min(value.length, 40));
     } else if (role === 'slider' || role === 'spinbutton' || role === 'combobox' || role === 'textbox' || role === 'searchbox') {
         value = el.getAttribute('aria-valuetext') || el.getAttribute('aria-valuenow') || undefined;
-        if (value === undefined && (role === 'combobox' || role === 'textbox' || role === 'searchbox')) {
-            const inner = el.querySelector('input, textarea');
-            // A list that is not a field shows its choice as its text.
-            if (inner) value = inner.value;
-            else if (role === 'combobox') value = collapse(visibleText(el)) || undefined;
-        }
+        // A list that is not a field shows its choice as its text.
+        if (value === undefined && role === 'combobox') value = collapse(visibleText(el)) || undefined;
     }
     if (value) rec.value = cut(value, VALUE_LIMIT);
 

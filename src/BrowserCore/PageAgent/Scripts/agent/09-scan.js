@@ -9,7 +9,7 @@ function namedItems(items, onlyRole) {
     return items;
 }
 
-const itemName = item => accessibleName(item.el, item.generic);
+const itemName = item => accessibleName(item.el, item.generic) || (item.icon ? iconWords(item.el) : '');
 
 const sameName = (a, b) => collapse(a) === collapse(b);
 const sameNameLoosely = (a, b) => collapse(a).toLowerCase() === collapse(b).toLowerCase();
@@ -49,7 +49,9 @@ function scan(args) {
         remember(n, item.role, item.name);
         const ambiguous = counts.get(item.role + '\u0000' + item.name) > 1 || symbolsOnly(item.name);
         let context = '';
-        if (ambiguous || GROUPED_ROLES.has(item.role)) {
+        if (item.icon && !item.name) {
+            context = placeOf(item.el);
+        } else if (ambiguous || GROUPED_ROLES.has(item.role)) {
             context = contextOf(item.el, item.name, !ambiguous, memo, roles);
             if (context === item.name) context = '';
         }

@@ -71,12 +71,13 @@ function selectorInRoot(el, root) {
 
 function locatorOf(el) {
     const items = walkPage({ text: false }).items;
-    const own = items.find(i => i.el === el);
+    // A field that its wrapper types into is found as that wrapper.
+    const own = items.find(i => i.el === el || i.field === el);
     const role = own ? own.role : roleOf(el) || 'generic';
     const name = own ? itemName(own) : accessibleName(el, !WIDGET_ROLES.has(role));
     let index = 0;
     for (const item of items) {
-        if (item.el === el) break;
+        if (item === own || item.el === el) break;
         if (item.role === role && sameName(namedItems([item])[0].name, name)) index++;
     }
     const loc = { role, name, index };

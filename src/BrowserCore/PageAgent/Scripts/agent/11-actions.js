@@ -74,10 +74,18 @@ function clickPoint(target, receiver, label, command) {
         v = visibility(receiver);
         if (!v) fail('not_visible', notVisibleMessage(label, command));
     }
+    // An element that holds controls of its own (a header its filter field,
+    // a day its events) is clicked on its title, clear of them.
+    const field = typingTarget(target);
+    const apart = receiver === target && holdsOtherControls(target, field);
+    if (apart) {
+        const title = titlePoint(target, field);
+        if (title) return title;
+    }
     const area = v.view || v.rect;
     const w = area.r - area.l, h = area.b - area.t;
     const fractions = [[0.5, 0.5], [0.25, 0.5], [0.75, 0.5], [0.5, 0.25], [0.5, 0.75], [0.2, 0.2], [0.8, 0.8]];
-    let blocker = null;
+    let blocker = null, onOther = null;
     for (const [fx, fy] of fractions) {
         const x = area.l + w * fx, y = area.t + h * fy;
         if (x < 0 || y < 0 || x >= window.innerWidth || y >= window.innerHeight) continue;
@@ -86,14 +94,57 @@ function clickPoint(target, receiver, label, command) {
         if (containsDeep(receiver, hit) || containsDeep(target, hit) ||
             (hit.localName === 'label' && hit.control === target) ||
             (closestDeep(hit, n => n.localName === 'label') || {}).control === target) {
-            return { x, y, hit };
+            if (!apart || !inOtherControl(target, hit, field)) return { x, y, hit };
+            onOther = onOther || { x, y, hit };
+            continue;
         }
         blocker = blocker || hit;
     }
+    if (onOther) return onOther;
     if (!blocker) fail('not_visible', notVisibleMessage(label, command));
     const covering = describeCovering(blocker);
     fail('obscured', `Element ${label} is covered by ${covering} where a person would ${command === 'hover' ? 'point at' : 'click'} it, ` +
         `so the ${command} would reach that instead. Close or answer what covers it first, or scroll the element clear of it.`);
+}
+
+// Whether `node` lies, within `target`, in a control or clickable element of
+// its own other than the field the target types into.
+function inOtherControl(target, node, field) {
+    for (let n = node; n && n !== target; n = flatParent(n)) {
+        if (n.nodeType !== 1 || n === field) continue;
+        if (isEditableText(n) || actedOnAs(n, n.localName, roleOf(n), 'visible') !== null) return true;
+    }
+    return false;
+}
+
+const CONTROL_LIKE = 'a[href], button, input, select, textarea, [role], [tabindex], [onclick], [contenteditable], ' +
+    '[aria-expanded], [aria-pressed], [aria-selected]';
+
+function holdsOtherControls(target, field) {
+    const found = target.querySelectorAll(CONTROL_LIKE);
+    for (let i = 0; i < found.length && i < 50; i++) {
+        if (found[i] !== field && inOtherControl(target, found[i], field)) return true;
+    }
+    return false;
+}
+
+// The middle of the first text of `target` that lies clear of the controls
+// it holds and on top where it shows, or null.
+function titlePoint(target, field) {
+    const walker = document.createTreeWalker(target, NodeFilter.SHOW_TEXT);
+    for (let node = walker.nextNode(), tried = 0; node && tried < 20; node = walker.nextNode()) {
+        if (!/\S/.test(node.data) || inOtherControl(target, node.parentElement, field)) continue;
+        tried++;
+        const range = document.createRange();
+        range.selectNodeContents(node);
+        for (const r of range.getClientRects()) {
+            const x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+            if (r.width < 1 || r.height < 1 || x < 0 || y < 0 || x >= window.innerWidth || y >= window.innerHeight) continue;
+            const hit = deepElementFromPoint(x, y);
+            if (hit && containsDeep(target, hit) && !inOtherControl(target, hit, field)) return { x, y, hit };
+        }
+    }
+    return null;
 }
 
 function notVisibleMessage(label, command) {

@@ -1,0 +1,126 @@
+// What a person clicks on pages built as component libraries build them, as
+// the agent reads and uses it: calendar days, icon arrows, a sorting header
+// that holds a filter, a filter icon hidden from screen readers, and fields
+// wrapped by their own combobox, each listed once and by its name.
+
+#include "BrowserCore/Session/SessionPages.h"
+#include "BrowserMCP/AgentActivity.h"
+#include "BrowserMCP/MCPServer.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+class ListedControls : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
+        for (const char* page : {"month-calendar", "date-picker", "data-grid", "wrapped-fields"}) {
+            server.serve(std::string("/") + page, sessionPage(page));
+        }
+        session = actionSession();
+        mcp = std::make_unique<MCPServer>(session.get(), activity, nullptr, nullptr);
+    }
+
+    // The first text of the tool's answer.
+    std::string call(const std::string& name, Json arguments = Json::object()) {
+        Json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}};
+        request["params"] = {{"name", name}, {"arguments", arguments}};
+        auto reply = runTask(mcp->handle(request.dump()));
+        Json result = reply ? Json::parse(*reply)["result"] : Json();
+        return result.value("content", Json::array()).empty() ? std::string() : result["content"][0].value("text", "");
+    }
+    std::string open(const std::string& page) { return call("navigate", {{"url", server.url("/" + page)}}); }
+    Json evaluate(const std::string& script) { return pageValue(session->page->get(), script); }
+
+    // The ref of the one element line that ends with `line` in the answer.
+    static std::string ref(const std::string& answer, const std::string& line) {
+        std::smatch m;
+        std::string escaped = std::regex_replace(line, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+        if (!std::regex_search(answer, m, std::regex("\\[(e\\d+)\\] " + escaped + "\n"))) {
+            ADD_FAILURE() << "no line " << line << " in\n" << answer;
+            return "e0";
+        }
+        return m[1];
+    }
+    static std::size_t count(const std::string& answer, const std::string& part) {
+        std::size_t n = 0;
+        for (auto at = answer.find(part); at != std::string::npos; at = answer.find(part, at + 1)) ++n;
+        return n;
+    }
+
+    LoopbackServer server;
+    std::shared_ptr<BrowserSession> session;
+    AgentActivity activity;
+    std::unique_ptr<MCPServer> mcp;
+};
+
+} // namespace
+
+TEST_F(ListedControls, ACalendarsDaysAreListedByTheirDateAndPickedByAClickOnTheDay) {
+    std::string page = open("month-calendar");
+    std::string day = ref(page, "gridcell \"March 14, 2027\"");
+    ref(page, "generic \"Team meeting\"");
+    EXPECT_NE(call("find", {{"text", "March 14, 2027"}}).find("[" + day + "] gridcell \"March 14, 2027\""), std::string::npos);
+
+    call("click", {{"ref", day}});
+    EXPECT_EQ(evaluate("[chosen.textContent, booking.hidden]"), Json::array({"2027-03-14", false}));
+    // A day that holds an event is picked where its date shows, not on the event.
+    call("click", {{"ref", ref(page, "gridcell \"March 3, 2027\"")}});
+    EXPECT_EQ(evaluate("[chosen.textContent, document.title]"), Json::array({"2027-03-03", "Book a room"}));
+}
+
+TEST_F(ListedControls, IconsWithoutANameAreListedByTheWordsOfTheirClassOrTheirPlace) {
+    std::string page = open("date-picker");
+    std::string next = ref(page, "generic \"flatpickr next month\"");
+    ref(page, "generic \"flatpickr prev month\"");
+    ref(page, "generic \"\" in \"after Check-in\"");
+    EXPECT_EQ(count(page, "flatpickr next month"), 1u) << "the icon inside is not listed again";
+
+    call("click", {{"ref", next}});
+    EXPECT_NE(call("snapshot").find("generic \"April 14, 2027\""), std::string::npos);
+}
+
+TEST_F(ListedControls, AHeaderThatSortsIsListedBesideItsFieldAndAFilterIconShowsUnderThePointer) {
+    std::string page = open("data-grid");
+    std::string name = ref(page, "columnheader \"Name\"");
+    ref(page, "textbox \"Name Filter Input\"");
+    std::string city = ref(page, "columnheader \"City\"");
+    EXPECT_EQ(count(page, "\"Name\""), 1u) << "its title is the header's own\n" << page;
+    EXPECT_EQ(count(page, "filter\""), 0u) << "the filter icon shows only under the pointer\n" << page;
+
+    call("click", {{"ref", name}});
+    EXPECT_EQ(evaluate("[document.querySelector('[col-id=name]').getAttribute('aria-sort'), "
+                       "document.activeElement.getAttribute('col-id'), document.querySelector('.ag-row').textContent]"),
+              Json::array({"ascending", "name", "Ann SilvaMadrid79"}));
+
+    // aria-hidden hides the icon from screen readers, not from sight.
+    std::string hovered = call("hover", {{"ref", city}});
+    std::string icon = ref(hovered, "generic \"ag header cell filter\"");
+    call("click", {{"ref", icon}});
+    EXPECT_NE(call("snapshot").find("textbox \"Filter City\""), std::string::npos);
+    EXPECT_EQ(evaluate("document.querySelector('[col-id=city]').getAttribute('aria-sort')"), "none");
+}
+
+TEST_F(ListedControls, AFieldWrappedByItsOwnComboboxIsOneControlNamedByItsLabel) {
+    std::string page = open("wrapped-fields");
+    std::string priority = ref(page, "combobox \"Priority\" value=\"Normal\"");
+    std::string assignee = ref(page, "combobox \"Assignee\"");
+    std::string estimate = ref(page, "spinbutton \"Estimate\" value=\"1\"");
+    ref(page, "textbox \"Token\" value=\"\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\"");
+    EXPECT_EQ(count(page, "combobox \""), 2u) << page;
+    EXPECT_EQ(count(page, "textbox"), 1u) << page;
+    EXPECT_EQ(count(page, "s3cret"), 0u) << "a wrapper shows its password field's text masked";
+
+    // Typed text goes into the field the wrapper holds.
+    EXPECT_NE(call("fill", {{"ref", assignee}, {"text", "An"}}).find("option \"Ann Silva\""), std::string::npos);
+    call("fill", {{"ref", estimate}, {"text", "3"}});
+    EXPECT_EQ(evaluate("[assignee.value, document.querySelector('.number-input input').value]"), Json::array({"An", "3"}));
+    call("select", {{"ref", priority}, {"option", "High"}});
+    EXPECT_NE(call("snapshot").find("combobox \"Priority\" value=\"High\""), std::string::npos);
+}
