@@ -118,7 +118,7 @@ void BrowserView::showPageArea() {
 void BrowserView::showSheet() {
     const auto& session = *models_.session;
     GRef<WebKitWebView> last = session.popups->empty() ? GRef<WebKitWebView>() : session.popups->back();
-    bool agentActing = last && *session.activePopup == last && !*models_.activity.isPaused;
+    bool agentActing = models_.hasClient && last && *session.activePopup == last && !*models_.activity.isPaused;
     if (sheet_ && last && sheet_->webView() == last.get()) {
         sheet_->setAgentActing(agentActing);
         return;
