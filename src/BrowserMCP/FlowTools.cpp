@@ -5,6 +5,7 @@
 
 #include "BrowserCore/Flows/FlowRunner.h"
 #include "BrowserCore/Flows/FlowStore.h"
+#include "BrowserMCP/AgentActivity.h"
 #include "BrowserMCP/PageRendering.h"
 #include "BrowserMCP/ToolArguments.h"
 #include "BrowserMCP/ToolError.h"
@@ -190,6 +191,16 @@ Task<FlowReport> MCPServer::runFlow(std::string name, std::vector<FlowStep> step
         const FlowStep& step = steps[i];
         if (static_cast<std::int64_t>(i) + 1 < from || stopped) {
             report.steps.push_back(StepResult::skipped(step));
+            continue;
+        }
+        // The person who took control stops the agent's flow before its next
+        // step; the step already running goes on.
+        if (*activity_.isPaused) {
+            StepResult paused;
+            paused.step = step;
+            paused.status = StepResult::Status::failed(pausedText);
+            report.steps.push_back(std::move(paused));
+            stopped = true;
             continue;
         }
         const std::int64_t mark = flows.networkEnded();

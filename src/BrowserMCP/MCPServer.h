@@ -74,7 +74,8 @@ public:
 
     // Replays `steps` from step `from` (counted from 1; the earlier ones are
     // skipped), each step raced on its own against the step limit: the
-    // session's step timeout plus the command timeout. Never throws.
+    // session's step timeout plus the command timeout. A step that would start
+    // while the agent is paused fails with the pause's text. Never throws.
     Task<FlowReport> runFlow(std::string name, std::vector<FlowStep> steps, std::int64_t from,
                              std::map<std::string, std::string> values);
     // A step's element as the repair text shows it: role, a blank, and the

@@ -47,7 +47,7 @@ Browser::Browser(Gtk::Application& application, bool hasClient)
       session_(BrowserSession::create(startOptions())),
       profiles_(profilesFolder(), std::make_unique<Keychain>("Vesk")),
       settings_(defaults_),
-      models_{session_, activity_, &settings_, &flows_, &profiles_, {}} {
+      models_{session_, activity_, &settings_, &flows_, &profiles_, {}, hasClient} {
     profiles_.setSession(session_);
     settings_.attach(session_, &activity_, nullptr);
     models_.openSettings = [this] { openSettingsWindow(session_, flows_, profiles_, settings_); };

@@ -79,19 +79,19 @@ inline std::vector<Element> focusedElements() {
     return focused;
 }
 
-// A reader built on libatspi that has read this program's whole tree and
-// follows what the program tells it from then on.
-class LastingReader {
+// The reader script run beside this program in one of its following modes,
+// read line by line while this program answers it.
+class ReaderProcess {
 public:
-    LastingReader() {
+    explicit ReaderProcess(const char* mode) {
         GError* error = nullptr;
         std::string pid = std::to_string(getpid());
         GSubprocessLauncher* launcher =
             g_subprocess_launcher_new(GSubprocessFlags(G_SUBPROCESS_FLAGS_STDIN_PIPE | G_SUBPROCESS_FLAGS_STDOUT_PIPE));
         // A reader's own criticals are its own: they do not end it as they end a test.
         g_subprocess_launcher_unsetenv(launcher, "G_DEBUG");
-        process_.reset(g_subprocess_launcher_spawn(launcher, &error, "/usr/bin/python3", ACCESSIBLE_TREE_READER,
-                                                   "--follow", pid.c_str(), nullptr));
+        process_.reset(g_subprocess_launcher_spawn(launcher, &error, "/usr/bin/python3", ACCESSIBLE_TREE_READER, mode,
+                                                   pid.c_str(), nullptr));
         g_object_unref(launcher);
         if (!process_) {
             ADD_FAILURE() << error->message;
@@ -99,30 +99,20 @@ public:
             return;
         }
         lines_.reset(g_data_input_stream_new(g_subprocess_get_stdout_pipe(process_.get())));
-        EXPECT_EQ(nextLine(), "read");
     }
-    LastingReader(const LastingReader&) = delete;
-    LastingReader& operator=(const LastingReader&) = delete;
+    ReaderProcess(const ReaderProcess&) = delete;
+    ReaderProcess& operator=(const ReaderProcess&) = delete;
 
-    // Whether the reader, having taken in all the program told it, still
-    // finds it, with the names of its windows.
-    std::optional<std::vector<std::string>> windowsFound() {
-        if (!process_) return std::nullopt;
+    bool started() const { return process_ != nullptr; }
+    // A line on the reader's standard input.
+    void ask() {
         GOutputStream* in = g_subprocess_get_stdin_pipe(process_.get());
         EXPECT_TRUE(g_output_stream_write_all(in, "\n", 1, nullptr, nullptr, nullptr));
-        std::string line = nextLine();
-        if (line.empty() || line[0] != '{') {
-            ADD_FAILURE() << "the reader said " << line;
-            return std::nullopt;
-        }
-        auto answer = nlohmann::json::parse(line);
-        if (!answer["found"].get<bool>()) return std::nullopt;
-        return answer["windows"].get<std::vector<std::string>>();
     }
 
-private:
-    // The reader's next line, read while this program answers it.
+    // The reader's next line; empty when it said nothing more in time.
     std::string nextLine() {
+        if (!process_) return {};
         struct Reading {
             bool done = false;
             std::string line;
@@ -142,11 +132,69 @@ private:
         return reading->line;
     }
 
+private:
     struct Unref {
         void operator()(gpointer object) const { g_object_unref(object); }
     };
     Process process_;
     std::unique_ptr<GDataInputStream, Unref> lines_;
+};
+
+// A reader built on libatspi that has read this program's whole tree and
+// follows what the program tells it from then on.
+class LastingReader {
+public:
+    LastingReader() {
+        if (reader_.started()) {
+            EXPECT_EQ(reader_.nextLine(), "read");
+        }
+    }
+
+    // Whether the reader, having taken in all the program told it, still
+    // finds it, with the names of its windows.
+    std::optional<std::vector<std::string>> windowsFound() {
+        if (!reader_.started()) return std::nullopt;
+        reader_.ask();
+        std::string line = reader_.nextLine();
+        if (line.empty() || line[0] != '{') {
+            ADD_FAILURE() << "the reader said " << line;
+            return std::nullopt;
+        }
+        auto answer = nlohmann::json::parse(line);
+        if (!answer["found"].get<bool>()) return std::nullopt;
+        return answer["windows"].get<std::vector<std::string>>();
+    }
+
+private:
+    ReaderProcess reader_{"--follow"};
+};
+
+// A reader that hears each element of this program that takes the keyboard,
+// as the event of it arrives.
+class FocusReader {
+public:
+    struct Heard {
+        std::string name;
+        std::string role;
+        std::string description;
+    };
+
+    FocusReader() {
+        if (reader_.started()) {
+            EXPECT_EQ(reader_.nextLine(), "listening");
+        }
+    }
+
+    // What the reader heard next; an empty name when it heard nothing in time.
+    Heard next() {
+        std::string line = reader_.nextLine();
+        if (line.empty() || line[0] != '{') return {};
+        auto heard = nlohmann::json::parse(line);
+        return {heard["name"], heard["role"], heard["description"]};
+    }
+
+private:
+    ReaderProcess reader_{"--focus"};
 };
 
 } // namespace vesk::test

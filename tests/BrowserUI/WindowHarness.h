@@ -51,8 +51,8 @@ struct WindowHarness {
     std::unique_ptr<ui::BrowserWindow> window;
 
     // Without a profile store the profiles tab shows only the profile's name.
-    explicit WindowHarness(ProfileStore* profiles = nullptr)
-        : models{session, activity, nullptr, &flows, profiles, {}},
+    explicit WindowHarness(ProfileStore* profiles = nullptr, bool hasClient = true)
+        : models{session, activity, nullptr, &flows, profiles, {}, hasClient},
           window(std::make_unique<ui::BrowserWindow>(models)) {
         server.serve("/", windowPage("first.html"));
         server.serve("/second", windowPage("second.html"));

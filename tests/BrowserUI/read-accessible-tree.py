@@ -19,6 +19,12 @@
 # on its standard input, it takes in what the program told it meanwhile and
 # prints whether it still finds the program: a JSON object with "found" and
 # the names of the program's windows.
+#
+#   read-accessible-tree.py --focus PID [SECONDS]
+# hears, as a screen reader does, each element of the program that takes the
+# keyboard: prints "listening" once it listens, then for each such event one
+# JSON object a line with the name, role and description of the element, read
+# as the event arrives.
 import json
 import sys
 import time
@@ -177,7 +183,30 @@ def follow(pid, deadline):
         print(json.dumps({"found": found is not None, "windows": windows}), flush=True)
 
 
+def listen(pid, seconds):
+    def heard(event):
+        if not event.detail1:
+            return
+        try:
+            element = event.source
+            if element.get_process_id() != pid:
+                return
+            line = {"name": element.get_name(), "role": element.get_role_name(),
+                    "description": element.get_description()}
+        except GLib.Error:  # it went before it was read
+            return
+        print(json.dumps(line), flush=True)
+
+    listener = Atspi.EventListener.new(heard)
+    listener.register("object:state-changed:focused")
+    print("listening", flush=True)
+    GLib.timeout_add_seconds(int(seconds), Atspi.event_quit)
+    Atspi.event_main()
+
+
 if sys.argv[1] == "--follow":
     follow(int(sys.argv[2]), time.monotonic() + (float(sys.argv[3]) if len(sys.argv) > 3 else 20))
+elif sys.argv[1] == "--focus":
+    listen(int(sys.argv[2]), float(sys.argv[3]) if len(sys.argv) > 3 else 120)
 else:
     main()

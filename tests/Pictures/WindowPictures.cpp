@@ -198,7 +198,8 @@ int main(int argc, char** argv) {
         view.panel.set(ui::SidePanel::profiles);
         pictures.save(window, "profiles-tab");
 
-        // A variable saved without its site: the form says what is missing.
+        // A variable saved without its site: nothing is saved, the form keeps
+        // what was typed and its save stays off.
         auto* profilesTab = dynamic_cast<ui::ProfilesPanel*>(view.sidePanel()->content());
         ui::VariableForm* form = profilesTab->variableForm(work.id);
         form->keyField().set_text("token");

@@ -371,6 +371,17 @@ public:
     Task<T> agentValue(std::string command, nlohmann::json args, T (*decode)(const nlohmann::json&),
                        std::optional<FrameInfo> frame = std::nullopt);
     std::optional<FrameInfo> frameForRef(const std::string& ref) const;
+    // The same, to the main frame of `view`, active or not.
+    Task<std::optional<nlohmann::json>> agentCallIn(WebKitWebView* view, std::string command, nlohmann::json args);
+    // The control that has the keyboard in `view`'s page, as a screen reader
+    // names it, each stored value in it shown by its ${NAME}; none when the
+    // page itself has the keyboard, or the page does not answer within the
+    // frame timeout (BrowserSessionFocus.cpp).
+    struct FocusedControl {
+        std::string role;  // may be empty
+        std::string name;  // may be empty
+    };
+    Task<std::optional<FocusedControl>> focusedControl(WebKitWebView* view);
     // A message of the scripts injected into `view`'s page, handed to the
     // recorder or listener of its channel. Console output and requests count
     // only from a main frame, and the person's actions only from the main

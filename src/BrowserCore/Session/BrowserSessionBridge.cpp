@@ -129,6 +129,11 @@ Task<std::optional<json>> BrowserSession::agentCall(std::string command, json ar
     co_return openEnvelope(command, reply.text);
 }
 
+Task<std::optional<json>> BrowserSession::agentCallIn(WebKitWebView* view, std::string command, json args) {
+    CallReply reply = co_await callMainFrame(view, command, args);
+    co_return openEnvelope(command, reply.text);
+}
+
 std::optional<FrameInfo> BrowserSession::frameForRef(const std::string& ref) const {
     auto window = refFrames->find(activeWindowID());
     if (window == refFrames->end()) return std::nullopt;

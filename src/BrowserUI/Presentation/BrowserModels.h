@@ -28,6 +28,9 @@ struct BrowserModels {
     ProfileStore* profiles = nullptr;
     // Opens the settings window; none until there is one.
     std::function<void()> openSettings;
+    // Whether an agent is attached: without one, nothing in the window says
+    // that the agent acts.
+    bool hasClient = false;
 };
 
 } // namespace ui

@@ -1,11 +1,8 @@
 #include "BrowserUI/Presentation/ProfileRows.h"
 
-#include "BrowserUI/Presentation/Localized.h"
-
 #include <glib.h>
 
 #include <algorithm>
-#include <utility>
 
 namespace vesk::ui {
 
@@ -21,14 +18,6 @@ ProfileCredentials credentialsOf(const std::vector<Credential>& credentials, con
 
 bool canSaveVariable(std::string_view name, std::string_view value, std::string_view site) {
     return !name.empty() && !value.empty() && !site.empty();
-}
-
-std::string missingForVariable(std::string_view name, std::string_view value, std::string_view site) {
-    std::string missing;
-    for (auto [typed, label] : {std::pair{name, "key"}, std::pair{value, "value"}, std::pair{site, "site"}}) {
-        if (typed.empty()) missing += (missing.empty() ? "" : ", ") + localized(label);
-    }
-    return missing.empty() ? missing : localized("missing: %@", {missing});
 }
 
 std::string variableKey(std::string_view name) {

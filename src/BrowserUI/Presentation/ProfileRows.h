@@ -21,9 +21,6 @@ ProfileCredentials credentialsOf(const std::vector<Credential>& credentials, con
 
 // Key, value and site all typed (as typed, not trimmed).
 bool canSaveVariable(std::string_view name, std::string_view value, std::string_view site);
-// What a save lacks, as the form says it: "missing: site", "missing: key,
-// value"; empty when nothing is missing.
-std::string missingForVariable(std::string_view name, std::string_view value, std::string_view site);
 // The key as the store receives it: the whole text in upper case.
 std::string variableKey(std::string_view name);
 

@@ -25,16 +25,10 @@ VariableForm::VariableForm(Typed& typed, Add add)
     append(*fieldRow(localized("value"), 44, value_));
     append(*fieldRow(localized("site"), 44, site_));
 
-    // What a save lacks, at the leading edge of the row that "save" ends.
-    auto* actions = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 8);
-    missing_ = makeFailureText("");
-    missing_->set_hexpand(true);
-    actions->append(*missing_);
     save_ = makePlainButton(localized("save"), {"violet"});
-    save_->set_valign(Gtk::Align::START);
+    save_->set_halign(Gtk::Align::END);
     save_->signal_clicked().connect(sigc::mem_fun(*this, &VariableForm::save));
-    actions->append(*save_);
-    append(*actions);
+    append(*save_);
 
     for (Gtk::Editable* field : {static_cast<Gtk::Editable*>(&key_), static_cast<Gtk::Editable*>(&value_),
                                  static_cast<Gtk::Editable*>(&site_)}) {
@@ -47,32 +41,19 @@ VariableForm::VariableForm(Typed& typed, Add add)
 }
 
 void VariableForm::typedChanged() {
-    typed_ = {key_.get_text(), value_.secret(), site_.get_text(), typed_.saveAsked};
-    // A form emptied by the person starts over, with nothing to say.
-    if (typed_.name.empty() && typed_.value.empty() && typed_.site.empty()) typed_.saveAsked = false;
+    typed_ = {key_.get_text(), value_.secret(), site_.get_text()};
     bool can = canSaveVariable(typed_.name, typed_.value, typed_.site);
     save_->set_sensitive(can);
     setColour(*save_->get_child(), can ? "violet" : "faintText");
-    showMissing();
-}
-
-void VariableForm::showMissing() {
-    std::string missing = typed_.saveAsked ? missingForVariable(typed_.name, typed_.value, typed_.site) : "";
-    missing_->set_text(missing);
-    missing_->set_visible(!missing.empty());
 }
 
 void VariableForm::save() {
-    if (!canSaveVariable(typed_.name, typed_.value, typed_.site)) {
-        typed_.saveAsked = true;
-        showMissing();
-        return;
-    }
+    // A form that cannot be saved does nothing: the keyboard stays where it is.
+    if (!canSaveVariable(typed_.name, typed_.value, typed_.site)) return;
     Typed sent = typed_;
     // Emptied before the store is called: the call may redraw the panel.
     typed_.name.clear();
     typed_.value.clear();
-    typed_.saveAsked = false;
     add_(variableKey(sent.name), sent.value, sent.site);
 }
 

@@ -9,10 +9,30 @@
 #include "BrowserUI/Window/PageView.h"
 #include "BrowserUI/Window/PopupView.h"
 #include "BrowserUI/Window/StartView.h"
+#include "Platform/Async.h"
 
 #include <glibmm/main.h>
 
+#include <functional>
+#include <utility>
+
 namespace vesk::ui {
+
+namespace {
+
+// A control of a page as a screen reader says it: its name, then its role.
+std::string spokenControl(const BrowserSession::FocusedControl& control) {
+    if (control.name.empty() || control.role.empty()) return control.name + control.role;
+    return control.name + ", " + control.role;
+}
+
+Task<void> readControl(std::weak_ptr<void> alive, unsigned read, std::shared_ptr<BrowserSession> session,
+                       GRef<WebKitWebView> page, std::function<void(unsigned, std::optional<std::string>)> done) {
+    auto control = co_await session->focusedControl(page.get());
+    if (!alive.expired()) done(read, control ? std::optional(spokenControl(*control)) : std::nullopt);
+}
+
+} // namespace
 
 BrowserView::BrowserView(BrowserModels& models) : models_(models) {
     add_css_class("browser-view");
@@ -118,7 +138,7 @@ void BrowserView::showPageArea() {
 void BrowserView::showSheet() {
     const auto& session = *models_.session;
     GRef<WebKitWebView> last = session.popups->empty() ? GRef<WebKitWebView>() : session.popups->back();
-    bool agentActing = last && *session.activePopup == last && !*models_.activity.isPaused;
+    bool agentActing = models_.hasClient && last && *session.activePopup == last && !*models_.activity.isPaused;
     if (sheet_ && last && sheet_->webView() == last.get()) {
         sheet_->setAgentActing(agentActing);
         return;
@@ -170,9 +190,24 @@ void BrowserView::giveKeyboardToSheet() {
 }
 
 void BrowserView::remember(GtkWidget* focus) {
+    if (focus == focusBeforeSheet_) return;
     if (focusBeforeSheet_) g_object_remove_weak_pointer(G_OBJECT(focusBeforeSheet_), reinterpret_cast<gpointer*>(&focusBeforeSheet_));
     focusBeforeSheet_ = focus;
     if (focusBeforeSheet_) g_object_add_weak_pointer(G_OBJECT(focusBeforeSheet_), reinterpret_cast<gpointer*>(&focusBeforeSheet_));
+    readPageControl();
+}
+
+void BrowserView::readPageControl() {
+    pageControl_.reset();
+    const unsigned read = ++pageControlReads_;
+    if (!page_ || focusBeforeSheet_ != GTK_WIDGET(page_->webView())) return;
+    // Read while the sheet is open, so that the reader hears it with the
+    // page when the keyboard comes back, not after.
+    GRef<WebKitWebView> page = GRef<WebKitWebView>::retain(page_->webView());
+    auto done = [this](unsigned answered, std::optional<std::string> control) {
+        if (answered == pageControlReads_) pageControl_ = std::move(control);
+    };
+    static_cast<void>(detach([&] { return readControl(liveness_.token(), read, models_.session, page, done); }));
 }
 
 bool BrowserView::holdsFocus(Gtk::Widget& widget) const {
@@ -200,6 +235,10 @@ void BrowserView::giveKeyboardBack() {
     GtkWidget* before = focusBeforeSheet_;
     if (before) g_object_remove_weak_pointer(G_OBJECT(before), reinterpret_cast<gpointer*>(&focusBeforeSheet_));
     focusBeforeSheet_ = nullptr;
+    // The page's own control is named with the page as it takes the keyboard.
+    auto control = std::exchange(pageControl_, std::nullopt);
+    ++pageControlReads_;
+    if (control && page_ && before == GTK_WIDGET(page_->webView())) page_->sayFocusedControl(*control);
     // Back where it was, a field's text as it was; else to the page. GTK
     // would otherwise keep the focus on the sheet taken out of the window,
     // and no key would reach the window's commands.

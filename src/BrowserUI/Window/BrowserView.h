@@ -8,6 +8,7 @@
 #include "BrowserUI/Presentation/FlowPlayback.h"
 #include "BrowserUI/Presentation/RecorderState.h"
 #include "BrowserUI/SidePanel/SidePanel.h"
+#include "BrowserUI/Widgets/ViewParts.h"
 #include "Platform/Observable.h"
 
 #include <gtkmm/box.h>
@@ -15,6 +16,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace vesk::ui {
@@ -66,6 +68,9 @@ private:
     // The control that has the keyboard, if it is on screen.
     GtkWidget* liveFocus() const;
     void remember(GtkWidget* focus);
+    // What a screen reader is told of the control inside the page that had
+    // the keyboard when the sheet took it, for when it comes back.
+    void readPageControl();
     void retire(std::unique_ptr<PopupView> sheet);
     void clearRetired();
 
@@ -80,6 +85,11 @@ private:
     std::unique_ptr<PopupView> sheet_;
     // Where the focus was when the sheet opened; null once that widget is gone.
     GtkWidget* focusBeforeSheet_ = nullptr;
+    // The control inside the page that had it, as read for a screen reader;
+    // `pageControlReads_` tells an answer read for an earlier sheet.
+    std::optional<std::string> pageControl_;
+    unsigned pageControlReads_ = 0;
+    Liveness liveness_;
     // Sheets taken down while their own button was being handled, deleted
     // once that handling is over.
     std::vector<std::unique_ptr<PopupView>> retired_;

@@ -3,6 +3,9 @@
 #include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserUI/Widgets/ViewParts.h"
 
+#include <gtkmm/eventcontrollerfocus.h>
+#include <gtkmm/eventcontrollerlegacy.h>
+
 #include <algorithm>
 
 namespace vesk::ui {
@@ -43,9 +46,35 @@ PageView::PageView(std::weak_ptr<BrowserSession> session, GRef<WebKitWebView> we
     gtk_widget_set_hexpand(view, TRUE);
     gtk_widget_set_vexpand(view, TRUE);
     gtk_box_append(gobj(), view);
+
+    // Seen before the page gets the key or the button: whatever it does
+    // next, the control said may no longer have the keyboard.
+    auto acts = Gtk::EventControllerLegacy::create();
+    acts->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+    acts->signal_event().connect(
+        [this](const std::shared_ptr<const Gdk::Event>& event) {
+            auto type = event->get_event_type();
+            if (type == Gdk::Event::Type::KEY_PRESS || type == Gdk::Event::Type::BUTTON_PRESS) forgetFocusedControl();
+            return false;
+        },
+        false);
+    add_controller(acts);
+    auto focus = Gtk::EventControllerFocus::create();
+    focus->signal_leave().connect(sigc::mem_fun(*this, &PageView::forgetFocusedControl));
+    add_controller(focus);
+}
+
+void PageView::sayFocusedControl(const std::string& text) {
+    gtk_accessible_update_property(GTK_ACCESSIBLE(webView_.get()), GTK_ACCESSIBLE_PROPERTY_DESCRIPTION, text.c_str(),
+                                   -1);
+}
+
+void PageView::forgetFocusedControl() {
+    gtk_accessible_reset_property(GTK_ACCESSIBLE(webView_.get()), GTK_ACCESSIBLE_PROPERTY_DESCRIPTION);
 }
 
 PageView::~PageView() {
+    forgetFocusedControl();
     GtkWidget* view = GTK_WIDGET(webView_.get());
     GtkWidget* parent = gtk_widget_get_parent(view);
     // gtkmm may run this after the box itself was taken apart, with the

@@ -26,8 +26,15 @@ public:
     ~PageView() override;
 
     WebKitWebView* webView() const { return webView_.get(); }
+    // What a screen reader hears, besides the page's name, when the view takes
+    // the keyboard next: the control inside the page that gets it, which the
+    // reader cannot reach itself. Said until the person next presses a key or
+    // a button in the page, or the keyboard leaves it.
+    void sayFocusedControl(const std::string& text);
 
 private:
+    void forgetFocusedControl();
+
     std::weak_ptr<BrowserSession> session_;
     GRef<WebKitWebView> webView_;
     int stageWidth_ = -1;

@@ -371,3 +371,32 @@ TEST(Accessibility, AReaderThatKeepsWhatItReadFindsTheWindowAfterPagesAndWindows
     ASSERT_TRUE(spinUntil([&] { return !harness.view().sheet() && harness.session->popups->empty(); }));
     stillFound("a window of the page");
 }
+
+// The page's own controls are out of a reader's reach: the page's view names
+// the one the keyboard comes back to when the window it opened closes, a
+// stored value in its name by its ${NAME}.
+TEST(Accessibility, AReaderHearsThePageControlTheKeyboardComesBackToWhenTheSheetCloses) {
+    WITH_SCREEN_READER();
+    auto* input = RealInput::get();
+    WindowHarness harness;
+    harness.session->setVariables({{"127.0.0.1", {{"TOKEN", "hunter2-xyz"}}}});
+    harness.server.serve("/opener", "<!doctype html><input aria-label=Before><button onclick=\"window.open('/popup', "
+                                    "'one', 'width=400')\">Open the window hunter2-xyz</button>");
+    ASSERT_TRUE(harness.openInBar(harness.server.url("/opener")));
+    harness.session->ensureWindowDelegate();
+    input->focus(GTK_WIDGET(harness.window->gobj()));
+    Gtk::Widget& page = *Glib::wrap(GTK_WIDGET(harness.session->page->get()));
+    page.grab_focus();
+    static_cast<void>(runTask(harness.session->evaluate("document.querySelector('button').focus()")));
+    FocusReader reader;
+
+    input->key("Return");
+    ASSERT_TRUE(spinUntil([&] { return harness.view().sheet() && holdsFocus(*harness.view().sheet()); }));
+    input->key("Escape");
+    ASSERT_TRUE(spinUntil([&] { return !harness.view().sheet() && holdsFocus(page); }));
+    FocusReader::Heard heard;
+    do heard = reader.next();
+    while (!heard.name.empty() && heard.name != "Page");
+    EXPECT_EQ(heard.name, "Page");
+    EXPECT_EQ(heard.description, "Open the window ${TOKEN}, button");
+}

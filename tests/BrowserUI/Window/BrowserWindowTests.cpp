@@ -185,6 +185,21 @@ TEST(BrowserWindow, ThePopupSheetLendsTheLastPopupAndEscapeClosesJustIt) {
     ASSERT_TRUE(spinUntil([&] { return harness.session->popups->empty() && !harness.view().sheet(); }));
 }
 
+TEST(BrowserWindow, WithoutAClientThePopupSheetNeverSaysTheAgentActs) {
+    if (!gtk_is_initialized()) GTEST_SKIP() << "no display";
+    WindowHarness harness(nullptr, false);
+    ASSERT_TRUE(harness.openInBar(harness.server.url("/")));
+    harness.session->ensureWindowDelegate();
+    static_cast<void>(runTask(harness.session->evaluate("window.open('/popup', 'one')")));
+    ASSERT_TRUE(spinUntil([&] { return harness.view().sheet() && harness.view().sheet()->hostText() == "127.0.0.1"; }));
+    // Commands would act on it, had there been an agent to send them.
+    ASSERT_EQ(*harness.session->activePopup, harness.session->popups->back());
+    EXPECT_FALSE(harness.view().sheet()->showsAgentMark());
+    harness.activity.isPaused.set(true);
+    harness.activity.isPaused.set(false);
+    EXPECT_FALSE(harness.view().sheet()->showsAgentMark());
+}
+
 TEST(BrowserWindow, TheKeyboardGoesIntoThePopupSheetGoesRoundItAndComesBackWhenItCloses) {
     ON_PRIVATE_DISPLAY();
     auto* input = RealInput::get();
@@ -249,6 +264,8 @@ TEST(BrowserWindow, TheStartViewListsEightFlowsAndAClickReplaysOneInTheFlowsPane
     EXPECT_EQ(start->flowLines()[0], "flow   flow 0 · 1 steps");
     EXPECT_EQ(start->flowLines()[7], "flow   flow 7 · 1 steps");
 
+    // The person's own replay runs on while the agent is paused.
+    harness.activity.isPaused.set(true);
     start->replay(2);
     EXPECT_EQ(harness.view().panel.get(), ui::SidePanel::flows);
     EXPECT_EQ(harness.view().playback.running.get(), "flow 2");

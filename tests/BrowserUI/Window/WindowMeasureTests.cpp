@@ -11,6 +11,7 @@
 #include "BrowserUI/SidePanel/FlowRow.h"
 #include "BrowserUI/SidePanel/FlowsPanel.h"
 #include "BrowserUI/SidePanel/SidePanelView.h"
+#include "BrowserUI/Window/StartView.h"
 #include "BrowserUI/WindowHarness.h"
 #include "Platform/Keychain.h"
 
@@ -25,7 +26,32 @@ double fontSize(Gtk::Widget& widget) {
     return pango_font_description_get_size(font) / double(PANGO_SCALE);
 }
 
+// The drawn label of the widget whose text starts with `start`, or null.
+Gtk::Label* labelStarting(Gtk::Widget& widget, const std::string& start) {
+    auto* label = dynamic_cast<Gtk::Label*>(&widget);
+    if (label && label->get_mapped() && label->get_text().raw().starts_with(start)) return label;
+    for (Gtk::Widget* child = widget.get_first_child(); child; child = child->get_next_sibling()) {
+        if (Gtk::Label* found = labelStarting(*child, start)) return found;
+    }
+    return nullptr;
+}
+
 } // namespace
+
+TEST(WindowMeasures, TheSmallLabelsOfTheTopBarAndTheStartViewAreMonospacedAt11) {
+    if (!gtk_is_initialized()) GTEST_SKIP() << "no display";
+    WindowHarness harness;
+    waitUntilDrawn(*harness.view().startView());
+    for (auto [place, start] : {std::pair<Gtk::Widget*, const char*>{&harness.bar(), "profile: "},
+                                {&harness.bar(), "agent: "},
+                                {harness.view().startView(), "NEW SESSION"}}) {
+        Gtk::Label* label = labelStarting(*place, start);
+        ASSERT_NE(label, nullptr) << start;
+        EXPECT_EQ(fontSize(*label), 11) << start;
+        const PangoFontDescription* font = pango_context_get_font_description(label->get_pango_context()->gobj());
+        EXPECT_STREQ(pango_font_description_get_family(font), "monospace") << start;
+    }
+}
 
 TEST(WindowMeasures, ThePanelKeepsItsWidthOnEveryTabAndTheAddressAndFormsStopAtTheirs) {
     if (!gtk_is_initialized()) GTEST_SKIP() << "no display";

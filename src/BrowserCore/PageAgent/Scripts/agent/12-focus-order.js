@@ -116,3 +116,13 @@ function focusByKey(el) {
         }
     }
 }
+
+// The control that has the keyboard in this document, as a screen reader
+// names it: its role and accessible name. Nothing when the document itself
+// has it.
+function focused() {
+    const el = deepActiveElement();
+    if (!el || el === document.body || el === document.documentElement) return undefined;
+    const role = roleOf(el) || '';
+    return { role, name: accessibleName(el, !role) };
+}

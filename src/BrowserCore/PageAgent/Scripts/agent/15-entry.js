@@ -3,7 +3,7 @@
 
 const COMMANDS = {
     scan, probe, locator, find, click, hover, hovered, framePath, frameOffset, focusFrame, origin, fill, select, press,
-    scroll, typed, status,
+    scroll, typed, status, focused,
 };
 
 function envelope(ok, value) {
