@@ -92,12 +92,13 @@ void ProfileStore::load() {
     currentID.set(disk.saved->current);
     fileCurrent_ = disk.saved->current;
     claims_ = disk.saved->claims;
+    otherClaims_ = disk.saved->otherClaims;
     known_ = disk.bytes;
     knownClaims_ = claims_;
-    if (disk.saved->unreadableClaims > 0) {
+    if (!otherClaims_.values.empty()) {
         g_warning("%s lists %zu saves under way in a form this Vesk does not read; they are left alone, and "
                   "nothing they name is touched",
-                  file_.c_str(), disk.saved->unreadableClaims);
+                  file_.c_str(), otherClaims_.values.size());
     }
 }
 
@@ -149,6 +150,7 @@ ProfileStore::DiskState ProfileStore::readDisk() const {
     if (known_ == disk.bytes) {
         disk.saved = ProfilesFile::Saved{};
         disk.saved->claims = knownClaims_;
+        disk.saved->otherClaims = otherClaims_;
         return disk;
     }
     try {
@@ -165,6 +167,7 @@ ProfileStore::DiskState ProfileStore::readDisk() const {
 void ProfileStore::adopt(const DiskState& disk) {
     // Those of a change whose save failed go.
     claims_ = disk.saved->claims;
+    otherClaims_ = disk.saved->otherClaims;
     if (known_ == disk.bytes) return;
     known_ = disk.bytes;
     knownClaims_ = claims_;
@@ -187,7 +190,7 @@ void ProfileStore::saveProfiles() {
     if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
         throw std::system_error(errno, std::generic_category(), "Could not make the folder " + folder.string());
     }
-    ProfilesFile::Saved saved{fileCurrent_, *profiles, *credentials, claims_};
+    ProfilesFile::Saved saved{fileCurrent_, *profiles, *credentials, claims_, otherClaims_};
     std::string bytes = ProfilesFile::encode(saved);
     if (beforeFileWrite_) beforeFileWrite_();
     writeAtomically(file_, bytes);

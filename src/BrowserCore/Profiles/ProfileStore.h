@@ -210,6 +210,9 @@ private:
     std::optional<ProfileID> fileCurrent_;
     // The claims of saves under way as the file holds them, taken in at each change.
     std::vector<ProfilesFile::Claim> claims_;
+    // Those in a form this version does not write, as the file last read or
+    // written held them: written back as they are.
+    ProfilesFile::OtherClaims otherClaims_;
     std::string process_;
     std::function<void()> beforeFileWrite_;
     Task<void> started_;
