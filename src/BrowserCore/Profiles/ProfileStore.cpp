@@ -3,6 +3,7 @@
 #include "BrowserCore/Profiles/ProfileError.h"
 #include "BrowserCore/Profiles/ProfileStoreChange.h"
 #include "Platform/AtomicFile.h"
+#include "Platform/LinkedFile.h"
 #include "Platform/ProcessIdentity.h"
 #include "Platform/RegularFile.h"
 #include "Platform/TildePath.h"
@@ -49,11 +50,13 @@ ProfileStore::Change::~Change() {
 
 Task<std::unique_ptr<ProfileStore::Change>> ProfileStore::beginChange() {
     std::weak_ptr<int> alive = alive_;
-    std::filesystem::path lockPath = file_;
-    lockPath += ".lock";
     std::unique_ptr<FileLock> lock;
     std::exception_ptr refusal;
     try {
+        // The lock lies beside the file that saves replace, so that every
+        // data folder linked to one file takes the same lock.
+        std::filesystem::path lockPath = savedFile();
+        lockPath += ".lock";
         lock = co_await FileLock::take(lockPath, lockPatience);
     } catch (const CancellationError&) {
         throw;
@@ -111,6 +114,12 @@ void ProfileStore::load() {
 Task<void> ProfileStore::removeLeftovers() {
     if (!g_file_test(file_.parent_path().c_str(), G_FILE_TEST_IS_DIR)) co_return;
     removeInterruptedSaves(file_.parent_path());
+    try {
+        if (auto linked = savedFile(); linked.parent_path() != file_.parent_path()) {
+            removeInterruptedSaves(linked.parent_path());
+        }
+    } catch (const ProfileError&) {
+    }
     std::weak_ptr<int> alive = alive_;
     std::vector<ProfilesFile::Claim> ended;
     try {
@@ -192,10 +201,19 @@ void ProfileStore::saveProfiles() {
     }
     ProfilesFile::Saved saved{fileCurrent_, *profiles, *credentials, claims_, otherClaims_};
     std::string bytes = ProfilesFile::encode(saved);
+    std::filesystem::path written = savedFile();
     if (beforeFileWrite_) beforeFileWrite_();
-    writeAtomically(file_, bytes);
+    writeAtomically(written, bytes);
     known_ = std::move(bytes);
     knownClaims_ = claims_;
+}
+
+std::filesystem::path ProfileStore::savedFile() const {
+    try {
+        return linkedFile(file_);
+    } catch (const BrokenLink& broken) {
+        throw ProfileError::brokenLink(file_.string(), broken.target, broken.leadsNowhere);
+    }
 }
 
 std::optional<std::string> ProfileStore::unreadableNote() const {

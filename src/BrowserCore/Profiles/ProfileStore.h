@@ -151,6 +151,10 @@ private:
     // Waits for the file's lock, then takes in the file as it is; see Change.
     Task<std::unique_ptr<Change>> beginChange();
     void saveProfiles();
+    // The file saves replace: profiles.json, or the file it is a symbolic
+    // link to, so that the link stays. Throws ProfileError::brokenLink when
+    // the link leads to no file.
+    std::filesystem::path savedFile() const;
     void applyCurrentProfile();
     // The selection itself, inside a change.
     void choose(const std::optional<ProfileID>& id);

@@ -335,6 +335,44 @@ TEST_F(ProfileStoreTest, TheKeychainIsNeverAskedWhileTheFileIsLocked) {
     EXPECT_EQ(underLock, std::vector<int>{}) << "the calls made while the lock was held, counted from 1";
 }
 
+// A person keeps the file in a folder of their own and links it from the
+// data folder: saves replace that file in its folder, and take the lock and
+// sweep the leftovers of a save there, where every folder linked to it does.
+// A link that leads to no file gets nothing written.
+TEST_F(ProfileStoreTest, ALinkedFileIsSavedWhereItLiesAndTheLinkStays) {
+    const fs::path own = folder / "own" / "vesk.json", link = folder / "profiles.json";
+    fs::create_directories(own.parent_path());
+    std::ofstream(own) << R"({"profiles":[],"credentials":[]})";
+    std::ofstream(own.parent_path() / ".vesk-save-a1B2c3") << "{";
+    fs::create_symlink("own/vesk.json", link);
+    store = open();
+    run(store->createProfile("A"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_NE(fileText().find(R"("name":"A")"), std::string::npos);
+    EXPECT_FALSE(fs::exists(own.parent_path() / ".vesk-save-a1B2c3"));
+    int held = ::open((own.string() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_EQ(kind([&] { run(store->createProfile("B")); }), ProfileError::Kind::busyFile);
+    ::close(held);
+
+    // The linked file gone, then a folder in its place.
+    fs::remove(own);
+    EXPECT_EQ(failure([&] { run(store->createProfile("C")); }),
+              link.string() + " is a link to own/vesk.json, which leads to no file, so nothing was changed. Point the "
+                              "link at a file, or remove it");
+    fs::create_directory(own);
+    EXPECT_EQ(failure([&] { run(store->createProfile("D")); }),
+              link.string() + " is a link to own/vesk.json, which is not a file, so nothing was changed. Point the "
+                              "link at a file, or remove it");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::is_empty(own));
+    fs::remove(own);
+    store = open();
+    EXPECT_EQ(kind([&] { run(store->createProfile("E")); }), ProfileError::Kind::brokenLink);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_FALSE(fs::exists(own));
+}
+
 // Another process keeps the lock: the change waits for it, then is refused
 // as its save, undone, with nothing written. A lock that fails for another
 // reason says that reason.
