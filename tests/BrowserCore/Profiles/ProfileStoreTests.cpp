@@ -714,6 +714,32 @@ TEST_F(ProfileStoreTest, ACopiedFileSharesItsValuesAndNoClaimTouchesWhatNoSaveSt
     }
 }
 
+// A save another Vesk is making, known by its process's id and start time:
+// a start leaves its claim and what it staged. The same id with another start
+// time is another process that took the id once the Vesk ended: its claim is
+// settled.
+TEST_F(ProfileStoreTest, AStartLeavesTheSaveOfARunningVeskAndSettlesThatOfAReusedID) {
+    run(store->createProfile("P"));
+    test::ProgramCopy copy;
+    const std::string running = processIdentity(copy.pid());
+    ASSERT_FALSE(running.empty());
+    const std::string reused = running.substr(0, running.rfind('/') + 1) + "1";
+    const std::string mine = "0F1C8E2A-0000-4000-8000-000000000001", theirs = "0F1C8E2A-0000-4000-8000-000000000002";
+    auto staged = [](const std::string& save) { return "vesk-save/" + save + "/new/" + unknownID + "/a.com/V"; };
+    secrets->values[staged(mine)] = "being saved";
+    secrets->values[staged(theirs)] = "left";
+    auto file = nlohmann::json::parse(fileText());
+    file["claims"] = {{{"process", running}, {"save", mine}, {"accounts", {staged(mine)}}},
+                      {{"process", reused}, {"save", theirs}, {"accounts", {staged(theirs)}}}};
+    writeFile(file.dump());
+    store = open();
+    ASSERT_TRUE(test::spinUntil([&] { return store->settled(); }));
+    EXPECT_EQ(secrets->values, (std::map<std::string, std::string>{{staged(mine), "being saved"}}));
+    const auto claims = nlohmann::json::parse(fileText())["claims"];
+    ASSERT_EQ(claims.size(), 1u) << fileText();
+    EXPECT_EQ(claims[0]["process"], running);
+}
+
 // A file whose credential an earlier version tagged: read from the tagged
 // accounts, moved back to the credential's own at the start (also when a
 // start before was killed at any write of the keychain), the tag gone. A
