@@ -114,11 +114,13 @@ void ProfileStore::load() {
 Task<void> ProfileStore::removeLeftovers() {
     if (!g_file_test(file_.parent_path().c_str(), G_FILE_TEST_IS_DIR)) co_return;
     removeInterruptedSaves(file_.parent_path());
+    // A save through a link leaves its temporary file beside the linked file.
     try {
         if (auto linked = savedFile(); linked.parent_path() != file_.parent_path()) {
             removeInterruptedSaves(linked.parent_path());
         }
     } catch (const ProfileError&) {
+        // A link that leads to no file: no save went through it.
     }
     std::weak_ptr<int> alive = alive_;
     std::vector<ProfilesFile::Claim> ended;
