@@ -41,25 +41,10 @@ std::optional<std::string> programOf(pid_t pid) {
     return program;
 }
 
-// The start time field of /proc/<pid>/stat: the 22nd, counted after the
-// command name, which may itself hold blanks and parentheses. None for a
-// process that has ended and waits to be reaped.
 std::optional<std::string> startTime(pid_t pid) {
     FileContents contents = readRegularFile("/proc/" + std::to_string(pid) + "/stat", 65536);
     if (!contents.wasRead()) return std::nullopt;
-    const std::string& stat = contents.bytes;
-    auto close = stat.rfind(')');
-    if (close == std::string::npos) return std::nullopt;
-    std::size_t at = close + 1;
-    for (int field = 3; field <= 22; ++field) {
-        while (at < stat.size() && stat[at] == ' ') ++at;
-        std::size_t end = stat.find(' ', at);
-        if (end == std::string::npos) end = stat.size();
-        if (field == 3 && (stat.compare(at, 1, "Z") == 0 || stat.compare(at, 1, "X") == 0)) return std::nullopt;
-        if (field == 22) return stat.substr(at, end - at);
-        at = end;
-    }
-    return std::nullopt;
+    return startTimeOfStat(contents.bytes);
 }
 
 std::string identity(pid_t pid, const std::string& start) {
@@ -67,6 +52,22 @@ std::string identity(pid_t pid, const std::string& start) {
 }
 
 } // namespace
+
+std::optional<std::string> startTimeOfStat(std::string_view stat) {
+    auto close = stat.rfind(')');
+    if (close == std::string_view::npos) return std::nullopt;
+    std::size_t at = close + 1;
+    for (int field = 3; field <= 22; ++field) {
+        while (at < stat.size() && stat[at] == ' ') ++at;
+        if (at == stat.size()) return std::nullopt;
+        std::size_t end = stat.find(' ', at);
+        if (end == std::string_view::npos) end = stat.size();
+        if (field == 3 && (stat.compare(at, 1, "Z") == 0 || stat.compare(at, 1, "X") == 0)) return std::nullopt;
+        if (field == 22) return std::string(stat.substr(at, end - at));
+        at = end;
+    }
+    return std::nullopt;
+}
 
 const std::string& currentProcessIdentity() {
     static const std::string current = identity(::getpid(), startTime(::getpid()).value_or("0"));

@@ -5,7 +5,9 @@
 // process id alone may name another process once its own has ended, so the
 // identity also holds the process's start time and the machine's boot.
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace vesk {
 
@@ -20,5 +22,10 @@ std::string processIdentity(int pid);
 // id or a crafted identity does not give). A text that is no such identity,
 // or one of another boot, names no running process.
 bool sameProgramRuns(const std::string& identity);
+
+// The start time of a line of /proc/<pid>/stat: its 22nd field, counted
+// after the program's name, which may itself hold blanks and parentheses.
+// None for a process that has ended and waits to be reaped.
+std::optional<std::string> startTimeOfStat(std::string_view stat);
 
 } // namespace vesk

@@ -5,6 +5,7 @@
 #include "BrowserCore/Flows/FlowStore.h"
 #include "BrowserCore/Profiles/ProfileStore.h"
 #include "BrowserCore/Secrets/SiteKey.h"
+#include "BrowserCore/Secrets/TOTP.h"
 #include "BrowserCore/Session/BrowserSession.h"
 #include "BrowserMCP/AgentActivity.h"
 #include "BrowserMCP/MCPServer.h"
@@ -278,6 +279,49 @@ TEST(HostilePageTools, OnlyStoredValuesAndStartsFieldsKeptAreReplaced) {
     for (char& c : lower) c = static_cast<char>(g_ascii_tolower(c));
     for (const char* value : {"password123", "github-2024", "elements#", "summer2024", "abcdef", "zq7"}) {
         EXPECT_EQ(lower.find(value), std::string::npos) << value << "\n" << agent.answers;
+    }
+    std::filesystem::remove_all(folder);
+}
+
+// The boxes of a code form keep a digit or a letter or two of what is typed
+// into them: so few characters are in ordinary words, and another site's
+// page reads as written.
+TEST(HostilePageTools, BoxesThatKeepACharacterOrTwoHideNoOrdinaryWords) {
+    if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
+    LoopbackServer server;
+    server.serve("/code", fixture("code-boxes.html"));
+    gchar* made = g_dir_make_tmp("vesk-code-boxes-XXXXXX", nullptr);
+    std::filesystem::path folder = made;
+    g_free(made);
+    BrowserSession::Options options;
+    options.settleTimeout = seconds(2);
+    auto session = BrowserSession::create(options);
+    const auto now = std::chrono::system_clock::time_point(std::chrono::seconds(1700000000));
+    session->now = [now] { return now; };
+    WebsiteData websiteData{folder / "data", folder / "cache"};
+    ProfileStore profiles(folder, std::make_unique<test::MemorySecretStore>(), websiteData);
+    AgentActivity activity;
+    MCPServer mcp(session.get(), activity, nullptr, &profiles);
+    const std::string key = "JBSWY3DPEHPK3PXP";
+    auto profile = runTask(profiles.createProfile("Work"));
+    auto acme = runTask(profiles.addCredential("acme", {server.url("/")}, "ann", "Ml7#xq-Pz", key));
+    runTask(profiles.assignCredential(acme.id, true, profile.id));
+    const std::string code = TOTP::parse(key)->code(now);
+    server.serve("/shop", "<title>Shop</title><p>Page " + code.substr(0, 1) + " of 10</p><p>Size: M</p><p>500 ml</p>");
+
+    Agent agent{mcp, {}};
+    auto refOf = [&](const std::string& name) { return elementNamed(*session, name).ref; };
+    agent.call("use_profile", {{"name", "Work"}});
+    agent.call("navigate", {{"url", server.url("/code")}});
+    agent.call("fill", {{"ref", refOf("Digit 1")}, {"text", "${acme.otp}"}});
+    EXPECT_EQ(elementNamed(*session, "Digit 6").value, code.substr(5)) << "the page spread the code";
+    agent.call("fill", {{"ref", refOf("Character 1 of your password")}, {"text", "${acme.password}"}});
+    agent.call("fill", {{"ref", refOf("Characters 1 and 2 of your password")}, {"text", "${acme.password}"}});
+    agent.call("navigate", {{"url", server.url("/shop", "localhost")}});
+    const std::string page = agent.call("snapshot");
+    const std::vector<std::string> words{"| Page " + code.substr(0, 1) + " of 10", "| Size: M", "| 500 ml"};
+    for (const auto& shown : words) {
+        EXPECT_NE(page.find(shown), std::string::npos) << shown << "\n" << page;
     }
     std::filesystem::remove_all(folder);
 }

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace vesk::test {
 
@@ -85,6 +88,33 @@ ChildOutcome rerunThisTest(const Environment& environment, Duration deadline,
         outcome.result = ChildOutcome::Result::passed;
     }
     return outcome;
+}
+
+ProgramCopy::ProgramCopy() : pid_(::fork()) {
+    // The copy touches nothing of the test's: it waits for its signal.
+    if (pid_ == 0) {
+        for (;;) ::pause();
+    }
+    EXPECT_GT(pid_, 0) << "fork failed";
+}
+
+ProgramCopy::~ProgramCopy() {
+    if (pid_ <= 0 || reaped_) return;
+    ::kill(pid_, SIGKILL);
+    reap();
+}
+
+void ProgramCopy::stop() {
+    ::kill(pid_, SIGKILL);
+    siginfo_t info{};
+    while (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+    }
+}
+
+void ProgramCopy::reap() {
+    while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    reaped_ = true;
 }
 
 } // namespace vesk::test

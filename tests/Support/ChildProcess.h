@@ -48,4 +48,25 @@ struct ProcessStopper {
 };
 using Process = std::unique_ptr<GSubprocess, ProcessStopper>;
 
+// Another process that runs this program, as another Vesk does: a copy of
+// this one that only waits until it is stopped. Stopped and reaped when let go.
+class ProgramCopy {
+public:
+    ProgramCopy();
+    ~ProgramCopy();
+    ProgramCopy(const ProgramCopy&) = delete;
+    ProgramCopy& operator=(const ProgramCopy&) = delete;
+
+    int pid() const { return pid_; }
+    // Stops it and waits until it has ended, without reaping it: it stays
+    // an ended process that waits to be reaped.
+    void stop();
+    // Reaps it once stopped: its process id names nothing then.
+    void reap();
+
+private:
+    int pid_ = -1;
+    bool reaped_ = false;
+};
+
 } // namespace vesk::test

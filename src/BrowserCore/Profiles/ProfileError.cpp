@@ -75,4 +75,10 @@ ProfileError ProfileError::tooManyClaims(const std::string& path, std::size_t mo
                                      std::to_string(most) + "), so nothing was changed"};
 }
 
+ProfileError ProfileError::brokenLink(const std::string& path, const std::string& target, bool leadsNowhere) {
+    return {Kind::brokenLink, path + " is a link to " + target +
+                                  (leadsNowhere ? ", which leads to no file" : ", which is not a file") +
+                                  ", so nothing was changed. Point the link at a file, or remove it"};
+}
+
 } // namespace vesk

@@ -26,6 +26,7 @@ public:
         unreadableSecrets,
         secretsNotErased,
         tooManyClaims,
+        brokenLink,
     };
 
     static ProfileError duplicate(const std::string& name);
@@ -49,6 +50,9 @@ public:
     // The profiles file would list more keychain accounts of saves under way
     // than it may.
     static ProfileError tooManyClaims(const std::string& path, std::size_t most);
+    // The profiles file is a symbolic link to `target`, which leads to no
+    // file or to something that is not one.
+    static ProfileError brokenLink(const std::string& path, const std::string& target, bool leadsNowhere);
 
     Kind kind() const { return kind_; }
     bool operator==(const ProfileError& other) const {

@@ -3,6 +3,7 @@
 #include "BrowserCore/Profiles/ProfileError.h"
 #include "BrowserCore/Profiles/ProfileStoreChange.h"
 #include "Platform/AtomicFile.h"
+#include "Platform/LinkedFile.h"
 #include "Platform/ProcessIdentity.h"
 #include "Platform/RegularFile.h"
 #include "Platform/TildePath.h"
@@ -49,11 +50,13 @@ ProfileStore::Change::~Change() {
 
 Task<std::unique_ptr<ProfileStore::Change>> ProfileStore::beginChange() {
     std::weak_ptr<int> alive = alive_;
-    std::filesystem::path lockPath = file_;
-    lockPath += ".lock";
     std::unique_ptr<FileLock> lock;
     std::exception_ptr refusal;
     try {
+        // The lock lies beside the file that saves replace, so that every
+        // data folder linked to one file takes the same lock.
+        std::filesystem::path lockPath = savedFile();
+        lockPath += ".lock";
         lock = co_await FileLock::take(lockPath, lockPatience);
     } catch (const CancellationError&) {
         throw;
@@ -92,12 +95,13 @@ void ProfileStore::load() {
     currentID.set(disk.saved->current);
     fileCurrent_ = disk.saved->current;
     claims_ = disk.saved->claims;
+    otherClaims_ = disk.saved->otherClaims;
     known_ = disk.bytes;
     knownClaims_ = claims_;
-    if (disk.saved->unreadableClaims > 0) {
+    if (!otherClaims_.values.empty()) {
         g_warning("%s lists %zu saves under way in a form this Vesk does not read; they are left alone, and "
                   "nothing they name is touched",
-                  file_.c_str(), disk.saved->unreadableClaims);
+                  file_.c_str(), otherClaims_.values.size());
     }
 }
 
@@ -110,6 +114,14 @@ void ProfileStore::load() {
 Task<void> ProfileStore::removeLeftovers() {
     if (!g_file_test(file_.parent_path().c_str(), G_FILE_TEST_IS_DIR)) co_return;
     removeInterruptedSaves(file_.parent_path());
+    // A save through a link leaves its temporary file beside the linked file.
+    try {
+        if (auto linked = savedFile(); linked.parent_path() != file_.parent_path()) {
+            removeInterruptedSaves(linked.parent_path());
+        }
+    } catch (const ProfileError&) {
+        // A link that leads to no file: no save went through it.
+    }
     std::weak_ptr<int> alive = alive_;
     std::vector<ProfilesFile::Claim> ended;
     try {
@@ -149,6 +161,7 @@ ProfileStore::DiskState ProfileStore::readDisk() const {
     if (known_ == disk.bytes) {
         disk.saved = ProfilesFile::Saved{};
         disk.saved->claims = knownClaims_;
+        disk.saved->otherClaims = otherClaims_;
         return disk;
     }
     try {
@@ -165,6 +178,7 @@ ProfileStore::DiskState ProfileStore::readDisk() const {
 void ProfileStore::adopt(const DiskState& disk) {
     // Those of a change whose save failed go.
     claims_ = disk.saved->claims;
+    otherClaims_ = disk.saved->otherClaims;
     if (known_ == disk.bytes) return;
     known_ = disk.bytes;
     knownClaims_ = claims_;
@@ -187,12 +201,21 @@ void ProfileStore::saveProfiles() {
     if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
         throw std::system_error(errno, std::generic_category(), "Could not make the folder " + folder.string());
     }
-    ProfilesFile::Saved saved{fileCurrent_, *profiles, *credentials, claims_};
+    ProfilesFile::Saved saved{fileCurrent_, *profiles, *credentials, claims_, otherClaims_};
     std::string bytes = ProfilesFile::encode(saved);
+    std::filesystem::path written = savedFile();
     if (beforeFileWrite_) beforeFileWrite_();
-    writeAtomically(file_, bytes);
+    writeAtomically(written, bytes);
     known_ = std::move(bytes);
     knownClaims_ = claims_;
+}
+
+std::filesystem::path ProfileStore::savedFile() const {
+    try {
+        return linkedFile(file_);
+    } catch (const BrokenLink& broken) {
+        throw ProfileError::brokenLink(file_.string(), broken.target, broken.leadsNowhere);
+    }
 }
 
 std::optional<std::string> ProfileStore::unreadableNote() const {

@@ -151,6 +151,10 @@ private:
     // Waits for the file's lock, then takes in the file as it is; see Change.
     Task<std::unique_ptr<Change>> beginChange();
     void saveProfiles();
+    // The file saves replace: profiles.json, or the file it is a symbolic
+    // link to, so that the link stays. Throws ProfileError::brokenLink when
+    // the link leads to no file.
+    std::filesystem::path savedFile() const;
     void applyCurrentProfile();
     // The selection itself, inside a change.
     void choose(const std::optional<ProfileID>& id);
@@ -210,6 +214,9 @@ private:
     std::optional<ProfileID> fileCurrent_;
     // The claims of saves under way as the file holds them, taken in at each change.
     std::vector<ProfilesFile::Claim> claims_;
+    // Those in a form this version does not write, as the file last read or
+    // written held them: written back as they are.
+    ProfilesFile::OtherClaims otherClaims_;
     std::string process_;
     std::function<void()> beforeFileWrite_;
     Task<void> started_;

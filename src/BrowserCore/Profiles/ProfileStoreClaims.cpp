@@ -80,7 +80,7 @@ Task<std::optional<std::string>> ProfileStore::stagedSave(SecretWrites writes, b
     std::weak_ptr<int> alive = alive_;
     if (!claimed.empty()) {
         auto change = co_await beginChange();
-        std::size_t listed = claimed.size();
+        std::size_t listed = claimed.size() + otherClaims_.accounts;
         for (const auto& claim : claims_) listed += claim.accounts.size();
         if (listed > ProfilesFile::mostClaimedAccounts) {
             throw ProfileError::tooManyClaims(file_.string(), ProfilesFile::mostClaimedAccounts);

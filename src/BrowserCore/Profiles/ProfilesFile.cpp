@@ -104,24 +104,32 @@ std::optional<Claim> claim(const Json& value) {
 
 // Claims are read one by one; how many accounts they list bounds the work
 // of a start.
+std::string compact(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+std::size_t accountsListed(const Json& item) {
+    if (!item.is_object()) return 0;
+    auto accounts = item.find("accounts");
+    return accounts != item.end() && accounts->is_array() ? accounts->size() : 0;
+}
+
 void readClaims(const Json& claims, Saved& saved) {
     if (!claims.is_array()) {
-        saved.unreadableClaims = 1;
+        saved.otherClaims = {{compact(claims)}, 0, true};
         return;
     }
     std::size_t listed = 0;
-    for (const auto& item : claims) {
-        if (!item.is_object()) continue;
-        auto accounts = item.find("accounts");
-        if (accounts != item.end() && accounts->is_array()) listed += accounts->size();
-    }
+    for (const auto& item : claims) listed += accountsListed(item);
     if (listed > mostClaimedAccounts) {
         throw Undecodable("it lists " + std::to_string(listed) + " keychain accounts of saves under way, more than the " +
                           std::to_string(mostClaimedAccounts) + " it may");
     }
     for (const auto& item : claims) {
-        if (auto read = claim(item)) saved.claims.push_back(std::move(*read));
-        else ++saved.unreadableClaims;
+        if (auto read = claim(item)) {
+            saved.claims.push_back(std::move(*read));
+        } else {
+            saved.otherClaims.values.push_back(compact(item));
+            saved.otherClaims.accounts += accountsListed(item);
+        }
     }
 }
 
@@ -158,17 +166,23 @@ std::string encode(const Saved& saved) {
         if (credential.secretsTag) record["secretsTag"] = *credential.secretsTag;
         file["credentials"].push_back(std::move(record));
     }
+    const OtherClaims& others = saved.otherClaims;
+    if (others.unlisted && !others.values.empty() && saved.claims.empty()) {
+        file["claims"] = Json::parse(others.values.front());
+    } else {
+        for (const auto& other : others.values) file["claims"].push_back(Json::parse(other));
+    }
     for (const auto& claim : saved.claims) {
         Json record = {{"process", claim.process}, {"save", claim.save}, {"accounts", claim.accounts}};
         if (claim.saved) record["saved"] = true;
         file["claims"].push_back(std::move(record));
     }
-    std::string compact = file.dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::string written = compact(file);
     // Outside strings compact JSON has no slash, and no UTF-8 sequence holds
     // the slash byte, so every one found is inside a string.
     std::string escaped;
-    escaped.reserve(compact.size());
-    for (char c : compact) {
+    escaped.reserve(written.size());
+    for (char c : written) {
         if (c == '/') escaped += '\\';
         escaped += c;
     }

@@ -30,13 +30,23 @@ struct Claim {
 // The most staging accounts a file may list: far more than any save uses.
 inline constexpr std::size_t mostClaimedAccounts = 200000;
 
+// Claims in a form this version does not write (a later version's, say):
+// never read, so nothing they name is touched, and written back as they were,
+// for the version that wrote them to settle.
+struct OtherClaims {
+    std::vector<std::string> values;  // each one's JSON value, compact
+    std::size_t accounts = 0;         // the accounts they list, as the limit counts them
+    bool unlisted = false;            // "claims" held values[0] itself, not a list
+
+    bool operator==(const OtherClaims&) const = default;
+};
+
 struct Saved {
     std::optional<ProfileID> current;  // none: the temporary profile
     std::vector<BrowserProfile> profiles;
     std::optional<std::vector<Credential>> credentials;  // may be missing in a file that is read
     std::vector<Claim> claims;                            // written only when there are some
-    // Claims that could not be read: left alone, and not written back.
-    std::size_t unreadableClaims = 0;
+    OtherClaims otherClaims;
 
     bool operator==(const Saved&) const = default;
 };
@@ -45,7 +55,9 @@ struct Saved {
 // "/" escaped as "\/", other characters as UTF-8; "current" left out when
 // there is none; "credentials" always written; a credential's "secretsTag"
 // and the "claims" only when there are some, so that a file without them
-// reads as before in any version. Unreadable claims are not written.
+// reads as before in any version. Claims of another form come first, each
+// as it was read; a "claims" that was no list is written as it was while
+// there is no claim of this version, else as the list's first claim.
 std::string encode(const Saved& saved);
 
 // Why a text is not a profiles file, as a clause ("it is not JSON").
@@ -58,8 +70,8 @@ struct Undecodable : std::runtime_error {
 // ignored; a UUID in any case is taken. Two profiles or two credentials of
 // one id, nesting deeper than any such file has, or claims of more than
 // mostClaimedAccounts accounts are refused as well. A claim that is not of
-// the form a save writes is counted in unreadableClaims and left out; a
-// credential's tag not of the form earlier versions wrote is left out.
+// the form a save writes goes to otherClaims; a credential's tag not of the
+// form earlier versions wrote is left out.
 Saved decode(const std::string& text);
 
 } // namespace vesk::ProfilesFile

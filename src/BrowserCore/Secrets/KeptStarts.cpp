@@ -59,6 +59,7 @@ std::vector<KeptStart> startsKept(std::string_view written, const std::map<std::
         if (!piece.reference || piece.reference->ends_with(".otp")) return {};
         std::vector<KeptStart> starts{{*piece.reference, std::string(typed.substr(0, characters.ends[rest - 1]))}};
         std::string asHeld = text::withoutLineBreaks(starts.front().start);
+        if (text::characterCount(asHeld) < shortestKept) return {};
         if (asHeld != starts.front().start) starts.push_back({*piece.reference, std::move(asHeld)});
         return starts;
     }

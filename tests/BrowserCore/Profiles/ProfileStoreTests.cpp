@@ -335,6 +335,44 @@ TEST_F(ProfileStoreTest, TheKeychainIsNeverAskedWhileTheFileIsLocked) {
     EXPECT_EQ(underLock, std::vector<int>{}) << "the calls made while the lock was held, counted from 1";
 }
 
+// A person keeps the file in a folder of their own and links it from the
+// data folder: saves replace that file in its folder, and take the lock and
+// sweep the leftovers of a save there, where every folder linked to it does.
+// A link that leads to no file gets nothing written.
+TEST_F(ProfileStoreTest, ALinkedFileIsSavedWhereItLiesAndTheLinkStays) {
+    const fs::path own = folder / "own" / "vesk.json", link = folder / "profiles.json";
+    fs::create_directories(own.parent_path());
+    std::ofstream(own) << R"({"profiles":[],"credentials":[]})";
+    std::ofstream(own.parent_path() / ".vesk-save-a1B2c3") << "{";
+    fs::create_symlink("own/vesk.json", link);
+    store = open();
+    run(store->createProfile("A"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_NE(fileText().find(R"("name":"A")"), std::string::npos);
+    EXPECT_FALSE(fs::exists(own.parent_path() / ".vesk-save-a1B2c3"));
+    int held = ::open((own.string() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_EQ(kind([&] { run(store->createProfile("B")); }), ProfileError::Kind::busyFile);
+    ::close(held);
+
+    // The linked file gone, then a folder in its place.
+    fs::remove(own);
+    EXPECT_EQ(failure([&] { run(store->createProfile("C")); }),
+              link.string() + " is a link to own/vesk.json, which leads to no file, so nothing was changed. Point the "
+                              "link at a file, or remove it");
+    fs::create_directory(own);
+    EXPECT_EQ(failure([&] { run(store->createProfile("D")); }),
+              link.string() + " is a link to own/vesk.json, which is not a file, so nothing was changed. Point the "
+                              "link at a file, or remove it");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::is_empty(own));
+    fs::remove(own);
+    store = open();
+    EXPECT_EQ(kind([&] { run(store->createProfile("E")); }), ProfileError::Kind::brokenLink);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_FALSE(fs::exists(own));
+}
+
 // Another process keeps the lock: the change waits for it, then is refused
 // as its save, undone, with nothing written. A lock that fails for another
 // reason says that reason.
@@ -644,24 +682,62 @@ TEST_F(ProfileStoreTest, ACopiedFileSharesItsValuesAndNoClaimTouchesWhatNoSaveSt
         {{"process", "ended"}, {"save", save(1)}, {"accounts", {user, password, "other/program"}}, {"saved", true}},
         {{"process", "ended"}, {"save", save(2)}, {"accounts", {staged(2, "old", password), staged(2, "new", user)}}},
         {{"process", processIdentity(1)}, {"save", save(3)}, {"accounts", {staged(3, "new", user)}}},
-        {{"process", processIdentity(sleeping)}, {"save", save(4)}, {"accounts", {staged(4, "old", password)}}},
-        {{"process", 5}}, "x"});
+        {{"process", processIdentity(sleeping)}, {"save", save(4)}, {"accounts", {staged(4, "old", password)}}}});
     claims.push_back({{"process", "ended"}, {"save", save(5)}, {"accounts", nlohmann::json::array()}});
     for (int i = 0; i < 100000; ++i) {
         claims.back()["accounts"].push_back(staged(5, "new", profile.id + "/a.com/V" + std::to_string(i)));
     }
     keychain.values[staged(3, "new", user)] = "mallory";
     keychain.values[staged(4, "old", password)] = "stale";
+    // Claims in no form a save writes stay in the file as they were, through
+    // the start and later saves, for the version that wrote them.
+    const std::string others = R"({"process":5},"x",{"process":"ended","save":")" + save(6) +
+                               R"(","accounts":["vesk-save\/)" + save(6) + R"(\/moved\/credential\/)" + bank.id +
+                               R"(\/otp"],"kind":"é"})";
     auto file = nlohmann::json::parse(fileText());
     file["claims"] = claims;
-    writeFile(file.dump());
+    std::string text = file.dump();
+    text.insert(text.find(R"("claims":[)") + 10, others + ",");
+    writeFile(text);
     a = sharing(keychain);
     ASSERT_TRUE(test::spinUntil([&] { return a->settled(); }));
     EXPECT_FALSE(a->unreadable());
     EXPECT_EQ(a->credentials->size(), 1u);
     EXPECT_EQ(keychain.values, kept) << "only what the claims of ended processes staged is gone";
     EXPECT_EQ(session->variables.at("a.com").at("bank.password"), "new-pw");
-    EXPECT_EQ(fileText().find("claims"), std::string::npos);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_NE(fileText().find(R"(,"claims":[)" + others + ","), std::string::npos) << fileText();
+        const auto written = nlohmann::json::parse(fileText())["claims"];
+        ASSERT_EQ(written.size(), 4u);
+        EXPECT_EQ(written[3], claims[0]) << "nor a claim of accounts no save stages";
+        run(a->updateCredential(bank.id, "bank", {"a.com"}, "ann", "newer-pw", {}));
+    }
+}
+
+// A save another Vesk is making, known by its process's id and start time:
+// a start leaves its claim and what it staged. The same id with another start
+// time is another process that took the id once the Vesk ended: its claim is
+// settled.
+TEST_F(ProfileStoreTest, AStartLeavesTheSaveOfARunningVeskAndSettlesThatOfAReusedID) {
+    run(store->createProfile("P"));
+    test::ProgramCopy copy;
+    const std::string running = processIdentity(copy.pid());
+    ASSERT_FALSE(running.empty());
+    const std::string reused = running.substr(0, running.rfind('/') + 1) + "1";
+    const std::string mine = "0F1C8E2A-0000-4000-8000-000000000001", theirs = "0F1C8E2A-0000-4000-8000-000000000002";
+    auto staged = [](const std::string& save) { return "vesk-save/" + save + "/new/" + unknownID + "/a.com/V"; };
+    secrets->values[staged(mine)] = "being saved";
+    secrets->values[staged(theirs)] = "left";
+    auto file = nlohmann::json::parse(fileText());
+    file["claims"] = {{{"process", running}, {"save", mine}, {"accounts", {staged(mine)}}},
+                      {{"process", reused}, {"save", theirs}, {"accounts", {staged(theirs)}}}};
+    writeFile(file.dump());
+    store = open();
+    ASSERT_TRUE(test::spinUntil([&] { return store->settled(); }));
+    EXPECT_EQ(secrets->values, (std::map<std::string, std::string>{{staged(mine), "being saved"}}));
+    const auto claims = nlohmann::json::parse(fileText())["claims"];
+    ASSERT_EQ(claims.size(), 1u) << fileText();
+    EXPECT_EQ(claims[0]["process"], running);
 }
 
 // A file whose credential an earlier version tagged: read from the tagged

@@ -21,6 +21,11 @@ TEST(KeptStarts, AreTheStartOfTheValueInWhichWhatAFieldHoldsEnds) {
     EXPECT_EQ(startsKept("${acme.user}: ${acme.password}", values, "alice:"), Starts{});
     EXPECT_EQ(startsKept("${acme.user}${acme.password}", values, "alice"), Starts{});
     EXPECT_EQ(startsKept("${acme.otp}", values, "2870"), Starts{});
+    // Fewer than 4 characters, as held: ordinary words hold as much.
+    for (const char* held : {"P", "pa", "Pas"}) {
+        EXPECT_EQ(startsKept("${acme.password}", values, held), Starts{}) << held;
+    }
+    EXPECT_EQ(startsKept("${NOTE}", values, "abc"), Starts{});
 
     // The latest of each value are kept, each once: one value's starts never
     // push out another's.
