@@ -25,9 +25,6 @@ int main(int, char** argv) {
                    stderr);
         return 1;
     }
-    // The desktop's name for windows of the program that have no title of
-    // their own (the stage where no window carries it).
-    g_set_application_name(vesk::ui::localized("Vesk").c_str());
     // Several agents may each start their own Vesk: no single instance.
     auto application = Gtk::Application::create("app.vesk.Vesk", Gio::Application::Flags::NON_UNIQUE);
     std::unique_ptr<vesk::Browser> browser;

@@ -42,7 +42,8 @@ bool placeUnseen(GtkWindow*) {
 #endif
 
 // The desktop lists the stage as the application it belongs to, by the
-// application's id and name, as the application's own window.
+// application's id, as the application's own window (and by the name of the
+// window it stands in for).
 void nameAsTheApplication(GtkWindow* window) {
 #ifdef GDK_WINDOWING_WAYLAND
     GApplication* application = g_application_get_default();
@@ -103,7 +104,6 @@ Stage makeStage() {
 
     stage.unseen = placeUnseen(stage.window);
     if (stage.unseen) showAlone(stage);
-    else gtk_window_set_title(stage.window, g_get_application_name());
     // No person sees the stage: a screen reader is not shown what it holds
     // either. (Set after showing it, which makes a widget readable again.)
     // GTK 4.8 lists the window itself whatever it is marked: marking it
@@ -162,10 +162,12 @@ bool StageWindow::holds(WebKitWebView* view) {
     return gtk_widget_get_parent(GTK_WIDGET(view)) == theStage().board;
 }
 
-void StageWindow::carryIn(GtkOverlay* overlay) {
+void StageWindow::carryIn(GtkOverlay* overlay, const char* name) {
     Stage& stage = theStage();
     if (stage.unseen || stage.carrier == overlay) return;
     release(stage.carrier);
+    // The name it goes by when it stands in for the window again.
+    gtk_window_set_title(stage.window, name);
     gtk_window_set_child(stage.window, nullptr);
     gtk_widget_set_visible(GTK_WIDGET(stage.window), FALSE);
     // A view of no size at the overlay's corner, into which the board, at

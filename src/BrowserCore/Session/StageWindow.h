@@ -18,7 +18,7 @@
 // stage inside itself, where it takes no room, draws nothing the person
 // sees and takes no input; only while no window carries it (before the
 // window opens, after the person closed it) is it a window of its own,
-// shown minimized, with the application's id and name.
+// shown minimized, with the application's id and the window's name.
 //
 // It never holds the keyboard focus, and screen readers are shown nothing
 // of what it holds.
@@ -43,8 +43,9 @@ bool holds(WebKitWebView* view);
 
 // Where the stage cannot be a window unseen, the overlay (in a shown window
 // of the application) carries it from now on, until `release` with the same
-// overlay. Elsewhere these do nothing.
-void carryIn(GtkOverlay* overlay);
+// overlay; the stage then stands in for that window under its `name`.
+// Elsewhere these do nothing.
+void carryIn(GtkOverlay* overlay, const char* name);
 void release(GtkOverlay* overlay);
 
 } // namespace vesk::StageWindow

@@ -34,7 +34,7 @@ BrowserView::BrowserView(BrowserModels& models) : models_(models) {
     backdrop_->set_visible(false);
     add_overlay(*backdrop_);
     // Where the stage cannot be a window nobody sees, the window carries it.
-    StageWindow::carryIn(gobj());
+    StageWindow::carryIn(gobj(), localized("Vesk").c_str());
 
     auto& session = *models_.session;
     panel.changed().connect(sigc::mem_fun(*this, &BrowserView::showPanel));

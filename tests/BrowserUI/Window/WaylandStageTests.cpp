@@ -124,7 +124,6 @@ TEST(OnWayland, TheDesktopListsTheApplicationsWindowAloneWhilePagesDrawUnseen) {
     ASSERT_TRUE(GDK_IS_WAYLAND_DISPLAY(gdk_display_get_default()));
     MappedToplevels desktop(logged);
     const std::vector<MappedToplevels::Toplevel> vesk{{"app.vesk.Vesk", "Vesk"}};
-    g_set_application_name("Vesk");
     auto application = Gtk::Application::create("app.vesk.Vesk", Gio::Application::Flags::NON_UNIQUE);
     ASSERT_TRUE(application->register_application());
 
