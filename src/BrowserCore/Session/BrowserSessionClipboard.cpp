@@ -32,7 +32,9 @@ void BrowserSession::watchPrimarySelection() {
     primarySelection_ = std::make_unique<PrimarySelectionWatch>([weak](std::string_view text) -> std::optional<std::string> {
         auto session = weak.lock();
         if (!session) return std::string(text);
-        return checkedText(text, redactionLimit, *session->redaction, session->otpPattern());
+        // Not cut to the length the agent reads: the person's own selection
+        // goes there whole.
+        return checkedText(text, std::string::npos, *session->redaction, session->otpPattern());
     });
 }
 

@@ -11,8 +11,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <regex>
-#include <tuple>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -66,18 +64,24 @@ private:
         std::string appId, title;
     };
 
+    // A request, as weston logs it:
+    //   [time][proto] client 0x55d0 rq xdg_toplevel@31.set_title("Vesk")
     void take(const std::string& line) {
-        static const std::regex request(R"(client (\S+) rq (\w+)@(\d+)\.(\w+)\((.*)\)$)");
-        static const std::regex ids(R"(@(\d+))");
-        static const std::regex text(R"re("(.*)")re");
-        std::smatch m;
-        if (!std::regex_search(line, m, request)) return;
-        const std::string client = m[1], interface = m[2], id = m[3], name = m[4], args = m[5];
+        auto from = line.find("client "), request = line.find(" rq ");
+        if (from == std::string::npos || request == std::string::npos) return;
+        const std::string client = line.substr(from + 7, request - from - 7);
+        const std::string call = line.substr(request + 4);
+        auto at = call.find('@'), dot = call.find('.'), open = call.find('(');
+        if (at == std::string::npos || dot < at || open < dot || call.back() != ')') return;
+        const std::string interface = call.substr(0, at), id = call.substr(at + 1, dot - at - 1);
+        const std::string name = call.substr(dot + 1, open - dot - 1);
+        const std::string args = call.substr(open + 1, call.size() - open - 2);
         std::vector<std::string> objects;
-        for (auto it = std::sregex_iterator(args.begin(), args.end(), ids); it != std::sregex_iterator(); ++it)
-            objects.push_back((*it)[1]);
-        std::smatch quoted;
-        std::string string = std::regex_search(args, quoted, text) ? quoted[1].str() : "";
+        for (auto mark = args.find('@'); mark != std::string::npos; mark = args.find('@', mark + 1)) {
+            objects.push_back(args.substr(mark + 1, args.find_first_not_of("0123456789", mark + 1) - mark - 1));
+        }
+        auto first = args.find('"'), last = args.rfind('"');
+        std::string string = first < last ? args.substr(first + 1, last - first - 1) : "";
         if (interface == "xdg_wm_base" && name == "get_xdg_surface" && objects.size() == 2) {
             xdgSurfaces_[{client, objects[0]}] = objects[1];
         } else if (interface == "xdg_surface" && name == "get_toplevel" && objects.size() == 1) {
@@ -138,7 +142,10 @@ TEST(OnWayland, TheDesktopListsTheApplicationsWindowAloneWhilePagesDrawUnseen) {
     // (The sheet that showed the first gives it back once the loop is idle.)
     WebKitWebView* staged = session.popups->front().get();
     ASSERT_TRUE(spinUntil([&] { return session.stages->contains(staged); }));
-    ASSERT_TRUE(spinUntil([&] { return !webkit_web_view_is_loading(staged) && webkit_web_view_get_uri(staged); }));
+    ASSERT_TRUE(spinUntil([&] {
+        const char* uri = webkit_web_view_get_uri(staged);
+        return uri && uri == harness->server.url("/staged") && !webkit_web_view_is_loading(staged);
+    }));
 
     // It draws and acts as a shown page does.
     session.selectWindow("w1");
