@@ -16,6 +16,7 @@
 #include "Support/LoopbackServer.h"
 #include "Support/MainLoop.h"
 
+#include <gtkmm/application.h>
 #include <gtkmm/init.h>
 
 #include <unistd.h>
@@ -51,12 +52,16 @@ struct WindowHarness {
     std::unique_ptr<ui::BrowserWindow> window;
 
     // Without a profile store the profiles tab shows only the profile's name.
-    explicit WindowHarness(ProfileStore* profiles = nullptr, bool hasClient = true)
+    // With an application, the window is the application's, as the
+    // program's is.
+    explicit WindowHarness(ProfileStore* profiles = nullptr, bool hasClient = true,
+                           Gtk::Application* application = nullptr)
         : models{session, activity, nullptr, &flows, profiles, {}, hasClient},
           window(std::make_unique<ui::BrowserWindow>(models)) {
         server.serve("/", windowPage("first.html"));
         server.serve("/second", windowPage("second.html"));
         server.serve("/popup", windowPage("popup.html"));
+        if (application) application->add_window(*window);
         window->present();
     }
     ~WindowHarness() {

@@ -1,7 +1,9 @@
 // The clipboard keys' text, kept in the session: a copy or cut in a page
 // answers it here, and a paste hands it back to the page it goes into. A
 // text that holds stored values goes back only to a document of the origin
-// it was copied from, as fill types values only into their own site.
+// it was copied from, as fill types values only into their own site. The
+// desktop's primary selection gets a selection's text only as the agent
+// would read it.
 
 #include "BrowserCore/Session/BrowserSession.h"
 
@@ -24,6 +26,17 @@ std::string decodeOrigin(const nlohmann::json& value) {
 }
 
 } // namespace
+
+void BrowserSession::watchPrimarySelection() {
+    std::weak_ptr<BrowserSession> weak = weak_from_this();
+    primarySelection_ = std::make_unique<PrimarySelectionWatch>([weak](std::string_view text) -> std::optional<std::string> {
+        auto session = weak.lock();
+        if (!session) return std::string(text);
+        // Not cut to the length the agent reads: the person's own selection
+        // goes there whole.
+        return checkedText(text, std::string::npos, *session->redaction, session->otpPattern());
+    });
+}
 
 void BrowserSession::keepCopied(const nlohmann::json& copy) {
     auto text = copy.find("text");

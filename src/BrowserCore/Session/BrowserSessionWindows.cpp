@@ -64,13 +64,12 @@ void BrowserSession::addPopup(GRef<WebKitWebView> popup) {
 }
 
 void BrowserSession::prepareStage(WebKitWebView* view) {
-    GtkRoot* root = gtk_widget_get_root(GTK_WIDGET(view));
     GtkWindow* stage = StageWindow::stage();
-    if (root && GTK_WINDOW(root) == stage) return;  // already on the stage
+    if (StageWindow::holds(view)) return;
     // The stage no longer holds it: a window of the application shows it
     // now, or it was taken out.
     if (stages->contains(view)) stages.modify([&](auto& table) { table.erase(view); });
-    if (root) return;  // shown in a window of the application
+    if (gtk_widget_get_root(GTK_WIDGET(view))) return;  // shown in a window of the application
     StageWindow::put(view);
     stages.modify([&](auto& table) { table[view] = GRef<GtkWindow>::retain(stage); });
 }

@@ -1,6 +1,7 @@
 #include "BrowserUI/Window/BrowserView.h"
 
 #include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserCore/Session/StageWindow.h"
 #include "BrowserMCP/AgentActivity.h"
 #include "BrowserUI/Presentation/Localized.h"
 #include "BrowserUI/SidePanel/SidePanelView.h"
@@ -52,6 +53,8 @@ BrowserView::BrowserView(BrowserModels& models) : models_(models) {
     backdrop_->add_css_class("sheet-backdrop");
     backdrop_->set_visible(false);
     add_overlay(*backdrop_);
+    // Where the stage cannot be a window nobody sees, the window carries it.
+    StageWindow::carryIn(gobj(), localized("Vesk").c_str());
 
     auto& session = *models_.session;
     panel.changed().connect(sigc::mem_fun(*this, &BrowserView::showPanel));
@@ -66,6 +69,7 @@ BrowserView::BrowserView(BrowserModels& models) : models_(models) {
 }
 
 BrowserView::~BrowserView() {
+    StageWindow::release(gobj());
     // The lent web views go back to their stages before the session's
     // observers could see a half-gone view. When the window is destroyed
     // around this view, the backdrop may be gone already, the sheet taken

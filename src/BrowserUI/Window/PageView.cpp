@@ -1,6 +1,7 @@
 #include "BrowserUI/Window/PageView.h"
 
 #include "BrowserCore/Session/BrowserSession.h"
+#include "BrowserCore/Session/StageWindow.h"
 #include "BrowserUI/Widgets/ViewParts.h"
 
 #include <gtkmm/eventcontrollerfocus.h>
@@ -85,10 +86,12 @@ PageView::~PageView() {
     auto session = session_.lock();
     if (!session || !sessionHolds(*session, webView_.get())) return;
     session->prepareStage(webView_.get());
-    // The stage gives the page its keyboard focus as it shows; the page has
-    // left the person's window, and where the keyboard is, is there: a
-    // screen reader would hear of two focused things.
-    if (GtkRoot* stage = gtk_widget_get_root(view)) gtk_root_set_focus(stage, nullptr);
+    // The stage's own window gives the page its keyboard focus as it shows;
+    // the page has left the person's window, and where the keyboard is, is
+    // there: a screen reader would hear of two focused things. (A window
+    // that carries the stage keeps its own focus.)
+    GtkWindow* stage = StageWindow::stage();
+    if (gtk_widget_get_root(view) == GTK_ROOT(stage)) gtk_root_set_focus(GTK_ROOT(stage), nullptr);
 }
 
 } // namespace vesk::ui

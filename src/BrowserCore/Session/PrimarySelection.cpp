@@ -1,0 +1,44 @@
+#include "BrowserCore/Session/PrimarySelection.h"
+
+#include <utility>
+
+namespace vesk {
+
+PrimarySelectionWatch::PrimarySelectionWatch(Shown shown) : shown_(std::move(shown)) {
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display) return;
+    selection_ = GDK_CLIPBOARD(g_object_ref(gdk_display_get_primary_clipboard(display)));
+    handler_ = g_signal_connect(selection_, "changed", G_CALLBACK(&PrimarySelectionWatch::changed), this);
+}
+
+PrimarySelectionWatch::~PrimarySelectionWatch() {
+    if (!selection_) return;
+    g_signal_handler_disconnect(selection_, handler_);
+    g_object_unref(selection_);
+}
+
+// GDK tells of the change as the content is set, inside WebKit's call: the
+// selection's owner on the display is this program, and no other program's
+// request for the text is answered before the main loop runs again.
+void PrimarySelectionWatch::changed(GdkClipboard* selection, PrimarySelectionWatch* watch) {
+    if (watch->replacing_ || !gdk_clipboard_is_local(selection)) return;
+    GdkContentProvider* content = gdk_clipboard_get_content(selection);
+    if (!content) return;
+    GValue value = G_VALUE_INIT;
+    g_value_init(&value, G_TYPE_STRING);
+    // A content without text (an image alone) holds no stored value.
+    bool hasText = gdk_content_provider_get_value(content, &value, nullptr) && g_value_get_string(&value);
+    std::string text = hasText ? g_value_get_string(&value) : "";
+    g_value_unset(&value);
+    if (!hasText) return;
+    std::optional<std::string> shown = watch->shown_(text);
+    if (shown == text) return;
+    // The markup that came with the text holds the same values: the text
+    // alone takes the whole content's place.
+    watch->replacing_ = true;
+    if (shown) gdk_clipboard_set_text(selection, shown->c_str());
+    else gdk_clipboard_set_content(selection, nullptr);
+    watch->replacing_ = false;
+}
+
+} // namespace vesk

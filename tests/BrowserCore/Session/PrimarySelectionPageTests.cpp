@@ -1,0 +1,108 @@
+// The desktop's primary selection (the middle click's text) read through the
+// display, as another program of the desktop reads it, while pages select
+// fields that fill typed stored values into. On a display of the test's own:
+// the selection is the whole display's.
+
+#include "BrowserCore/Secrets/SiteKey.h"
+#include "RealInputPages.h"
+#include "Support/LoopbackServer.h"
+
+#include <gdk/x11/gdkx.h>
+#include <gtest/gtest.h>
+
+using namespace vesk;
+using namespace vesk::test;
+
+namespace {
+
+const char* page = R"(<!doctype html>
+<label>Token <input id="token"></label>
+<p id="plain">Ordinary words</p>
+<p id="echo">Your token: <span id="shown"></span></p>
+<script>token.oninput = () => shown.textContent = token.value;</script>)";
+
+// The texts another client of the display reads from the primary selection
+// until it reads `awaited`, or the deadline passes: the selection's owner is
+// only known to that client once the server has told it, a moment later.
+std::vector<std::string> readPrimaryUntil(const std::string& awaited) {
+    static GdkDisplay* other = gdk_display_open(nullptr);
+    GdkClipboard* primary = gdk_display_get_primary_clipboard(other);
+    std::vector<std::string> read;
+    spinUntil([&] {
+        std::optional<std::string> text;
+        bool done = false;
+        struct Reading {
+            std::optional<std::string>* text;
+            bool* done;
+        } reading{&text, &done};
+        gdk_clipboard_read_text_async(
+            primary, nullptr,
+            [](GObject* source, GAsyncResult* result, gpointer data) {
+                auto* reading = static_cast<Reading*>(data);
+                char* got = gdk_clipboard_read_text_finish(GDK_CLIPBOARD(source), result, nullptr);
+                if (got) *reading->text = got;
+                g_free(got);
+                *reading->done = true;
+            },
+            &reading);
+        spinUntil([&] { return done; });
+        if (text) read.push_back(*text);
+        return text == awaited;
+    });
+    return read;
+}
+
+bool holdsValue(const std::vector<std::string>& texts, const std::string& value) {
+    return std::any_of(texts.begin(), texts.end(), [&](const auto& text) { return text.find(value) != std::string::npos; });
+}
+
+} // namespace
+
+TEST(PrimarySelectionPage, StoredValuesReachTheDesktopOnlyAsTheirReferences) {
+    if (!goesOnWithRealInput()) return;
+    ASSERT_TRUE(GDK_IS_X11_DISPLAY(gdk_display_get_default())) << "reads the X server's primary selection";
+    LoopbackServer server;
+    server.serve("/", page);
+    auto session = actionSession();
+    const std::string value = "tok-5f3a9c71";
+    session->setVariables({{*siteKeyOfURL(server.url("/")), {{"TOKEN", value}}}});
+    PageSnapshot snapshot = runTask(session->navigate(server.url("/")));
+    std::string field = refOf(snapshot, "textbox", "Token");
+    runTask(session->fill(field, "${TOKEN}"));
+
+    // The agent's Control+a in the field.
+    runTask(session->press("Control+a", field));
+    auto read = readPrimaryUntil("${TOKEN}");
+    EXPECT_EQ(read.empty() ? "" : read.back(), "${TOKEN}");
+    EXPECT_FALSE(holdsValue(read, value));
+
+    // Ordinary text selected by the page goes to the desktop as it is; the
+    // page's own select() of the field does not take the value there.
+    pageValue(session->page->get(), "getSelection().selectAllChildren(plain); true");
+    read = readPrimaryUntil("Ordinary words");
+    EXPECT_EQ(read.empty() ? "" : read.back(), "Ordinary words");
+    pageValue(session->page->get(), "token.select(); true");
+    read = readPrimaryUntil("${TOKEN}");
+    EXPECT_EQ(read.empty() ? "" : read.back(), "${TOKEN}");
+    EXPECT_FALSE(holdsValue(read, value));
+    // Nor does a selection of the page's copy of it among other words.
+    pageValue(session->page->get(), "getSelection().selectAllChildren(echo); true");
+    read = readPrimaryUntil("Your token: ${TOKEN}");
+    EXPECT_EQ(read.empty() ? "" : read.back(), "Your token: ${TOKEN}");
+    EXPECT_FALSE(holdsValue(read, value));
+
+    // The person's own selection of a word, by a double click in a window
+    // that shows the page, reaches the desktop.
+    RealInput* input = RealInput::get();
+    WebKitWebView* view = session->page->get();
+    session->unstage(view);
+    Shown shown(view, 800, 600);
+    ASSERT_TRUE(spinUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(view)); }));
+    double y = centreOf(view, "#plain").second;
+    input->focus(GTK_WIDGET(view));
+    // The first word, whatever its width: the paragraph starts at the left.
+    input->click(GTK_WIDGET(view), 12, y);
+    input->click(GTK_WIDGET(view), 12, y);
+    read = readPrimaryUntil("Ordinary");
+    EXPECT_EQ(read.empty() ? "" : read.back(), "Ordinary");
+}
