@@ -4,6 +4,20 @@
 
 namespace vesk {
 
+namespace {
+
+bool offersText(GdkContentProvider* content) {
+    GdkContentFormats* formats = gdk_content_provider_ref_formats(content);
+    gsize count = 0;
+    const char* const* types = gdk_content_formats_get_mime_types(formats, &count);
+    bool text = false;
+    for (gsize i = 0; i < count && !text; ++i) text = g_str_has_prefix(types[i], "text/");
+    gdk_content_formats_unref(formats);
+    return text;
+}
+
+} // namespace
+
 PrimarySelectionWatch::PrimarySelectionWatch(Shown shown) : shown_(std::move(shown)) {
     GdkDisplay* display = gdk_display_get_default();
     if (!display) return;
@@ -26,12 +40,14 @@ void PrimarySelectionWatch::changed(GdkClipboard* selection, PrimarySelectionWat
     if (!content) return;
     GValue value = G_VALUE_INIT;
     g_value_init(&value, G_TYPE_STRING);
-    // A content without text (an image alone) holds no stored value.
     bool hasText = gdk_content_provider_get_value(content, &value, nullptr) && g_value_get_string(&value);
     std::string text = hasText ? g_value_get_string(&value) : "";
     g_value_unset(&value);
-    if (!hasText) return;
-    std::optional<std::string> shown = watch->shown_(text);
+    // A content without text (an image alone) holds no stored value; one that
+    // offers text only in a form not read here cannot be checked.
+    std::optional<std::string> shown;
+    if (hasText) shown = watch->shown_(text);
+    else if (!offersText(content)) return;
     if (shown == text) return;
     // The markup that came with the text holds the same values: the text
     // alone takes the whole content's place.
