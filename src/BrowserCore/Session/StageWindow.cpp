@@ -149,6 +149,17 @@ void StageWindow::put(WebKitWebView* view) {
     gtk_fixed_put(GTK_FIXED(stage.board), GTK_WIDGET(view), 0, 0);
     showAloneIfNeeded(stage);
     gtk_window_set_focus(stage.window, nullptr);
+    // The view takes its size now, not at the stage's next frame: a popup's
+    // page is made as soon as this returns (else at its opener's size), and
+    // WebKit's messages are served before GTK lays out, so a busy program
+    // would let a page load, run its scripts and be read at the wrong size.
+    // The board's own layout gives it the same place and size later. (GTK
+    // has a widget measured before it is given a size.)
+    int minimum = 0, natural = 0;
+    gtk_widget_measure(GTK_WIDGET(view), GTK_ORIENTATION_HORIZONTAL, -1, &minimum, &natural, nullptr, nullptr);
+    gtk_widget_measure(GTK_WIDGET(view), GTK_ORIENTATION_VERTICAL, width, &minimum, &natural, nullptr, nullptr);
+    GtkAllocation allocation{0, 0, width, height};
+    gtk_widget_size_allocate(GTK_WIDGET(view), &allocation, -1);
 }
 
 void StageWindow::take(WebKitWebView* view) {

@@ -32,7 +32,7 @@ namespace vesk::StageWindow {
 GtkWindow* stage();
 
 // Puts the view, which must lie in no window, on the stage at the view's
-// size (1280 x 800 when it has none).
+// size (1280 x 800 when it has none). It has that size on return.
 void put(WebKitWebView* view);
 
 // Takes the view off the stage, if it is there.

@@ -47,7 +47,10 @@ TEST(SessionWindows, APopupBecomesTheActiveWindowAndDrawsOffScreen) {
     auto session = BrowserSession::create({});
     ASSERT_TRUE(loadPage(*session, server.url("/")));
 
-    pageValue(session->page->get(), "window.open('/popup'); true");
+    // The popup's page is made at the popup's size, not its opener's: its
+    // load and scripts never see another, even before the stage draws again.
+    EXPECT_EQ(pageValue(session->page->get(), "const w = window.open('/popup'); [w.innerWidth, w.innerHeight]"),
+              nlohmann::json::parse("[520, 640]"));
     ASSERT_TRUE(spinUntil([&] { return session->popups->size() == 1; }));
     WebKitWebView* popup = session->popups->front().get();
     EXPECT_EQ(session->activeWindowID(), "w1");
