@@ -4,11 +4,15 @@
 // the selection is the whole display's.
 
 #include "BrowserCore/Secrets/SiteKey.h"
+#include "BrowserCore/Session/PrimarySelection.h"
 #include "RealInputPages.h"
 #include "Support/LoopbackServer.h"
+#include "Support/PrivateDisplay.h"
 
 #include <gdk/x11/gdkx.h>
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -105,4 +109,31 @@ TEST(PrimarySelectionPage, StoredValuesReachTheDesktopOnlyAsTheirReferences) {
     input->click(GTK_WIDGET(view), 12, y);
     read = readPrimaryUntil("Ordinary");
     EXPECT_EQ(read.empty() ? "" : read.back(), "Ordinary");
+}
+
+// A content with no text at all (an image alone) is left to the desktop; one
+// that offers text only in a form the watch does not read is taken off.
+TEST(PrimarySelectionPage, AnImageStaysAndTextTheWatchCannotReadGoes) {
+    if (!onPrivateDisplay()) {
+        auto outcome = rerunOnPrivateDisplay();
+        if (outcome.result == ChildOutcome::Result::skipped) GTEST_SKIP() << outcome.output;
+        EXPECT_EQ(outcome.result, ChildOutcome::Result::passed) << outcome.output;
+        return;
+    }
+    ASSERT_TRUE(gdk_display_get_default());
+    int asked = 0;
+    PrimarySelectionWatch watch([&](std::string_view text) { return ++asked, std::string(text); });
+    GdkClipboard* primary = gdk_display_get_primary_clipboard(gdk_display_get_default());
+    auto offered = [&](const char* type, const char* bytes) {
+        GBytes* data = g_bytes_new_static(bytes, strlen(bytes));
+        GdkContentProvider* content = gdk_content_provider_new_for_bytes(type, data);
+        g_bytes_unref(data);
+        gdk_clipboard_set_content(primary, content);
+        bool kept = gdk_clipboard_get_content(primary) == content;
+        g_object_unref(content);
+        return kept;
+    };
+    EXPECT_TRUE(offered("image/png", "\x89PNG"));
+    EXPECT_FALSE(offered("text/html", "<b>tok-5f3a9c71</b>"));
+    EXPECT_EQ(asked, 0);
 }
