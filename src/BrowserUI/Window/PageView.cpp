@@ -8,6 +8,7 @@
 #include <gtkmm/eventcontrollerlegacy.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace vesk::ui {
 
@@ -68,9 +69,11 @@ PageView::PageView(std::weak_ptr<BrowserSession> session, GRef<WebKitWebView> we
 void PageView::sayFocusedControl(const std::string& text) {
     gtk_accessible_update_property(GTK_ACCESSIBLE(webView_.get()), GTK_ACCESSIBLE_PROPERTY_DESCRIPTION, text.c_str(),
                                    -1);
+    sayingControl_ = true;
 }
 
 void PageView::forgetFocusedControl() {
+    if (!std::exchange(sayingControl_, false)) return;
     gtk_accessible_reset_property(GTK_ACCESSIBLE(webView_.get()), GTK_ACCESSIBLE_PROPERTY_DESCRIPTION);
 }
 

@@ -39,6 +39,9 @@ private:
     GRef<WebKitWebView> webView_;
     int stageWidth_ = -1;
     int stageHeight_ = -1;
+    // A control is said: each key and button in the page need not tell a
+    // screen reader of a description that is not there.
+    bool sayingControl_ = false;
 };
 
 } // namespace ui
