@@ -1,5 +1,6 @@
 #include "BrowserCore/Secrets/KeptStarts.h"
 
+#include "BrowserCore/Secrets/HiddenValues.h"
 #include "BrowserCore/Secrets/VariableNames.h"
 #include "Platform/Text.h"
 
@@ -59,7 +60,7 @@ std::vector<KeptStart> startsKept(std::string_view written, const std::map<std::
         if (!piece.reference || piece.reference->ends_with(".otp")) return {};
         std::vector<KeptStart> starts{{*piece.reference, std::string(typed.substr(0, characters.ends[rest - 1]))}};
         std::string asHeld = text::withoutLineBreaks(starts.front().start);
-        if (text::characterCount(asHeld) < shortestKept) return {};
+        if (text::characterCount(asHeld) < HiddenValues::shortestCut) return {};
         if (asHeld != starts.front().start) starts.push_back({*piece.reference, std::move(asHeld)});
         return starts;
     }

@@ -25,8 +25,9 @@ struct KeptStart {
 // (and as held, where the field left out its line breaks). None when `held`
 // is not a start of what was typed (letter case and line breaks aside), is
 // all of it, or ends outside a value; nor for a one-time code, which is
-// hidden as a code; nor for a start of fewer than `shortestKept` characters,
-// which ordinary words hold (one or two letters a box of a code form kept).
+// hidden as a code; nor for a start shorter than a value cut short by "…"
+// is found from (HiddenValues::shortestCut characters), which ordinary words
+// hold (one or two letters a box of a code form kept).
 std::vector<KeptStart> startsKept(std::string_view written, const std::map<std::string, std::string>& values,
                                   std::string_view held);
 
@@ -34,9 +35,6 @@ std::vector<KeptStart> startsKept(std::string_view written, const std::map<std::
 // leaves out line breaks holds it: a start kept of a value that changed since
 // is no longer hidden.
 bool begins(const KeptStart& start, std::string_view value);
-
-// As a value cut short by "…" is found from 4 characters, and no fewer.
-inline constexpr std::size_t shortestKept = 4;
 
 class KeptStarts {
 public:
