@@ -102,8 +102,6 @@ std::optional<Claim> claim(const Json& value) {
     return read;
 }
 
-// Claims are read one by one; how many accounts they list bounds the work
-// of a start.
 std::string compact(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
 std::size_t accountsListed(const Json& item) {
@@ -112,6 +110,8 @@ std::size_t accountsListed(const Json& item) {
     return accounts != item.end() && accounts->is_array() ? accounts->size() : 0;
 }
 
+// Claims are read one by one; how many accounts they list bounds the work
+// of a start.
 void readClaims(const Json& claims, Saved& saved) {
     if (!claims.is_array()) {
         saved.otherClaims = {{compact(claims)}, 0, true};
