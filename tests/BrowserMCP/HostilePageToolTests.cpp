@@ -56,6 +56,26 @@ PageElement elementNamed(BrowserSession& session, const std::string& name) {
     return PageElement{.ref = "e0"};
 }
 
+std::filesystem::path scratchFolder() {
+    gchar* made = g_dir_make_tmp("vesk-hostile-XXXXXX", nullptr);
+    std::filesystem::path folder = made;
+    g_free(made);
+    return folder;
+}
+
+// A session whose agent server keeps its profiles in a folder of its own,
+// removed at the end.
+struct ProfiledServer {
+    std::filesystem::path folder = scratchFolder();
+    std::shared_ptr<BrowserSession> session = BrowserSession::create({.settleTimeout = seconds(2)});
+    WebsiteData websiteData{folder / "data", folder / "cache"};
+    ProfileStore profiles{folder, std::make_unique<test::MemorySecretStore>(), websiteData};
+    AgentActivity activity;
+    MCPServer mcp{session.get(), activity, nullptr, &profiles};
+
+    ~ProfiledServer() { std::filesystem::remove_all(folder); }
+};
+
 } // namespace
 
 TEST(HostilePageTools, NoAnswerCarriesAStoredValueThePagePlanted) {
@@ -222,16 +242,8 @@ TEST(HostilePageTools, OnlyStoredValuesAndStartsFieldsKeptAreReplaced) {
     LoopbackServer server;
     server.serve("/words", fixture("own-words.html"));
     server.serve("/kept", fixture("kept.html"));
-    gchar* made = g_dir_make_tmp("vesk-own-words-XXXXXX", nullptr);
-    std::filesystem::path folder = made;
-    g_free(made);
-    BrowserSession::Options options;
-    options.settleTimeout = seconds(2);
-    auto session = BrowserSession::create(options);
-    WebsiteData websiteData{folder / "data", folder / "cache"};
-    ProfileStore profiles(folder, std::make_unique<test::MemorySecretStore>(), websiteData);
-    AgentActivity activity;
-    MCPServer mcp(session.get(), activity, nullptr, &profiles);
+    ProfiledServer served;
+    auto& [folder, session, websiteData, profiles, activity, mcp] = served;
     const std::string site = server.url("/");
     auto profile = runTask(profiles.createProfile("Work"));
     for (const auto& [name, value] : std::map<std::string, std::string>{
@@ -280,7 +292,6 @@ TEST(HostilePageTools, OnlyStoredValuesAndStartsFieldsKeptAreReplaced) {
     for (const char* value : {"password123", "github-2024", "elements#", "summer2024", "abcdef", "zq7"}) {
         EXPECT_EQ(lower.find(value), std::string::npos) << value << "\n" << agent.answers;
     }
-    std::filesystem::remove_all(folder);
 }
 
 // The boxes of a code form keep a digit or a letter or two of what is typed
@@ -290,18 +301,10 @@ TEST(HostilePageTools, BoxesThatKeepACharacterOrTwoHideNoOrdinaryWords) {
     if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
     LoopbackServer server;
     server.serve("/code", fixture("code-boxes.html"));
-    gchar* made = g_dir_make_tmp("vesk-code-boxes-XXXXXX", nullptr);
-    std::filesystem::path folder = made;
-    g_free(made);
-    BrowserSession::Options options;
-    options.settleTimeout = seconds(2);
-    auto session = BrowserSession::create(options);
+    ProfiledServer served;
+    auto& [folder, session, websiteData, profiles, activity, mcp] = served;
     const auto now = std::chrono::system_clock::time_point(std::chrono::seconds(1700000000));
     session->now = [now] { return now; };
-    WebsiteData websiteData{folder / "data", folder / "cache"};
-    ProfileStore profiles(folder, std::make_unique<test::MemorySecretStore>(), websiteData);
-    AgentActivity activity;
-    MCPServer mcp(session.get(), activity, nullptr, &profiles);
     const std::string key = "JBSWY3DPEHPK3PXP";
     auto profile = runTask(profiles.createProfile("Work"));
     auto acme = runTask(profiles.addCredential("acme", {server.url("/")}, "ann", "Ml7#xq-Pz", key));
@@ -323,7 +326,6 @@ TEST(HostilePageTools, BoxesThatKeepACharacterOrTwoHideNoOrdinaryWords) {
     for (const auto& shown : words) {
         EXPECT_NE(page.find(shown), std::string::npos) << shown << "\n" << page;
     }
-    std::filesystem::remove_all(folder);
 }
 
 // A page text that could not be checked for stored values is withheld, and
