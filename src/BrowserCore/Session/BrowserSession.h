@@ -374,6 +374,9 @@ public:
     std::optional<FrameInfo> frameForRef(const std::string& ref) const;
     // The same, to the main frame of `view`, active or not.
     Task<std::optional<nlohmann::json>> agentCallIn(WebKitWebView* view, std::string command, nlohmann::json args);
+    // What `call` gives, or none when the page does not answer within the
+    // frame timeout: for reads that a page too busy to answer must not hold up.
+    Task<std::optional<nlohmann::json>> answerInTime(std::function<Task<std::optional<nlohmann::json>>()> call);
     // The control that has the keyboard in `view`'s page, as a screen reader
     // names it, each stored value in it shown by its ${NAME}; none when the
     // page itself has the keyboard, or the page does not answer within the

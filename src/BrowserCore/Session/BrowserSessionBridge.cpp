@@ -134,6 +134,13 @@ Task<std::optional<json>> BrowserSession::agentCallIn(WebKitWebView* view, std::
     co_return openEnvelope(command, reply.text);
 }
 
+Task<std::optional<json>> BrowserSession::answerInTime(std::function<Task<std::optional<json>>()> call) {
+    co_return co_await race(std::move(call), [this]() -> Task<std::optional<json>> {
+        co_await sleepFor(options->frameTimeout);
+        co_return std::nullopt;
+    });
+}
+
 std::optional<FrameInfo> BrowserSession::frameForRef(const std::string& ref) const {
     auto window = refFrames->find(activeWindowID());
     if (window == refFrames->end()) return std::nullopt;

@@ -2,7 +2,6 @@
 // reader, which cannot reach into the page itself.
 
 #include "BrowserCore/Session/BrowserSession.h"
-#include "Platform/Async.h"
 
 namespace vesk {
 
@@ -10,11 +9,7 @@ Task<std::optional<BrowserSession::FocusedControl>> BrowserSession::focusedContr
     std::optional<nlohmann::json> value;
     try {
         // A page too busy to answer leaves the reader as it was.
-        value = co_await race([this, view] { return agentCallIn(view, "focused", nlohmann::json::object()); },
-                              [this]() -> Task<std::optional<nlohmann::json>> {
-                                  co_await sleepFor(options->frameTimeout);
-                                  co_return std::nullopt;
-                              });
+        value = co_await answerInTime([this, view] { return agentCallIn(view, "focused", nlohmann::json::object()); });
     } catch (const std::exception&) {
         co_return std::nullopt;
     }

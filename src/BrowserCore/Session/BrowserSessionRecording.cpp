@@ -4,7 +4,6 @@
 // recording runs and no popup is active.
 
 #include "BrowserCore/Session/BrowserSession.h"
-#include "Platform/Async.h"
 #include "BrowserCore/Records/PersonAction.h"
 #include "BrowserCore/Recorders/TypedValueMask.h"
 
@@ -51,11 +50,7 @@ Task<void> BrowserSession::captureTyped() {
     try {
         // A page too busy to answer must not hold up the command, least of
         // all a navigation away from it.
-        auto value = co_await race([this] { return agentCall("typed", nlohmann::json::object()); },
-                                   [this]() -> Task<std::optional<nlohmann::json>> {
-                                       co_await sleepFor(options->frameTimeout);
-                                       co_return std::nullopt;
-                                   });
+        auto value = co_await answerInTime([this] { return agentCall("typed", nlohmann::json::object()); });
         if (value) typed = PersonAction::decode(*value);
     } catch (const std::exception&) {
         // Typing that cannot be read is left out; the command goes on.
