@@ -16,6 +16,22 @@ bool offersText(GdkContentProvider* content) {
     return text;
 }
 
+// WebKit collapses the selection of the page that last offered one as soon
+// as another program owns the desktop's selection: a person who selects text
+// in another window would undo the agent's selection between two of its keys
+// (Control+a, then Control+c copies nothing, or the next key no longer
+// replaces it). WebKit watches for that from the first selection a page
+// offers; this, connected once before any page, runs first and ends it there.
+void keepPagesSelections(GdkClipboard* selection) {
+    static GdkClipboard* kept = nullptr;
+    if (kept == selection) return;
+    kept = selection;
+    g_signal_connect(selection, "notify::local", G_CALLBACK(+[](GdkClipboard* changed, GParamSpec*) {
+                         if (!gdk_clipboard_is_local(changed)) g_signal_stop_emission_by_name(changed, "notify::local");
+                     }),
+                     nullptr);
+}
+
 } // namespace
 
 PrimarySelectionWatch::PrimarySelectionWatch(Shown shown) : shown_(std::move(shown)) {
@@ -23,6 +39,7 @@ PrimarySelectionWatch::PrimarySelectionWatch(Shown shown) : shown_(std::move(sho
     if (!display) return;
     selection_ = GDK_CLIPBOARD(g_object_ref(gdk_display_get_primary_clipboard(display)));
     handler_ = g_signal_connect(selection_, "changed", G_CALLBACK(&PrimarySelectionWatch::changed), this);
+    keepPagesSelections(selection_);
 }
 
 PrimarySelectionWatch::~PrimarySelectionWatch() {

@@ -7,7 +7,8 @@
 // it off. This watch looks at each text WebKit offers there and, before the
 // main loop can answer any other program, puts in its place the text that
 // `shown` gives for it: a selection holding stored values reaches the
-// desktop only with their references.
+// desktop only with their references. Another program taking the desktop's
+// selection leaves the pages' own selections as they are.
 
 #include <functional>
 #include <optional>

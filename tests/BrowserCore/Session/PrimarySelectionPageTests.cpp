@@ -28,9 +28,14 @@ const char* page = R"(<!doctype html>
 // The texts another client of the display reads from the primary selection
 // until it reads `awaited`, or the deadline passes: the selection's owner is
 // only known to that client once the server has told it, a moment later.
-std::vector<std::string> readPrimaryUntil(const std::string& awaited) {
+// Another program of the desktop: a second connection to the display.
+GdkClipboard* anotherProgramsSelection() {
     static GdkDisplay* other = gdk_display_open(nullptr);
-    GdkClipboard* primary = gdk_display_get_primary_clipboard(other);
+    return gdk_display_get_primary_clipboard(other);
+}
+
+std::vector<std::string> readPrimaryUntil(const std::string& awaited) {
+    GdkClipboard* primary = anotherProgramsSelection();
     std::vector<std::string> read;
     spinUntil([&] {
         std::optional<std::string> text;
@@ -79,6 +84,11 @@ TEST(PrimarySelectionPage, StoredValuesReachTheDesktopOnlyAsTheirReferences) {
     auto read = readPrimaryUntil("${TOKEN}");
     EXPECT_EQ(read.empty() ? "" : read.back(), "${TOKEN}");
     EXPECT_FALSE(holdsValue(read, value));
+    // Another program taking the desktop's selection leaves the agent's
+    // selection in the page as it was.
+    gdk_clipboard_set_text(anotherProgramsSelection(), "elsewhere");
+    ASSERT_TRUE(spinUntil([] { return !gdk_clipboard_is_local(gdk_display_get_primary_clipboard(gdk_display_get_default())); }));
+    EXPECT_EQ(pageValue(session->page->get(), "[token.selectionStart, token.selectionEnd]"), nlohmann::json({0, 12}));
 
     // Ordinary text selected by the page goes to the desktop as it is; the
     // page's own select() of the field does not take the value there.
