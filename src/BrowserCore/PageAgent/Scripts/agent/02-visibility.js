@@ -162,14 +162,39 @@ function labelsOf(el) {
     return map.get(el) || [];
 }
 
-// A checkbox or radio button hidden behind a styled label is used through
-// that label: the label stands in for it on the page.
+// A control hidden itself that a person uses through what stands in for it
+// on the page: a checkbox or radio button behind its styled label, or a
+// field laid with opacity 0 over the box that shows it (a select that a
+// component draws), used through that box.
+function standInFor(el) {
+    return labelStandIn(el) || boxStandIn(el);
+}
+
 function labelStandIn(el) {
     if (el.localName !== 'input' || !/^(checkbox|radio|file)$/.test(el.type)) return null;
     for (const label of labelsOf(el)) {
         const v = visibility(label);
-        if (v) return { label, v };
+        if (v) return { by: label, v, box: false };
     }
     return null;
 }
 
+// The box, the field's parent or the one above, that the field covers nearly
+// whole; a field that takes no clicks, or covers a small part of what holds
+// it (an input kept for the keyboard alone), has none.
+function boxStandIn(el) {
+    if (!/^(input|select|textarea)$/.test(el.localName) || el.type === 'hidden') return null;
+    const cs = styleOf(el);
+    if (cs.opacity !== '0' || cs.pointerEvents === 'none') return null;
+    const field = rectOf(el.getBoundingClientRect());
+    let node = flatParent(el);
+    for (let depth = 0; node && node.nodeType === 1 && depth < 2; depth++, node = flatParent(node)) {
+        const box = rectOf(node.getBoundingClientRect());
+        const covered = intersect(field, box);
+        const area = r => (r.r - r.l) * (r.b - r.t);
+        if (!shows(box) || !covered || area(covered) < 0.8 * area(box)) continue;
+        const v = visibility(node);
+        if (v) return { by: node, v, box: true };
+    }
+    return null;
+}

@@ -37,6 +37,12 @@ const holdsOwnTitle = (el, role) => role === 'columnheader' || role === 'rowhead
 // what it does it to.
 const symbolsOnly = name => !!name && !/[\p{L}\p{N}]/u.test(name);
 
+// Characters that draw rather than say: an icon font's private-use glyphs,
+// quotation marks and guillemets drawn as chevrons, bullets, ornamental
+// brackets, box drawing. A name of these alone names nothing.
+const GLYPHS = /^[\s\p{Co}\p{Pi}\p{Pf}\u00b7\u2022\u2023\u2027\u2043\u2219\u25e6\u2500-\u259f\u2768-\u2775\u200b-\u200d\ufe0e\ufe0f]+$/u;
+const glyphsOnly = name => !!name && GLYPHS.test(name);
+
 // Roles whose name comes from their content.
 const NAME_FROM_CONTENT = new Set(['button', 'cell', 'checkbox', 'columnheader', 'gridcell', 'heading', 'link',
     'menuitem', 'menuitemcheckbox', 'menuitemradio', 'option', 'radio', 'row', 'rowheader', 'switch', 'tab',
@@ -388,6 +394,6 @@ function pseudoText(el, which) {
     const strings = content.match(/"(?:[^"\\]|\\.)*"/g);
     if (!strings) return '';
     return strings.map(s => s.slice(1, -1).replace(/\\(.)/g, '$1')).join('')
-        .replace(/[\uE000-\uF8FF]/g, '');
+        .replace(/\p{Co}/gu, '');
 }
 

@@ -95,6 +95,12 @@ function actedOnAs(el, tag, role, overflow) {
         (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow)) ? 'operated' : null;
 }
 
+// Whether a control inside a listed wrapper of the role `wrapper` is that
+// same control: a wrapper nested in it, or the read-only text box that shows
+// its choice (a spin button only inside a spin button: the parts of a date).
+const sameControl = (wrapper, role) => !!wrapper && WRAPPER_ROLES.has(role) &&
+    (role !== 'spinbutton' || wrapper === 'spinbutton');
+
 // Children that the page places on screen itself, absolutely or moved by a
 // transform, as a data grid that sorts or scrolls by moving its rows: in the
 // order they are shown (top to bottom, then start to end), or null when they
@@ -234,7 +240,7 @@ function walkPage(options) {
         const cs = styleOf(el);
         const display = cs.display;
         if (display === 'none' || cs.opacity === '0') {
-            if (!ctx.editable) hiddenControl(el);
+            if (!ctx.editable) hiddenControl(el, ctx);
             return { value: null };
         }
         const boxless = display === 'contents';
@@ -248,8 +254,9 @@ function walkPage(options) {
         const hasAttributes = el.hasAttributes();
         const role = ctx.editable ? null : hasAttributes ? roleOf(el) : bareRole(el, tag);
         const actedOn = actedOnAs(el, tag, role, overflow);
-        // The field a wrapper of a control types into is that control.
-        const listed = actedOn === 'control' && el !== ctx.field;
+        // The field a wrapper of a control types into is that control, and so
+        // is a wrapper or read-only text box that the wrapper holds.
+        const listed = actedOn === 'control' && el !== ctx.field && !sameControl(ctx.wrapper, role);
         const frame = { el, order: order++, item: null, pointer: undefined, noCursor: false, keptBefore: kept };
         let field = ctx.field;
         if (listed) {
@@ -279,7 +286,8 @@ function walkPage(options) {
         const pre = ctx.pre || tag === 'pre';
         const childCtx = region === ctx.region && !listed && editable === ctx.editable && pre === ctx.pre
             ? ctx
-            : { region, inWidget: ctx.inWidget || listed, editable, pre, field };
+            : { region, inWidget: ctx.inWidget || listed, editable, pre, field,
+                wrapper: listed ? (WRAPPER_ROLES.has(role) ? role : null) : ctx.wrapper };
         const childState = box ? childClips(state, el, cs, position, box, own) : (position === 'static' ? state : {
             hard: own.hard, view: own.view, absHard: own.hard, absView: own.view,
         });
@@ -415,12 +423,13 @@ function walkPage(options) {
             }
         }
         if (!rect) {
-            const standIn = labelStandIn(item.el);
+            const standIn = standInFor(item.el);
             if (!standIn) {
                 item.drop = true;
                 return;
             }
-            item.proxy = standIn.label;
+            item.proxy = standIn.by;
+            item.box = standIn.box;
             rect = standIn.v.rect;
             view = standIn.v.view;
         }
@@ -436,9 +445,21 @@ function walkPage(options) {
             const inner = items[i];
             if (inner.drop || !inner.rect || !containsDeep(item.el, inner.el)) continue;
             if (inner.name === undefined) inner.name = itemName(inner);
-            if (sameName(inner.name, name)) return true;
+            if (sameName(inner.name, name) || ownSortButton(name, inner)) return true;
         }
         return false;
+    }
+
+    // Whether a header's name is its title followed by the name of a button
+    // it holds that names that title ("Name", "Sort by Name"): the header's
+    // own sort button, the one control of the two a person clicks.
+    function ownSortButton(headerName, inner) {
+        if (inner.role !== 'button' || !inner.name) return false;
+        const header = collapse(headerName), button = collapse(inner.name);
+        const at = header.indexOf(button);
+        if (at < 0) return false;
+        const title = collapse(header.slice(0, at) + ' ' + header.slice(at + button.length)).toLowerCase();
+        return !!title && button.toLowerCase().includes(title);
     }
 
     function textShows(node, state) {
@@ -447,14 +468,16 @@ function walkPage(options) {
         return !!intersect(rectOf(range.getBoundingClientRect()), state.hard);
     }
 
-    // A control that is hidden itself but used through its visible label.
-    function hiddenControl(el) {
-        if (el.localName !== 'input') return;
-        const standIn = labelStandIn(el);
+    // A control that is hidden itself but used through its visible label or
+    // the box it lies over (inside a listed control, that control is used).
+    function hiddenControl(el, ctx) {
+        if (!/^(input|select|textarea)$/.test(el.localName)) return;
+        const standIn = labelStandIn(el) || (ctx.inWidget ? null : boxStandIn(el));
         if (!standIn) return;
         items.push({
-            el, role: nativeRole(el), generic: false, rect: standIn.v.rect,
-            view: standIn.v.view ? intersect(standIn.v.view, viewport) : null, proxy: standIn.label, order: order++,
+            el, role: roleOf(el), generic: false, rect: standIn.v.rect,
+            view: standIn.v.view ? intersect(standIn.v.view, viewport) : null, proxy: standIn.by, box: standIn.box,
+            order: order++,
         });
         kept++;
     }

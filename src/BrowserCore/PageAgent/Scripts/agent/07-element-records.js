@@ -46,9 +46,12 @@ function elementRecord(item, ref, name, context, frame) {
         if (isSecret(item.field)) value = '\u2022'.repeat(Math.min(value.length, 40));
     } else if (role === 'slider' || role === 'spinbutton' || role === 'combobox' || role === 'textbox' || role === 'searchbox') {
         value = el.getAttribute('aria-valuetext') || el.getAttribute('aria-valuenow') || undefined;
-        // A list that is not a field shows its choice as its text.
-        if (value === undefined && role === 'combobox') value = collapse(visibleText(el)) || undefined;
+        // A list that is not a field shows its choice as its text, without
+        // that of the controls it holds (a clear button) or of a glyph.
+        if (value === undefined && role === 'combobox') value = collapse(visibleText(el, null, besideChoice)) || undefined;
     }
+    // A field laid unseen over its own box shows what the box shows.
+    if (!value && item.box && VALUED_ROLES.has(role)) value = collapse(visibleText(item.proxy));
     if (value) rec.value = cut(value, VALUE_LIMIT);
 
     const checked = checkedState(el, role);
@@ -70,6 +73,12 @@ function elementRecord(item, ref, name, context, frame) {
     }
     return rec;
 }
+
+const VALUED_ROLES = new Set(['combobox', 'listbox', 'textbox', 'searchbox', 'spinbutton']);
+const besideChoice = child => {
+    const role = roleOf(child);
+    return (WIDGET_ROLES.has(role) && !WRAPPER_ROLES.has(role)) || symbolsOnly(collapse(child.textContent));
+};
 
 function checkedState(el, role) {
     if (el.localName === 'input' && (el.type === 'checkbox' || el.type === 'radio')) return el.checked;
@@ -109,6 +118,12 @@ function contextOf(el, name, grouped, memo, roles) {
             return memo(node, 'caption', () => captionOf(node));
         }
         if (tag === 'tr' || nodeRole === 'row') {
+            // Each header of a row of headers heads a column of its own: the
+            // text of the others is a neighbour's.
+            if (isColumnHeader(from)) {
+                const t = collapse(visibleText(from, el, child => roles.has(child)));
+                return t !== name ? t : '';
+            }
             const cells = memo(node, 'cells', () => Array.from(node.querySelectorAll(
                 ':scope > td, :scope > th, :scope > [role="cell"], :scope > [role="gridcell"], :scope > [role="rowheader"]')));
             const holding = cells.length >= 5 ? memo(node, 'cells by role', () => cellsByRole(cells, roles)).get(role) : null;
@@ -145,6 +160,11 @@ function contextOf(el, name, grouped, memo, roles) {
     }
     return '';
 }
+
+const isColumnHeader = cell => {
+    const role = explicitRole(cell);
+    return role ? role === 'columnheader' : cell.localName === 'th' && cell.getAttribute('scope') !== 'row';
+};
 
 // For each role, the cells of a row that are or hold a listed element of it.
 function cellsByRole(cells, roles) {
@@ -211,14 +231,16 @@ function memoizer() {
     };
 }
 
-// The visible text inside an element, leaving one element out.
-function visibleText(root, leaveOut) {
+// The visible text inside an element, leaving out one element and those
+// that `skip` picks.
+function visibleText(root, leaveOut, skip) {
     let text = '';
     const walk = node => {
         for (const child of flatChildren(node)) {
             if (text.length > 300) return;
             if (child === leaveOut) continue;
             if (child.nodeType === 3) text += child.data;
+            else if (skip && child.nodeType === 1 && skip(child)) continue;
             else if (child.nodeType === 1 && !SKIP_TAGS.has(child.localName) &&
                 child.checkVisibility({ opacityProperty: true, visibilityProperty: true })) {
                 const apart = standsApart(child);

@@ -108,7 +108,7 @@ function find(args) {
     let selectorNote = '';
     if (typeof args.selector === 'string' && args.selector) {
         const found = queryOrFail(args.selector, 'find');
-        const el = found.find(e => visibility(e) || labelStandIn(e));
+        const el = found.find(e => visibility(e) || standInFor(e));
         if (el) {
             const n = refFor(el, floor);
             remember(n, roleOf(el) || 'generic', accessibleName(el, !roleOf(el)));

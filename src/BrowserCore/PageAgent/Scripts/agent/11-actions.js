@@ -217,8 +217,8 @@ function linkFollowed(hit) {
 function click(args) {
     const { el, label } = elementFor(args, 'click');
     checkEnabled(el, label, 'click');
-    const standIn = visibility(el) ? null : labelStandIn(el);
-    const receiver = standIn ? standIn.label : el;
+    const standIn = visibility(el) ? null : standInFor(el);
+    const receiver = standIn ? standIn.by : el;
     const followed = whileActing(() => clickAt(clickPoint(el, receiver, label, 'click')));
     return followed ? { followed } : undefined;
 }
@@ -227,8 +227,8 @@ function click(args) {
 // where the frame lies in the page.
 function hover(args) {
     const { el, label } = elementFor(args, 'hover');
-    const standIn = visibility(el) ? null : labelStandIn(el);
-    const receiver = standIn ? standIn.label : el;
+    const standIn = visibility(el) ? null : standInFor(el);
+    const receiver = standIn ? standIn.by : el;
     const point = whileActing(() => clickPoint(el, receiver, label, 'hover'));
     return { x: point.x, y: point.y };
 }
@@ -313,15 +313,15 @@ const HOVER = ':hover:is(*)';
 function hovered(args) {
     const { el } = elementFor(args, 'hovered');
     if (matchesSafe(el, HOVER)) return true;
-    const standIn = labelStandIn(el);
-    return !!(standIn && matchesSafe(standIn.label, HOVER));
+    const standIn = standInFor(el);
+    return !!(standIn && matchesSafe(standIn.by, HOVER));
 }
 
 function scroll(args) {
     if (args.ref !== undefined) {
         const { el, label } = elementFor(args, 'scroll');
-        const standIn = visibility(el) ? null : labelStandIn(el);
-        const receiver = standIn ? standIn.label : el;
+        const standIn = visibility(el) ? null : standInFor(el);
+        const receiver = standIn ? standIn.by : el;
         if (!visibility(receiver)) fail('not_visible', notVisibleMessage(label, 'scroll to'));
         whileActing(() => scrollIntoViewNow(receiver));
         return undefined;
