@@ -1,7 +1,9 @@
 // What a person clicks on pages built as component libraries build them, as
 // the agent reads and uses it: calendar days, icon arrows, a sorting header
-// that holds a filter, a filter icon hidden from screen readers, and fields
-// wrapped by their own combobox, each listed once and by its name.
+// that holds a filter, a filter icon hidden from screen readers, fields
+// wrapped by their own combobox, header sort buttons, a field laid unseen over
+// its box and icon-font glyphs, each listed once, by a name that tells it
+// apart and in a context of its own surroundings.
 
 #include "BrowserCore/Session/SessionPages.h"
 #include "BrowserMCP/AgentActivity.h"
@@ -19,7 +21,8 @@ class ListedControls : public testing::Test {
 protected:
     void SetUp() override {
         if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
-        for (const char* page : {"month-calendar", "date-picker", "data-grid", "wrapped-fields"}) {
+        for (const char* page : {"month-calendar", "date-picker", "data-grid", "wrapped-fields", "sort-buttons",
+                                 "nav-arrows", "day-table", "overlaid-select", "one-control", "glyph-names"}) {
             server.serve(std::string("/") + page, sessionPage(page));
         }
         session = actionSession();
@@ -80,7 +83,7 @@ TEST_F(ListedControls, IconsWithoutANameAreListedByTheWordsOfTheirClassOrTheirPl
     std::string page = open("date-picker");
     std::string next = ref(page, "generic \"flatpickr next month\"");
     ref(page, "generic \"flatpickr prev month\"");
-    ref(page, "generic \"\" in \"after Check-in\"");
+    ref(page, "generic \"after\" in \"Check-in\"");
     EXPECT_EQ(count(page, "flatpickr next month"), 1u) << "the icon inside is not listed again";
 
     call("click", {{"ref", next}});
@@ -124,4 +127,71 @@ TEST_F(ListedControls, AFieldWrappedByItsOwnComboboxIsOneControlNamedByItsLabel)
     EXPECT_EQ(evaluate("[assignee.value, document.querySelector('.number-input input').value]"), Json::array({"An", "3"}));
     call("select", {{"ref", priority}, {"option", "High"}});
     EXPECT_NE(call("snapshot").find("combobox \"Priority\" value=\"High\""), std::string::npos);
+}
+
+TEST_F(ListedControls, AControlIsPlacedInItsOwnHeaderNeverInANeighbours) {
+    std::string page = open("sort-buttons");
+    ref(page, "button \"Sort column ascending\" in \"Supplier\"");
+    std::string city = ref(page, "button \"Sort column ascending\" in \"City\"");
+    ref(page, "button \"Sort column ascending\" in \"Lead time\"");
+    call("click", {{"ref", city}});
+    EXPECT_EQ(evaluate("document.title"), "Sorted by City");
+}
+
+TEST_F(ListedControls, IconsOfOneLookAreToldApartByWhatTheyDoElseByTheTextBesideEach) {
+    std::string page = open("nav-arrows");
+    std::string next = ref(page, "generic \"air datepicker nav action next\"");
+    ref(page, "generic \"air datepicker nav action prev\"");
+    ref(page, "generic \"edit\" in \"ann@example.com\"");
+    std::string phone = ref(page, "generic \"edit\" in \"+351 912 000 111\"");
+
+    call("click", {{"ref", next}});
+    call("click", {{"ref", phone}});
+    EXPECT_EQ(evaluate("[document.querySelector('.air-datepicker-nav--title').textContent, document.title]"),
+              Json::array({"April, 2027", "Edit phone"}));
+}
+
+TEST_F(ListedControls, ADayPlacedByTextEveryDaySharesIsPlacedByItsMonthInstead) {
+    std::string page = open("day-table");
+    EXPECT_EQ(count(page, "Use the arrow keys"), 1u) << "only in the page's text\n" << page;
+    std::string before = ref(page, "generic \"28\" in \"2027-02\"");
+    ref(page, "generic \"28\" in \"2027-03\"");
+    ref(page, "generic \"15\"");
+    call("click", {{"ref", before}});
+    EXPECT_EQ(evaluate("chosen.textContent"), "2027-02-28");
+}
+
+TEST_F(ListedControls, AFieldLaidUnseenOverItsBoxIsListedWhereTheBoxIsWithWhatTheBoxShows) {
+    std::string page = open("overlaid-select");
+    std::string location = ref(page, "combobox \"Work location\" value=\"Country / city / site\"");
+    EXPECT_NE(call("find", {{"text", "Work location"}}).find("[" + location + "] combobox"), std::string::npos);
+
+    std::string opened = call("click", {{"ref", location}});
+    call("click", {{"ref", ref(opened, "option \"Lisbon\"")}});
+    EXPECT_NE(call("snapshot").find("combobox \"Work location\" value=\"Lisbon\""), std::string::npos);
+}
+
+TEST_F(ListedControls, OneControlAPersonSeesIsOneElementNamedOnce) {
+    std::string page = open("one-control");
+    ref(page, "button \"Order: Activate to invert sorting\"");
+    ref(page, "button \"Sort by Name\"");
+    std::string country = ref(page, "combobox \"Select a country\" value=\"Select a country\"");
+    ref(page, "combobox \"Search people\"");
+    ref(page, "button \"Save\"");
+    EXPECT_EQ(count(page, "columnheader") + count(page, "textbox"), 0u) << page;
+    EXPECT_EQ(count(page, "\"Search people\""), 1u) << "three hundred wrappers are one field";
+
+    std::string opened = call("click", {{"ref", country}});
+    std::string chosen = call("click", {{"ref", ref(opened, "option \"Portugal\"")}});
+    EXPECT_NE(chosen.find("combobox \"Portugal\" value=\"Portugal\"\n"), std::string::npos) << "no clear glyph\n" << chosen;
+}
+
+TEST_F(ListedControls, ANameOfGlyphsAloneIsNoNameAndTheControlIsDescribedAsAnIcon) {
+    std::string page = open("glyph-names");
+    std::string menu = ref(page, "button \"mdi menu down\"");
+    ref(page, "checkbox \"toggle all\"");
+    ref(page, "button \"\u00d7\" in \"Buy milk\"");
+    EXPECT_EQ(count(page, "\U000F035D") + count(page, "\u00bb"), 0u) << page;
+    call("click", {{"ref", menu}});
+    EXPECT_EQ(evaluate("people.hidden"), false);
 }
