@@ -164,11 +164,15 @@ TEST_F(ListedControls, ADayPlacedByTextEveryDaySharesIsPlacedByItsMonthInstead) 
 TEST_F(ListedControls, AFieldLaidUnseenOverItsBoxIsListedWhereTheBoxIsWithWhatTheBoxShows) {
     std::string page = open("overlaid-select");
     std::string location = ref(page, "combobox \"Work location\" value=\"Country / city / site\"");
+    std::string shift = ref(page, "combobox \"Shift\" value=\"Day\" options=\"Day | Night\"");
     EXPECT_NE(call("find", {{"text", "Work location"}}).find("[" + location + "] combobox"), std::string::npos);
 
     std::string opened = call("click", {{"ref", location}});
     call("click", {{"ref", ref(opened, "option \"Lisbon\"")}});
-    EXPECT_NE(call("snapshot").find("combobox \"Work location\" value=\"Lisbon\""), std::string::npos);
+    call("select", {{"ref", shift}, {"option", "Night"}});
+    std::string now = call("snapshot");
+    EXPECT_NE(now.find("combobox \"Work location\" value=\"Lisbon\""), std::string::npos) << now;
+    EXPECT_NE(now.find("combobox \"Shift\" value=\"Night\""), std::string::npos) << now;
 }
 
 TEST_F(ListedControls, OneControlAPersonSeesIsOneElementNamedOnce) {

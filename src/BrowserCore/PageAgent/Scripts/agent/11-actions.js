@@ -214,11 +214,18 @@ function linkFollowed(hit) {
     return link ? link.href : null;
 }
 
+// What a person points at to reach an element: the element, else what
+// stands in for it on the page; null when neither shows.
+function pointedAt(el) {
+    if (visibility(el)) return el;
+    const standIn = standInFor(el);
+    return standIn ? standIn.by : null;
+}
+
 function click(args) {
     const { el, label } = elementFor(args, 'click');
     checkEnabled(el, label, 'click');
-    const standIn = visibility(el) ? null : standInFor(el);
-    const receiver = standIn ? standIn.by : el;
+    const receiver = pointedAt(el) || el;
     const followed = whileActing(() => clickAt(clickPoint(el, receiver, label, 'click')));
     return followed ? { followed } : undefined;
 }
@@ -227,8 +234,7 @@ function click(args) {
 // where the frame lies in the page.
 function hover(args) {
     const { el, label } = elementFor(args, 'hover');
-    const standIn = visibility(el) ? null : standInFor(el);
-    const receiver = standIn ? standIn.by : el;
+    const receiver = pointedAt(el) || el;
     const point = whileActing(() => clickPoint(el, receiver, label, 'hover'));
     return { x: point.x, y: point.y };
 }
@@ -320,8 +326,7 @@ function hovered(args) {
 function scroll(args) {
     if (args.ref !== undefined) {
         const { el, label } = elementFor(args, 'scroll');
-        const standIn = visibility(el) ? null : standInFor(el);
-        const receiver = standIn ? standIn.by : el;
+        const receiver = pointedAt(el) || el;
         if (!visibility(receiver)) fail('not_visible', notVisibleMessage(label, 'scroll to'));
         whileActing(() => scrollIntoViewNow(receiver));
         return undefined;
@@ -437,7 +442,7 @@ function fill(args) {
         fail('disabled', `Element ${label} is read-only, so nothing can be typed into it. ` +
             'The page may fill it itself, or offer a button or picker to change it.');
     }
-    const receiver = visibility(field) ? field : (visibility(el) ? el : null);
+    const receiver = pointedAt(field) || pointedAt(el);
     if (!receiver) fail('not_visible', notVisibleMessage(label, 'fill'));
 
     const written = asWritten(args, value);
@@ -599,7 +604,7 @@ function select(args) {
     checkEnabled(el, label, 'select');
 
     if (el.localName === 'select') {
-        if (!visibility(el)) fail('not_visible', notVisibleMessage(label, 'select'));
+        if (!pointedAt(el)) fail('not_visible', notVisibleMessage(label, 'select'));
         const options = Array.from(el.options);
         const option = matchOption(options, wanted, o => o.label || o.text, o => o.value);
         if (!option) noOption(label, asWritten(args, wanted), options.map(optionLabel).filter(Boolean));
@@ -708,8 +713,9 @@ function selectCustom(el, label, args) {
         let options = customOptions(el);
         let opened = false;
         if (!options.length) {
-            if (!visibility(el)) fail('not_visible', notVisibleMessage(label, 'select'));
-            clickAt(clickPoint(el, el, label, 'select'));
+            const receiver = pointedAt(el);
+            if (!receiver) fail('not_visible', notVisibleMessage(label, 'select'));
+            clickAt(clickPoint(el, receiver, label, 'select'));
             opened = true;
             await pollUntil(() => (options = customOptions(el)).length, 1500);
         }
