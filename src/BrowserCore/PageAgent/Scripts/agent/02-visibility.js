@@ -179,22 +179,26 @@ function labelStandIn(el) {
     return null;
 }
 
-// The box, the field's parent or the one above, that the field covers nearly
-// whole; a field that takes no clicks, or covers a small part of what holds
-// it (an input kept for the keyboard alone), has none.
+// The box that shows the field: the outermost of the three elements above
+// it that the field covers nearly whole (a component nests the field in a
+// wrapper or two inside the box that also holds the shown choice). A field
+// that takes no clicks, or covers a small part of what holds it (an input
+// kept for the keyboard alone), has none.
 function boxStandIn(el) {
     if (!/^(input|select|textarea)$/.test(el.localName) || el.type === 'hidden') return null;
     const cs = styleOf(el);
     if (cs.opacity !== '0' || cs.pointerEvents === 'none') return null;
     const field = rectOf(el.getBoundingClientRect());
+    const area = r => (r.r - r.l) * (r.b - r.t);
+    let found = null;
     let node = flatParent(el);
-    for (let depth = 0; node && node.nodeType === 1 && depth < 2; depth++, node = flatParent(node)) {
+    for (let depth = 0; node && node.nodeType === 1 && depth < 3; depth++, node = flatParent(node)) {
         const box = rectOf(node.getBoundingClientRect());
+        if (!shows(box)) continue;
         const covered = intersect(field, box);
-        const area = r => (r.r - r.l) * (r.b - r.t);
-        if (!shows(box) || !covered || area(covered) < 0.8 * area(box)) continue;
-        const v = visibility(node);
-        if (v) return { by: node, v, box: true };
+        if (!covered || area(covered) < 0.8 * area(box)) break;
+        found = node;
     }
-    return null;
+    const v = found && visibility(found);
+    return v ? { by: found, v, box: true } : null;
 }
