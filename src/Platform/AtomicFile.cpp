@@ -33,6 +33,12 @@ bool isTemporaryName(const std::string& name) {
 } // namespace
 
 void writeAtomically(const std::filesystem::path& file, const std::string& bytes, mode_t mode) {
+    // The file's own permissions, given to the temporary file from its making
+    // (the umask may only take some away, which fchmod then gives back), so
+    // that the text is never open to more than the file was.
+    struct stat existing {};
+    const bool keepsMode = ::stat(file.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    if (keepsMode) mode = existing.st_mode & 0777;
     std::string temporary;
     int fd = -1;
     // Another process's sweep may take the file between its making and its
@@ -40,13 +46,19 @@ void writeAtomically(const std::filesystem::path& file, const std::string& bytes
     for (bool swept = true; swept;) {
         temporary = (file.parent_path() / (std::string(temporaryPrefix) + "XXXXXX")).string();
         fd = g_mkstemp_full(temporary.data(), O_WRONLY | O_CLOEXEC, static_cast<int>(mode));
-        if (fd < 0) fail(errno, file);
+        // The folder is what refuses here (read-only, full, not this user's): it is named.
+        if (fd < 0) {
+            throw std::system_error(errno, std::generic_category(),
+                                    "No file could be made in the folder " + file.parent_path().string() + " to save " +
+                                        file.string());
+        }
         ::flock(fd, LOCK_EX);
         struct stat status {};
         swept = ::fstat(fd, &status) == 0 && status.st_nlink == 0;
         if (swept) ::close(fd);
     }
     int error = 0;
+    if (keepsMode && ::fchmod(fd, mode) != 0) error = errno;
     for (std::size_t written = 0; written < bytes.size() && error == 0;) {
         ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (count >= 0) {

@@ -13,7 +13,9 @@
 
 namespace vesk {
 
-// Writes `bytes` to `file` as above. Throws std::system_error with the
+// Writes `bytes` to `file` as above. A file that is there keeps its
+// permissions (a person who closed it to others finds it closed still); a
+// new one gets `mode`, less the umask. Throws std::system_error with the
 // system's reason; then the file is as it was and no temporary file stays.
 void writeAtomically(const std::filesystem::path& file, const std::string& bytes, mode_t mode = 0644);
 

@@ -1,11 +1,13 @@
 // What a person clicks on pages built as component libraries build them, as
 // the agent reads and uses it: calendar days, icon arrows, a sorting header
 // that holds a filter, a filter icon hidden from screen readers, fields
-// wrapped by their own combobox, header sort buttons, a field laid unseen over
-// its box and icon-font glyphs, each listed once, by a name that tells it
-// apart and in a context of its own surroundings.
+// wrapped by their own combobox (a password among them named by its label
+// alone), header sort buttons, a field laid unseen over its box and icon-font
+// glyphs, each listed once, by a name that tells it apart and in a context of
+// its own surroundings.
 
-#include "BrowserCore/Session/SessionPages.h"
+#include "BrowserCore/Secrets/SiteKey.h"
+#include "BrowserCore/Session/RealInputPages.h"
 #include "BrowserMCP/AgentActivity.h"
 #include "BrowserMCP/MCPServer.h"
 
@@ -21,8 +23,9 @@ class ListedControls : public testing::Test {
 protected:
     void SetUp() override {
         if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
-        for (const char* page : {"month-calendar", "date-picker", "data-grid", "wrapped-fields", "sort-buttons",
-                                 "nav-arrows", "day-table", "overlaid-select", "one-control", "glyph-names"}) {
+        for (const char* page : {"month-calendar", "date-picker", "data-grid", "wrapped-fields", "wrapped-passwords",
+                                 "sort-buttons", "nav-arrows", "day-table", "overlaid-select", "one-control",
+                                 "glyph-names"}) {
             server.serve(std::string("/") + page, sessionPage(page));
         }
         session = actionSession();
@@ -198,4 +201,40 @@ TEST_F(ListedControls, ANameOfGlyphsAloneIsNoNameAndTheControlIsDescribedAsAnIco
     EXPECT_EQ(count(page, "\U000F035D") + count(page, "\u00bb"), 0u) << page;
     call("click", {{"ref", menu}});
     EXPECT_EQ(evaluate("people.hidden"), false);
+}
+
+// What a person typed with real keys into wrapped password fields (a
+// textbox's and a combobox's), what the page set and what the agent filled
+// from a stored value: the name is the label's words alone, and no line of a
+// snapshot or a find holds the value.
+TEST_F(ListedControls, AWrappedPasswordFieldIsNamedByItsLabelAloneWhateverItHolds) {
+    if (!goesOnWithRealInput()) return;
+    session->setVariables({{*siteKeyOfURL(server.url("/")), {{"PW", "Stored-Pass-99"}}}});
+    std::string page = open("wrapped-passwords");
+    WebKitWebView* view = session->page->get();
+    session->unstage(view);
+    Shown shown{view, 800, 600};
+    ASSERT_TRUE(spinUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(view)); }));
+    RealInput& input = *RealInput::get();
+    input.focus(GTK_WIDGET(view));
+    for (const std::string field : {"typed", "chosen"}) {
+        auto [x, y] = centreOf(view, "#" + field);
+        input.click(GTK_WIDGET(view), x, y);
+        ASSERT_TRUE(spinUntil([&] { return evaluate("document.activeElement.id") == field; }));
+        input.type("HandTyped-Pass-77");
+        ASSERT_TRUE(spinUntil([&] { return evaluate(field + ".value") == "HandTyped-Pass-77"; }));
+    }
+    call("fill", {{"ref", ref(page, "textbox \"PIN\"")}, {"text", "${PW}"}});
+
+    std::string answers = call("snapshot");
+    for (const char* line : {"textbox \"Password\" value=\"\u2022", "combobox \"Passcode\" value=\"\u2022",
+                             "textbox \"Secret\" value=\"\u2022", "textbox \"PIN\" value=\"\u2022",
+                             "textbox \"Plain\" type=password value=\"\u2022"}) {
+        EXPECT_NE(answers.find(std::string("] ") + line), std::string::npos) << line << "\n" << answers;
+    }
+    answers += call("find", {{"text", "Pass"}});
+    EXPECT_NE(call("find", {{"text", "HandTyped"}}).find("Nothing on the page has \"HandTyped\""), std::string::npos);
+    for (const char* value : {"Pass-", "${PW}"}) {
+        EXPECT_EQ(answers.find(value), std::string::npos) << value << "\n" << answers;
+    }
 }

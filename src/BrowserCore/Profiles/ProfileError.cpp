@@ -1,5 +1,7 @@
 #include "BrowserCore/Profiles/ProfileError.h"
 
+#include <filesystem>
+
 namespace vesk {
 
 namespace {
@@ -53,9 +55,15 @@ ProfileError ProfileError::busyFile(const std::string& path) {
     return {Kind::busyFile, path + " is being saved by another Vesk, so nothing was changed. Try again"};
 }
 
-ProfileError ProfileError::unlockable(const std::string& path, const std::string& detail) {
-    return {Kind::unlockable, path + " could not be locked for saving, so nothing was changed: " + clause(detail) +
-                                  ". Check the file system that holds it, or move the data folder to another"};
+ProfileError ProfileError::unlockable(const std::string& path, const std::string& detail, const std::string& link) {
+    std::string failed = path + " could not be locked for saving, so nothing was changed: " + clause(detail);
+    if (link.empty()) {
+        return {Kind::unlockable, failed + ". Check the file system that holds it, or move the data folder to another"};
+    }
+    // Moving the data folder would not help: the lock lies in the folder the link leads to.
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    return {Kind::unlockable, failed + ". Check its folder " + folder + " and the file system that holds it, or point " +
+                                  link + " at a file in another folder"};
 }
 
 ProfileError ProfileError::unreadableSecrets(const std::string& detail) {
@@ -79,6 +87,11 @@ ProfileError ProfileError::brokenLink(const std::string& path, const std::string
     return {Kind::brokenLink, path + " is a link to " + target +
                                   (leadsNowhere ? ", which leads to no file" : ", which is not a file") +
                                   ", so nothing was changed. Point the link at a file, or remove it"};
+}
+
+ProfileError ProfileError::readOnlyFile(const std::string& path) {
+    return {Kind::readOnlyFile, path + " is read-only, so it was not replaced and nothing was changed. Give its owner "
+                                       "write permission and try again"};
 }
 
 } // namespace vesk

@@ -27,6 +27,7 @@ public:
         secretsNotErased,
         tooManyClaims,
         brokenLink,
+        readOnlyFile,
     };
 
     static ProfileError duplicate(const std::string& name);
@@ -41,8 +42,10 @@ public:
     // Another process held the profiles file's lock for too long.
     static ProfileError busyFile(const std::string& path);
     // The profiles file's lock failed for another reason than another
-    // process holding it (a file system without locks, say).
-    static ProfileError unlockable(const std::string& path, const std::string& detail);
+    // process holding it (a file system without locks, a folder that cannot
+    // be written, say). `path` is the file the lock lies beside; `link`, when
+    // given, the profiles file that is a link to it in another folder.
+    static ProfileError unlockable(const std::string& path, const std::string& detail, const std::string& link = {});
     // A value that a change would have to put back could not be read first.
     static ProfileError unreadableSecrets(const std::string& detail);
     // A credential or a profile (`what`) went, but the keychain kept its values.
@@ -53,6 +56,8 @@ public:
     // The profiles file is a symbolic link to `target`, which leads to no
     // file or to something that is not one.
     static ProfileError brokenLink(const std::string& path, const std::string& target, bool leadsNowhere);
+    // The file a save would replace is one its owner may not write.
+    static ProfileError readOnlyFile(const std::string& path);
 
     Kind kind() const { return kind_; }
     bool operator==(const ProfileError& other) const {

@@ -13,10 +13,22 @@
 #include <algorithm>
 #include <set>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <system_error>
 #include <utility>
 
 namespace vesk {
+
+namespace {
+
+// A file whose owner may not write it was closed to changes on purpose: it
+// is never replaced, though this process (run by root, say) could.
+bool ownerMayNotWrite(const std::filesystem::path& file) {
+    struct stat status {};
+    return ::stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode) && (status.st_mode & S_IWUSR) == 0;
+}
+
+} // namespace
 
 ProfileStore::Change::Change(ProfileStore& store, std::unique_ptr<FileLock> lock, std::exception_ptr refusal)
     : store_(store), lock_(std::move(lock)) {
@@ -52,18 +64,24 @@ Task<std::unique_ptr<ProfileStore::Change>> ProfileStore::beginChange() {
     std::weak_ptr<int> alive = alive_;
     std::unique_ptr<FileLock> lock;
     std::exception_ptr refusal;
+    std::filesystem::path saved = file_;
     try {
         // The lock lies beside the file that saves replace, so that every
         // data folder linked to one file takes the same lock.
-        std::filesystem::path lockPath = savedFile();
+        saved = savedFile();
+        std::filesystem::path lockPath = saved;
         lockPath += ".lock";
         lock = co_await FileLock::take(lockPath, lockPatience);
+        if (ownerMayNotWrite(saved)) refusal = std::make_exception_ptr(ProfileError::readOnlyFile(saved.string()));
     } catch (const CancellationError&) {
         throw;
     } catch (const FileLock::Busy&) {
         refusal = std::make_exception_ptr(ProfileError::busyFile(file_.string()));
     } catch (const std::system_error& error) {
-        refusal = std::make_exception_ptr(ProfileError::unlockable(file_.string(), error.code().message()));
+        // Named where the lock failed: beside the file a link leads to.
+        refusal = std::make_exception_ptr(saved == file_ ? ProfileError::unlockable(file_.string(), error.code().message())
+                                                         : ProfileError::unlockable(saved.string(), error.code().message(),
+                                                                                    file_.string()));
     } catch (...) {
         refusal = std::current_exception();
     }

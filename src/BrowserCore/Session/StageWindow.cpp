@@ -57,6 +57,9 @@ void nameAsTheApplication(GtkWindow* window) {
 #endif
 }
 
+struct Stage;
+Stage& theStage();
+
 struct Stage {
     GtkWindow* window = nullptr;
     // The views lie on one another at the board's top left corner, each at
@@ -67,11 +70,15 @@ struct Stage {
     // that holds the board.
     GtkOverlay* carrier = nullptr;
     GtkWidget* holder = nullptr;
+    // The application is shutting down: its window and pages go as the
+    // program ends, and the stage stands in for none of them.
+    bool ending = false;
 };
 
-// Shown, not presented: presenting would ask for the keyboard.
+// Shown, not presented: presenting would ask for the keyboard. A program
+// that is ending shows no new window.
 void showAlone(Stage& stage) {
-    if (gtk_widget_get_visible(GTK_WIDGET(stage.window))) return;
+    if (stage.ending || gtk_widget_get_visible(GTK_WIDGET(stage.window))) return;
     gtk_widget_set_visible(GTK_WIDGET(stage.window), TRUE);
     if (stage.unseen) return;
     nameAsTheApplication(stage.window);
@@ -104,6 +111,10 @@ Stage makeStage() {
 
     stage.unseen = placeUnseen(stage.window);
     if (stage.unseen) showAlone(stage);
+    if (GApplication* application = g_application_get_default()) {
+        g_signal_connect(application, "shutdown", G_CALLBACK(+[](GApplication*, gpointer) { theStage().ending = true; }),
+                         nullptr);
+    }
     // No person sees the stage: a screen reader is not shown what it holds
     // either. (Set after showing it, which makes a widget readable again.)
     // GTK 4.8 lists the window itself whatever it is marked: marking it

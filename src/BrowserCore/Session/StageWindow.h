@@ -18,7 +18,9 @@
 // stage inside itself, where it takes no room, draws nothing the person
 // sees and takes no input; only while no window carries it (before the
 // window opens, after the person closed it) is it a window of its own,
-// shown minimized, with the application's id and the window's name.
+// shown minimized, with the application's id and the window's name. Once
+// the application shuts down it shows no more: a program that is ending
+// maps no new window.
 //
 // It never holds the keyboard focus, and screen readers are shown nothing
 // of what it holds.

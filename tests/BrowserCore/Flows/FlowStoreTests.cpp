@@ -138,7 +138,11 @@ TEST_F(FlowStoreTest, SavesNeverOverAFileThatIsNotAFlowAndTellsOfAReplacedName) 
     FlowStore store(flows, root);
     put("checkout.json", named("CHECKOUT!").encoded());
     EXPECT_EQ(store.save(named("Checkout", 3)).replacedName, "CHECKOUT!");
+    // A flow the person closed to others stays closed.
+    const auto ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+    fs::permissions(flows / "checkout.json", ownerOnly);
     EXPECT_FALSE(store.save(named("Checkout")).replacedName);
+    EXPECT_EQ(fs::status(flows / "checkout.json").permissions(), ownerOnly);
 
     put("checkout.json", "plain text");
     try {

@@ -15,7 +15,9 @@
 
 #include <fstream>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <sstream>
@@ -395,6 +397,80 @@ TEST_F(ProfileStoreTest, AChangeThatCannotHaveTheLockIsRefusedAndSaysWhy) {
                   " could not be locked for saving, so nothing was changed: Is a directory. Check the file system that "
                   "holds it, or move the data folder to another");
     EXPECT_EQ(fileText(), text);
+}
+
+namespace {
+
+// A folder no process may write, root's included: immutable where the file
+// system allows it, else closed by its mode (enough for any other user).
+// Gives the reason a write there fails with, or none when it cannot be made.
+std::optional<std::string> closeToWriting(const fs::path& folder, bool closed = true) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int flags = 0;
+    bool immutable = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = closed ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    immutable = immutable && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) ::close(fd);
+    if (immutable) return std::generic_category().message(EPERM);
+    if (::geteuid() == 0) return std::nullopt;
+    fs::permissions(folder, closed ? fs::perms::owner_read | fs::perms::owner_exec : fs::perms::owner_all);
+    return std::generic_category().message(EACCES);
+}
+
+// Opens the folder again when the test ends, however it ends.
+struct ClosedFolder {
+    fs::path folder;
+    ~ClosedFolder() { closeToWriting(folder, false); }
+};
+
+} // namespace
+
+// A save keeps the file's permissions, in the data folder and through a link.
+// A file its owner may not write is left as it is, and so is a linked file in
+// a folder that cannot be written, the text naming that folder.
+TEST_F(ProfileStoreTest, ASaveKeepsTheFilesModeAndWhatCannotBeWrittenIsLeftAndNamed) {
+    const fs::path file = folder / "profiles.json";
+    const auto ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+    auto mode = [](const fs::path& path) { return fs::status(path).permissions(); };
+    run(store->createProfile("A"));
+    fs::permissions(file, ownerOnly);
+    run(store->createProfile("B"));
+    EXPECT_EQ(mode(file), ownerOnly);
+
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    std::string text = fileText();
+    EXPECT_EQ(failure([&] { run(store->createProfile("C")); }),
+              file.string() + " is read-only, so it was not replaced and nothing was changed. Give its owner write "
+                              "permission and try again");
+    EXPECT_EQ(fileText(), text);
+    EXPECT_EQ(mode(file), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(store->profiles->size(), 2u);
+
+    // The file moved into a folder of the person's own, which then cannot be
+    // written: first with no lock there yet, then with one.
+    const fs::path own = folder / "own" / "vesk.json";
+    fs::create_directories(own.parent_path());
+    fs::rename(file, own);
+    fs::permissions(own, ownerOnly);
+    fs::create_symlink("own/vesk.json", file);
+    ClosedFolder closed{own.parent_path()};
+    auto reason = closeToWriting(closed.folder);
+    if (!reason) GTEST_SKIP() << "no folder here can be closed to root's writes";
+    store = open();
+    EXPECT_EQ(failure([&] { run(store->createProfile("D")); }),
+              own.string() + " could not be locked for saving, so nothing was changed: " + *reason +
+                  ". Check its folder " + own.parent_path().string() + " and the file system that holds it, or point " +
+                  file.string() + " at a file in another folder");
+    closeToWriting(closed.folder, false);
+    run(store->createProfile("D"));
+    EXPECT_EQ(mode(own), ownerOnly);
+    closeToWriting(closed.folder);
+    text = fileText();
+    EXPECT_EQ(failure([&] { run(store->createProfile("E")); }),
+              "No file could be made in the folder " + own.parent_path().string() + " to save " + own.string() + ": " +
+                  *reason);
+    EXPECT_EQ(fileText(), text);
+    EXPECT_EQ(store->profiles->size(), 3u);
 }
 
 TEST_F(ProfileStoreTest, AKeychainThatRefusesOrCannotReadLeavesWhatItHeld) {

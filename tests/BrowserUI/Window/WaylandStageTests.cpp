@@ -1,12 +1,15 @@
 // The windows a Wayland compositor lists for the program, as weston's log of
 // its clients' requests shows them: while the window shows, the pages no
 // window shows still load, draw and act, and the desktop lists the window
-// alone. Runs under a weston of its own (tests/BrowserUI/with-weston).
+// alone; and a program whose input ends asks for no window on its way out.
+// Runs under a weston of its own (tests/BrowserUI/with-weston).
 
 #include "BrowserUI/WindowHarness.h"
+#include "Support/ChildProcess.h"
 
 #include <gdk/wayland/gdkwayland.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 #include <fstream>
@@ -120,6 +123,14 @@ int framesOf(BrowserSession& session) {
     return std::atoi(runTask(session.evaluate("return frames")).value_or("0").c_str());
 }
 
+std::string fileText(const std::string& path) {
+    gchar* text = nullptr;
+    gsize size = 0;
+    std::string read = g_file_get_contents(path.c_str(), &text, &size, nullptr) ? std::string(text, size) : "";
+    g_free(text);
+    return read;
+}
+
 } // namespace
 
 TEST(OnWayland, TheDesktopListsTheApplicationsWindowAloneWhilePagesDrawUnseen) {
@@ -166,4 +177,48 @@ TEST(OnWayland, TheDesktopListsTheApplicationsWindowAloneWhilePagesDrawUnseen) {
     EXPECT_EQ(desktop.now(), vesk);
     EXPECT_EQ(runTask(session.evaluate("return document.title")), "\"Staged\"");
     harness.reset();
+}
+
+// The program as an agent starts it: once its input ends, it closes its
+// window and asks the desktop for no other. What a program asks for as it
+// ends may never reach the compositor, so the requests it made, as its
+// Wayland library traces them, are read as well as what weston lists.
+TEST(OnWayland, AProgramWhoseInputEndsAsksForNoWindowOnItsWayOut) {
+    const char* logged = std::getenv("VESK_TEST_WAYLAND_LOG");
+    const char* program = std::getenv("VESK_BINARY");
+    if (!logged || !program) GTEST_SKIP() << "runs under a compositor of its own (ctest -R WaylandStage)";
+    LoopbackServer server;
+    server.serve("/", "<!doctype html><title>Page</title><p>A page");
+    MappedToplevels desktop(logged);
+    const std::string replies = std::string(logged) + ".replies", requests = std::string(logged) + ".requests";
+    GSubprocessLauncher* launcher = g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_STDIN_PIPE);
+    g_subprocess_launcher_set_stdout_file_path(launcher, replies.c_str());
+    g_subprocess_launcher_set_stderr_file_path(launcher, requests.c_str());
+    g_subprocess_launcher_setenv(launcher, "WAYLAND_DEBUG", "client", TRUE);
+    Process vesk(g_subprocess_launcher_spawn(launcher, nullptr, program, nullptr));
+    g_object_unref(launcher);
+    ASSERT_TRUE(vesk);
+    nlohmann::json navigate{{"name", "navigate"}, {"arguments", {{"url", server.url("/")}}}};
+    std::string input = R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2024-11-05",)"
+                        R"("capabilities":{},"clientInfo":{"name":"test","version":"1"}}})" "\n"
+                        R"({"jsonrpc":"2.0","method":"notifications/initialized"})" "\n" +
+                        nlohmann::json{{"jsonrpc", "2.0"}, {"id", 2}, {"method", "tools/call"}, {"params", navigate}}.dump() +
+                        "\n";
+    GOutputStream* stdinPipe = g_subprocess_get_stdin_pipe(vesk.get());
+    ASSERT_TRUE(g_output_stream_write_all(stdinPipe, input.data(), input.size(), nullptr, nullptr, nullptr));
+    ASSERT_TRUE(spinUntil([&] { return fileText(replies).find(R"("id":2)") != std::string::npos; }, seconds(60)));
+    const std::vector<MappedToplevels::Toplevel> window{{"app.vesk.Vesk", "Vesk"}};
+    ASSERT_TRUE(spinUntil([&] { return desktop.now() == window; }));
+
+    const std::size_t before = fileText(requests).size();
+    g_output_stream_close(stdinPipe, nullptr, nullptr);
+    bool ended = false;
+    g_subprocess_wait_async(
+        vesk.get(), nullptr, [](GObject*, GAsyncResult*, gpointer done) { *static_cast<bool*>(done) = true; }, &ended);
+    ASSERT_TRUE(spinUntil([&] { return ended; }, seconds(30)));
+    EXPECT_TRUE(g_subprocess_get_successful(vesk.get()));
+    const std::string asked = fileText(requests).substr(before);
+    EXPECT_EQ(asked.find(".get_toplevel("), std::string::npos) << asked;
+    auto listed = desktop.now();
+    EXPECT_TRUE(listed.empty() || listed == window) << "no window but the program's own";
 }

@@ -298,13 +298,16 @@ function nameOfElement(el, c) {
     return el.getAttribute('title') || '';
 }
 
-// The value of a control that sits inside another element's label.
+// The value of a control that sits inside another element's label. A
+// password field adds nothing: what it holds is never part of a name,
+// however the page wraps or labels it.
 function embeddedValue(el, role) {
     const tag = el.localName;
     if (tag === 'select') {
         return Array.from(el.selectedOptions, o => o.label || o.text).join(' ');
     }
     if (tag === 'input' && /^(button|submit|reset|image|checkbox|radio|file|hidden)$/.test(el.type)) return null;
+    if (isSecret(el)) return '';
     if (tag === 'input' || tag === 'textarea') return el.value;
     if (role === 'textbox' || role === 'searchbox') return el.textContent;
     if (role === 'slider' || role === 'spinbutton') {
