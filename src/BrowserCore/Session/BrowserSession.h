@@ -26,7 +26,7 @@
 #include "BrowserCore/Secrets/TOTP.h"
 #include "BrowserCore/Secrets/TypedIntoFields.h"
 #include "BrowserCore/Session/CopiedText.h"
-#include "BrowserCore/Session/PrimarySelection.h"
+#include "BrowserCore/Session/DesktopSelection.h"
 #include "Platform/Clock.h"
 #include "Platform/GRef.h"
 #include "Platform/Observable.h"
@@ -474,15 +474,16 @@ private:
     void keepStarts(std::string_view written, const std::map<std::string, std::string>& values,
                     const nlohmann::json& reply);
     void construct();
-    // Keeps stored values off the desktop's primary selection
-    // (BrowserSessionClipboard.cpp).
-    void watchPrimarySelection();
+    // Keeps stored values off the desktop's primary selection, and both it
+    // and the clipboard readable (BrowserSessionClipboard.cpp).
+    void watchDesktopSelections();
     GRef<WebKitWebView> makePage(const Profile& profile);
     void observePage(WebKitWebView* view);
     void stopObservingPage();
 
     std::vector<std::pair<GObject*, gulong>> watching_;
-    std::unique_ptr<PrimarySelectionWatch> primarySelection_;
+    std::unique_ptr<DesktopSelectionWatch> primarySelection_;
+    std::unique_ptr<DesktopSelectionWatch> clipboard_;
 };
 
 template <typename T>

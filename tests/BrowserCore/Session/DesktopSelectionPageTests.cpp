@@ -1,11 +1,12 @@
-// The desktop's primary selection (the middle click's text) read through the
-// display, as another program of the desktop reads it, while pages select
-// fields that fill typed stored values into. On a display of the test's own:
-// the selection is the whole display's.
+// The desktop's primary selection (the middle click's text) and clipboard
+// read through the display, as another program of the desktop reads them,
+// while pages select and copy what fill typed stored values into. On a
+// display of the test's own: the selections are the whole display's.
 
 #include "BrowserCore/Secrets/SiteKey.h"
-#include "BrowserCore/Session/PrimarySelection.h"
+#include "BrowserCore/Session/DesktopSelection.h"
 #include "RealInputPages.h"
+#include "Support/ChildProcess.h"
 #include "Support/LoopbackServer.h"
 #include "Support/PrivateDisplay.h"
 
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 
 using namespace vesk;
 using namespace vesk::test;
@@ -59,6 +61,31 @@ std::vector<std::string> readPrimaryUntil(const std::string& awaited) {
         return text == awaited;
     });
     return read;
+}
+
+// What another program reads from a selection of the display ("primary",
+// "clipboard") in one of its forms: xclip, on a connection of its own, which
+// this process serves meanwhile. The reader has a deadline; a process that
+// stops serving is ended by its parent's.
+ProcessOutput readSelection(const char* selection, const char* form = "UTF8_STRING") {
+    return runProcess({"timeout", "20", "xclip", "-o", "-selection", selection, "-t", form}, {}, seconds(30));
+}
+
+// The selection's text once it starts with `start`: the page's selection or
+// copy reaches the desktop a moment after the page makes it.
+std::string readOnceItStartsWith(const char* selection, const std::string& start) {
+    std::string read;
+    spinUntil([&] {
+        read = readSelection(selection).output;
+        return read.starts_with(start);
+    });
+    return read;
+}
+
+// Runs what this process has to do now, such as finishing the reading of a
+// content it offers, until nothing is left ready to run.
+void finishPendingWork() {
+    spinUntil([] { return !g_main_context_pending(nullptr); });
 }
 
 bool holdsValue(const std::vector<std::string>& texts, const std::string& value) {
@@ -132,8 +159,8 @@ TEST(PrimarySelectionPage, AnImageStaysAndTextTheWatchCannotReadGoes) {
     }
     ASSERT_TRUE(gdk_display_get_default());
     int asked = 0;
-    PrimarySelectionWatch watch([&](std::string_view text) { return ++asked, std::string(text); });
     GdkClipboard* primary = gdk_display_get_primary_clipboard(gdk_display_get_default());
+    DesktopSelectionWatch watch(primary, [&](std::string_view text) { return ++asked, std::string(text); });
     auto offered = [&](const char* type, const char* bytes) {
         GBytes* data = g_bytes_new_static(bytes, strlen(bytes));
         GdkContentProvider* content = gdk_content_provider_new_for_bytes(type, data);
@@ -146,4 +173,81 @@ TEST(PrimarySelectionPage, AnImageStaysAndTextTheWatchCannotReadGoes) {
     EXPECT_TRUE(offered("image/png", "\x89PNG"));
     EXPECT_FALSE(offered("text/html", "<b>tok-5f3a9c71</b>"));
     EXPECT_EQ(asked, 0);
+}
+
+// A selection of any size is read by another program, whole or its first
+// 4 MiB, and the session answers after each read: GTK serves a text it was
+// given, once it takes more than one X request (256 KiB), in a way that stops
+// the main loop for good. The same for the clipboard, where the person's
+// copy key puts the selection.
+TEST(DesktopSelectionPage, ASelectionOfAnySizeIsReadAndTheSessionGoesOn) {
+    if (!goesOnWithRealInput()) return;
+    LoopbackServer server;
+    server.serve("/", "<!doctype html><pre id=long></pre>");
+    auto session = actionSession();
+    runTask(session->navigate(server.url("/")));
+    WebKitWebView* view = session->page->get();
+    session->unstage(view);
+    Shown shown(view, 800, 600);
+    ASSERT_TRUE(spinUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(view)); }));
+    RealInput::get()->focus(GTK_WIDGET(view));
+    for (int size : {100'000, 1'000'000, 5'000'000}) {
+        std::string start = std::to_string(size) + "\n";
+        std::string text = pageValue(view, "long.textContent = '" + std::to_string(size) +
+                                               "\\n' + 'Lorem ipsum dolor sit amet, consectetur adipiscing.\\n'.repeat(" +
+                                               std::to_string(size / 52) +
+                                               ") + 'The end.'; getSelection().selectAllChildren(long); "
+                                               "getSelection().toString()");
+        std::string expected = text.substr(0, 4 * 1024 * 1024);
+        std::string read = readOnceItStartsWith("primary", start);
+        EXPECT_TRUE(read == expected) << size << " bytes selected, " << read.size() << " read";
+        EXPECT_EQ(runTask(session->scan()).url, server.url("/"));
+
+        RealInput::get()->key("c", "Control_L");
+        read = readOnceItStartsWith("clipboard", start);
+        EXPECT_TRUE(read == expected) << size << " bytes copied, " << read.size() << " read";
+        EXPECT_EQ(runTask(session->scan()).url, server.url("/"));
+    }
+}
+
+// A stored value in a selection's markup (a link's address, a field's
+// value, an option, an image's text, a data attribute) reaches the desktop
+// in no form the selection is offered in; ordinary markup is offered as it
+// was.
+TEST(DesktopSelectionPage, NoFormOfASelectionHoldsAStoredValue) {
+    if (!goesOnWithRealInput()) return;
+    LoopbackServer server;
+    server.serve("/", R"(<!doctype html>
+<p id="link">See <a href="https://example.test/?t=tok-5f3a9c71">the site</a> now</p>
+<p id="field">Token <input value="tok-5f3a9c71"> here</p>
+<p id="option">Pick <select><option>tok-5f3a9c71</option><option selected>other</option></select> one</p>
+<p id="image">A picture <img alt="tok-5f3a9c71" src="data:,"> here</p>
+<p id="data"><span data-token="tok-5f3a9c71">Tagged</span> words</p>
+<p id="plain">Ordinary <b>bold</b> words</p>)");
+    auto session = actionSession();
+    const std::string value = "tok-5f3a9c71";
+    session->setVariables({{*siteKeyOfURL(server.url("/")), {{"TOKEN", value}}}});
+    runTask(session->navigate(server.url("/")));
+    auto forms = [] {
+        std::vector<std::string> forms;
+        std::istringstream listed(readSelection("primary", "TARGETS").output);
+        for (std::string form; std::getline(listed, form);) {
+            if (form != "TARGETS" && form != "TIMESTAMP" && form != "SAVE_TARGETS") forms.push_back(form);
+        }
+        return forms;
+    };
+    for (const char* id : {"link", "field", "option", "image", "data", "plain"}) {
+        pageValue(session->page->get(), std::string("getSelection().selectAllChildren(") + id + "); true");
+        std::string start = pageValue(session->page->get(), "getSelection().toString().slice(0, 3)");
+        readOnceItStartsWith("primary", start);
+        finishPendingWork();
+        auto offered = forms();
+        EXPECT_FALSE(offered.empty()) << id;
+        for (const auto& form : offered) {
+            EXPECT_FALSE(holdsValue({readSelection("primary", form.c_str()).output}, value)) << id << " as " << form;
+        }
+        if (std::string(id) == "plain") {
+            EXPECT_NE(readSelection("primary", "text/html").output.find(">bold</b>"), std::string::npos);
+        }
+    }
 }
