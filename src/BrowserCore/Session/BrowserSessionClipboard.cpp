@@ -3,7 +3,8 @@
 // text that holds stored values goes back only to a document of the origin
 // it was copied from, as fill types values only into their own site. The
 // desktop's primary selection gets a selection's text only as the agent
-// would read it.
+// would read it, and so does its clipboard what a page copies while the
+// agent acts.
 
 #include "BrowserCore/Session/BrowserSession.h"
 
@@ -45,7 +46,11 @@ void BrowserSession::watchDesktopSelections() {
     GdkClipboard* primary = gdk_display_get_primary_clipboard(display);
     keepPagesSelections(primary);
     primarySelection_ = std::make_unique<DesktopSelectionWatch>(primary, check, holdsValues);
-    clipboard_ = std::make_unique<DesktopSelectionWatch>(gdk_display_get_clipboard(display), check, [] { return false; });
+    // What the person copies with their own keys stays theirs.
+    clipboard_ = std::make_unique<DesktopSelectionWatch>(gdk_display_get_clipboard(display), check, [weak, holdsValues] {
+        auto session = weak.lock();
+        return session && session->agentActs && holdsValues();
+    });
 }
 
 void BrowserSession::keepCopied(const nlohmann::json& copy) {

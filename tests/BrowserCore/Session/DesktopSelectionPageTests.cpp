@@ -251,3 +251,67 @@ TEST(DesktopSelectionPage, NoFormOfASelectionHoldsAStoredValue) {
         }
     }
 }
+
+// A page's copy while the agent clicks, however the page makes it, reaches
+// the desktop's clipboard only with the stored value's reference; what the
+// person copies with their own keys is copied as it is.
+TEST(ClipboardPage, APagesCopyDuringTheAgentsClickHoldsOnlyTheReference) {
+    if (!goesOnWithRealInput()) return;
+    LoopbackServer server;
+    server.serve("/", R"(<!doctype html>
+<label>Password <input id="pw" type="password"></label>
+<button id="command">By command</button>
+<button id="api">By the clipboard API</button>
+<button id="copyEvent">By the copy event</button>
+<label>Shown <input id="echo"></label>
+<script>
+pw.oninput = () => echo.value = pw.value;
+command.onclick = () => {
+    const area = document.createElement('textarea');
+    area.value = 'command: ' + pw.value;
+    document.body.append(area);
+    area.select();
+    document.execCommand('copy');
+    area.remove();
+};
+api.onclick = () => navigator.clipboard.writeText('api: ' + pw.value);
+let own = false;
+document.addEventListener('copy', e => {
+    if (!own) return;
+    e.clipboardData.setData('text/plain', 'event: ' + pw.value);
+    e.clipboardData.setData('text/html', '<b>event: ' + pw.value + '</b>');
+    e.preventDefault();
+});
+copyEvent.onclick = () => {
+    own = true;
+    getSelection().selectAllChildren(copyEvent);
+    document.execCommand('copy');
+    own = false;
+};
+</script>)");
+    auto session = actionSession();
+    const std::string value = "Hunter-77-pass";
+    session->setVariables({{*siteKeyOfURL(server.url("/")), {{"acme.password", value}}}});
+    PageSnapshot page = runTask(session->navigate(server.url("/")));
+    runTask(session->fill(refOf(page, "textbox", "Password"), "${acme.password}"));
+    for (auto [button, start] : {std::pair{"By command", "command: "}, {"By the clipboard API", "api: "},
+                                 {"By the copy event", "event: "}}) {
+        runTask(session->click(refOf(page, "button", button)));
+        EXPECT_EQ(readOnceItStartsWith("clipboard", start), std::string(start) + "${acme.password}");
+    }
+    finishPendingWork();
+    EXPECT_FALSE(holdsValue({readSelection("clipboard", "text/html").output}, value));
+
+    WebKitWebView* view = session->page->get();
+    session->unstage(view);
+    Shown shown(view, 800, 600);
+    ASSERT_TRUE(spinUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(view)); }));
+    RealInput* input = RealInput::get();
+    input->focus(GTK_WIDGET(view));
+    auto [x, y] = centreOf(view, "#echo");
+    input->click(GTK_WIDGET(view), x, y);
+    ASSERT_TRUE(spinUntil([&] { return pageValue(view, "document.activeElement === echo") == true; }));
+    input->key("a", "Control_L");
+    input->key("c", "Control_L");
+    EXPECT_EQ(readOnceItStartsWith("clipboard", "Hunter"), value);
+}
