@@ -217,17 +217,11 @@ TEST(DesktopSelectionPage, ASelectionOfAnySizeIsReadAndTheSessionGoesOn) {
 TEST(DesktopSelectionPage, NoFormOfASelectionHoldsAStoredValue) {
     if (!goesOnWithRealInput()) return;
     LoopbackServer server;
-    server.serve("/", R"(<!doctype html>
-<p id="link">See <a href="https://example.test/?t=tok-5f3a9c71">the site</a> now</p>
-<p id="field">Token <input value="tok-5f3a9c71"> here</p>
-<p id="option">Pick <select><option>tok-5f3a9c71</option><option selected>other</option></select> one</p>
-<p id="image">A picture <img alt="tok-5f3a9c71" src="data:,"> here</p>
-<p id="data"><span data-token="tok-5f3a9c71">Tagged</span> words</p>
-<p id="plain">Ordinary <b>bold</b> words</p>)");
+    serveFixtures(server, {"selection-markup.html"});
     auto session = actionSession();
     const std::string value = "tok-5f3a9c71";
     session->setVariables({{*siteKeyOfURL(server.url("/")), {{"TOKEN", value}}}});
-    runTask(session->navigate(server.url("/")));
+    runTask(session->navigate(server.url("/selection-markup")));
     auto forms = [] {
         std::vector<std::string> forms;
         std::istringstream listed(readSelection("primary", "TARGETS").output);
@@ -258,41 +252,11 @@ TEST(DesktopSelectionPage, NoFormOfASelectionHoldsAStoredValue) {
 TEST(ClipboardPage, APagesCopyDuringTheAgentsClickHoldsOnlyTheReference) {
     if (!goesOnWithRealInput()) return;
     LoopbackServer server;
-    server.serve("/", R"(<!doctype html>
-<label>Password <input id="pw" type="password"></label>
-<button id="command">By command</button>
-<button id="api">By the clipboard API</button>
-<button id="copyEvent">By the copy event</button>
-<label>Shown <input id="echo"></label>
-<script>
-pw.oninput = () => echo.value = pw.value;
-command.onclick = () => {
-    const area = document.createElement('textarea');
-    area.value = 'command: ' + pw.value;
-    document.body.append(area);
-    area.select();
-    document.execCommand('copy');
-    area.remove();
-};
-api.onclick = () => navigator.clipboard.writeText('api: ' + pw.value);
-let own = false;
-document.addEventListener('copy', e => {
-    if (!own) return;
-    e.clipboardData.setData('text/plain', 'event: ' + pw.value);
-    e.clipboardData.setData('text/html', '<b>event: ' + pw.value + '</b>');
-    e.preventDefault();
-});
-copyEvent.onclick = () => {
-    own = true;
-    getSelection().selectAllChildren(copyEvent);
-    document.execCommand('copy');
-    own = false;
-};
-</script>)");
+    serveFixtures(server, {"page-copies.html"});
     auto session = actionSession();
     const std::string value = "Hunter-77-pass";
     session->setVariables({{*siteKeyOfURL(server.url("/")), {{"acme.password", value}}}});
-    PageSnapshot page = runTask(session->navigate(server.url("/")));
+    PageSnapshot page = runTask(session->navigate(server.url("/page-copies")));
     runTask(session->fill(refOf(page, "textbox", "Password"), "${acme.password}"));
     for (auto [button, start] : {std::pair{"By command", "command: "}, {"By the clipboard API", "api: "},
                                  {"By the copy event", "event: "}}) {
