@@ -22,7 +22,7 @@ BrowserSession::BrowserSession(Options options) : options(options), profile(opti
 
 void BrowserSession::construct() {
     page.set(makePage(*profile));
-    watchPrimarySelection();
+    watchDesktopSelections();
 
     std::weak_ptr<BrowserSession> weak = weak_from_this();
     person.report = [weak](const std::string& text) {

@@ -26,7 +26,7 @@
 #include "BrowserCore/Secrets/TOTP.h"
 #include "BrowserCore/Secrets/TypedIntoFields.h"
 #include "BrowserCore/Session/CopiedText.h"
-#include "BrowserCore/Session/PrimarySelection.h"
+#include "BrowserCore/Session/DesktopSelection.h"
 #include "Platform/Clock.h"
 #include "Platform/GRef.h"
 #include "Platform/Observable.h"
@@ -207,6 +207,10 @@ public:
     KeptStarts keptStarts;
     // What the last copy or cut key took (BrowserSessionClipboard.cpp).
     std::optional<CopiedText> copied;
+    // The agent has acted on a page since the person last pressed a key or
+    // a button in one: what the pages copy to the desktop's clipboard is
+    // checked as their selections are.
+    bool agentActs = true;
 
     // Profiles, windows and the recording.
     void useProfile(const Profile& profile);
@@ -474,15 +478,16 @@ private:
     void keepStarts(std::string_view written, const std::map<std::string, std::string>& values,
                     const nlohmann::json& reply);
     void construct();
-    // Keeps stored values off the desktop's primary selection
-    // (BrowserSessionClipboard.cpp).
-    void watchPrimarySelection();
+    // Keeps stored values off the desktop's primary selection, and off its
+    // clipboard while the agent acts (BrowserSessionClipboard.cpp).
+    void watchDesktopSelections();
     GRef<WebKitWebView> makePage(const Profile& profile);
     void observePage(WebKitWebView* view);
     void stopObservingPage();
 
     std::vector<std::pair<GObject*, gulong>> watching_;
-    std::unique_ptr<PrimarySelectionWatch> primarySelection_;
+    std::unique_ptr<DesktopSelectionWatch> primarySelection_;
+    std::unique_ptr<DesktopSelectionWatch> clipboard_;
 };
 
 template <typename T>

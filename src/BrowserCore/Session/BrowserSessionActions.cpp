@@ -150,6 +150,7 @@ Task<ActionResult> actOnElement(BrowserSession& session, std::string command, Fl
 Task<ActionResult> BrowserSession::runAction(std::string command, json arguments, bool expectsSuggestions,
                                              ReplyHandler onReply) {
     auto keep = shared_from_this();
+    agentActs = true;
 
     // The page before: the window's last scan, or a scan now (not timed).
     // (No co_await inside a conditional expression: GCC 12 destroys the

@@ -3,7 +3,8 @@
 // text that holds stored values goes back only to a document of the origin
 // it was copied from, as fill types values only into their own site. The
 // desktop's primary selection gets a selection's text only as the agent
-// would read it.
+// would read it, and so does its clipboard what a page copies while the
+// agent acts.
 
 #include "BrowserCore/Session/BrowserSession.h"
 
@@ -27,14 +28,28 @@ std::string decodeOrigin(const nlohmann::json& value) {
 
 } // namespace
 
-void BrowserSession::watchPrimarySelection() {
+void BrowserSession::watchDesktopSelections() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display) return;
     std::weak_ptr<BrowserSession> weak = weak_from_this();
-    primarySelection_ = std::make_unique<PrimarySelectionWatch>([weak](std::string_view text) -> std::optional<std::string> {
+    auto check = [weak](std::string_view text) -> std::optional<std::string> {
         auto session = weak.lock();
         if (!session) return std::string(text);
         // Not cut to the length the agent reads: the person's own selection
         // goes there whole.
         return checkedText(text, std::string::npos, *session->redaction, session->otpPattern());
+    };
+    auto holdsValues = [weak] {
+        auto session = weak.lock();
+        return session && (session->redaction->has_value() || !session->otpKeys->empty());
+    };
+    GdkClipboard* primary = gdk_display_get_primary_clipboard(display);
+    keepPagesSelections(primary);
+    primarySelection_ = std::make_unique<DesktopSelectionWatch>(primary, check, holdsValues);
+    // What the person copies with their own keys stays theirs.
+    clipboard_ = std::make_unique<DesktopSelectionWatch>(gdk_display_get_clipboard(display), check, [weak, holdsValues] {
+        auto session = weak.lock();
+        return session && session->agentActs && holdsValues();
     });
 }
 

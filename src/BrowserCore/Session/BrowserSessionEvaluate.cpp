@@ -20,6 +20,7 @@ WebKitWebView* viewWithPage(WebKitWebView* view) {
 
 Task<std::optional<std::string>> BrowserSession::evaluate(std::string script) {
     GRef<WebKitWebView> view = GRef<WebKitWebView>::retain(viewWithPage(activeView()));
+    agentActs = true;
     // The script is the body of an async function, run in the page's own
     // world so that it sees the page's globals. The web process extension
     // runs it and awaits it with built-ins of its own, and writes its value

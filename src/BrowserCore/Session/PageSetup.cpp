@@ -165,6 +165,20 @@ GRef<WebKitWebView> PageSetup::makeWebView(std::weak_ptr<BrowserSession> session
         }),
         new HandlerContext{session, view}, deleteContext, GConnectFlags(0));
     g_object_unref(manager);
+
+    // The person's own key or button in the page, seen before the page gets
+    // it: what the page copies from then on is the person's.
+    GtkEventController* input = gtk_event_controller_legacy_new();
+    gtk_event_controller_set_propagation_phase(input, GTK_PHASE_CAPTURE);
+    g_signal_connect_data(
+        input, "event", G_CALLBACK(+[](GtkEventControllerLegacy*, GdkEvent* event, gpointer data) -> gboolean {
+            GdkEventType type = gdk_event_get_event_type(event);
+            if (type != GDK_KEY_PRESS && type != GDK_BUTTON_PRESS && type != GDK_TOUCH_BEGIN) return FALSE;
+            if (auto s = static_cast<HandlerContext*>(data)->session.lock()) s->agentActs = false;
+            return FALSE;
+        }),
+        new HandlerContext{session, view}, deleteContext, GConnectFlags(0));
+    gtk_widget_add_controller(GTK_WIDGET(view), input);
     return GRef<WebKitWebView>::adopt(view);
 }
 
