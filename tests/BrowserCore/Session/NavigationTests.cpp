@@ -445,7 +445,7 @@ TEST(Navigation, APageChangingItsOwnAddressAllTheTimeGivesWayToTheRequest) {
         std::string ms = request.query.substr(request.query.find("ms=") + 3);
         std::string step = std::string(has("hash") ? "location.hash = 'h' + i;" : "") +
                            (has("push") ? "history.pushState({}, '', '?" + request.query + "&at=' + i);" : "");
-        return LoopbackServer::Response{.body = "<title>looping</title><p>loop</p><script>let i = 0; setInterval(() => {" +
+        return LoopbackServer::Response{.body = "<title>looping</title><p>loop</p><script>let i = 0; const loop = setInterval(() => {" +
                                                 step + " i++; }, " + ms + ")</script>"};
     });
     server.handle("/other", [](const LoopbackServer::Request&) {
@@ -459,7 +459,7 @@ TEST(Navigation, APageChangingItsOwnAddressAllTheTimeGivesWayToTheRequest) {
     int n = 0;
     for (std::string loop : {"hash&ms=20", "hash&push&ms=5", "hash&ms=1", "push&ms=1", "hash&push&ms=1"}) {
         for (int twice = 0; twice < 2; ++twice) {
-            runTask(session->navigate(server.url("/loop?" + loop)));
+            EXPECT_EQ(runTask(session->navigate(server.url("/loop?" + loop))).title, "looping");
             std::string other = server.url("/other?" + std::to_string(++n));
             try {
                 auto snapshot = runTask(session->navigate(other));
@@ -467,6 +467,13 @@ TEST(Navigation, APageChangingItsOwnAddressAllTheTimeGivesWayToTheRequest) {
                 EXPECT_EQ(snapshot.url, other) << loop;
             } catch (const BrowserError& error) {
                 EXPECT_EQ(error.description(), std::string("Navigation failed: ") + ResponseRecorder::abandonedReason);
+                // WebKit gives a load up whenever the page moves, before the
+                // session is asked, so a page that moves faster than a load
+                // arrives (a busy machine, a far server) keeps it out. It is
+                // still shown and looping: it stops here, so that the next
+                // round starts from a page that stays put, as the first did.
+                EXPECT_EQ(pageValue(session->page->get(), "document.title"), "looping") << loop;
+                pageValue(session->page->get(), "clearInterval(loop), true");
             }
         }
     }
