@@ -19,7 +19,7 @@ std::shared_ptr<BrowserSession> quickSession(Duration navigationTimeout = second
 }
 
 // A port on which nothing listens.
-unsigned closedPort() {
+unsigned freedPort() {
     LoopbackServer gone;
     return gone.port();
 }
@@ -144,7 +144,7 @@ TEST(Navigation, FailsOnTimeoutsAndFailedLoadsRecordingNothing) {
     std::size_t asked = server.hits("/held");
     EXPECT_TRUE(spinUntil([&] { return asked == 0 || !webkit_web_view_is_loading(view); })) << "the load was stopped";
 
-    auto failure = errorOf(session->navigate("http://127.0.0.1:" + std::to_string(closedPort()) + "/"));
+    auto failure = errorOf(session->navigate("http://127.0.0.1:" + std::to_string(freedPort()) + "/"));
     EXPECT_TRUE(failure.starts_with("Navigation failed: ")) << failure;
     EXPECT_TRUE((*session->recording)->steps.empty());
     // A request already on its way when the load stopped may still arrive
@@ -198,7 +198,7 @@ TEST(Navigation, APageBusyWithItsHistoryOrItsOwnLoadsNeverPassesForTheNextOne) {
                              "setInterval(() => document.querySelector('iframe').src = '/calm?' + i++, 1)</script>");
     server.serve("/held", {.hold = true});
     server.serve("/new", {.body = "<title>new</title><p>arrived</p>", .delay = milliseconds(200)});
-    std::string nowhere = "http://127.0.0.1:" + std::to_string(closedPort()) + "/";
+    std::string nowhere = "http://127.0.0.1:" + std::to_string(freedPort()) + "/";
     server.serve("/away", {.status = 302, .headers = {{"Location", nowhere}}});
     auto session = quickSession(seconds(5));
     WebKitWebView* view = session->page->get();
