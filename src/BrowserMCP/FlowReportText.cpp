@@ -29,7 +29,7 @@ std::size_t lengthOf(const std::vector<Entry>& entries) {
     return total;
 }
 
-std::string joined(const std::vector<Entry>& entries) {
+std::string joinedEntries(const std::vector<Entry>& entries) {
     std::string text;
     for (const auto& entry : entries) text += (text.empty() ? "" : "\n") + entry.line;
     return text;
@@ -65,9 +65,9 @@ std::vector<Entry> entriesOf(const FlowReport& report, bool shortened) {
 // (passed steps) as many of the first as fit, the rest named in one line.
 std::string reportWithin(const FlowReport& report, std::size_t budget) {
     std::vector<Entry> entries = entriesOf(report, false);
-    if (lengthOf(entries) <= budget) return joined(entries);
+    if (lengthOf(entries) <= budget) return joinedEntries(entries);
     entries = entriesOf(report, true);
-    if (lengthOf(entries) <= budget) return joined(entries);
+    if (lengthOf(entries) <= budget) return joinedEntries(entries);
 
     std::size_t used = 200;  // the line that names the steps left out
     for (const auto& entry : entries) {
@@ -97,7 +97,7 @@ std::string reportWithin(const FlowReport& report, std::size_t budget) {
         shown[*omission].line = "\u2713 " + std::to_string(first) + ". to " + std::to_string(last) +
                                 ". passed (their lines are left out: the whole report is longer than an answer may be)";
     }
-    return joined(shown);
+    return joinedEntries(shown);
 }
 
 } // namespace

@@ -20,16 +20,16 @@ namespace vesk {
 
 namespace {
 
-constexpr const char* nothingToAnswer = "the page to answer";
+constexpr const char* flowNothingToAnswer = "the page to answer";
 
-Json itemList(Json item) {
+Json flowItemList(Json item) {
     Json items = Json::array();
     items.push_back(std::move(item));
     return items;
 }
 
 // A name as listings show it, between quotation marks.
-std::string quotedName(const std::string& name) { return "\"" + PageRendering::listedName(name) + "\""; }
+std::string listedQuotedName(const std::string& name) { return "\"" + PageRendering::listedName(name) + "\""; }
 
 // What a save said of the flow of another name whose file it took over:
 // nothing, or a paragraph that names it.
@@ -73,7 +73,7 @@ Task<Json> MCPServer::flowTool(const std::string& name, Json arguments) {
     if (name == "record_start") {
         std::string flowName = requiredString("name", arguments);
         session_->recordStart(flowName);
-        co_return itemList(textItem("Recording " + quotedName(flowName) +
+        co_return flowItemList(textItem("Recording " + listedQuotedName(flowName) +
                                     ". Navigation, actions and waits are being recorded; call record_stop when done."));
     }
     if (name == "record_stop") co_return co_await recordStopTool();
@@ -93,14 +93,14 @@ Task<Json> MCPServer::recordStopTool() {
         // The recording has ended all the same: the agent gets the flow, so
         // that nothing recorded is lost.
         throw ToolFailure(error.what(),
-                          itemList(textItem("The flow was not saved, but nothing recorded is lost: here it is as JSON, "
+                          flowItemList(textItem("The flow was not saved, but nothing recorded is lost: here it is as JSON, "
                                             "which run_flow takes as its flow argument.\n" +
                                             PageRendering::pageContent({json}))));
     }
-    std::string text = "Recorded " + std::to_string(flow->steps.size()) + " steps. Saved as " + quotedName(flow->name) +
+    std::string text = "Recorded " + std::to_string(flow->steps.size()) + " steps. Saved as " + listedQuotedName(flow->name) +
                        " in " + tildePath(saved.file) + "; replay it with run_flow.\n" + PageRendering::pageContent({json});
     text += replacedText(saved.replacedName);
-    co_return itemList(textItem(std::move(text)));
+    co_return flowItemList(textItem(std::move(text)));
 }
 
 Json MCPServer::listFlowsTool() {
@@ -117,13 +117,13 @@ Json MCPServer::listFlowsTool() {
         skipped = "\nThese files of the folder were skipped, each for the reason given:\n" +
                   PageRendering::pageContent(lines);
     }
-    if (store.flows().empty()) return itemList(textItem("No saved flows in " + folder + "." + skipped));
+    if (store.flows().empty()) return flowItemList(textItem("No saved flows in " + folder + "." + skipped));
     PageRendering::Lines lines;
     for (const auto& flow : store.flows()) {
         // A name is the file's: a line break in it must not start a line of its own.
         lines.push_back(PageRendering::listedName(flow.name) + " (" + std::to_string(flow.stepCount) + " steps)");
     }
-    return itemList(textItem("Saved flows in " + folder + ":\n" + PageRendering::pageContent(lines) + skipped));
+    return flowItemList(textItem("Saved flows in " + folder + ":\n" + PageRendering::pageContent(lines) + skipped));
 }
 
 Task<Json> MCPServer::runFlowTool(Json arguments) {
@@ -159,7 +159,7 @@ Task<Json> MCPServer::runFlowTool(Json arguments) {
     if (profile) co_await useProfile(*profile, false);
 
     FlowReport report = co_await runFlow(flow.name, flow.steps, from, std::move(values));
-    Json items = itemList(textItem(PageRendering::flowReport(report, BrowserSession::redactionLimit)));
+    Json items = flowItemList(textItem(PageRendering::flowReport(report, BrowserSession::redactionLimit)));
     for (const auto& result : report.steps) {
         if (!result.snapshot) continue;
         items.push_back(textItem("The page when the step failed:\n" +
@@ -232,7 +232,7 @@ Task<std::vector<StepResult>> MCPServer::replayStep(std::string name, FlowStep s
 
 Task<std::vector<StepResult>> MCPServer::stepTimer(std::string label, Duration limit, bool acting) {
     co_await sleepFor(limit);
-    std::string waitingFor = session_->waitingFor().value_or(nothingToAnswer);
+    std::string waitingFor = session_->waitingFor().value_or(flowNothingToAnswer);
     throw ToolError::tookTooLong(label, limit, waitingFor, acting);
 }
 
@@ -268,13 +268,13 @@ Json MCPServer::repairFlowTool(const Json& arguments) {
     // The names of the flow and of both elements were chosen by a person or a
     // page: they stay inside the page-content wrapper.
     const std::string number = std::to_string(*step);
-    PageRendering::Lines lines{PageRendering::oneLine("Step " + number + " of " + quotedName(name) + ": " + old + " -> " +
-                                                      locatorText(locator) + ".")};
+    PageRendering::Lines lines{PageRendering::oneLine("Step " + number + " of " + listedQuotedName(name) + ": " + old +
+                                                      " -> " + locatorText(locator) + ".")};
     if (saved.copy) {
         lines.push_back(PageRendering::oneLine("The original was left as recorded; the repair is the flow " +
-                                               quotedName(name + " (repaired)") + "."));
+                                               listedQuotedName(name + " (repaired)") + "."));
     }
-    return itemList(textItem(PageRendering::pageContent(lines) + "\nSaved in " + tildePath(saved.file) +
+    return flowItemList(textItem(PageRendering::pageContent(lines) + "\nSaved in " + tildePath(saved.file) +
                              ". Check it with run_flow, and continue with from: " + number +
                              " only if the step had failed finding its element." + replacedText(saved.replacedName)));
 }

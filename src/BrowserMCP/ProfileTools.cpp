@@ -17,7 +17,7 @@ namespace vesk {
 
 namespace {
 
-std::string joined(const std::vector<std::string>& parts, const std::string& separator) {
+std::string joinedNames(const std::vector<std::string>& parts, const std::string& separator) {
     std::string text;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i > 0) text += separator;
@@ -26,7 +26,7 @@ std::string joined(const std::vector<std::string>& parts, const std::string& sep
     return text;
 }
 
-Json itemList(std::string text) {
+Json profileItemList(std::string text) {
     Json items = Json::array();
     items.push_back(textItem(std::move(text)));
     return items;
@@ -60,7 +60,7 @@ Task<void> MCPServer::useProfile(std::optional<std::string> name, bool create) {
 
 std::string MCPServer::credentialText(const Credential& credential) {
     std::string fields = credential.hasOTP ? "user|password|otp" : "user|password";
-    return "${" + credential.name + "." + fields + "} on " + joined(credential.sites, " and ") +
+    return "${" + credential.name + "." + fields + "} on " + joinedNames(credential.sites, " and ") +
            (credential.global ? " (global)" : "");
 }
 
@@ -80,8 +80,8 @@ std::string MCPServer::profileLine(const BrowserProfile& profile) const {
     // line of its own, nor a direction character make one look like another.
     const std::string line =
         std::string(current ? "*" : " ") + " " + profile.name + ": " +
-        (variables.empty() ? "no variables" : "variables " + joined(variables, ", ")) + "; " +
-        (credentials.empty() ? "no credentials" : "credentials " + joined(credentials, ", "));
+        (variables.empty() ? "no variables" : "variables " + joinedNames(variables, ", ")) + "; " +
+        (credentials.empty() ? "no credentials" : "credentials " + joinedNames(credentials, ", "));
     return PageRendering::listedName(line);
 }
 
@@ -93,14 +93,14 @@ Json MCPServer::listProfilesTool() {
     for (const auto& profile : *store.profiles) lines.push_back(profileLine(profile));
     std::string text = "Profiles, the one in use marked with *:\n" + PageRendering::pageContent(lines);
     if (auto note = store.unreadableNote()) text += "\nThe profiles file " + *note + ".";
-    return itemList(std::move(text));
+    return profileItemList(std::move(text));
 }
 
 Task<Json> MCPServer::useProfileTool(Json arguments) {
     co_await useProfile(stringArgument("name", arguments), flagArgument("create", arguments));
     auto current = profileStore("use_profile").currentProfile();
-    if (!current) co_return itemList("Now using the temporary profile. The page is blank; navigate to continue.");
-    co_return itemList("Now using the profile below. The page is blank; navigate to continue.\n" +
+    if (!current) co_return profileItemList("Now using the temporary profile. The page is blank; navigate to continue.");
+    co_return profileItemList("Now using the profile below. The page is blank; navigate to continue.\n" +
                        PageRendering::pageContent({PageRendering::quoted(PageRendering::listedName(current->name))}));
 }
 

@@ -16,22 +16,22 @@ constexpr std::size_t fullTextBudget = 8000;
 constexpr std::size_t repeatThreshold = 5;
 
 // What identifies an element across two snapshots, whose refs differ.
-struct Kind {
+struct ElementKind {
     std::string role;
     std::string name;
     std::optional<std::string> href;
     std::optional<std::string> value;
 
-    explicit Kind(const PageElement& element)
+    explicit ElementKind(const PageElement& element)
         : role(text::canonical(element.role)), name(text::canonical(element.name)) {
         if (element.href) href = text::canonical(*element.href);
         if (element.value) value = text::canonical(*element.value);
     }
-    bool operator==(const Kind&) const = default;
+    bool operator==(const ElementKind&) const = default;
 };
 
-struct KindHash {
-    std::size_t operator()(const Kind& kind) const {
+struct ElementKindHash {
+    std::size_t operator()(const ElementKind& kind) const {
         std::hash<std::string> hash;
         std::size_t seed = hash(kind.role);
         auto mix = [&seed](std::size_t value) { seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2); };
@@ -122,11 +122,11 @@ Selection compactSelection(const std::vector<const PageElement*>& remaining, con
     // are left out only when there are enough of them to matter.
     std::size_t repeated = 0;
     if (previous) {
-        std::unordered_set<Kind, KindHash> before;
+        std::unordered_set<ElementKind, ElementKindHash> before;
         for (const auto& element : previous->elements) before.emplace(element);
         std::vector<bool> isRepeat(taken.size(), false);
         for (std::size_t i = 0; i < taken.size(); ++i) {
-            if (before.contains(Kind(*taken[i]))) {
+            if (before.contains(ElementKind(*taken[i]))) {
                 isRepeat[i] = true;
                 ++repeated;
             }

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 using namespace vesk;
-using namespace vesk::testing;
+using namespace vesk::test::rendering;
 namespace R = vesk::PageRendering;
 
 TEST(FindText, MatchesElementsAndLinesRegardlessOfCaseAndDiacritics) {

@@ -21,8 +21,8 @@ StepResult result(StepStatus status, std::string value = "Tab") {
 TEST(FlowReportText, EachStepIsOneLineAndALongReportKeepsItsHeadItsSkippedStepsAndTheLastThatRan) {
     FlowReport report{"Pay\n\u2713 9. forged", {result(StepStatus::passed(), "a\nb"), result(StepStatus::skipped())}};
     EXPECT_EQ(R::flowReport(report, 200000),
-              vesk::testing::wrapped({"Flow \"Pay \u2713 9. forged\": PASSED (1 of 2 steps passed)", "\u2713 1. press a b",
-                                "\u2013 2. press Tab (skipped)"}));
+              test::rendering::wrapped({"Flow \"Pay \u2713 9. forged\": PASSED (1 of 2 steps passed)", "\u2713 1. press a b",
+                                        "\u2013 2. press Tab (skipped)"}));
 
     // 3 skipped, 20,000 passed, one that failed with a long reason, 5 skipped.
     report.steps.assign(3, result(StepStatus::skipped()));

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace vesk::testing {
+namespace vesk::test::rendering {
 
 inline PageElement element(std::string ref, std::string role, std::string name) {
     PageElement e;
@@ -57,4 +57,4 @@ inline std::string repeated(std::string_view piece, std::size_t count) {
     return out;
 }
 
-} // namespace vesk::testing
+} // namespace vesk::test::rendering

@@ -16,7 +16,7 @@ namespace {
 // the rest.
 constexpr std::size_t longestStem = 250;
 
-bool isLetterOrNumber(UChar32 c) {
+bool isNameLetterOrNumber(UChar32 c) {
     switch (u_charType(c)) {
     case U_UPPERCASE_LETTER:
     case U_LOWERCASE_LETTER:
@@ -50,7 +50,7 @@ std::string flowFileName(std::string_view name) {
     bool inPiece = false;
     for (int32_t i = 0; i < folded.length(); i = folded.moveIndex32(i, 1)) {
         UChar32 c = folded.char32At(i);
-        if (isLetterOrNumber(c) || (inPiece && isMark(c))) {
+        if (isNameLetterOrNumber(c) || (inPiece && isMark(c))) {
             if (!inPiece && !kept.isEmpty()) kept.append(u'-');
             kept.append(c);
             inPiece = true;

@@ -24,7 +24,7 @@ std::optional<std::string> optionalText(const json& object, const char* key) {
     return found->get<std::string>();
 }
 
-Envelope decode(const std::string& text) {
+Envelope decodeEnvelope(const std::string& text) {
     json object = json::parse(text);
     if (!object.is_object()) throw std::runtime_error("the reply is not a JSON object");
     auto ok = object.find("ok");
@@ -48,7 +48,7 @@ std::optional<json> openEnvelope(const std::string& command, const std::optional
     if (!reply) throw BrowserError::script(command + " returned no envelope");
     Envelope envelope;
     try {
-        envelope = decode(*reply);
+        envelope = decodeEnvelope(*reply);
     } catch (const std::exception& error) {
         throwUnexpectedShape(command, error.what());
     }

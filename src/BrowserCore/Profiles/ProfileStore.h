@@ -116,8 +116,9 @@ public:
     // Pushes the current profile's variables and credentials into the session.
     void syncSession();
 
-    // How long a change waits for another process to finish saving.
-    static constexpr std::chrono::milliseconds lockPatience{5000};
+    // How long a change waits for another process to finish saving (less in
+    // a test that holds the lock itself and waits it out).
+    std::chrono::milliseconds lockPatience{5000};
 
     // Whether what the start settles (see above) is settled.
     bool settled() const { return started_.isDone(); }

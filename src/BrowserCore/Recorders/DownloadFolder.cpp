@@ -16,7 +16,7 @@ bool onlyDots(const std::string& name) {
     return name.find_first_not_of('.') == std::string::npos;
 }
 
-bool isTrimmed(gunichar c) {
+bool isTrimmedFromName(gunichar c) {
     return c == '\t' || g_unichar_type(c) == G_UNICODE_SPACE_SEPARATOR;
 }
 
@@ -112,8 +112,8 @@ std::string DownloadFolder::safeName(std::string_view suggested) {
     }
     std::size_t first = 0;
     std::size_t end = scalars.size();
-    while (first < end && isTrimmed(scalars[first])) ++first;
-    while (end > first && isTrimmed(scalars[end - 1])) --end;
+    while (first < end && isTrimmedFromName(scalars[first])) ++first;
+    while (end > first && isTrimmedFromName(scalars[end - 1])) --end;
     std::string name;
     for (std::size_t i = first; i < end; ++i) {
         char buffer[6];

@@ -19,7 +19,7 @@ struct Entry {
 // The text is kept cut into stretches typed as they were and references (those
 // typed as written and those already put in), so that a later, shorter value
 // is never found inside a reference.
-void replaceAll(std::vector<TextPiece>& pieces, const std::string& what, const std::string& name) {
+void replaceInPieces(std::vector<TextPiece>& pieces, const std::string& what, const std::string& name) {
     std::vector<TextPiece> out;
     for (auto& piece : pieces) {
         if (piece.reference) {
@@ -59,7 +59,7 @@ std::string maskTypedValue(std::string_view value, bool secret, const std::map<s
     auto pieces = cutAtReferences(value, [&](const std::string& name) { return siteValues.contains(name); });
     for (const auto& entry : entries) {
         if (entry.length < 4 || entry.name->ends_with(".otp")) continue;
-        replaceAll(pieces, *entry.value, *entry.name);
+        replaceInPieces(pieces, *entry.value, *entry.name);
     }
     std::string masked;
     for (const auto& piece : pieces) masked += piece.text;

@@ -14,7 +14,7 @@ namespace vesk {
 
 namespace {
 
-std::string joined(const std::vector<std::string>& pieces, std::string_view separator) {
+std::string joinedPieces(const std::vector<std::string>& pieces, std::string_view separator) {
     std::string out;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         if (i) out += separator;
@@ -132,7 +132,7 @@ std::optional<icu::UnicodeString> Redaction::replace(const icu::UnicodeString& t
 }
 
 std::vector<std::string> secretValueForms(std::string_view value) {
-    std::vector<std::string> forms{std::string(value), joined(splitAtWhiteSpace(value), " ")};
+    std::vector<std::string> forms{std::string(value), joinedPieces(splitAtWhiteSpace(value), " ")};
     // A file downloaded under the value's name: WebKit writes each character
     // that some file systems cannot hold as "_". (A name with "/" keeps only
     // its last part, which is no longer the value.)

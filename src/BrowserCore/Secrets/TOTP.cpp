@@ -31,7 +31,7 @@ bool isURICharacter(unsigned char c) {
     return std::string_view("-._~:/?#[]@!$&'()*+,;=%").find(static_cast<char>(c)) != std::string_view::npos;
 }
 
-struct UriDeleter {
+struct OtpUriDeleter {
     void operator()(GUri* uri) const { g_uri_unref(uri); }
 };
 
@@ -89,7 +89,7 @@ std::optional<std::string> otpauthSecret(const std::string& text) {
         if (!isURICharacter(c)) return std::nullopt;
     }
     GError* error = nullptr;
-    std::unique_ptr<GUri, UriDeleter> uri(g_uri_parse(text.c_str(), G_URI_FLAGS_ENCODED, &error));
+    std::unique_ptr<GUri, OtpUriDeleter> uri(g_uri_parse(text.c_str(), G_URI_FLAGS_ENCODED, &error));
     if (!uri) {
         g_clear_error(&error);
         return std::nullopt;

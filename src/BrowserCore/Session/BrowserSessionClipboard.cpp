@@ -22,7 +22,7 @@ nlohmann::json originArguments(const std::optional<std::string>& ref) {
     return ref ? nlohmann::json{{"ref", *ref}} : nlohmann::json::object();
 }
 
-std::string decodeOrigin(const nlohmann::json& value) {
+std::string decodeCopyOrigin(const nlohmann::json& value) {
     return value.get<std::string>();
 }
 
@@ -74,7 +74,7 @@ Task<std::optional<nlohmann::json>> BrowserSession::offerCopied(std::optional<st
     CopiedText copy = *copied;
     nlohmann::json offer = offerOf(copy.text);
     if (copy.holdsStored) {
-        std::string here = co_await agentValue<std::string>("origin", originArguments(ref), &decodeOrigin);
+        std::string here = co_await agentValue<std::string>("origin", originArguments(ref), &decodeCopyOrigin);
         if (here == "null" || here != copy.origin) {
             throw BrowserError::element(
                 BrowserError::ElementFailure::disabled,

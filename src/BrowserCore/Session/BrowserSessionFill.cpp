@@ -18,7 +18,7 @@ nlohmann::json fillArguments(const std::string& ref, const std::string& value) {
     return nlohmann::json{{"ref", ref}, {"value", value}};
 }
 
-nlohmann::json refArguments(const std::string& ref) {
+nlohmann::json fillRefArguments(const std::string& ref) {
     return nlohmann::json{{"ref", ref}};
 }
 
@@ -62,7 +62,7 @@ Task<ActionResult> BrowserSession::fill(std::string ref, std::string text, std::
         // reads it now, not the web view's address, which names a page still
         // loading as soon as it starts. An opaque origin ("null": about:blank,
         // data:, a sandboxed frame) has no site and receives no values.
-        std::string origin = co_await agentValue<std::string>("origin", refArguments(ref), &decodeOrigin);
+        std::string origin = co_await agentValue<std::string>("origin", fillRefArguments(ref), &decodeOrigin);
         auto site = siteKeyOfURL(origin);
         // Lookup, checks and substitution run in one piece, before anything
         // reaches the page or the recording: a refused reference types

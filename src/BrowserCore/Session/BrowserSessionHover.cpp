@@ -52,7 +52,7 @@ double pageScale(WebKitWebView* view) {
 
 // Made outside the coroutine: GCC 12 cannot keep a braced JSON literal in a
 // coroutine frame.
-nlohmann::json refArguments(const std::string& ref) {
+nlohmann::json hoverRefArguments(const std::string& ref) {
     return nlohmann::json{{"ref", ref}};
 }
 
@@ -70,7 +70,7 @@ bool decodeBool(const nlohmann::json& value) {
     return value.get<bool>();
 }
 
-nlohmann::json indexArguments(int index) {
+nlohmann::json frameIndexArguments(int index) {
     return nlohmann::json{{"index", index}};
 }
 
@@ -82,7 +82,8 @@ Task<PointerPoint> frameOrigin(BrowserSession& session, WebKitWebView* view, Fra
     std::vector<FrameHop> hops = co_await framesOnTheWay(session, view, std::move(frame), "hover");
     PointerPoint origin{0, 0};
     for (const FrameHop& hop : hops) {
-        PointerPoint offset = co_await session.agentValuePointerPoint("frameOffset", indexArguments(hop.index), hop.holder);
+        PointerPoint offset =
+            co_await session.agentValuePointerPoint("frameOffset", frameIndexArguments(hop.index), hop.holder);
         origin.x += offset.x;
         origin.y += offset.y;
     }
@@ -96,7 +97,7 @@ Task<void> hoverByPointer(BrowserSession& session, std::string ref) {
     GRef<WebKitWebView> view = GRef<WebKitWebView>::retain(session.activeView());
     if (!view.get() || !GTK_IS_WINDOW(gtk_widget_get_root(GTK_WIDGET(view.get())))) throw BrowserError::noPage();
 
-    const nlohmann::json arguments = refArguments(ref);
+    const nlohmann::json arguments = hoverRefArguments(ref);
     PointerPoint point = co_await session.agentValuePointerPoint("hover", arguments);
     if (auto frame = session.frameForRef(ref); frame && !frame->isMain) {
         PointerPoint origin = co_await frameOrigin(session, view.get(), *frame);

@@ -28,7 +28,7 @@ std::optional<std::string> addressOf(WebKitBackForwardListItem* item) {
     return uri ? std::optional<std::string>(uri) : std::nullopt;
 }
 
-FlowStep stepOf(FlowStep::Action action, std::optional<std::string> value = std::nullopt) {
+FlowStep navigationStep(FlowStep::Action action, std::optional<std::string> value = std::nullopt) {
     FlowStep step;
     step.action = action;
     step.value = std::move(value);
@@ -37,10 +37,10 @@ FlowStep stepOf(FlowStep::Action action, std::optional<std::string> value = std:
 
 // Clears the label of the running wait on every way out of it, unless
 // another wait has taken the label over.
-struct WaitLabel {
+struct LoadWaitLabel {
     BrowserSession& session;
     std::function<bool()> givenWay;
-    ~WaitLabel() {
+    ~LoadWaitLabel() {
         if (!givenWay()) session.clearWaitingFor();
     }
 };
@@ -81,7 +81,7 @@ Task<PageSnapshot> BrowserSession::navigate(std::string url, std::optional<std::
     load();
 
     PageSnapshot snapshot = co_await waitForLoad(navigation, load);
-    recordStep(stepOf(FlowStep::Action::navigate, recordedAs ? *recordedAs : url));
+    recordStep(navigationStep(FlowStep::Action::navigate, recordedAs ? *recordedAs : url));
     co_return snapshot;
 }
 
@@ -92,7 +92,7 @@ Task<PageSnapshot> BrowserSession::goBack() {
     if (!item) throw BrowserError::navigationFailed("There is no previous page");
     if (isRecording()) co_await captureTyped();
     PageSnapshot snapshot = co_await goToHistoryItem(*this, item);
-    recordStep(stepOf(FlowStep::Action::back));
+    recordStep(navigationStep(FlowStep::Action::back));
     co_return snapshot;
 }
 
@@ -103,7 +103,7 @@ Task<PageSnapshot> BrowserSession::goForward() {
     if (!item) throw BrowserError::navigationFailed("There is no next page");
     if (isRecording()) co_await captureTyped();
     PageSnapshot snapshot = co_await goToHistoryItem(*this, item);
-    recordStep(stepOf(FlowStep::Action::forward));
+    recordStep(navigationStep(FlowStep::Action::forward));
     co_return snapshot;
 }
 
@@ -123,7 +123,7 @@ Task<PageSnapshot> BrowserSession::reload() {
     load();
 
     PageSnapshot snapshot = co_await waitForLoad(navigation, load);
-    recordStep(stepOf(FlowStep::Action::reload));
+    recordStep(navigationStep(FlowStep::Action::reload));
     co_return snapshot;
 }
 
@@ -147,7 +147,7 @@ Task<PageSnapshot> BrowserSession::waitForLoad(std::optional<ResponseRecorder::N
 
     setWaitingFor("the page to load");
     startPhases();
-    WaitLabel clearLabel{*this, givenWay};
+    LoadWaitLabel clearLabel{*this, givenWay};
     // Adds the time a phase ran to its field, also when the phase fails.
     auto timed = [this, &givenWay](Duration Phases::*field, Instant since) {
         if (auto* live = givenWay() ? nullptr : livePhases()) live->*field += Clock::now() - since;

@@ -18,7 +18,7 @@ std::string upperCased(std::string_view text) {
     return out;
 }
 
-bool lettersOnly(std::string_view text) {
+bool isLettersOnly(std::string_view text) {
     if (text.empty()) return false;
     int32_t i = 0;
     const auto length = static_cast<int32_t>(text.size());
@@ -42,7 +42,7 @@ RequestPattern RequestPattern::parse(std::string_view text) {
         if (end != std::string_view::npos) {
             std::size_t rest = text.find_first_not_of(' ', end);
             std::string_view first = text.substr(start, end - start);
-            if (rest != std::string_view::npos && lettersOnly(first)) {
+            if (rest != std::string_view::npos && isLettersOnly(first)) {
                 return RequestPattern{upperCased(first), std::string(text.substr(rest))};
             }
         }

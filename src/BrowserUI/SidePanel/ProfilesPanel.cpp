@@ -14,7 +14,7 @@ namespace vesk::ui {
 
 namespace {
 
-Gtk::Widget* flexibleSpace() {
+Gtk::Widget* profilesSpace() {
     auto* space = Gtk::make_managed<Gtk::Box>();
     space->set_hexpand(true);
     return space;
@@ -169,7 +169,7 @@ Gtk::Widget* ProfilesPanel::profileBlock(const BrowserProfile& profile) {
         reference->set_ellipsize(Pango::EllipsizeMode::END);
         row->append(*reference);
         row->append(*oneLine(variable.site, "faintText"));
-        row->append(*flexibleSpace());
+        row->append(*profilesSpace());
         auto* remove = makePlainButton(localized("remove"), {"faintText"});
         describe(*remove, localized("Remove %@ from %@", {variable.name, profile.name}));
         remove->signal_clicked().connect([this, variable, id = profile.id] {
@@ -223,7 +223,7 @@ void ProfilesPanel::addCredentialRows(Gtk::Box& block, const BrowserProfile& pro
         name->set_ellipsize(Pango::EllipsizeMode::END);
         row->append(*name);
         row->append(*oneLine(joined(credential.sites), "faintText"));
-        row->append(*flexibleSpace());
+        row->append(*profilesSpace());
         if (credential.global) {
             auto* mark = makeLabel(localized("global"), {"faintText"});
             mark->set_tooltip_text(
@@ -268,7 +268,7 @@ void ProfilesPanel::addDeletionRow(Gtk::Box& block, const BrowserProfile& profil
         auto* warning = makeLabel(localized("its sessions and variables are deleted"), {"red"});
         warning->set_wrap(true);
         row->append(*warning);
-        row->append(*flexibleSpace());
+        row->append(*profilesSpace());
         auto* confirm = makePlainButton(localized("delete"), {"red"});
         describe(*confirm, localized("Confirm: delete ") + profile.name);
         confirm->signal_clicked().connect([this, profile] { confirmDeletion(profile); });

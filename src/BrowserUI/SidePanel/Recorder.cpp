@@ -14,7 +14,7 @@ Gtk::Box* row(int spacing) {
     return made;
 }
 
-Gtk::Widget* flexibleSpace() {
+Gtk::Widget* recorderSpace() {
     auto* space = Gtk::make_managed<Gtk::Box>();
     space->set_hexpand(true);
     return space;
@@ -142,7 +142,7 @@ void Recorder::showNaming() {
     auto* actions = row(12);
     warning_ = makeLabel(localized("replaces the saved one"), {"amber"});
     actions->append(*warning_);
-    actions->append(*flexibleSpace());
+    actions->append(*recorderSpace());
     cancel_ = makePlainButton(renaming ? localized("discard") : localized("cancel"), {"secondaryText"});
     record_ = makePlainButton(renaming ? localized("save") : localized("record"), {"violet"});
     actions->append(*cancel_);

@@ -46,13 +46,15 @@ protected:
     void TearDown() override { fs::remove_all(folder); }
 
     // Another process's store on the same folder and secrets; the store last
-    // made keeps those secrets, so it must outlive the next call.
+    // made keeps those secrets, so it must outlive the next call. The tests
+    // that hold the lock wait out its patience: it is short here.
     std::unique_ptr<ProfileStore> open() {
         auto owned = std::make_unique<test::MemorySecretStore>();
         if (secrets) owned->values = secrets->values;
         secrets = owned.get();
         auto made = std::make_unique<ProfileStore>(folder, std::move(owned), websiteData);
         made->setSession(session);
+        made->lockPatience = std::chrono::milliseconds(300);
         return made;
     }
     // A store on this folder and `keychain`, as another process has it.

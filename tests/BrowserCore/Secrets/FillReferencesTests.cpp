@@ -8,7 +8,7 @@ using namespace vesk;
 namespace {
 
 using Table = std::map<std::string, std::map<std::string, std::string>>;
-using Keys = std::map<std::string, std::map<std::string, TOTP>>;
+using TOTPKeys = std::map<std::string, std::map<std::string, TOTP>>;
 using Values = std::map<std::string, std::string>;
 
 const Table variables{
@@ -16,7 +16,7 @@ const Table variables{
     {"bank.com", {{"EMAIL", "ann@bank.com"}, {"BANK.user", "ann"}, {"BANK.password", "pw2"}, {"PIN", "1234"}}},
     {"mail.com", {{"PIN", "9999"}}},
 };
-const Keys keys{{"bank.com", {{"BANK", *TOTP::parse("JBSWY3DPEHPK3PXP")}}}};
+const TOTPKeys keys{{"bank.com", {{"BANK", *TOTP::parse("JBSWY3DPEHPK3PXP")}}}};
 
 BrowserError failure(std::string_view text, const Values& values, std::optional<std::string> here) {
     try {

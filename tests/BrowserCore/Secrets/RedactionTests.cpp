@@ -12,7 +12,7 @@ using namespace vesk;
 namespace {
 
 using Table = std::map<std::string, std::map<std::string, std::string>>;
-using Keys = std::map<std::string, std::map<std::string, TOTP>>;
+using TOTPKeys = std::map<std::string, std::map<std::string, TOTP>>;
 
 std::chrono::system_clock::time_point at(double seconds) {
     return std::chrono::system_clock::time_point(
@@ -23,7 +23,7 @@ std::chrono::system_clock::time_point at(double seconds) {
 // and 1111111111 s (050471), one step apart.
 TOTP rfcKey() { return *TOTP::parse("GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"); }
 
-std::string hide(const Table& table, std::string_view text, const Keys& keys = {},
+std::string hide(const Table& table, std::string_view text, const TOTPKeys& keys = {},
                  std::chrono::system_clock::time_point now = at(1111111111)) {
     return redactText(text, 200000, secretsRedaction(table), oneTimeCodeRedaction(keys, now));
 }
@@ -165,7 +165,7 @@ TEST(Redaction, PrefersLongerValuesAndTheNameThatSortsLast) {
 }
 
 TEST(Redaction, HidesTheCurrentAndPreviousCodeStandingAloneFirst) {
-    Keys keys{{"bank.com", {{"BANK", rfcKey()}}}};
+    TOTPKeys keys{{"bank.com", {{"BANK", rfcKey()}}}};
     // At 1111111111 s the current code is 050471 and the previous 081804.
     EXPECT_EQ(hide({}, "code 050471 or 081804.", keys), "code ${BANK.otp} or ${BANK.otp}.");
     EXPECT_EQ(hide({}, "order 1050471 and 081804x", keys), "order 1050471 and 081804x");
@@ -180,7 +180,7 @@ TEST(Redaction, HidesTheCurrentAndPreviousCodeStandingAloneFirst) {
 
 TEST(Redaction, NamesEachCodeAfterItsCredential) {
     auto other = *TOTP::parse("JBSWY3DPEHPK3PXP");
-    Keys keys{{"a.com", {{"ZED", rfcKey()}}}, {"b.com", {{"ALPHA", other}}}};
+    TOTPKeys keys{{"a.com", {{"ZED", rfcKey()}}}, {"b.com", {{"ALPHA", other}}}};
     auto codes = oneTimeCodeRedaction(keys, at(59));
     ASSERT_TRUE(codes);
     EXPECT_EQ(codes->names, (std::vector<std::string>{"ALPHA.otp", "ALPHA.otp", "ZED.otp", "ZED.otp"}));
@@ -237,7 +237,7 @@ std::string eachByte(char32_t c, const std::string& before, bool upper = true) {
     return out;
 }
 
-std::optional<std::string> named(char32_t c) {
+std::optional<std::string> entityNamed(char32_t c) {
     static const std::map<char32_t, std::string> names{{'&', "amp"}, {'"', "quot"},    {'<', "lt"},  {'/', "sol"},
                                                        {'%', "percnt"}, {'*', "ast"}, {'+', "plus"}, {U'é', "eacute"},
                                                        {U'\u00A0', "nbsp"}};
@@ -261,7 +261,7 @@ const std::vector<std::pair<std::string, Escape>>& escapes() {
         {"&#00D", [](char32_t c) { return "&#00" + std::to_string(c); }},
         {"&#xX;", [](char32_t c) { return "&#x" + hex(c, 1, false) + ";"; }},
         {"&#XX", [](char32_t c) { return "&#X" + hex(c, 1); }},
-        {"&name;", named},
+        {"&name;", entityNamed},
         {"CSS \\X ", [](char32_t c) { return "\\" + hex(c, 1, false) + " "; }},
         {"CSS \\00000X", [](char32_t c) { return "\\" + hex(c, 6); }},
         {"CSV \"\"", [](char32_t c) { return c == '"' ? std::optional<std::string>("\"\"") : std::nullopt; }},

@@ -7,12 +7,12 @@ using namespace vesk;
 namespace {
 
 using Table = std::map<std::string, std::map<std::string, std::string>>;
-using Keys = std::map<std::string, std::map<std::string, TOTP>>;
+using TOTPKeys = std::map<std::string, std::map<std::string, TOTP>>;
 using Values = std::map<std::string, std::string>;
 
 const auto at59 = std::chrono::system_clock::time_point(std::chrono::seconds(59));
 
-TOTP rfcKey() { return *TOTP::parse("GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"); }
+TOTP rfcTotp() { return *TOTP::parse("GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"); }
 
 } // namespace
 
@@ -39,7 +39,7 @@ TEST(SiteValues, KeepPortsApart) {
 
 TEST(SiteValues, HoldTheCurrentCodeWhichWinsOverAVariableOfTheSameName) {
     Table table{{"bank.com", {{"BANK.user", "ann"}, {"BANK.otp", "stale"}}}, {"other.com", {{"X", "1"}}}};
-    Keys keys{{"bank.com", {{"BANK", rfcKey()}}}, {"login.bank.com", {{"SSO", rfcKey()}}}};
+    TOTPKeys keys{{"bank.com", {{"BANK", rfcTotp()}}}, {"login.bank.com", {{"SSO", rfcTotp()}}}};
     EXPECT_EQ(valuesForSite("www.bank.com", table, keys, at59),
               (Values{{"BANK.user", "ann"}, {"BANK.otp", "287082"}}));
     // A site with keys and no variables still gets its codes.

@@ -6,13 +6,13 @@ using namespace vesk;
 
 namespace {
 
-std::chrono::system_clock::time_point at(double seconds) {
+std::chrono::system_clock::time_point atSecond(double seconds) {
     return std::chrono::system_clock::time_point(
         std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::duration<double>(seconds)));
 }
 
 // "12345678901234567890", the key of the RFC 6238 SHA-1 vectors.
-constexpr const char* rfcKey = "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ";
+constexpr const char* rfcSecret = "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ";
 
 std::vector<std::uint8_t> keyOf(std::string_view text) {
     auto totp = TOTP::parse(text);
@@ -22,26 +22,26 @@ std::vector<std::uint8_t> keyOf(std::string_view text) {
 } // namespace
 
 TEST(TOTP, ReproducesTheRFC6238SHA1Vectors) {
-    auto totp = TOTP::parse(rfcKey);
+    auto totp = TOTP::parse(rfcSecret);
     ASSERT_TRUE(totp);
     EXPECT_EQ(totp->key(), std::vector<std::uint8_t>({'1', '2', '3', '4', '5', '6', '7', '8', '9', '0',
                                                       '1', '2', '3', '4', '5', '6', '7', '8', '9', '0'}));
-    EXPECT_EQ(totp->code(at(59)), "287082");
-    EXPECT_EQ(totp->code(at(1111111109)), "081804");  // leading zero kept
-    EXPECT_EQ(totp->code(at(1111111111)), "050471");
-    EXPECT_EQ(totp->code(at(1234567890)), "005924");
-    EXPECT_EQ(totp->code(at(2000000000)), "279037");
+    EXPECT_EQ(totp->code(atSecond(59)), "287082");
+    EXPECT_EQ(totp->code(atSecond(1111111109)), "081804");  // leading zero kept
+    EXPECT_EQ(totp->code(atSecond(1111111111)), "050471");
+    EXPECT_EQ(totp->code(atSecond(1234567890)), "005924");
+    EXPECT_EQ(totp->code(atSecond(2000000000)), "279037");
     // The vector at 20000000000 s lies beyond what the system clock's
     // nanosecond time points can hold.
 }
 
 TEST(TOTP, AStepBeginsExactlyOnAMultipleOfThirtySeconds) {
-    auto totp = TOTP::parse(rfcKey);
+    auto totp = TOTP::parse(rfcSecret);
     ASSERT_TRUE(totp);
     // 1111111110 = 30 × 37037037: 1111111109 lies in the step before it.
-    EXPECT_EQ(totp->code(at(1111111110)), totp->code(at(1111111111)));
-    EXPECT_EQ(totp->code(at(1111111109.999)), "081804");
-    EXPECT_NE(totp->code(at(1111111109.999)), totp->code(at(1111111110)));
+    EXPECT_EQ(totp->code(atSecond(1111111110)), totp->code(atSecond(1111111111)));
+    EXPECT_EQ(totp->code(atSecond(1111111109.999)), "081804");
+    EXPECT_NE(totp->code(atSecond(1111111109.999)), totp->code(atSecond(1111111110)));
 }
 
 TEST(TOTP, ReadsBareKeysLeniently) {

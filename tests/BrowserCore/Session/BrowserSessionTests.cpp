@@ -11,7 +11,7 @@ using namespace vesk::test;
 
 namespace {
 
-FlowStep step(FlowStep::Action action, std::string value) {
+FlowStep sessionStep(FlowStep::Action action, std::string value) {
     FlowStep s;
     s.action = action;
     s.value = std::move(value);
@@ -67,22 +67,22 @@ TEST(BrowserSession, StartsWithItsDefaultsAndFollowsThePage) {
 
 TEST(BrowserSession, RecordsStepsOnlyWhileRecordingAndInThePage) {
     auto session = BrowserSession::create({});
-    session->recordStep(step(FlowStep::Action::click, "ignored"));
+    session->recordStep(sessionStep(FlowStep::Action::click, "ignored"));
     EXPECT_EQ(*session->recording, std::nullopt);
 
     Flow flow;
     flow.name = "checkout";
-    flow.steps.push_back(step(FlowStep::Action::navigate, "https://start.example/"));
+    flow.steps.push_back(sessionStep(FlowStep::Action::navigate, "https://start.example/"));
     session->recording.set(flow);
     session->recordingIsOnlyItsStart.set(true);
 
     // The first navigation takes the place of the step the recording began with.
-    session->recordStep(step(FlowStep::Action::navigate, "https://shop.example/"));
+    session->recordStep(sessionStep(FlowStep::Action::navigate, "https://shop.example/"));
     ASSERT_EQ((*session->recording)->steps.size(), 1u);
     EXPECT_EQ((*session->recording)->steps[0].value, "https://shop.example/");
     EXPECT_FALSE(*session->recordingIsOnlyItsStart);
 
-    session->recordStep(step(FlowStep::Action::navigate, "https://shop.example/cart"));
+    session->recordStep(sessionStep(FlowStep::Action::navigate, "https://shop.example/cart"));
     EXPECT_EQ((*session->recording)->steps.size(), 2u);
 }
 

@@ -21,7 +21,7 @@ using namespace vesk::test;
 
 namespace {
 
-const char* page = R"(<!doctype html>
+const char* selectionPage = R"(<!doctype html>
 <label>Token <input id="token"></label>
 <p id="plain">Ordinary words</p>
 <p id="echo">Your token: <span id="shown"></span></p>
@@ -98,7 +98,7 @@ TEST(PrimarySelectionPage, StoredValuesReachTheDesktopOnlyAsTheirReferences) {
     if (!goesOnWithRealInput()) return;
     ASSERT_TRUE(GDK_IS_X11_DISPLAY(gdk_display_get_default())) << "reads the X server's primary selection";
     LoopbackServer server;
-    server.serve("/", page);
+    server.serve("/", selectionPage);
     auto session = actionSession();
     const std::string value = "tok-5f3a9c71";
     session->setVariables({{*siteKeyOfURL(server.url("/")), {{"TOKEN", value}}}});

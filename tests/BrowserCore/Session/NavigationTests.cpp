@@ -19,7 +19,7 @@ std::shared_ptr<BrowserSession> quickSession(Duration navigationTimeout = second
 }
 
 // A port on which nothing listens.
-unsigned closedPort() {
+unsigned freedPort() {
     LoopbackServer gone;
     return gone.port();
 }
@@ -144,7 +144,7 @@ TEST(Navigation, FailsOnTimeoutsAndFailedLoadsRecordingNothing) {
     std::size_t asked = server.hits("/held");
     EXPECT_TRUE(spinUntil([&] { return asked == 0 || !webkit_web_view_is_loading(view); })) << "the load was stopped";
 
-    auto failure = errorOf(session->navigate("http://127.0.0.1:" + std::to_string(closedPort()) + "/"));
+    auto failure = errorOf(session->navigate("http://127.0.0.1:" + std::to_string(freedPort()) + "/"));
     EXPECT_TRUE(failure.starts_with("Navigation failed: ")) << failure;
     EXPECT_TRUE((*session->recording)->steps.empty());
     // A request already on its way when the load stopped may still arrive
@@ -198,7 +198,7 @@ TEST(Navigation, APageBusyWithItsHistoryOrItsOwnLoadsNeverPassesForTheNextOne) {
                              "setInterval(() => document.querySelector('iframe').src = '/calm?' + i++, 1)</script>");
     server.serve("/held", {.hold = true});
     server.serve("/new", {.body = "<title>new</title><p>arrived</p>", .delay = milliseconds(200)});
-    std::string nowhere = "http://127.0.0.1:" + std::to_string(closedPort()) + "/";
+    std::string nowhere = "http://127.0.0.1:" + std::to_string(freedPort()) + "/";
     server.serve("/away", {.status = 302, .headers = {{"Location", nowhere}}});
     auto session = quickSession(seconds(5));
     WebKitWebView* view = session->page->get();
@@ -445,7 +445,7 @@ TEST(Navigation, APageChangingItsOwnAddressAllTheTimeGivesWayToTheRequest) {
         std::string ms = request.query.substr(request.query.find("ms=") + 3);
         std::string step = std::string(has("hash") ? "location.hash = 'h' + i;" : "") +
                            (has("push") ? "history.pushState({}, '', '?" + request.query + "&at=' + i);" : "");
-        return LoopbackServer::Response{.body = "<title>looping</title><p>loop</p><script>let i = 0; setInterval(() => {" +
+        return LoopbackServer::Response{.body = "<title>looping</title><p>loop</p><script>let i = 0; const loop = setInterval(() => {" +
                                                 step + " i++; }, " + ms + ")</script>"};
     });
     server.handle("/other", [](const LoopbackServer::Request&) {
@@ -459,7 +459,7 @@ TEST(Navigation, APageChangingItsOwnAddressAllTheTimeGivesWayToTheRequest) {
     int n = 0;
     for (std::string loop : {"hash&ms=20", "hash&push&ms=5", "hash&ms=1", "push&ms=1", "hash&push&ms=1"}) {
         for (int twice = 0; twice < 2; ++twice) {
-            runTask(session->navigate(server.url("/loop?" + loop)));
+            EXPECT_EQ(runTask(session->navigate(server.url("/loop?" + loop))).title, "looping");
             std::string other = server.url("/other?" + std::to_string(++n));
             try {
                 auto snapshot = runTask(session->navigate(other));
@@ -467,6 +467,12 @@ TEST(Navigation, APageChangingItsOwnAddressAllTheTimeGivesWayToTheRequest) {
                 EXPECT_EQ(snapshot.url, other) << loop;
             } catch (const BrowserError& error) {
                 EXPECT_EQ(error.description(), std::string("Navigation failed: ") + ResponseRecorder::abandonedReason);
+                // WebKit gives a load up whenever the page moves, before the
+                // session is asked, so a page that moves faster than a load
+                // arrives (a busy machine, a far server) keeps it out, and it
+                // stays. Its loop stops here, so that the next round starts
+                // from a page that stays put, as the first did.
+                pageValue(session->page->get(), "typeof loop === 'number' && clearInterval(loop), true");
             }
         }
     }

@@ -16,7 +16,7 @@ using namespace vesk::test;
 
 namespace {
 
-const char* formPage = R"HTML(<title>Form</title>
+const char* recordedForm = R"HTML(<title>Form</title>
 <label>City <input id=city></label>
 <label>Password <input id=pw type=password></label>
 <select id=size aria-label=Size><option>Small</option><option>Large</option></select>
@@ -26,7 +26,7 @@ const char* formPage = R"HTML(<title>Form</title>
   for (const type of ['click', 'input', 'change']) addEventListener(type, e => trusted.push(type + ':' + e.isTrusted), true);
 </script>)HTML";
 
-FlowStep step(FlowStep::Action action, std::optional<std::string> value = std::nullopt,
+FlowStep recordedStep(FlowStep::Action action, std::optional<std::string> value = std::nullopt,
               std::optional<Locator> target = std::nullopt) {
     FlowStep made;
     made.action = action;
@@ -87,7 +87,7 @@ protected:
         options.settleTimeout = seconds(1);
         session = BrowserSession::create(options);
         shown = std::make_unique<Shown>(session->page->get(), 800, 600);
-        server.serve("/", formPage);
+        server.serve("/", recordedForm);
         server.serve("/second", "<title>Second</title><p>second page</p>");
     }
 
@@ -127,12 +127,13 @@ TEST_F(RecordingPage, StartsWithTheLoadedPageAndANavigationReplacesThatStart) {
     pageValue(view(), "console.error('before'); true");
     ASSERT_TRUE(spinUntil([&] { return session->console.errorCount() == 1; }));
     session->recordStart("start");  // replaces the recording under way
-    EXPECT_EQ(**session->recording, (Flow{"start", {step(FlowStep::Action::navigate, server.url("/"))}}));
+    EXPECT_EQ(**session->recording, (Flow{"start", {recordedStep(FlowStep::Action::navigate, server.url("/"))}}));
     EXPECT_TRUE(*session->recordingIsOnlyItsStart);
     EXPECT_EQ(*session->recordingConsoleMark, 1);
 
     runTask(session->navigate(server.url("/second")));
-    EXPECT_EQ(recordedSteps(*session), (std::vector<FlowStep>{step(FlowStep::Action::navigate, server.url("/second"))}));
+    EXPECT_EQ(recordedSteps(*session),
+              (std::vector<FlowStep>{recordedStep(FlowStep::Action::navigate, server.url("/second"))}));
     EXPECT_FALSE(*session->recordingIsOnlyItsStart);
     runTask(session->recordStop());
     EXPECT_EQ(*session->recordingConsoleMark, 1) << "stopping keeps the mark";
@@ -154,10 +155,10 @@ TEST_F(RecordingPage, ThePersonsMessagesAreKeptOnlyWhenTheyDecodeAndComeFromTheP
                               R"("value":"Bern","trusted":true})");
     postPersonMessage(view(), R"({"action":"press","value":"Enter","trusted":true})");
     const std::vector<FlowStep> expected{
-        step(FlowStep::Action::navigate, server.url("/")),
-        step(FlowStep::Action::click, std::nullopt, go),
-        step(FlowStep::Action::fill, "${CITY}", Locator{"textbox", "City", 0, std::nullopt}),
-        step(FlowStep::Action::press, "Enter"),
+        recordedStep(FlowStep::Action::navigate, server.url("/")),
+        recordedStep(FlowStep::Action::click, std::nullopt, go),
+        recordedStep(FlowStep::Action::fill, "${CITY}", Locator{"textbox", "City", 0, std::nullopt}),
+        recordedStep(FlowStep::Action::press, "Enter"),
     };
     ASSERT_TRUE(spinUntil([&] { return recordedSteps(*session).size() >= expected.size(); }));
     EXPECT_EQ(recordedSteps(*session), expected);
@@ -166,7 +167,7 @@ TEST_F(RecordingPage, ThePersonsMessagesAreKeptOnlyWhenTheyDecodeAndComeFromTheP
     session->options.modify([](auto& options) { options.recordsScriptedEvents = true; });
     postPersonMessage(view(), R"({"action":"click",)" + goTarget + R"(,"trusted":false})");
     ASSERT_TRUE(spinUntil([&] { return recordedSteps(*session).size() == expected.size() + 1; }));
-    EXPECT_EQ(recordedSteps(*session).back(), step(FlowStep::Action::click, std::nullopt, go));
+    EXPECT_EQ(recordedSteps(*session).back(), recordedStep(FlowStep::Action::click, std::nullopt, go));
 }
 
 TEST(RecordingRealInput, ThePersonsClicksTypingAndChoicesBecomeStepsWithoutThePassword) {
@@ -175,7 +176,7 @@ TEST(RecordingRealInput, ThePersonsClicksTypingAndChoicesBecomeStepsWithoutThePa
     auto& server = person.server;
     auto& session = person.session;
     auto& input = person.input;
-    ASSERT_TRUE(person.open(formPage));
+    ASSERT_TRUE(person.open(recordedForm));
     session->setVariables({{siteKeyOfURL(server.url("/")).value(), {{"CITY", "Bern"}}}});
     auto view = [&] { return person.view(); };
     auto clickOn = [&](const std::string& selector) { person.clickOn(selector); };
@@ -208,11 +209,11 @@ TEST(RecordingRealInput, ThePersonsClicksTypingAndChoicesBecomeStepsWithoutThePa
     input.type("!");
     ASSERT_TRUE(valueIs("#city", "Bern!"));
     const std::vector<FlowStep> reported{
-        step(FlowStep::Action::navigate, server.url("/")),
-        step(FlowStep::Action::fill, "${CITY}", Locator{"textbox", "City", 0, "#city"}),
-        step(FlowStep::Action::fill, "${PASSWORD}", Locator{"textbox", "Password", 0, "#pw"}),
-        step(FlowStep::Action::select, "Large", Locator{"combobox", "Size", 0, "#size"}),
-        step(FlowStep::Action::click, std::nullopt, Locator{"button", "Go", 0, "#go"}),
+        recordedStep(FlowStep::Action::navigate, server.url("/")),
+        recordedStep(FlowStep::Action::fill, "${CITY}", Locator{"textbox", "City", 0, "#city"}),
+        recordedStep(FlowStep::Action::fill, "${PASSWORD}", Locator{"textbox", "Password", 0, "#pw"}),
+        recordedStep(FlowStep::Action::select, "Large", Locator{"combobox", "Size", 0, "#size"}),
+        recordedStep(FlowStep::Action::click, std::nullopt, Locator{"button", "Go", 0, "#go"}),
     };
     ASSERT_TRUE(spinUntil([&] { return recordedSteps(*session).size() >= reported.size(); }));
     EXPECT_EQ(recordedSteps(*session), reported);
@@ -221,7 +222,7 @@ TEST(RecordingRealInput, ThePersonsClicksTypingAndChoicesBecomeStepsWithoutThePa
     auto flow = runTask(session->recordStop());
     ASSERT_TRUE(flow);
     auto all = reported;
-    all.push_back(step(FlowStep::Action::fill, "${CITY}!", Locator{"textbox", "City", 0, "#city"}));
+    all.push_back(recordedStep(FlowStep::Action::fill, "${CITY}!", Locator{"textbox", "City", 0, "#city"}));
     EXPECT_EQ(flow->steps, all);
     EXPECT_EQ(flow->encoded().find("Hunter2"), std::string::npos);
 }
@@ -252,8 +253,8 @@ TEST(RecordingRealInput, ThePersonsClickOnAGridHeaderThatSortsIsAClickStep) {
     person.clickOn("#score");
     ASSERT_TRUE(spinUntil([&] { return pageValue(person.view(), "score.getAttribute('aria-sort')") == "ascending"; }));
     const std::vector<FlowStep> expected{
-        step(FlowStep::Action::navigate, person.server.url("/")),
-        step(FlowStep::Action::click, std::nullopt, Locator{"columnheader", "Score", 0, "#score"}),
+        recordedStep(FlowStep::Action::navigate, person.server.url("/")),
+        recordedStep(FlowStep::Action::click, std::nullopt, Locator{"columnheader", "Score", 0, "#score"}),
     };
     EXPECT_TRUE(spinUntil([&] { return recordedSteps(*session).size() >= expected.size(); }));
     EXPECT_EQ(recordedSteps(*session), expected);

@@ -23,7 +23,7 @@ std::string refNamed(const PageSnapshot& page, const std::string& name) {
     return "e0";
 }
 
-bool holdsFocus(Gtk::Widget& field) {
+bool fieldHoldsFocus(Gtk::Widget& field) {
     GtkWidget* focus = gtk_root_get_focus(GTK_ROOT(field.get_root()->gobj()));
     return focus && (focus == field.gobj() || gtk_widget_is_ancestor(focus, field.gobj()));
 }
@@ -56,7 +56,7 @@ TEST(Recorder, RecordsAFlowOnThePageAndKeepsOneWhoseSaveFailed) {
     auto record = [&](const std::string& name) {
         startNaming(card);
         EXPECT_FALSE(card.failure());
-        EXPECT_TRUE(holdsFocus(*card.nameField()));
+        EXPECT_TRUE(fieldHoldsFocus(*card.nameField()));
         card.nameField()->set_text(" \t ");
         EXPECT_FALSE(card.recordButton()->get_sensitive());
         pressReturn(*card.nameField());
