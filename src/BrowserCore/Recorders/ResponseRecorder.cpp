@@ -85,6 +85,7 @@ void ResponseRecorder::detach() {
     view_ = {};
     decided_.clear();
     logins_.clear();
+    loginsForNextLoad_ = false;
     pending_.reset();
     current_.reset();
     currentURL_.reset();
@@ -268,7 +269,7 @@ bool ResponseRecorder::committedAt(const std::string& url) const {
 void ResponseRecorder::started() {
     if (followed && followed == current_ && !currentCommitted_ && !currentFailed_) abandoned = true;
     decided_.clear();
-    logins_.clear();
+    if (!std::exchange(loginsForNextLoad_, false)) logins_.clear();
     currentStartedAfterDecision_ = false;
     if (pending_ && (!pending_->url || (pending_->decided && !pending_->contested))) {
         takePending();
@@ -455,8 +456,15 @@ gboolean ResponseRecorder::decide(WebKitPolicyDecision* decision, WebKitPolicyDe
         const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
         // A redirect goes on with a load already begun; a frame's "about:"
         // document loads at once, with no response.
-        if (uri && !webkit_navigation_action_is_redirect(action) && !g_str_has_prefix(uri, "about:")) {
-            noteDecided(uri);
+        bool redirect = webkit_navigation_action_is_redirect(action);
+        if (uri && !redirect && !g_str_has_prefix(uri, "about:")) noteDecided(uri);
+        // The web process tells of a load's start and the network process
+        // asks for its logins on separate connections, so the first login
+        // can come before the start: for the session's own load, whose
+        // decision is known to come first, logins begin here.
+        if (uri && !redirect && pending_ && pending_->url == uri && !pending_->decided) {
+            logins_.clear();
+            loginsForNextLoad_ = true;
         }
         navigationDecided(uri);
         return FALSE;

@@ -264,6 +264,9 @@ private:
     // The site and realm of each login given or refused since the page's
     // load began.
     std::set<std::pair<std::string, std::string>> logins_;
+    // They were begun afresh when the session's own navigation was decided,
+    // and are already the next load's.
+    bool loginsForNextLoad_ = false;
     // Certificates of local hosts accepted once, so a refused one is not retried forever.
     std::vector<std::pair<std::string, GRef<GTlsCertificate>>> acceptedCertificates_;
 };

@@ -26,7 +26,7 @@ using NavigationID = ResponseRecorder::NavigationID;
 
 // Starts a load of the page as the session does, following it.
 NavigationID start(BrowserSession& session, const std::string& url) {
-    auto id = session.responses.beginNavigation();
+    auto id = session.responses.beginNavigation(url);
     session.responses.follow(id);
     webkit_web_view_load_uri(session.page->get(), url.c_str());
     return id;
