@@ -79,9 +79,8 @@ Task<std::unique_ptr<ProfileStore::Change>> ProfileStore::beginChange() {
         refusal = std::make_exception_ptr(ProfileError::busyFile(file_.string()));
     } catch (const std::system_error& error) {
         // Named where the lock failed: beside the file a link leads to.
-        refusal = std::make_exception_ptr(saved == file_ ? ProfileError::unlockable(file_.string(), error.code().message())
-                                                         : ProfileError::unlockable(saved.string(), error.code().message(),
-                                                                                    file_.string()));
+        refusal = std::make_exception_ptr(ProfileError::unlockable(saved.string(), error.code().message(),
+                                                                   saved == file_ ? std::string() : file_.string()));
     } catch (...) {
         refusal = std::current_exception();
     }

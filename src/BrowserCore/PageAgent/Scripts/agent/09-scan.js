@@ -122,7 +122,7 @@ function tellApart(items, contexts, counts, keyOf) {
         const instead = group.map(i => {
             const item = items[i];
             if (/^\d{1,2}$/.test(item.name)) return monthOf(item.el);
-            return item.described ? (placeOf(item.el) || { text: '' }).text : '';
+            return item.described ? (item.place || placeOf(item.el) || { text: '' }).text : '';
         });
         const differ = instead.some(t => t !== instead[0]);
         for (const [k, i] of group.entries()) contexts[i] = differ ? instead[k] : '';

@@ -118,8 +118,7 @@ function press(args) {
     if (args.ref !== undefined) {
         const { el, label } = elementFor(args, 'press');
         checkEnabled(el, label, 'press');
-        const standIn = visibility(el) ? null : standInFor(el);
-        if (!standIn && !visibility(el)) fail('not_visible', notVisibleMessage(label, 'press a key on'));
+        if (!pointedAt(el)) fail('not_visible', notVisibleMessage(label, 'press a key on'));
         target = el;
         whileActing(() => {
             if (deepActiveElement() !== el) el.focus({ preventScroll: false });
