@@ -94,6 +94,13 @@ function styleOf(el) {
 
 // The text a person reads in an element, its hidden parts left out.
 const texts = new Map();
+// The same without the text of one element inside it.
+function textWithout(node, left) {
+    if (node === left) return '';
+    if (node.nodeType === 3) return node.data;
+    if (!containsDeep(node, left)) return textOf(node);
+    return collapse([...flatChildren(node)].map(child => textWithout(child, left)).join(' '));
+}
 function textOf(node) {
     if (node.nodeType === 3) return node.data;
     if (node.nodeType !== 1 && node.nodeType !== 11) return '';
@@ -261,7 +268,7 @@ function checkContext(el, context) {
     if (!wanted) return { ok: true };
     if (fold(textOf(el)).includes(wanted)) return { ok: true, how: 'own text' };
     const line = ancestors(el);
-    const container = line.find(a => fold(textOf(a)).includes(wanted));
+    const container = line.find(a => fold(textOf(a)).includes(wanted) || fold(textWithout(a, el)).includes(wanted));
     if (!container) {
         const elsewhere = [...labelsOf(el).map(textOf), referencedText(el, 'aria-labelledby'),
             referencedText(el, 'aria-describedby'), columnHeaderText(el)];
@@ -325,14 +332,16 @@ function ownTexts(el) {
     return fold(out.join(' | ')).replace(/[-_]+/g, ' ');
 }
 
-const ICON_FONT = /icon|symbol|glyph|awesome|material|feather|remix|bootstrap-icons/i;
+// The first family of a font that draws icons (a stack's fallbacks, such as
+// "Segoe UI Symbol", do not count).
+const ICON_FONT = /icon|symbol|glyph|awesome|material|feather|remix/i;
+const iconFont = el => ICON_FONT.test(styleOf(el).fontFamily.split(',')[0]);
 
 function checkName(el, name) {
     const words = fold(name).split(/[^\p{L}\p{N}]+/u).filter(Boolean);
     if (!words.length) return null;
     // An icon font draws its ligature word as a glyph.
-    const ligature = [el, ...el.querySelectorAll('*')].find(n => fold(n.textContent) === fold(name) &&
-        ICON_FONT.test(styleOf(n).fontFamily));
+    const ligature = [el, ...el.querySelectorAll('*')].find(n => fold(n.textContent) === fold(name) && iconFont(n));
     if (ligature) return { category: 'icon ligature', why: `the text of an icon font's glyph in ${describe(ligature)}` };
     if (ownTexts(el).includes(fold(name).replace(/[-_]+/g, ' '))) return null;
     const cls = classWords(el);
@@ -480,13 +489,29 @@ function clickables(listed) {
     for (const el of listed) for (const a of [el, ...ancestors(el)]) holdsListed.add(a);
     const inListed = el => [el, ...ancestors(el)].some(a => listed.has(a));
     const inEditor = el => el.isContentEditable && flatParent(el) && flatParent(el).isContentEditable;
+    // A label of a listed control: a click on it goes to the control.
+    const labels = new Set();
+    for (const el of listed) {
+        for (const label of labelsOf(el)) labels.add(label);
+        const root = el.getRootNode();
+        for (const id of (el.getAttribute('aria-labelledby') || '').split(/\s+/).filter(Boolean)) {
+            const label = root.getElementById ? root.getElementById(id) : document.getElementById(id);
+            if (label) labels.add(label);
+        }
+    }
+    const labelOfListed = el => labels.has(el) || el.localName === 'label' && holdsListed.has(flatParent(el));
+    // Something a person sees to click: text, a picture or an icon.
+    const showsSomething = el => !!textOf(el) || !!el.querySelector('img, svg, canvas, i, [class*=icon]') ||
+        styleOf(el).backgroundImage !== 'none' || el.matches(NATIVE);
+    // Handles a person drags rather than clicks.
+    const dragged = el => /resize|move|grab/.test(styleOf(el).cursor);
 
     const missing = [];
     let covered = 0, counted = 0;
     for (const [el, why] of signs) {
-        if (inListed(el) || holdsListed.has(el) || inEditor(el)) continue;
-        if (el.localName === 'label' && el.control && listed.has(el.control)) continue;
+        if (inListed(el) || holdsListed.has(el) || inEditor(el) || labelOfListed(el)) continue;
         if (el.localName === 'option' || el.localName === 'optgroup') continue;
+        if (!showsSomething(el) || dragged(el)) continue;
         const v = visibility(el, true);
         if (!v.ok) continue;
         counted++;
