@@ -85,10 +85,14 @@ function deepElementFromPoint(x, y) {
     return hit;
 }
 
+// Measured with the built-ins as the page found them (listeners.js kept
+// them): a page may replace its own.
+const builtins = window.__veskAuditBuiltins || { rect: Element.prototype.getBoundingClientRect, style: getComputedStyle };
+const boxOf = el => builtins.rect.call(el);
 const styles = new Map();
 function styleOf(el) {
     let cs = styles.get(el);
-    if (!cs) styles.set(el, cs = getComputedStyle(el));
+    if (!cs) styles.set(el, cs = builtins.style.call(window, el));
     return cs;
 }
 
@@ -141,28 +145,31 @@ function intersect(a, b) {
 
 // The part of the element that its ancestors' overflow leaves showing: an
 // axis that scrolls leaves everything reachable, one that is hidden or
-// clipped cuts. The root and the body scroll the viewport, and an element
-// placed outside an ancestor escapes its clip.
+// clipped cuts (`box`); `now` is the part that shows before any scrolling.
+// The root and the body scroll the viewport, and an element placed outside
+// an ancestor escapes its clip.
 function shownPart(el) {
-    let box = rectOf(el.getBoundingClientRect());
+    let box = rectOf(boxOf(el));
+    let now = box;
     let position = styleOf(el).position;
+    const cuts = v => v === 'hidden' || v === 'clip';
     for (const a of ancestors(el)) {
         if (position === 'fixed') break;
         const cs = styleOf(a);
         const escapes = position === 'absolute' && cs.position === 'static' && cs.transform === 'none';
         if (!escapes && a !== document.documentElement && a !== document.body) {
-            const r = rectOf(a.getBoundingClientRect());
-            const cuts = v => v === 'hidden' || v === 'clip';
+            const r = rectOf(boxOf(a));
             if (cuts(cs.overflowX)) box = { ...box, l: Math.max(box.l, r.l), r: Math.min(box.r, r.r) };
             if (cuts(cs.overflowY)) box = { ...box, t: Math.max(box.t, r.t), b: Math.min(box.b, r.b) };
             if (box.r - box.l < 1 || box.b - box.t < 1) return { box: null, by: a };
+            if (cs.overflowX !== 'visible' || cs.overflowY !== 'visible') now = now && intersect(now, r);
         }
         if (position === 'absolute' && cs.position !== 'static') position = cs.position;
         else if (position !== 'absolute') position = cs.position === 'fixed' ? 'fixed' : position;
     }
     // Off the page's own area, where no scrolling reaches.
     if (box.r + window.scrollX <= 0 || box.b + window.scrollY <= 0) return { box: null, by: null };
-    return { box };
+    return { box, now: now && intersect(now, box) };
 }
 
 // Whether the element shows on the page, and why not. `seen` also asks that
@@ -171,13 +178,13 @@ function visibility(el, seen) {
     if (!el.checkVisibility({ checkVisibilityCSS: true, checkOpacity: !!seen })) {
         return { ok: false, why: seen ? 'not shown (hidden, transparent or not rendered)' : 'not rendered (display:none, visibility:hidden or content hidden above it)' };
     }
-    const r = el.getBoundingClientRect();
+    const r = boxOf(el);
     if (r.width < MIN_SIZE || r.height < MIN_SIZE) return { ok: false, why: `without size (${Math.round(r.width)}\u00d7${Math.round(r.height)} px)` };
     const clip = styleOf(el).clip;
     if (clip && /^rect\(0(px)?,? 0(px)?,? 0(px)?,? 0(px)?\)$/.test(clip)) return { ok: false, why: 'clipped to nothing' };
     const shown = shownPart(el);
     if (!shown.box) return { ok: false, why: shown.by ? `cut away by the overflow of ${describe(shown.by)}` : 'placed off the page' };
-    return { ok: true, box: shown.box };
+    return { ok: true, box: shown.box, now: shown.now };
 }
 
 function labelsOf(el) {
@@ -201,12 +208,12 @@ const FRACTIONS = [[0.5, 0.5], [0.25, 0.5], [0.75, 0.5], [0.5, 0.25], [0.5, 0.75
 
 // Where a click on the element lands: a point of its shown part (or of a
 // shown label) that hits it. Scrolls it into view when it is not.
-function reach(el, receiver, box) {
-    let area = intersect(box, viewport());
+function reach(el, receiver, shown) {
+    let area = shown.now && intersect(shown.now, viewport());
     if (!area) {
         receiver.scrollIntoView({ block: 'center', inline: 'center', behavior: 'instant' });
         const again = visibility(receiver, false);
-        area = again.ok && intersect(again.box, viewport());
+        area = again.ok && again.now && intersect(again.now, viewport());
         if (!area) return { ok: false, why: 'cannot be scrolled into view' };
     }
     let blocker = null;
@@ -246,11 +253,11 @@ function columnHeaderText(el) {
     if (!cell) return '';
     const table = ancestors(cell).find(a => a.localName === 'table' || /^(grid|treegrid|table)$/.test(a.getAttribute('role') || ''));
     if (!table) return '';
-    const r = cell.getBoundingClientRect();
+    const r = boxOf(cell);
     const x = (r.left + r.right) / 2;
     const headers = allElements(table).filter(h => h.localName === 'th' || h.getAttribute('role') === 'columnheader');
     const header = headers.find(h => {
-        const hr = h.getBoundingClientRect();
+        const hr = boxOf(h);
         return h !== cell && hr.left <= x && x <= hr.right && hr.bottom <= r.top + 1;
     });
     return header ? textOf(header) : '';
@@ -273,6 +280,8 @@ function checkContext(el, context) {
         const elsewhere = [...labelsOf(el).map(textOf), referencedText(el, 'aria-labelledby'),
             referencedText(el, 'aria-describedby'), columnHeaderText(el)];
         if (elsewhere.some(t => fold(t).includes(wanted))) return { ok: true, how: 'label or column header' };
+        const attribute = [el, ...line].find(a => [...a.attributes].some(at => fold(at.value).includes(wanted)));
+        if (attribute) return { ok: false, category: 'an attribute\'s value', why: `the text is no container's text but a value of an attribute of ${describe(attribute)}` };
         return { ok: false, category: 'not a container\'s text', why: 'no container, label or column header of the element has this text' };
     }
     // Down from the container to where the text lies: through another
@@ -335,7 +344,7 @@ function ownTexts(el) {
 // The first family of a font that draws icons (a stack's fallbacks, such as
 // "Segoe UI Symbol", do not count).
 const ICON_FONT = /icon|symbol|glyph|awesome|material|feather|remix/i;
-const iconFont = el => ICON_FONT.test(styleOf(el).fontFamily.split(',')[0]);
+const iconFont = el => ICON_FONT.test(String(styleOf(el).fontFamily || '').split(',')[0]);
 
 function checkName(el, name) {
     const words = fold(name).split(/[^\p{L}\p{N}]+/u).filter(Boolean);
@@ -455,8 +464,17 @@ function leafItems(box) {
     return [...items];
 }
 
+// A column's header, and one that sorts its column.
+const isHeader = el => el.localName === 'th' || el.getAttribute('role') === 'columnheader';
+const sorts = el => el.hasAttribute('aria-sort') || /sort/i.test(el.getAttribute('class') || '') ||
+    !!el.querySelector('[class*=sort], [aria-sort]');
+// A region that scrolls (or a block of code): a tabindex there lets keys
+// scroll it, not act.
+const scrolls = el => el.localName === 'pre' || /auto|scroll/.test(styleOf(el).overflowY + styleOf(el).overflowX);
+
 function clickables(listed) {
     const signs = new Map();
+    const delegated = new Map();  // item -> the cell it lies in
     const sign = (el, why) => {
         if (!signs.has(el)) signs.set(el, []);
         if (!signs.get(el).includes(why)) signs.get(el).push(why);
@@ -479,7 +497,12 @@ function clickables(listed) {
         if (!box || box.nodeType !== 1) continue;
         const items = types.some(t => DELEGATING.has(t)) ? leafItems(target.nodeType === 11 ? target : box) : [];
         if (items.length >= 3) {
-            for (const item of items) sign(item, `one of the items of ${describe(box).split(' ')[0]}, whose ${types.join('/')} listener handles them`);
+            for (const item of items) {
+                const cell = [item, ...ancestors(item)].find(a => a === box || isCell(a));
+                if (cell && cell !== box && isHeader(cell) && !sorts(cell)) continue;
+                delegated.set(item, cell && cell !== box ? cell : item);
+                sign(item, `one of the items of ${describe(box).split(' ')[0]}, whose ${types.join('/')} listener handles them`);
+            }
         } else {
             sign(box, `${types.join('/')} listener`);
         }
@@ -510,12 +533,14 @@ function clickables(listed) {
     let covered = 0, counted = 0;
     for (const [el, why] of signs) {
         if (inListed(el) || holdsListed.has(el) || inEditor(el) || labelOfListed(el)) continue;
+        if (delegated.has(el) && holdsListed.has(delegated.get(el))) continue;
+        if (why.length === 1 && why[0] === 'tabindex' && scrolls(el)) continue;
         if (el.localName === 'option' || el.localName === 'optgroup') continue;
         if (!showsSomething(el) || dragged(el)) continue;
         const v = visibility(el, true);
         if (!v.ok) continue;
         counted++;
-        const area = intersect(v.box, viewport());
+        const area = v.now && intersect(v.now, viewport());
         if (area) {
             const hit = deepElementFromPoint((area.l + area.r) / 2, (area.t + area.b) / 2);
             if (hit && !containsDeep(el, hit) && !containsDeep(hit, el)) {
@@ -563,13 +588,35 @@ function frames() {
         const v = visibility(owner, false);
         const frame = { index: i, owner: describe(owner), visible: v.ok, why: v.why || null };
         if (v.ok) {
-            const r = reach(owner, owner, v.box);
+            const r = reach(owner, owner, v);
             frame.reachable = r.ok;
             if (!r.ok) frame.why = r.why;
         }
         out.push(frame);
     }
     return out;
+}
+
+// ---------------------------------------------------------------------------
+
+// One listed element: where it shows, whether a click reaches it, its
+// context and its name.
+function checkElement(el, item, result) {
+    result.element = describe(el);
+    let v = visibility(el, false);
+    let receiver = el;
+    if (!v.ok) {
+        const label = labelsOf(el).find(l => visibility(l, false).ok);
+        if (label) {
+            receiver = label;
+            v = visibility(label, false);
+            result.shownBy = 'its label';
+        }
+    }
+    result.visible = { ok: v.ok, why: v.why || null };
+    result.reach = v.ok ? reach(el, receiver, v) : { ok: false, why: 'not visible' };
+    if (item.context) result.context = checkContext(el, item.context);
+    result.name = checkName(el, item.name || '');
 }
 
 // ---------------------------------------------------------------------------
@@ -589,22 +636,13 @@ for (const item of args.elements || []) {
     results[item.ref] = result;
     if (!el) continue;
     listed.add(el);
-    result.element = describe(el);
-    let v = visibility(el, false);
-    let receiver = el;
-    if (!v.ok) {
-        const label = labelsOf(el).find(l => visibility(l, false).ok);
-        if (label) {
-            receiver = label;
-            v = visibility(label, false);
-            result.shownBy = 'its label';
-        }
+    try {
+        checkElement(el, item, result);
+    } catch (e) {
+        result.error = String(e && e.message || e);
     }
-    result.visible = { ok: v.ok, why: v.why || null };
-    result.reach = v.ok ? reach(el, receiver, v.box) : { ok: false, why: 'not visible' };
-    if (item.context) result.context = checkContext(el, item.context);
-    result.name = checkName(el, item.name || '');
 }
+
 const clickable = clickables(listed);
 const framesHere = frames();
 window.scrollTo(scrolled.x, scrolled.y);

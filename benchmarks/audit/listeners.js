@@ -3,12 +3,18 @@
 // a press (click, mousedown, pointerdown, keydown), through addEventListener
 // or an on… property. The audit's checks read the notes through
 // __veskAuditListeners(), one [target, types] pair for each target that
-// still has such a listener.
+// still has such a listener. It also keeps, for the checks, the page's
+// built-ins they measure with, as they were before any page script could
+// replace them (__veskAuditBuiltins).
 (() => {
     'use strict';
     if (Object.prototype.hasOwnProperty.call(window, '__veskAuditListeners')) return;
     const PRESS_EVENTS = ['click', 'mousedown', 'pointerdown', 'keydown'];
     const watched = new Set(PRESS_EVENTS);
+    Object.defineProperty(window, '__veskAuditBuiltins', {
+        enumerable: false,
+        value: Object.freeze({ rect: Element.prototype.getBoundingClientRect, style: window.getComputedStyle }),
+    });
 
     // target -> Map(type -> Set(listener)); a WeakMap cannot be listed, so
     // the targets are also kept by weak reference.

@@ -81,6 +81,10 @@ function judge(page) {
       note('not located by the audit', { line, why: element.locatorError || (c ? 'its selector finds nothing' : 'its frame did not answer') });
       continue;
     }
+    if (c.error) {
+      note('checks failed on it', { line, why: c.error });
+      continue;
+    }
     checked.visible++;
     const frame = shows(element.framePath || []);
     if (!c.visible.ok || !frame.ok) {
