@@ -524,8 +524,8 @@ function clickables(listed) {
     }
     const labelOfListed = el => labels.has(el) || el.localName === 'label' && holdsListed.has(flatParent(el));
     // Something a person sees to click: text, a picture or an icon.
-    const showsSomething = el => !!textOf(el) || !!el.querySelector('img, svg, canvas, i, [class*=icon]') ||
-        styleOf(el).backgroundImage !== 'none' || el.matches(NATIVE);
+    const showsSomething = el => !!textOf(el) || el.matches(NATIVE) || styleOf(el).backgroundImage !== 'none' ||
+        [...el.querySelectorAll('img, svg, canvas, i, [class*=icon]')].some(n => visibility(n, true).ok);
     // Handles a person drags rather than clicks.
     const dragged = el => /resize|move|grab/.test(styleOf(el).cursor);
 
