@@ -110,6 +110,8 @@ public:
         json out = {{"group", page.value("group", "")}, {"name", page.value("name", "")}, {"url", page.at("url")},
                     {"answers", json::array()}, {"elements", json::object()}, {"frames", json::array()},
                     {"errors", json::array()}};
+        // A window the page before opened would take the snapshots.
+        for (const auto& popup : std::vector(session_->popups.get())) session_->closePopup(popup.get());
         try {
             answer(out, "navigate", {{"url", page.at("url")}});
             answer(out, "snapshot", json::object());

@@ -98,13 +98,6 @@ function styleOf(el) {
 
 // The text a person reads in an element, its hidden parts left out.
 const texts = new Map();
-// The same without the text of one element inside it.
-function textWithout(node, left) {
-    if (node === left) return '';
-    if (node.nodeType === 3) return node.data;
-    if (!containsDeep(node, left)) return textOf(node);
-    return collapse([...flatChildren(node)].map(child => textWithout(child, left)).join(' '));
-}
 function textOf(node) {
     if (node.nodeType === 3) return node.data;
     if (node.nodeType !== 1 && node.nodeType !== 11) return '';
@@ -119,6 +112,14 @@ function textOf(node) {
     }
     texts.set(node, text);
     return text;
+}
+
+// The same without the text of one element inside it.
+function textWithout(node, left) {
+    if (node === left) return '';
+    if (node.nodeType === 3) return node.data;
+    if (!containsDeep(node, left)) return textOf(node);
+    return collapse([...flatChildren(node)].map(child => textWithout(child, left)).join(' '));
 }
 
 function describe(el) {
