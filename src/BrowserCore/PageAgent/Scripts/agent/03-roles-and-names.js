@@ -414,7 +414,7 @@ function contentName(el, c) {
                 text += ' ';
                 continue;
             }
-            if (c.ownItems && child !== c.root && nestedCollection(child)) continue;
+            if (c.ownItems && nestedCollection(child)) continue;
             const part = nameOf(child, inner);
             text += part && standsApart(child) ? ' ' + part + ' ' : part;
         }

@@ -119,17 +119,20 @@ function tellApart(items, contexts, counts, keyOf, memo, roles) {
     for (const group of groups.values()) {
         if (group.length < 2) continue;
         const captions = group.map(i => captionsAbove(items[i], memo, roles));
-        let told = false;
-        for (const [k, i] of group.entries()) {
-            const others = new Set(captions.flatMap((list, j) => j === k ? [] : list));
-            const own = captions[k].find(t => !others.has(t));
-            if (own) {
-                contexts[i] = own;
-                told = true;
-            }
+        // How many of the group each text could place.
+        const shared = new Map();
+        for (const list of captions) {
+            for (const t of new Set(list)) shared.set(t, (shared.get(t) || 0) + 1);
         }
-        if (!told && group.length === counts.get(keyOf(items[group[0]]))) {
-            for (const i of group) contexts[i] = '';
+        const own = captions.map(list => list.find(t => shared.get(t) === 1));
+        const told = own.some(Boolean);
+        const whole = group.length === counts.get(keyOf(items[group[0]]));
+        for (const [k, i] of group.entries()) {
+            // One that stays alike with another is placed by its nearest
+            // container, where others are told apart.
+            if (own[k]) contexts[i] = own[k];
+            else if (told) contexts[i] = captions[k][0] || '';
+            else if (whole) contexts[i] = '';
         }
     }
 }
