@@ -140,16 +140,17 @@ function contextOf(el, name, grouped, memo, roles, names) {
                 // A week number or other header of the row names it.
                 for (const cell of cells) {
                     if (cell === from || equals.includes(cell)) continue;
-                    const t = memo(cell, 'text', () => collapse(visibleText(cell)));
+                    const t = memo(cell, 'own text', () => collapse(visibleText(cell, null, child => roles.has(child))));
                     if (t && t !== name) return t;
                 }
                 rowsOf = closestDeep(node, n => n.localName === 'table' || /^(grid|treegrid|table)$/.test(explicitRole(n) || ''));
                 if (!rowsOf) return '';
                 continue;
             }
+            // The row's own text: what its controls say is theirs.
             for (const cell of cells) {
                 if (cell === from) continue;
-                const t = memo(cell, 'text', () => collapse(visibleText(cell)));
+                const t = memo(cell, 'own text', () => collapse(visibleText(cell, null, child => roles.has(child))));
                 if (t && t !== name) return t;
             }
             // A row of controls alone (a grid's filters) is placed by the

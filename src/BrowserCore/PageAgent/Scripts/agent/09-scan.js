@@ -61,7 +61,7 @@ function scan(args) {
         const context = contextOf(item.el, item.name, !ambiguous, memo, roles, names);
         return context === item.name ? '' : context;
     });
-    tellApart(walk.items, contexts, counts, keyOf, memo, roles);
+    tellApart(walk.items, contexts, counts, keyOf, memo, roles, names);
 
     const elements = [], onScreen = [];
     for (const [i, item] of walk.items.entries()) {
@@ -103,11 +103,11 @@ function scan(args) {
 
 // Elements of one role, name and context are told apart by the nearest
 // text of their own containers that differs: for a day of a calendar the
-// month of the date it stands for, else a container's label or the text at
-// its head (an editor's label, a month's header), or a cell's column
-// header. Where none differs, a context that all of the role and name share
-// says nothing and is left out.
-function tellApart(items, contexts, counts, keyOf, memo, roles) {
+// month of the date it stands for, else a container's label, the name of
+// the one field it holds or the text at its head (an editor's label, a
+// month's header), or a cell's column header. Where none differs, a context
+// that all of the role and name share says nothing and is left out.
+function tellApart(items, contexts, counts, keyOf, memo, roles, names) {
     const groups = new Map();
     for (const [i, item] of items.entries()) {
         if (counts.get(keyOf(item)) < 2) continue;
@@ -118,13 +118,14 @@ function tellApart(items, contexts, counts, keyOf, memo, roles) {
     }
     for (const group of groups.values()) {
         if (group.length < 2) continue;
-        const captions = group.map(i => captionsAbove(items[i], memo, roles));
-        // How many of the group each text could place.
+        const captions = group.map(i => captionsAbove(items[i], memo, roles, names));
+        // How many of the group each text could place: one that not all of
+        // them share tells some apart.
         const shared = new Map();
         for (const list of captions) {
             for (const t of new Set(list)) shared.set(t, (shared.get(t) || 0) + 1);
         }
-        const own = captions.map(list => list.find(t => shared.get(t) === 1));
+        const own = captions.map(list => list.find(t => shared.get(t) < group.length));
         const told = own.some(Boolean);
         const whole = group.length === counts.get(keyOf(items[group[0]]));
         for (const [k, i] of group.entries()) {
@@ -138,7 +139,7 @@ function tellApart(items, contexts, counts, keyOf, memo, roles) {
 }
 
 // The texts that could place an element, nearest first.
-function captionsAbove(item, memo, roles) {
+function captionsAbove(item, memo, roles, names) {
     const found = [];
     if (/^\d{1,2}$/.test(item.name)) {
         const month = monthOf(item.el);
@@ -147,23 +148,29 @@ function captionsAbove(item, memo, roles) {
     let node = flatParent(item.el);
     for (let depth = 0; node && node.nodeType === 1 && depth < 12; depth++, node = flatParent(node)) {
         if (node.localName === 'body' || node.localName === 'html') break;
-        const head = memo(node, 'head', () => headOf(node, roles));
-        if (head) found.push(head);
         if (CELL_ROLES.has(explicitRole(node) || '') || node.localName === 'td') {
             const header = memo(node, 'column', () => columnHeaderOf(node, memo));
             if (header) found.push(cut(header, CONTEXT_LIMIT));
         }
+        const head = memo(node, 'head', () => headOf(node, roles, names));
+        if (head) found.push(head);
     }
     return found;
 }
 
-// What names a container: its label, else the text at its head, the first
+// What names a container: its label, else the name of the one field it
+// holds (a number field's buttons), else the text at its head, the first
 // part of it that shows text, unless that is a listed element (one of the
 // container's own items: then the container has no head).
-function headOf(node, roles) {
+function headOf(node, roles, names) {
     const label = collapse(node.getAttribute('aria-label') ||
         referencedElements(node, 'aria-labelledby').map(r => visibleText(r)).join(' '));
     if (label) return label;
+    if (node.getElementsByTagName('*').length <= 60) {
+        const fields = Array.from(node.querySelectorAll('input, select, textarea, [role], [contenteditable]'))
+            .filter(f => FIELD_ROLES.has(roles.get(f)));
+        if (fields.length === 1 && names.get(fields[0])) return names.get(fields[0]);
+    }
     for (const child of flatChildren(node)) {
         if (child.nodeType === 3) {
             const text = collapse(child.data);
