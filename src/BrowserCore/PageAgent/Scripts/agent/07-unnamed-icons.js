@@ -29,6 +29,7 @@ const ICON_WORDS = new Set(('add plus minus new create remove delete destroy tra
 // layout ("float-right", "text-end").
 const ICON_QUALIFIERS = new Set('up down left right top bottom start end all day week month year page list'.split(' '));
 const ICON_DESCRIPTION_WORDS = 4;
+const ICON_PARTS = 6;
 
 // Whether a word is one of the vocabulary or a form of one ("sorting",
 // "notifications"); past participles are not: they say a state
@@ -70,7 +71,8 @@ function iconWords(el) {
             : titled.getAttribute('alt') || titled.getAttribute('title'));
         if (title) return cut(title, NAME_LIMIT);
     }
-    const parts = [el, ...Array.prototype.slice.call(el.querySelectorAll('svg, i, img, span, use'), 0, 4)];
+    // The icon lies within the first few elements of what it is drawn in.
+    const parts = [el, ...Array.prototype.slice.call(el.getElementsByTagName('*'), 0, ICON_PARTS)];
     for (const part of parts) {
         const text = part.childElementCount === 0 ? collapse(part.textContent) : '';
         if (text && LIGATURE.test(text) && ICON_FONT.test(styleOf(part).fontFamily)) {
@@ -81,10 +83,13 @@ function iconWords(el) {
     const add = token => {
         for (const w of iconWordsOf(token || '')) if (!words.includes(w)) words.push(w);
     };
-    // What the markup says the icon shows or the control does.
+    // What the markup says the icon shows or the control does: the icon's
+    // name as an icon set or an icon element gives it, an id for the page's
+    // tests ("DeleteIcon").
     for (const part of parts) {
         add(part.getAttribute('data-icon'));
-        if (part.localName.includes('icon')) {
+        add(part.getAttribute('data-testid'));
+        if (part.localName.includes('-')) {
             add(part.getAttribute('icon'));
             add(part.getAttribute('name'));
         }
