@@ -152,7 +152,7 @@ function captionsAbove(item, memo, roles, names) {
             const header = memo(node, 'column', () => columnHeaderOf(node, memo));
             if (header) found.push(cut(header, CONTEXT_LIMIT));
         }
-        const head = memo(node, 'head', () => headOf(node, roles, names));
+        const head = memo(node, 'head', () => headOf(node, memo, roles, names));
         if (head) found.push(head);
     }
     return found;
@@ -162,11 +162,11 @@ function captionsAbove(item, memo, roles, names) {
 // holds (a number field's buttons), else the text at its head, the first
 // part of it that shows text, unless that is a listed element (one of the
 // container's own items: then the container has no head).
-function headOf(node, roles, names) {
+function headOf(node, memo, roles, names) {
     const label = collapse(node.getAttribute('aria-label') ||
         referencedElements(node, 'aria-labelledby').map(r => visibleText(r)).join(' '));
     if (label) return label;
-    if (node.getElementsByTagName('*').length <= 60) {
+    if (memo(node, 'size', () => node.getElementsByTagName('*').length) <= 60) {
         const fields = Array.from(node.querySelectorAll('input, select, textarea, [role], [contenteditable]'))
             .filter(f => FIELD_ROLES.has(roles.get(f)));
         if (fields.length === 1 && names.get(fields[0])) return names.get(fields[0]);
