@@ -82,12 +82,12 @@ TEST_F(ListedControls, ACalendarsDaysAreListedByTheirDateAndPickedByAClickOnTheD
     EXPECT_EQ(evaluate("[chosen.textContent, document.title]"), Json::array({"2027-03-03", "Book a room"}));
 }
 
-TEST_F(ListedControls, IconsWithoutANameAreListedByTheWordsOfTheirClassOrTheirPlace) {
+TEST_F(ListedControls, IconsWithoutANameAreListedByTheIconWordsOfTheirClassElseUnnamed) {
     std::string page = open("date-picker");
-    std::string next = ref(page, "generic \"flatpickr next month\"");
-    ref(page, "generic \"flatpickr prev month\"");
-    ref(page, "generic \"after\" in \"Check-in\"");
-    EXPECT_EQ(count(page, "flatpickr next month"), 1u) << "the icon inside is not listed again";
+    std::string next = ref(page, "generic \"next month\"");
+    ref(page, "generic \"prev month\"");
+    ref(page, "generic \"\"");
+    EXPECT_EQ(count(page, "next month"), 1u) << "the icon inside is not listed again";
 
     call("click", {{"ref", next}});
     EXPECT_NE(call("snapshot").find("generic \"April 14, 2027\""), std::string::npos);
@@ -108,7 +108,7 @@ TEST_F(ListedControls, AHeaderThatSortsIsListedBesideItsFieldAndAFilterIconShows
 
     // aria-hidden hides the icon from screen readers, not from sight.
     std::string hovered = call("hover", {{"ref", city}});
-    std::string icon = ref(hovered, "generic \"ag header cell filter\"");
+    std::string icon = ref(hovered, "generic \"filter\"");
     call("click", {{"ref", icon}});
     EXPECT_NE(call("snapshot").find("textbox \"Filter City\""), std::string::npos);
     EXPECT_EQ(evaluate("document.querySelector('[col-id=city]').getAttribute('aria-sort')"), "none");
@@ -141,12 +141,12 @@ TEST_F(ListedControls, AControlIsPlacedInItsOwnHeaderNeverInANeighbours) {
     EXPECT_EQ(evaluate("document.title"), "Sorted by City");
 }
 
-TEST_F(ListedControls, IconsOfOneLookAreToldApartByWhatTheyDoElseByTheTextBesideEach) {
+TEST_F(ListedControls, IconsOfOneLookAreToldApartByWhatTheyDoElseByTheRowThatHoldsEach) {
     std::string page = open("nav-arrows");
-    std::string next = ref(page, "generic \"air datepicker nav action next\"");
-    ref(page, "generic \"air datepicker nav action prev\"");
-    ref(page, "generic \"edit\" in \"ann@example.com\"");
-    std::string phone = ref(page, "generic \"edit\" in \"+351 912 000 111\"");
+    std::string next = ref(page, "generic \"next\"");
+    ref(page, "generic \"prev\"");
+    ref(page, "generic \"edit\" in \"Email\"");
+    std::string phone = ref(page, "generic \"edit\" in \"Phone\"");
 
     call("click", {{"ref", next}});
     call("click", {{"ref", phone}});
@@ -195,7 +195,7 @@ TEST_F(ListedControls, OneControlAPersonSeesIsOneElementNamedOnce) {
 
 TEST_F(ListedControls, ANameOfGlyphsAloneIsNoNameAndTheControlIsDescribedAsAnIcon) {
     std::string page = open("glyph-names");
-    std::string menu = ref(page, "button \"mdi menu down\"");
+    std::string menu = ref(page, "button \"menu down\"");
     ref(page, "checkbox \"toggle all\"");
     ref(page, "button \"\u00d7\" in \"Buy milk\"");
     EXPECT_EQ(count(page, "\U000F035D") + count(page, "\u00bb"), 0u) << page;

@@ -167,7 +167,7 @@ function labelsOf(el) {
 // field laid with opacity 0 over the box that shows it (a select that a
 // component draws), used through that box.
 function standInFor(el) {
-    return labelStandIn(el) || boxStandIn(el);
+    return labelStandIn(el) || boxStandIn(el) || pickerStandIn(el);
 }
 
 function labelStandIn(el) {
@@ -198,6 +198,23 @@ function boxStandIn(el) {
         const covered = intersect(field, box);
         if (!covered || area(covered) < 0.8 * area(box)) break;
         found = node;
+    }
+    const v = found && visibility(found);
+    return v ? { by: found, v, box: true } : null;
+}
+
+// The field a person clicks to open a list, for the unseen combobox input
+// that a select component keeps inside it for the keyboard (a pixel wide,
+// or with opacity 0): the outermost element above it, within four, that
+// shows the pointer hand.
+function pickerStandIn(el) {
+    if (!/^(input|select)$/.test(el.localName) || el.type === 'hidden' || explicitRole(el) !== 'combobox') return null;
+    let found = null;
+    let node = flatParent(el);
+    for (let depth = 0; node && node.nodeType === 1 && depth < 4; depth++, node = flatParent(node)) {
+        if (node.localName === 'body' || node.localName === 'html') break;
+        if (styleOf(node).cursor === 'pointer') found = node;
+        else if (found) break;
     }
     const v = found && visibility(found);
     return v ? { by: found, v, box: true } : null;

@@ -165,9 +165,13 @@ function hiddenForName(el) {
 }
 
 // `fromContent` names an element that has no role of its own (a clickable
-// generic element) by its content, as a person reads it.
+// generic element) by its content, as a person reads it: the text it shows,
+// or, when it shows none, what its images and icons are called.
 function accessibleName(el, fromContent) {
-    let name = collapse(nameOf(el, { root: el, recursing: false, labelledBy: false, hiddenOk: false, fromContent: !!fromContent }));
+    const c = { root: el, recursing: false, labelledBy: false, hiddenOk: false, fromContent: !!fromContent,
+        ownItems: ITEM_ROLES.has(roleOf(el)) };
+    let name = fromContent ? trimDrawn(collapse(nameOf(el, { ...c, shown: true }))) : '';
+    if (!name) name = trimDrawn(collapse(nameOf(el, c)));
     if (!name) name = collapse(pseudoText(el, '::before') + pseudoText(el, '::after'));
     if (!name && !fromContent) {
         const role = roleOf(el);
@@ -175,6 +179,20 @@ function accessibleName(el, fromContent) {
         if (!name && FIELD_ROLES.has(role)) name = fieldWrapperLabel(el);
     }
     return cut(name, NAME_LIMIT);
+}
+
+// Items of a collection, whose content may hold a collection of their own
+// (a tree's open folder its files): that is not part of their name.
+const ITEM_ROLES = new Set(['treeitem', 'menuitem', 'menuitemcheckbox', 'menuitemradio', 'option']);
+const NESTED_COLLECTIONS = new Set(['group', 'tree', 'menu', 'listbox']);
+
+// Arrows, triangles and other shapes that draw at the edge of a name (a
+// folder's "▾", a "›" after a link's words) say nothing a person reads.
+const DRAWN = '[\\s\\p{Co}\\p{Pi}\\p{Pf}\\u00b7\\u2022\\u2190-\\u21ff\\u2500-\\u25ff\\u2794-\\u27bf\\u2b00-\\u2bff\\ufe0e\\ufe0f]+';
+const DRAWN_EDGES = new RegExp(`^${DRAWN}|${DRAWN}$`, 'gu');
+function trimDrawn(name) {
+    const trimmed = name.replace(DRAWN_EDGES, '');
+    return /[\p{L}\p{N}]/u.test(trimmed) ? trimmed : name;
 }
 
 // Roles of a component's wrapper around the field it types into.
@@ -194,7 +212,7 @@ function wrappedFieldName(el) {
     }
     chosen = chosen || tied;
     if (chosen) {
-        const text = collapse(nameOf(chosen, { root: el, recursing: true, labelledBy: false, hiddenOk: true }));
+        const text = collapse(nameOf(chosen, { root: el, recursing: true, labelledBy: false, hiddenOk: hiddenForName(chosen) }));
         if (text) return text;
     }
     return field && field !== el ? accessibleName(field) : '';
@@ -269,6 +287,9 @@ function nameOfElement(el, c) {
     if (c.recursing && el === c.root && !c.labelledBy) return '';
     if (el !== c.root && !c.hiddenOk && hiddenForName(el)) return '';
 
+    // Naming by what shows, a part counts by its text alone.
+    if (c.shown && el !== c.root) return contentName(el, c);
+
     if (!c.labelledBy) {
         const refs = referencedElements(el, 'aria-labelledby');
         if (refs.length) {
@@ -316,11 +337,13 @@ function embeddedValue(el, role) {
     return null;
 }
 
+// A label names its control with what shows of it; a label that is hidden
+// itself names it with all it holds.
 function labelsName(el, c) {
     const labels = labelsOf(el);
     if (!labels.length) return '';
     return collapse(labels.map(label => nameOf(label, {
-        root: c.root, recursing: true, labelledBy: false, hiddenOk: true,
+        root: c.root, recursing: true, labelledBy: false, hiddenOk: c.hiddenOk || hiddenForName(label),
     })).join(' '));
 }
 
@@ -375,18 +398,34 @@ function nativeName(el, c) {
 }
 
 function contentName(el, c) {
-    if (el.localName === 'textarea' || el.localName === 'select' || el.localName === 'input') return '';
-    const inner = { root: c.root, recursing: true, labelledBy: c.labelledBy, hiddenOk: c.hiddenOk };
+    const tag = el.localName;
+    if (tag === 'textarea' || tag === 'select' || tag === 'input') {
+        return c.shown && tag === 'input' && /^(button|submit|reset)$/.test(el.type) ? el.value : '';
+    }
+    const inner = { root: c.root, recursing: true, labelledBy: c.labelledBy, hiddenOk: c.hiddenOk, shown: c.shown,
+        ownItems: c.ownItems };
     let text = '';
     for (const child of flatChildren(el)) {
         if (child.nodeType === 3) {
             text += child.data;
         } else if (child.nodeType === 1) {
+            // A line break parts the words on either side of it.
+            if (child.localName === 'br') {
+                text += ' ';
+                continue;
+            }
+            if (c.ownItems && nestedCollection(child)) continue;
             const part = nameOf(child, inner);
             text += part && standsApart(child) ? ' ' + part + ' ' : part;
         }
     }
     return text;
+}
+
+// A collection of items inside an item, or an item of its own there.
+function nestedCollection(el) {
+    const role = el.hasAttribute('role') ? explicitRole(el) : null;
+    return role ? NESTED_COLLECTIONS.has(role) || ITEM_ROLES.has(role) : el.localName === 'ul' || el.localName === 'ol';
 }
 
 // Text that CSS puts before or after an element (content: "…"); icon-font

@@ -450,15 +450,15 @@ function walkPage(options) {
         return false;
     }
 
-    // Whether a header's name is its title followed by the name of a button
-    // it holds that names that title ("Name", "Sort by Name"): the header's
-    // own sort button, the one control of the two a person clicks.
+    // Whether a header's name is its title, alone or followed by the name of
+    // a button it holds, and that button names the title ("Name", "Sort by
+    // Name"): the header's own sort button, the one control of the two a
+    // person clicks.
     function ownSortButton(headerName, inner) {
         if (inner.role !== 'button' || !inner.name) return false;
         const header = collapse(headerName), button = collapse(inner.name);
         const at = header.indexOf(button);
-        if (at < 0) return false;
-        const title = collapse(header.slice(0, at) + ' ' + header.slice(at + button.length)).toLowerCase();
+        const title = (at < 0 ? header : collapse(header.slice(0, at) + ' ' + header.slice(at + button.length))).toLowerCase();
         return !!title && button.toLowerCase().includes(title);
     }
 
@@ -472,7 +472,7 @@ function walkPage(options) {
     // the box it lies over (inside a listed control, that control is used).
     function hiddenControl(el, ctx) {
         if (!/^(input|select|textarea)$/.test(el.localName)) return;
-        const standIn = labelStandIn(el) || (ctx.inWidget ? null : boxStandIn(el));
+        const standIn = labelStandIn(el) || (ctx.inWidget ? null : boxStandIn(el) || pickerStandIn(el));
         if (!standIn) return;
         items.push({
             el, role: roleOf(el), generic: false, rect: standIn.v.rect,

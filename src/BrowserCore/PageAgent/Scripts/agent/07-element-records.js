@@ -50,8 +50,11 @@ function elementRecord(item, ref, name, context, frame) {
         // that of the controls it holds (a clear button) or of a glyph.
         if (value === undefined && role === 'combobox') value = collapse(visibleText(el, null, besideChoice)) || undefined;
     }
-    // A field laid unseen over its own box shows what the box shows.
-    if (!value && item.box && VALUED_ROLES.has(role)) value = collapse(visibleText(item.proxy));
+    // A field laid unseen over its own box shows what the box shows, but
+    // for the label the box may show beside the choice.
+    if (!value && item.box && VALUED_ROLES.has(role)) {
+        value = collapse(visibleText(item.proxy, null, child => !!name && sameName(child.textContent, name)));
+    }
     if (value) rec.value = cut(value, VALUE_LIMIT);
 
     const checked = checkedState(el, role);
@@ -98,9 +101,10 @@ function checkedState(el, role) {
 }
 
 // Text that tells repeated elements apart, or places a choice in its group:
-// the row, list item, group or section that holds it. `roles` maps each
-// listed element to its role.
-function contextOf(el, name, grouped, memo, roles) {
+// the listed element, row, list item, group or section that holds it, never
+// the text of what stands beside it there. `roles` and `names` map each
+// listed element to its role and name.
+function contextOf(el, name, grouped, memo, roles, names) {
     const role = roles.get(el);
     // A row of equals (the days of a week) says nothing of one of them: what
     // holds the rows (the month) does, by its label or the header above it.
@@ -112,6 +116,10 @@ function contextOf(el, name, grouped, memo, roles) {
         const nodeRole = explicitRole(node);
         const label = memo(node, 'label', () => groupLabel(node, tag, nodeRole));
         if (label) return label;
+        // An element held by a listed one (a folder's expander) is placed in
+        // it, by its name.
+        const holder = roles.has(node) ? names.get(node) : '';
+        if (holder && holder !== name) return holder;
         if (grouped) continue;
         if (rowsOf) {
             if (node !== rowsOf) continue;
@@ -132,24 +140,32 @@ function contextOf(el, name, grouped, memo, roles) {
                 // A week number or other header of the row names it.
                 for (const cell of cells) {
                     if (cell === from || equals.includes(cell)) continue;
-                    const t = memo(cell, 'text', () => collapse(visibleText(cell)));
+                    const t = memo(cell, 'own text', () => collapse(visibleText(cell, null, child => roles.has(child))));
                     if (t && t !== name) return t;
                 }
                 rowsOf = closestDeep(node, n => n.localName === 'table' || /^(grid|treegrid|table)$/.test(explicitRole(n) || ''));
                 if (!rowsOf) return '';
                 continue;
             }
+            // The row's own text: what its controls say is theirs.
             for (const cell of cells) {
                 if (cell === from) continue;
-                const t = memo(cell, 'text', () => collapse(visibleText(cell)));
+                const t = memo(cell, 'own text', () => collapse(visibleText(cell, null, child => roles.has(child))));
                 if (t && t !== name) return t;
             }
+            // A row of controls alone (a grid's filters) is placed by the
+            // header of each one's column.
+            const header = memo(from, 'column', () => columnHeaderOf(from, memo));
+            if (header && header !== name) return header;
         }
         if (tag === 'li' || tag === 'article' || tag === 'section' || tag === 'tr' ||
             nodeRole === 'listitem' || nodeRole === 'row' || nodeRole === 'article' || depth >= 2) {
             // A large container says nothing about one control in it.
             if (memo(node, 'size', () => node.getElementsByTagName('*').length) > 60) continue;
-            const heading = memo(node, 'heading', () => node.querySelector('h1, h2, h3, h4, h5, h6, [role="heading"]'));
+            // Its heading, or the one label it holds (an editor's, above its
+            // toolbar), names it.
+            const heading = memo(node, 'heading', () => node.querySelector('h1, h2, h3, h4, h5, h6, [role="heading"]') ||
+                soleLabel(node));
             if (heading && !containsDeep(heading, el)) {
                 const t = memo(heading, 'text', () => collapse(visibleText(heading)));
                 if (t) return t;
@@ -159,6 +175,30 @@ function contextOf(el, name, grouped, memo, roles) {
         }
     }
     return '';
+}
+
+function soleLabel(node) {
+    const labels = node.getElementsByTagName('label');
+    return labels.length === 1 ? labels[0] : null;
+}
+
+// The text of the header of a cell's column in its table or grid: the
+// header of the same column index, or in the same place of a table's header
+// row; '' when none is found.
+function columnHeaderOf(cell, memo) {
+    const table = closestDeep(cell, n => n.localName === 'table' || /^(grid|treegrid|table)$/.test(explicitRole(n) || ''));
+    if (!table) return '';
+    let header = null;
+    const index = cell.getAttribute('aria-colindex');
+    if (index) {
+        const headers = memo(table, 'headers', () => Array.from(table.querySelectorAll('[role="columnheader"][aria-colindex], th[aria-colindex]')));
+        header = headers.find(h => h !== cell && h.getAttribute('aria-colindex') === index);
+    } else if ((cell.localName === 'td' || cell.localName === 'th') && table.localName === 'table') {
+        const first = table.rows[0];
+        if (first && first !== cell.parentElement && first.cells[cell.cellIndex] &&
+            first.cells[cell.cellIndex].localName === 'th') header = first.cells[cell.cellIndex];
+    }
+    return header ? collapse(visibleText(header)) : '';
 }
 
 const isColumnHeader = cell => {

@@ -13,19 +13,15 @@ function namedItems(items, onlyRole) {
 const ICON_ROLES = new Set(['button', 'menuitem', 'tab']);
 
 // An element's name, or for one that has none (nothing, or only glyphs that
-// draw) the description of an icon: its words, else the side of the text it
-// stands beside, that text becoming its context (`place`). A field that
-// lies unseen over its box and has no name is named by what the box shows.
+// draw) the description of an icon, which may be empty. A field that lies
+// unseen over its box and has no name is named by what the box shows.
 function itemName(item) {
     const name = accessibleName(item.el, item.generic) || (item.box ? cut(collapse(visibleText(item.proxy)), NAME_LIMIT) : '');
     const glyph = glyphsOnly(name);
     if (glyph) item.icon = true;
     else if (name || !(item.icon || ICON_ROLES.has(item.role))) return name;
     item.described = true;
-    const words = iconWords(item.el);
-    if (words || !item.icon) return words;
-    item.place = placeOf(item.el);
-    return item.place ? item.place.side : '';
+    return iconWords(item.el);
 }
 
 const sameName = (a, b) => collapse(a) === collapse(b);
@@ -58,14 +54,14 @@ function scan(args) {
 
     const memo = memoizer();
     const roles = new Map(walk.items.map(item => [item.el, item.role]));
+    const names = new Map(walk.items.map(item => [item.el, item.name]));
     const contexts = walk.items.map(item => {
-        if (item.place) return item.place.text;
         const ambiguous = counts.get(keyOf(item)) > 1 || symbolsOnly(item.name) || (item.described && !item.name);
         if (!ambiguous && !GROUPED_ROLES.has(item.role)) return '';
-        const context = contextOf(item.el, item.name, !ambiguous, memo, roles);
+        const context = contextOf(item.el, item.name, !ambiguous, memo, roles, names);
         return context === item.name ? '' : context;
     });
-    tellApart(walk.items, contexts, counts, keyOf);
+    tellApart(walk.items, contexts, counts, keyOf, memo, roles, names);
 
     const elements = [], onScreen = [];
     for (const [i, item] of walk.items.entries()) {
@@ -105,28 +101,89 @@ function scan(args) {
     return reply;
 }
 
-// Elements of one role and name whose contexts are all the same are not
-// told apart by them: each takes instead, for a day of a calendar, the month
-// of the date it stands for, or, when described as an icon, the text beside
-// it; where these do not differ either, none.
-function tellApart(items, contexts, counts, keyOf) {
+// Elements of one role, name and context are told apart by the nearest
+// text of their own containers that differs: for a day of a calendar the
+// month of the date it stands for, else a container's label, the name of
+// the one field it holds or the text at its head (an editor's label, a
+// month's header), or a cell's column header. Where none differs, a context
+// that all of the role and name share says nothing and is left out.
+function tellApart(items, contexts, counts, keyOf, memo, roles, names) {
     const groups = new Map();
     for (const [i, item] of items.entries()) {
         if (counts.get(keyOf(item)) < 2) continue;
-        const group = groups.get(keyOf(item));
+        const key = keyOf(item) + '\u0000' + contexts[i];
+        const group = groups.get(key);
         if (group) group.push(i);
-        else groups.set(keyOf(item), [i]);
+        else groups.set(key, [i]);
     }
     for (const group of groups.values()) {
-        if (group.some(i => contexts[i] !== contexts[group[0]])) continue;
-        const instead = group.map(i => {
-            const item = items[i];
-            if (/^\d{1,2}$/.test(item.name)) return monthOf(item.el);
-            return item.described ? (item.place || placeOf(item.el) || { text: '' }).text : '';
-        });
-        const differ = instead.some(t => t !== instead[0]);
-        for (const [k, i] of group.entries()) contexts[i] = differ ? instead[k] : '';
+        if (group.length < 2) continue;
+        const captions = group.map(i => captionsAbove(items[i], memo, roles, names));
+        // How many of the group each text could place: one that not all of
+        // them share tells some apart.
+        const shared = new Map();
+        for (const list of captions) {
+            for (const t of new Set(list)) shared.set(t, (shared.get(t) || 0) + 1);
+        }
+        const own = captions.map(list => list.find(t => shared.get(t) < group.length));
+        const told = own.some(Boolean);
+        const whole = group.length === counts.get(keyOf(items[group[0]]));
+        for (const [k, i] of group.entries()) {
+            // One that stays alike with another is placed by its nearest
+            // container, where others are told apart.
+            if (own[k]) contexts[i] = own[k];
+            else if (told) contexts[i] = captions[k][0] || '';
+            else if (whole) contexts[i] = '';
+        }
     }
+}
+
+// The texts that could place an element, nearest first.
+function captionsAbove(item, memo, roles, names) {
+    const found = [];
+    if (/^\d{1,2}$/.test(item.name)) {
+        const month = monthOf(item.el);
+        if (month) found.push(month);
+    }
+    let node = flatParent(item.el);
+    for (let depth = 0; node && node.nodeType === 1 && depth < 12; depth++, node = flatParent(node)) {
+        if (node.localName === 'body' || node.localName === 'html') break;
+        if (CELL_ROLES.has(explicitRole(node) || '') || node.localName === 'td') {
+            const header = memo(node, 'column', () => columnHeaderOf(node, memo));
+            if (header) found.push(cut(header, CONTEXT_LIMIT));
+        }
+        const head = memo(node, 'head', () => headOf(node, memo, roles, names));
+        if (head) found.push(head);
+    }
+    return found;
+}
+
+// What names a container: its label, else the name of the one field it
+// holds (a number field's buttons), else the text at its head, the first
+// part of it that shows text, unless that is a listed element (one of the
+// container's own items: then the container has no head).
+function headOf(node, memo, roles, names) {
+    const label = collapse(node.getAttribute('aria-label') ||
+        referencedElements(node, 'aria-labelledby').map(r => visibleText(r)).join(' '));
+    if (label) return label;
+    if (memo(node, 'size', () => node.getElementsByTagName('*').length) <= 60) {
+        const fields = Array.from(node.querySelectorAll('input, select, textarea, [role], [contenteditable]'))
+            .filter(f => FIELD_ROLES.has(roles.get(f)));
+        if (fields.length === 1 && names.get(fields[0])) return names.get(fields[0]);
+    }
+    for (const child of flatChildren(node)) {
+        if (child.nodeType === 3) {
+            const text = collapse(child.data);
+            if (text) return text.length <= 60 ? text : '';
+            continue;
+        }
+        if (child.nodeType !== 1 || SKIP_TAGS.has(child.localName)) continue;
+        if (roles.has(child)) return '';
+        if (!child.checkVisibility({ opacityProperty: true, visibilityProperty: true })) continue;
+        const text = collapse(visibleText(child, null, n => roles.has(n)));
+        if (text) return text.length <= 60 ? text : '';
+    }
+    return '';
 }
 
 // The month of the date a day of a calendar stands for, as the page writes
