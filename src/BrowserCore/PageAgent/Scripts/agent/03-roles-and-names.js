@@ -165,9 +165,11 @@ function hiddenForName(el) {
 }
 
 // `fromContent` names an element that has no role of its own (a clickable
-// generic element) by its content, as a person reads it.
-function accessibleName(el, fromContent) {
-    let name = collapse(nameOf(el, { root: el, recursing: false, labelledBy: false, hiddenOk: false, fromContent: !!fromContent }));
+// generic element) by its content, as a person reads it, leaving out the
+// parts of it in `skip` (a popup it holds).
+function accessibleName(el, fromContent, skip) {
+    let name = collapse(nameOf(el, { root: el, recursing: false, labelledBy: false, hiddenOk: false, fromContent: !!fromContent,
+        skip }));
     if (!name) name = collapse(pseudoText(el, '::before') + pseudoText(el, '::after'));
     if (!name && !fromContent) {
         const role = roleOf(el);
@@ -268,6 +270,7 @@ function nameOfElement(el, c) {
     // A control met again inside its own label adds nothing to its name.
     if (c.recursing && el === c.root && !c.labelledBy) return '';
     if (el !== c.root && !c.hiddenOk && hiddenForName(el)) return '';
+    if (c.skip && c.skip.has(el)) return '';
 
     if (!c.labelledBy) {
         const refs = referencedElements(el, 'aria-labelledby');
@@ -376,7 +379,7 @@ function nativeName(el, c) {
 
 function contentName(el, c) {
     if (el.localName === 'textarea' || el.localName === 'select' || el.localName === 'input') return '';
-    const inner = { root: c.root, recursing: true, labelledBy: c.labelledBy, hiddenOk: c.hiddenOk };
+    const inner = { root: c.root, recursing: true, labelledBy: c.labelledBy, hiddenOk: c.hiddenOk, skip: c.skip };
     let text = '';
     for (const child of flatChildren(el)) {
         if (child.nodeType === 3) {

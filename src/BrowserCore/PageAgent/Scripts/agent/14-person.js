@@ -78,6 +78,7 @@ function onClick(e) {
     if (acting) return;
     const start = eventTarget(e);
     if (!start || start.nodeType !== 1) return;
+    readNotes();
     const el = clickedElement(start);
     if (!el) return;
     if (el === forwardedFromLabel) return;
