@@ -5,7 +5,8 @@
 // agent, in a world of its own, shares only the document with this one: it
 // dispatches an event of a type the session made up for this run on the
 // document, and this script answers with an event of the related type on each
-// element it noted. A page that forges such an answer only adds to the list.
+// element it noted since it last answered, which the agent keeps. A page that
+// forges such an answer only adds to the list.
 (() => {
     const type = '@VESK_NOTE_TYPE@';
     if (type.startsWith('@')) return;
@@ -27,7 +28,7 @@
     // starts one), or a key.
     const KINDS = new Map([['click', 'click'], ['mousedown', 'click'], ['pointerdown', 'click'], ['keydown', 'key']]);
     const seen = { click: new WeakSet(), key: new WeakSet() };
-    let noted = [];
+    let unsent = [];
     let kept = 64;   // the list is swept of collected elements when it grows past this
 
     const remember = (holder, kind) => {
@@ -35,10 +36,10 @@
         const el = holder instanceof ShadowRootOf ? hostOf.call(holder) : holder;
         if (!(el instanceof ElementOf) || seen[kind].has(el)) return;
         seen[kind].add(el);
-        noted.push({ ref: new Ref(el), kind });
-        if (noted.length > kept) {
-            noted = noted.filter(entry => deref.call(entry.ref));
-            kept = Math.max(64, noted.length * 2);
+        unsent.push({ ref: new Ref(el), kind });
+        if (unsent.length > kept) {
+            unsent = unsent.filter(entry => deref.call(entry.ref));
+            kept = Math.max(64, unsent.length * 2);
         }
     };
 
@@ -73,11 +74,17 @@
         }
     }
 
+    // An element not in the document yet reaches no one: it waits for the
+    // next answer.
     add.call(window, ask, event => {
         if (targetOf.call(event) !== document) return;
-        for (const entry of noted) {
+        const waiting = [];
+        for (const entry of unsent) {
             const el = deref.call(entry.ref);
-            if (el && connected.call(el)) dispatch.call(el, new EventOf(note + entry.kind, { composed: true }));
+            if (!el) continue;
+            if (connected.call(el)) dispatch.call(el, new EventOf(note + entry.kind, { composed: true }));
+            else waiting.push(entry);
         }
+        unsent = waiting;
     }, true);
 })();

@@ -83,20 +83,19 @@ const NO_CURSOR_TAGS = new Set(['html', 'body', 'main', 'header', 'footer', 'nav
 
 // How a person acts on an element, as the element list takes it: 'control'
 // for one whose role names a control; 'operated' for one that no control
-// role names but the page handles its clicks (in the markup, or by a
-// listener of its script: a key's only where the element takes the keys),
-// it holds a state only something operated has, or it takes the focus for
-// more than being scrolled or read; null for any other. The recorder takes a
-// click on either for a click step.
+// role names but the page handles its clicks in the markup, it holds a state
+// only something operated has, or it takes the focus for more than being
+// scrolled or read; 'listened' for one the page's script listens on for
+// clicks (for keys, only where the element takes them); null for any other.
+// The recorder takes a click on any of them for a click step.
 function actedOnAs(el, tag, role, overflow) {
     if (role !== null && WIDGET_ROLES.has(role) && tag !== 'option') return 'control';
     if (NO_CURSOR_TAGS.has(tag) || role === 'none' || role === 'presentation' ||
         role === 'dialog' || role === 'alertdialog') return null;
-    if (notes.size && listenedOn(el) && (notes.get(el) === 'click' || el.tabIndex >= 0) &&
-        !/^(none|presentation)$/.test(explicitRole(el) || '')) return 'operated';
-    if (!el.hasAttributes()) return null;
-    return el.hasAttribute('onclick') || operatedByState(el, role) ||
-        (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow)) ? 'operated' : null;
+    if (el.hasAttributes() && (el.hasAttribute('onclick') || operatedByState(el, role) ||
+        (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow)))) return 'operated';
+    return listenedOn(el) && (notes.get(el) === 'click' || el.tabIndex >= 0) &&
+        !/^(none|presentation)$/.test(explicitRole(el) || '') ? 'listened' : null;
 }
 
 // Whether a control inside a listed wrapper of the role `wrapper` is that
@@ -164,10 +163,6 @@ function placedByPage(cs) {
     return !!translate && translate !== 'none' && /[1-9]/.test(translate);
 }
 
-// Elements that head, label or caption what they stand by, never an item of
-// a list of their own.
-const NOT_ITEMS = new Set(['h1', 'h2', 'h3', 'h4', 'h5', 'h6', 'label', 'legend', 'caption', 'figcaption']);
-const DELEGATED_NAME_LIMIT = 40;
 // Controls that a click checks, whatever input they hold to do it.
 const CHECKED_BY_CLICK = new Set(['checkbox', 'switch', 'radio', 'menuitemcheckbox', 'menuitemradio', 'option']);
 
@@ -201,7 +196,7 @@ function walkPage(options) {
             if (!handOver(i)) break;
             top = i;
             if (frame.item) {
-                if (icon && frame.item.generic) frame.item.icon = true;
+                if (icon && frame.item.listened) frame.item.icon = true;
                 return;
             }
         }
@@ -244,12 +239,13 @@ function walkPage(options) {
         return stack[i].hand;
     }
 
-    // An icon in a clickable element describes it when nothing names it.
+    // An icon in an element the page listens on describes it when nothing
+    // names it, as it does one that shows the pointer hand.
     function iconInItem() {
         for (let i = stack.length - 1; i >= 0; i--) {
             const frame = stack[i];
             if (frame.item) {
-                if (frame.item.generic) frame.item.icon = true;
+                if (frame.item.listened) frame.item.icon = true;
                 return;
             }
             if (frame.noCursor) return;
@@ -267,34 +263,12 @@ function walkPage(options) {
             const frame = stack[i];
             if (frame.delegate) break;
             if (frame.item) return;
-            if (!found && !frame.noCursor && !NOT_ITEMS.has(frame.el.localName) && repeats(frame.el)) found = frame;
+            if (!found && !frame.noCursor && repeatedItem(frame.el)) found = frame;
         }
         if (!found) return;
         found.item = { el: found.el, role: roleOf(found.el) || 'generic', generic: true, rect: null, view: null,
             proxy: null, order: found.order, delegated: true };
         items.push(found.item);
-    }
-
-    // Whether an element is one of a row of alike items: at least three
-    // elements beside it, itself included, share its tag, its role and a
-    // class name, or have no class.
-    const alike = new Map();   // parent -> Map(key -> count)
-    const alikeKeys = el => {
-        const base = el.localName + ' ' + (el.getAttribute('role') || '');
-        return el.classList.length ? Array.from(el.classList, c => base + ' ' + c) : [base];
-    };
-    function repeats(el) {
-        const parent = el.parentNode;
-        if (!parent) return false;
-        let counts = alike.get(parent);
-        if (!counts) {
-            counts = new Map();
-            for (let child = parent.firstElementChild; child; child = child.nextElementSibling) {
-                for (const key of alikeKeys(child)) counts.set(key, (counts.get(key) || 0) + 1);
-            }
-            alike.set(parent, counts);
-        }
-        return alikeKeys(el).some(key => counts.get(key) >= 3);
     }
 
     // Visits one element and what it holds; returns where its visible
@@ -362,11 +336,16 @@ function walkPage(options) {
             items.push(frame.item);
         } else if (ctx.inWidget || ctx.editable || NO_CURSOR_TAGS.has(tag)) {
             frame.noCursor = true;
-        } else if (actedOn === 'operated') {
-            frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order };
+        } else if (actedOn !== null) {
+            frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order,
+                listened: actedOn === 'listened' };
             items.push(frame.item);
         }
-        if (!listed && !frame.noCursor && clicksListenedOn(el)) frame.delegate = true;
+        // A box the page listens on for clicks may answer for the items it holds.
+        if (!listed && !ctx.inWidget && !ctx.editable && clicksListenedOn(el)) {
+            frame.delegate = true;
+            frame.itemsAt = items.length;
+        }
 
         // Its box, only where something needs it.
         let box = null;
@@ -497,13 +476,14 @@ function walkPage(options) {
                 at.boxKnown = true;
                 if (at.styleShows && shows(box && intersect(box, at.own.hard))) {
                     if (hand) pointerAbove(true);
-                    else if (at.frame.item.generic) at.frame.item.icon = true;
+                    else if (at.frame.item.listened) at.frame.item.icon = true;
                 }
             }
         }
         stack.pop();
         if (at.sep) separate(at.sep);
 
+        if (at.frame.delegate) explainedListener(at.frame);
         // A clickable element found through its content needs its box now.
         if (at.frame.item && !at.boxKnown) box = rectOf(at.el.getBoundingClientRect());
         const seen = box ? intersect(box, at.own.hard) : null;
@@ -562,6 +542,23 @@ function walkPage(options) {
         item.rect = rect;
         item.view = view ? intersect(view, viewport) : null;
         kept++;
+    }
+
+    // A box's listener that what it holds explains (controls, days listed by
+    // their own roles or hands) answers for those: the items of short text
+    // listed for it alone are not listed.
+    function explainedListener(frame) {
+        let explained = false;
+        for (let i = frame.itemsAt; i < items.length && !explained; i++) {
+            explained = !items[i].drop && !!items[i].rect && !items[i].delegated;
+        }
+        if (!explained) return;
+        for (let i = frame.itemsAt; i < items.length; i++) {
+            const item = items[i];
+            if (!item.delegated || item.drop) continue;
+            item.drop = true;
+            if (item.rect) kept--;
+        }
     }
 
     // Whether the controls kept inside a clickable element all lie in what it
