@@ -94,7 +94,8 @@ function actedOnAs(el, tag, role, overflow) {
         role === 'dialog' || role === 'alertdialog') return null;
     if (el.hasAttributes() && (el.hasAttribute('onclick') || operatedByState(el, role) ||
         (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow)))) return 'operated';
-    return listenedOn(el) && (notes.get(el) === 'click' || el.tabIndex >= 0) &&
+    // (A label's clicks are its control's.)
+    return listenedOn(el) && (notes.get(el) === 'click' || el.tabIndex >= 0) && !(tag === 'label' && el.control) &&
         !/^(none|presentation)$/.test(explicitRole(el) || '') ? 'listened' : null;
 }
 

@@ -116,8 +116,9 @@ function scan(args) {
 // what holds it, is hidden): their indexes among the window's frames.
 function hiddenFrames() {
     const hidden = [];
+    if (!window.frames.length) return hidden;
     const owners = frameElements(document);
-    for (let i = 0; owners.length && i < window.frames.length; i++) {
+    for (let i = 0; i < window.frames.length; i++) {
         const child = window.frames[i];
         const owner = owners.find(el => {
             try {

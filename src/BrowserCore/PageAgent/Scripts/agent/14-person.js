@@ -68,8 +68,12 @@ function clickedElement(start) {
         const actedOn = actedOnAs(node, tag, roleOf(node), cs.display === 'contents' ? 'visible' : cs.overflow);
         if (actedOn === 'control') return node;
         if (operated) continue;
+        if (item && clicksListenedOn(node)) {
+            operated = item;
+            continue;
+        }
         if (actedOn === 'operated' || actedOn === 'listened') {
-            operated = actedOn === 'listened' && item && clicksListenedOn(node) ? item : node;
+            operated = node;
             continue;
         }
         if (!item && repeatedItem(node)) {
