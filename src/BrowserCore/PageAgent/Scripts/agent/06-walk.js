@@ -342,8 +342,9 @@ function walkPage(options) {
                 listened: actedOn === 'listened' };
             items.push(frame.item);
         }
-        // A box the page listens on for clicks may answer for the items it holds.
-        if (!listed && !ctx.inWidget && !ctx.editable && clicksListenedOn(el)) {
+        // A box the page listens on for clicks may answer for the items it
+        // holds; one that is an item of a list itself (a row) is the item.
+        if (!listed && !ctx.inWidget && !ctx.editable && clicksListenedOn(el) && !repeatedItem(el)) {
             frame.delegate = true;
             frame.itemsAt = items.length;
         }

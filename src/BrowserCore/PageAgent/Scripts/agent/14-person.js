@@ -68,7 +68,7 @@ function clickedElement(start) {
         const actedOn = actedOnAs(node, tag, roleOf(node), cs.display === 'contents' ? 'visible' : cs.overflow);
         if (actedOn === 'control') return node;
         if (operated) continue;
-        if (item && clicksListenedOn(node)) {
+        if (item && clicksListenedOn(node) && !repeatedItem(node)) {
             operated = item;
             continue;
         }
