@@ -15,6 +15,15 @@ double number(const Reader& reader, const char* key) {
     return value.get<double>();
 }
 
+std::vector<int> indexes(const Reader& reader, const char* key) {
+    return reader.list(key, [](const json& value, const std::string& path) {
+        if (!value.is_number_integer() || value.get<long long>() < 0 || value.get<long long>() > 1000000) {
+            throw RecordDecodingError(path + " is not an index");
+        }
+        return value.get<int>();
+    });
+}
+
 } // namespace
 
 Scan Scan::decode(const json& value) {
@@ -24,6 +33,8 @@ Scan Scan::decode(const json& value) {
     scan.lastRef = reader.integer<long>("lastRef");
     scan.frame = reader.text("frame");
     scan.loadedFrom = reader.text("loadedFrom");
+    if (reader.optional("path")) scan.path = indexes(reader, "path");
+    if (reader.optional("hiddenFrames")) scan.hiddenFrames = indexes(reader, "hiddenFrames");
     return scan;
 }
 

@@ -11,17 +11,22 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vesk {
 
 // The reply of "scan": the frame's snapshot, the highest ref number its page
 // agent has handed out, the id of the frame that answered and the URL its
-// document was loaded from.
+// document was loaded from; where the frame lies under the top window (its
+// index among its window's frames at each level, outermost first; none when
+// it did not say) and the indexes of its own frames that its document hides.
 struct Scan {
     PageSnapshot snapshot;
     long lastRef = 0;
     std::string frame;
     std::string loadedFrom;
+    std::optional<std::vector<int>> path;
+    std::vector<int> hiddenFrames;
 
     static Scan decode(const nlohmann::json& json);
 };

@@ -149,6 +149,7 @@ public:
     static const std::string& agentScript();
     static const std::string& requestWatcherScript();
     static const std::string& consoleScript();
+    static const std::string& listenerScript();
 
     static std::shared_ptr<BrowserSession> create(Options options);
     ~BrowserSession();

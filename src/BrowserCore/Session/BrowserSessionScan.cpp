@@ -79,6 +79,32 @@ std::vector<FrameListener::KnownFrame> distinctFrames(const std::vector<FrameLis
     return distinct;
 }
 
+// Whether a frame shows: no frame on its way down from the top window (its
+// own place included) is one that the document holding it hides. A frame
+// whose place is not known counts as shown.
+bool frameShown(const Scan& scan, const std::set<std::vector<int>>& hidden) {
+    if (!scan.path) return true;
+    for (std::size_t depth = 1; depth <= scan.path->size(); ++depth) {
+        if (hidden.contains(std::vector<int>(scan.path->begin(), scan.path->begin() + depth))) return false;
+    }
+    return true;
+}
+
+// The places of the frames that the documents above them hide.
+std::set<std::vector<int>> hiddenFrames(const Scan& main, const std::vector<std::pair<FrameInfo, Scan>>& listed) {
+    std::set<std::vector<int>> hidden;
+    for (int index : main.hiddenFrames) hidden.insert({index});
+    for (const auto& [info, scan] : listed) {
+        if (!scan.path) continue;
+        for (int index : scan.hiddenFrames) {
+            std::vector<int> place = *scan.path;
+            place.push_back(index);
+            hidden.insert(std::move(place));
+        }
+    }
+    return hidden;
+}
+
 double millisecondsSince1970(std::chrono::system_clock::time_point instant) {
     return std::chrono::duration<double, std::milli>(instant.time_since_epoch()).count();
 }
@@ -110,18 +136,15 @@ Task<PageSnapshot> BrowserSession::scan() {
     std::set<std::string> onScreen = main.snapshot.onScreen;
 
     std::vector<FrameListener::KnownFrame> subframes;
+    std::vector<std::pair<FrameInfo, Scan>> listed;
     if (auto found = frames.known.find(view); found != frames.known.end()) subframes = distinctFrames(found->second);
     for (const auto& frame : subframes) {
         FrameListing listing = co_await listFrame(frame.id, frame.info);
         switch (listing.kind) {
-        case FrameListing::Kind::listed: {
-            const Scan& scan = *listing.scan;
-            if (scan.lastRef > *lastRef) lastRef.set(scan.lastRef);
-            elements.insert(elements.end(), scan.snapshot.elements.begin(), scan.snapshot.elements.end());
-            onScreen.insert(scan.snapshot.onScreen.begin(), scan.snapshot.onScreen.end());
-            for (const auto& element : scan.snapshot.elements) owners[element.ref] = frame.info;
+        case FrameListing::Kind::listed:
+            if (listing.scan->lastRef > *lastRef) lastRef.set(listing.scan->lastRef);
+            listed.emplace_back(frame.info, std::move(*listing.scan));
             break;
-        }
         case FrameListing::Kind::gone:
             // The list may have changed while the frame was asked: edit it as it is now.
             if (auto found = frames.known.find(view); found != frames.known.end()) {
@@ -134,6 +157,15 @@ Task<PageSnapshot> BrowserSession::scan() {
             break;
         }
         }
+    }
+
+    // A frame's elements are listed only while the page shows the frame.
+    auto hidden = hiddenFrames(main, listed);
+    for (const auto& [info, scan] : listed) {
+        if (!frameShown(scan, hidden)) continue;
+        elements.insert(elements.end(), scan.snapshot.elements.begin(), scan.snapshot.elements.end());
+        onScreen.insert(scan.snapshot.onScreen.begin(), scan.snapshot.onScreen.end());
+        for (const auto& element : scan.snapshot.elements) owners[element.ref] = info;
     }
 
     auto stillKnown = knownFrameIDs(frames.known);

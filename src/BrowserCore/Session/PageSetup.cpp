@@ -78,10 +78,38 @@ void addScript(WebKitUserContentManager* manager, const std::string& source, Web
     webkit_user_script_unref(script);
 }
 
+// The event type by which the page agent asks the page's world for the
+// elements whose listeners it noted: made up once for the run, and written
+// into the two scripts alone, so no page script can know it.
+const std::string& noteType() {
+    static const std::string type = [] {
+        char* uuid = g_uuid_string_random();
+        std::string made = std::string("vesk-") + uuid;
+        g_free(uuid);
+        return made;
+    }();
+    return type;
+}
+
+std::string withNoteType(std::string script) {
+    const std::string marker = "@VESK_NOTE_TYPE@";
+    for (auto at = script.find(marker); at != std::string::npos; at = script.find(marker, at)) {
+        script.replace(at, marker.size(), noteType());
+    }
+    return script;
+}
+
 } // namespace
 
 const std::string& BrowserSession::agentScript() {
-    static const std::string text = pageScript("agent.js", "agent.js is missing from the BrowserCore bundle");
+    static const std::string text =
+        withNoteType(pageScript("agent.js", "agent.js is missing from the BrowserCore bundle"));
+    return text;
+}
+
+const std::string& BrowserSession::listenerScript() {
+    static const std::string text =
+        withNoteType(pageScript("listeners.js", "listeners.js is missing from the BrowserCore bundle"));
     return text;
 }
 
@@ -126,6 +154,7 @@ GRef<WebKitWebView> PageSetup::makeWebView(std::weak_ptr<BrowserSession> session
     WebKitUserContentManager* manager = webkit_user_content_manager_new();
     addScript(manager, BrowserSession::agentScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, BrowserSession::worldName);
     addScript(manager, BrowserSession::requestWatcherScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, nullptr);
+    addScript(manager, BrowserSession::listenerScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, nullptr);
     addScript(manager, BrowserSession::consoleScript(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, nullptr);
 
     // P2, P8: the profile's website data and the page's size. A popup shares

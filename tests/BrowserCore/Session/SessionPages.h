@@ -162,6 +162,7 @@ inline void useStandInAgents(WebKitWebView* view) {
     add(standIn, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, BrowserSession::worldName);
     add(BrowserSession::agentScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, BrowserSession::worldName);
     add(BrowserSession::requestWatcherScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, nullptr);
+    add(BrowserSession::listenerScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, nullptr);
     add(BrowserSession::consoleScript(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, nullptr);
 }
 

@@ -188,6 +188,10 @@ function boxStandIn(el) {
     if (!/^(input|select|textarea)$/.test(el.localName) || el.type === 'hidden') return null;
     const cs = styleOf(el);
     if (cs.opacity !== '0' || cs.pointerEvents === 'none') return null;
+    // A field kept from assistive technology and from the keyboard is the
+    // form's copy of a component's value: the component's own control is
+    // what a person uses.
+    if (el.tabIndex < 0 && closestDeep(el, n => n.getAttribute('aria-hidden') === 'true')) return null;
     const field = rectOf(el.getBoundingClientRect());
     const area = r => (r.r - r.l) * (r.b - r.t);
     let found = null;

@@ -166,10 +166,11 @@ function hiddenForName(el) {
 
 // `fromContent` names an element that has no role of its own (a clickable
 // generic element) by its content, as a person reads it: the text it shows,
-// or, when it shows none, what its images and icons are called.
-function accessibleName(el, fromContent) {
+// or, when it shows none, what its images and icons are called; the parts of
+// it in `skip` (a popup it holds) are left out.
+function accessibleName(el, fromContent, skip) {
     const c = { root: el, recursing: false, labelledBy: false, hiddenOk: false, fromContent: !!fromContent,
-        ownItems: ITEM_ROLES.has(roleOf(el)) };
+        ownItems: ITEM_ROLES.has(roleOf(el)), skip };
     let name = fromContent ? trimDrawn(collapse(nameOf(el, { ...c, shown: true }))) : '';
     if (!name) name = trimDrawn(collapse(nameOf(el, c)));
     if (!name) name = collapse(pseudoText(el, '::before') + pseudoText(el, '::after'));
@@ -286,6 +287,7 @@ function nameOfElement(el, c) {
     // A control met again inside its own label adds nothing to its name.
     if (c.recursing && el === c.root && !c.labelledBy) return '';
     if (el !== c.root && !c.hiddenOk && hiddenForName(el)) return '';
+    if (c.skip && c.skip.has(el)) return '';
 
     // Naming by what shows, a part counts by its text alone.
     if (c.shown && el !== c.root) return contentName(el, c);
@@ -403,7 +405,7 @@ function contentName(el, c) {
         return c.shown && tag === 'input' && /^(button|submit|reset)$/.test(el.type) ? el.value : '';
     }
     const inner = { root: c.root, recursing: true, labelledBy: c.labelledBy, hiddenOk: c.hiddenOk, shown: c.shown,
-        ownItems: c.ownItems };
+        ownItems: c.ownItems, skip: c.skip };
     let text = '';
     for (const child of flatChildren(el)) {
         if (child.nodeType === 3) {

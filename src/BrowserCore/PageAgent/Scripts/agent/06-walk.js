@@ -85,14 +85,18 @@ const NO_CURSOR_TAGS = new Set(['html', 'body', 'main', 'header', 'footer', 'nav
 // for one whose role names a control; 'operated' for one that no control
 // role names but the page handles its clicks in the markup, it holds a state
 // only something operated has, or it takes the focus for more than being
-// scrolled or read; null for any other. The recorder takes a click on either
-// for a click step.
+// scrolled or read; 'listened' for one the page's script listens on for
+// clicks (for keys, only where the element takes them); null for any other.
+// The recorder takes a click on any of them for a click step.
 function actedOnAs(el, tag, role, overflow) {
     if (role !== null && WIDGET_ROLES.has(role) && tag !== 'option') return 'control';
-    if (!el.hasAttributes() || NO_CURSOR_TAGS.has(tag) || role === 'none' || role === 'presentation' ||
+    if (NO_CURSOR_TAGS.has(tag) || role === 'none' || role === 'presentation' ||
         role === 'dialog' || role === 'alertdialog') return null;
-    return el.hasAttribute('onclick') || operatedByState(el, role) ||
-        (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow)) ? 'operated' : null;
+    if (el.hasAttributes() && (el.hasAttribute('onclick') || operatedByState(el, role) ||
+        (el.hasAttribute('tabindex') && el.tabIndex >= 0 && !focusOnly(el, tag, role, overflow)))) return 'operated';
+    // (A label's clicks are its control's.)
+    return listenedOn(el) && (notes.get(el) === 'click' || el.tabIndex >= 0) && !(tag === 'label' && el.control) &&
+        !/^(none|presentation)$/.test(explicitRole(el) || '') ? 'listened' : null;
 }
 
 // Whether a control inside a listed wrapper of the role `wrapper` is that
@@ -160,6 +164,9 @@ function placedByPage(cs) {
     return !!translate && translate !== 'none' && /[1-9]/.test(translate);
 }
 
+// Controls that a click checks, whatever input they hold to do it.
+const CHECKED_BY_CLICK = new Set(['checkbox', 'switch', 'radio', 'menuitemcheckbox', 'menuitemradio', 'option']);
+
 function walkPage(options) {
     const withText = options.text;
     const until = options.until;
@@ -187,10 +194,12 @@ function walkPage(options) {
         for (let i = stack.length - 1; i >= 0; i--) {
             const frame = stack[i];
             if (frame.noCursor) break;
-            if (frame.pointer === undefined) frame.pointer = styleOf(frame.el).cursor === 'pointer';
-            if (!frame.pointer) break;
+            if (!handOver(i)) break;
             top = i;
-            if (frame.item) return;
+            if (frame.item) {
+                if (icon && frame.item.listened) frame.item.icon = true;
+                return;
+            }
         }
         if (top < 0) return;
         const frame = stack[top];
@@ -200,6 +209,67 @@ function walkPage(options) {
         frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order,
             icon: !!icon };
         items.push(frame.item);
+    }
+
+    // Whether the element at stack[i] shows the pointer hand, now or under
+    // the pointer: by a rule of its own, or inherited from the element that
+    // holds it, which a cursor of its own would undo.
+    function handOver(i) {
+        if (stack[i].hand !== undefined) return stack[i].hand;
+        const inheriting = [];
+        let hand = false;
+        for (let k = i; k >= 0; k--) {
+            const frame = stack[k];
+            if (frame.hand !== undefined) {
+                hand = frame.hand;
+                break;
+            }
+            const cursor = styleOf(frame.el).cursor;
+            if (cursor === 'pointer' || hoverPointer(frame.el)) {
+                hand = true;
+                inheriting.push(frame);
+                break;
+            }
+            if (cursor !== 'auto') {
+                inheriting.push(frame);
+                break;
+            }
+            inheriting.push(frame);
+        }
+        for (const frame of inheriting) frame.hand = hand;
+        return stack[i].hand;
+    }
+
+    // An icon in an element the page listens on describes it when nothing
+    // names it, as it does one that shows the pointer hand.
+    function iconInItem() {
+        for (let i = stack.length - 1; i >= 0; i--) {
+            const frame = stack[i];
+            if (frame.item) {
+                if (frame.item.listened) frame.item.icon = true;
+                return;
+            }
+            if (frame.noCursor) return;
+        }
+    }
+
+    // A listener on a component's box that answers the clicks on what it
+    // holds (event delegation): the item a shown text lies in is listed,
+    // the nearest element above the text that repeats among its siblings
+    // (a cell, a day, an item of a list), unless the text already lies in
+    // something listed.
+    function delegatedAbove() {
+        let found = null;
+        for (let i = stack.length - 1; i >= 0; i--) {
+            const frame = stack[i];
+            if (frame.delegate) break;
+            if (frame.item) return;
+            if (!found && !frame.noCursor && repeatedItem(frame.el)) found = frame;
+        }
+        if (!found) return;
+        found.item = { el: found.el, role: roleOf(found.el) || 'generic', generic: true, rect: null, view: null,
+            proxy: null, order: found.order, delegated: true };
+        items.push(found.item);
     }
 
     // Visits one element and what it holds; returns where its visible
@@ -257,7 +327,8 @@ function walkPage(options) {
         // The field a wrapper of a control types into is that control, and so
         // is a wrapper or read-only text box that the wrapper holds.
         const listed = actedOn === 'control' && el !== ctx.field && !sameControl(ctx.wrapper, role);
-        const frame = { el, order: order++, item: null, pointer: undefined, noCursor: false, keptBefore: kept };
+        const frame = { el, order: order++, item: null, hand: undefined, noCursor: false, keptBefore: kept,
+            delegate: false };
         let field = ctx.field;
         if (listed) {
             const wraps = WRAPPER_ROLES.has(role) && !isEditableText(el) ? typingTarget(el) : null;
@@ -266,9 +337,16 @@ function walkPage(options) {
             items.push(frame.item);
         } else if (ctx.inWidget || ctx.editable || NO_CURSOR_TAGS.has(tag)) {
             frame.noCursor = true;
-        } else if (actedOn === 'operated') {
-            frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order };
+        } else if (actedOn !== null) {
+            frame.item = { el, role: role || 'generic', generic: true, rect: null, view: null, proxy: null, order: frame.order,
+                listened: actedOn === 'listened' };
             items.push(frame.item);
+        }
+        // A box the page listens on for clicks may answer for the items it
+        // holds; one that is an item of a list itself (a row) is the item.
+        if (!listed && !ctx.inWidget && !ctx.editable && clicksListenedOn(el) && !repeatedItem(el)) {
+            frame.delegate = true;
+            frame.itemsAt = items.length;
         }
 
         // Its box, only where something needs it.
@@ -284,10 +362,13 @@ function walkPage(options) {
         }
         const editable = ctx.editable || (role === 'textbox' && el.isContentEditable);
         const pre = ctx.pre || tag === 'pre';
-        const childCtx = region === ctx.region && !listed && editable === ctx.editable && pre === ctx.pre
+        const delegated = ctx.delegated || frame.delegate;
+        const childCtx = region === ctx.region && !listed && editable === ctx.editable && pre === ctx.pre &&
+            delegated === ctx.delegated
             ? ctx
-            : { region, inWidget: ctx.inWidget || listed, editable, pre, field,
-                wrapper: listed ? (WRAPPER_ROLES.has(role) ? role : null) : ctx.wrapper };
+            : { region, inWidget: ctx.inWidget || listed, editable, pre, field, delegated,
+                wrapper: listed ? (WRAPPER_ROLES.has(role) ? role : null) : ctx.wrapper,
+                widget: listed ? role : ctx.widget };
         const childState = box ? childClips(state, el, cs, position, box, own) : (position === 'static' ? state : {
             hard: own.hard, view: own.view, absHard: own.hard, absView: own.view,
         });
@@ -316,7 +397,10 @@ function walkPage(options) {
                 }
             }
         } else if (LEAF_TAGS.has(tag)) {
-            if (!ctx.inWidget && !listed && (tag === 'img' || tag === 'svg')) pointerAbove(true);
+            if (!ctx.inWidget && !listed && (tag === 'img' || tag === 'svg')) {
+                iconInItem();
+                pointerAbove(true);
+            }
         } else {
             // The flat tree: a shadow root's content, a slot's assigned nodes.
             const shadow = el.shadowRoot;
@@ -368,7 +452,10 @@ function walkPage(options) {
             const seen = at.box ? intersect(at.box, at.own.hard) : null;
             at.ownShows = at.styleShows && (at.boxless || (!!seen && (shows(seen) ||
                 (at.overflow === 'visible' && textShows(node, at.childState)))));
-            if (at.ownShows && !at.ctx.inWidget && !at.listed && !at.ctx.editable) pointerAbove();
+            if (at.ownShows && !at.ctx.inWidget && !at.listed && !at.ctx.editable) {
+                pointerAbove();
+                if (at.childCtx.delegated) delegatedAbove();
+            }
         }
         if (!withText || !at.ownShows) return;
         // White space matters only where it could show.
@@ -380,17 +467,25 @@ function walkPage(options) {
 
     // Everything about an element that comes after its children.
     function leave(at) {
-        // An element without content that shows the pointer hand is an icon
-        // that CSS draws (a glyph of an icon font, a background image).
+        // An element without content that shows the pointer hand, or that is
+        // clicked itself, is an icon that CSS draws (a glyph of an icon font,
+        // a background image).
         let box = at.box;
-        if (at.bare && !at.textChecked && at.cs.cursor === 'pointer' && !at.listed && !at.frame.noCursor) {
-            if (!at.boxKnown) box = at.box = rectOf(at.el.getBoundingClientRect());
-            at.boxKnown = true;
-            if (at.styleShows && shows(box && intersect(box, at.own.hard))) pointerAbove(true);
+        if (at.bare && !at.textChecked && !at.listed && !at.frame.noCursor) {
+            const hand = handOver(stack.length - 1);
+            if (hand || at.frame.item) {
+                if (!at.boxKnown) box = at.box = rectOf(at.el.getBoundingClientRect());
+                at.boxKnown = true;
+                if (at.styleShows && shows(box && intersect(box, at.own.hard))) {
+                    if (hand) pointerAbove(true);
+                    else if (at.frame.item.listened) at.frame.item.icon = true;
+                }
+            }
         }
         stack.pop();
         if (at.sep) separate(at.sep);
 
+        if (at.frame.delegate) explainedListener(at.frame);
         // A clickable element found through its content needs its box now.
         if (at.frame.item && !at.boxKnown) box = rectOf(at.el.getBoundingClientRect());
         const seen = box ? intersect(box, at.own.hard) : null;
@@ -406,17 +501,30 @@ function walkPage(options) {
             rect = inner;
             view = intersect(inner, own.view);
         }
+        // What assistive technology is not told of and nobody can use (a
+        // calendar's blank padding day) is nothing to a person.
+        if (isDisabled(item.el) && closestDeep(item.el, n => n.getAttribute('aria-hidden') === 'true')) {
+            item.drop = true;
+            return;
+        }
         if (item.generic) {
             // A clickable container of other controls is not one itself:
             // its controls are what a person uses. A header or a named day
-            // is, unless what it holds carries its name.
-            if (kept > frame.keptBefore && (!holdsOwnTitle(item.el, item.role) || keptWithName(item))) {
+            // is, unless what it holds carries its name; a trigger is, whose
+            // controls lie in the popup it opened.
+            if (kept > frame.keptBefore && (!holdsOwnTitle(item.el, item.role) || keptWithName(item)) &&
+                !popupsOf(item, frame, rect)) {
                 item.drop = true;
                 return;
             }
             if (rect) {
                 item.name = itemName(item);
                 if (!item.name && !item.icon && !(item.el.hasAttribute('tabindex') && item.el.tabIndex >= 0)) {
+                    item.drop = true;
+                    return;
+                }
+                // An item of a list a listener answers for is one of short text.
+                if (item.delegated && item.name.length > DELEGATED_NAME_LIMIT) {
                     item.drop = true;
                     return;
                 }
@@ -436,6 +544,44 @@ function walkPage(options) {
         item.rect = rect;
         item.view = view ? intersect(view, viewport) : null;
         kept++;
+    }
+
+    // A box's listener that what it holds explains (controls, days listed by
+    // their own roles or hands) answers for those: the items of short text
+    // listed for it alone are not listed.
+    function explainedListener(frame) {
+        let explained = false;
+        for (let i = frame.itemsAt; i < items.length && !explained; i++) {
+            explained = !items[i].drop && !!items[i].rect && !items[i].delegated;
+        }
+        if (!explained) return;
+        for (let i = frame.itemsAt; i < items.length; i++) {
+            const item = items[i];
+            if (!item.delegated || item.drop) continue;
+            item.drop = true;
+            if (item.rect) kept--;
+        }
+    }
+
+    // Whether the controls kept inside a clickable element all lie in what it
+    // opened: it says it is expanded, or they lie outside its own box, in a
+    // layer of their own. Then its name leaves them out (`skip`: the parts of
+    // it that hold them).
+    function popupsOf(item, frame, rect) {
+        const expanded = item.el.getAttribute('aria-expanded') === 'true';
+        if (!expanded && !rect) return false;
+        const skip = new Set();
+        for (let i = items.length - 1; i >= 0 && items[i] !== item; i--) {
+            const inner = items[i];
+            if (inner.drop || !inner.rect || !containsDeep(item.el, inner.el)) continue;
+            if (!expanded && intersect(inner.rect, rect)) return false;
+            let part = inner.el;
+            while (part && flatParent(part) !== item.el) part = flatParent(part);
+            if (part) skip.add(part);
+        }
+        if (!skip.size) return false;
+        item.skip = skip;
+        return true;
     }
 
     // Whether an item kept inside `item` carries its name.
@@ -472,6 +618,9 @@ function walkPage(options) {
     // the box it lies over (inside a listed control, that control is used).
     function hiddenControl(el, ctx) {
         if (!/^(input|select|textarea)$/.test(el.localName)) return;
+        // A switch or a checkbox drawn around a hidden input of its own is
+        // that input.
+        if (ctx.inWidget && CHECKED_BY_CLICK.has(ctx.widget)) return;
         const standIn = labelStandIn(el) || (ctx.inWidget ? null : boxStandIn(el) || pickerStandIn(el));
         if (!standIn) return;
         items.push({
@@ -482,8 +631,9 @@ function walkPage(options) {
         kept++;
     }
 
+    readClickSigns();
     if (html) {
-        visit(html, rootClips(), { region: null, inWidget: false, editable: false, pre: false });
+        visit(html, rootClips(), { region: null, inWidget: false, editable: false, pre: false, delegated: false });
     }
     const kept_ = items.filter(i => !i.drop);
     kept_.sort((a, b) => a.order - b.order);

@@ -16,7 +16,7 @@ const ICON_ROLES = new Set(['button', 'menuitem', 'tab']);
 // draw) the description of an icon, which may be empty. A field that lies
 // unseen over its box and has no name is named by what the box shows.
 function itemName(item) {
-    const name = accessibleName(item.el, item.generic) || (item.box ? cut(collapse(visibleText(item.proxy)), NAME_LIMIT) : '');
+    const name = accessibleName(item.el, item.generic, item.skip) || (item.box ? cut(collapse(visibleText(item.proxy)), NAME_LIMIT) : '');
     const glyph = glyphsOnly(name);
     if (glyph) item.icon = true;
     else if (name || !(item.icon || ICON_ROLES.has(item.role))) return name;
@@ -94,11 +94,38 @@ function scan(args) {
         }
         reply.cover = { name: coverName(coverRoot), refs };
     }
+    // Where this frame lies and which frames of its own it hides: a frame's
+    // document cannot tell that the page hid the frame, so the session
+    // leaves out the elements of a frame that a frame above it hides.
+    try {
+        reply.path = framePath();
+    } catch (e) { /* a frame already taken out of the page */ }
+    reply.hiddenFrames = hiddenFrames();
     reply.lastRef = lastRef;
     reply.frame = frameId();
     reply.loadedFrom = loadedFrom;
     forgetCollected();
     return reply;
+}
+
+// The frames of this document that it does not show (their element, or
+// what holds it, is hidden): their indexes among the window's frames.
+function hiddenFrames() {
+    const hidden = [];
+    if (!window.frames.length) return hidden;
+    const owners = frameElements(document);
+    for (let i = 0; i < window.frames.length; i++) {
+        const child = window.frames[i];
+        const owner = owners.find(el => {
+            try {
+                return el.contentWindow === child;
+            } catch (e) {
+                return false;
+            }
+        });
+        if (owner && !visibility(owner)) hidden.push(i);
+    }
+    return hidden;
 }
 
 // Elements of one role, name and context are told apart by the nearest

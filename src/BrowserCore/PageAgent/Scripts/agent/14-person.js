@@ -54,10 +54,12 @@ function commitTyping(el, trusted) {
 
 // The element a click acted on, as the element list takes it: the nearest
 // control, else the nearest element operated without a control's role (one
-// such inside a control is the control's own part), else the outermost
-// element that shows the pointer hand.
+// such inside a control is the control's own part; for a box that listens
+// for its items' clicks, the item clicked), else the outermost element that
+// shows the pointer hand.
 function clickedElement(start) {
-    let operated = null, outerPointer = null;
+    let operated = null, outerPointer = null, item = null;
+    alike = new Map();
     for (let node = start; node && node.nodeType === 1; node = flatParent(node)) {
         const tag = node.localName;
         if (tag === 'body' || tag === 'html') break;
@@ -66,8 +68,19 @@ function clickedElement(start) {
         const actedOn = actedOnAs(node, tag, roleOf(node), cs.display === 'contents' ? 'visible' : cs.overflow);
         if (actedOn === 'control') return node;
         if (operated) continue;
-        if (actedOn === 'operated') operated = node;
-        else if (cs.cursor === 'pointer') outerPointer = node;
+        if (item && clicksListenedOn(node) && !repeatedItem(node)) {
+            operated = item;
+            continue;
+        }
+        if (actedOn === 'operated' || actedOn === 'listened') {
+            operated = node;
+            continue;
+        }
+        if (!item && repeatedItem(node)) {
+            const text = collapse(node.textContent);
+            if (text && text.length <= DELEGATED_NAME_LIMIT) item = node;
+        }
+        if (cs.cursor === 'pointer') outerPointer = node;
     }
     return operated || outerPointer;
 }
@@ -78,6 +91,7 @@ function onClick(e) {
     if (acting) return;
     const start = eventTarget(e);
     if (!start || start.nodeType !== 1) return;
+    readNotes();
     const el = clickedElement(start);
     if (!el) return;
     if (el === forwardedFromLabel) return;
