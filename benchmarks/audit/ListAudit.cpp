@@ -219,7 +219,7 @@ private:
             } catch (const std::exception& error) {
                 record["locatorError"] = error.what();
             }
-            json item = {{"ref", ref}, {"name", element.name}};
+            json item = {{"ref", ref}, {"role", element.role}, {"name", element.name}, {"line", record["line"]}};
             if (record.contains("locator")) item["selector"] = record["locator"].value("selector", "");
             if (element.context) item["context"] = *element.context;
             byFrame[frame].push_back(item);

@@ -2,11 +2,14 @@
 // world (where listeners.js noted the page's listeners). The audit program
 // calls it as a function of one argument:
 //
-// {elements: [{ref, selector, name, context}]}
+// {elements: [{ref, selector, role, name, context, line}]}
 //   finds each listed element of this frame by its selector and checks that
 //   it is visible, reachable where a click lands, placed by the text of its
-//   own containers and not named by class words; then looks for what a
-//   person could click that no listed element is or holds. It answers
+//   own containers and not named by class words, and whether anything a
+//   person reads tells apart those whose lines are alike; then looks for
+//   what a person could click that no listed element is or holds. Where a
+//   check fails in a way the page means, the answer says which (a
+//   `category`). It answers
 //   {path, url, viewport, elements: {ref: …}, clickable: {…}, frames: […]},
 //   where frames tells whether each frame of this document shows.
 (function (args) {
@@ -198,17 +201,18 @@ function labelsOf(el) {
     return out;
 }
 
-// Whether `hit` is the element, inside it or one of its labels.
-function reaches(el, hit) {
+// Whether `hit` is the element, inside it, one of its labels or what
+// stands in for it.
+function reaches(el, hit, receiver) {
     if (!hit) return false;
-    if (containsDeep(el, hit)) return true;
+    if (containsDeep(el, hit) || containsDeep(receiver, hit)) return true;
     return labelsOf(el).some(label => containsDeep(label, hit));
 }
 
 const FRACTIONS = [[0.5, 0.5], [0.25, 0.5], [0.75, 0.5], [0.5, 0.25], [0.5, 0.75], [0.2, 0.2], [0.8, 0.8]];
 
-// Where a click on the element lands: a point of its shown part (or of a
-// shown label) that hits it. Scrolls it into view when it is not.
+// Where a click on the element lands: a point of its shown part (or of
+// what stands in for it) that hits it. Scrolls it into view when it is not.
 function reach(el, receiver, shown) {
     let area = shown.now && intersect(shown.now, viewport());
     if (!area) {
@@ -221,10 +225,44 @@ function reach(el, receiver, shown) {
     for (const [fx, fy] of FRACTIONS) {
         const x = area.l + (area.r - area.l) * fx, y = area.t + (area.b - area.t) * fy;
         const hit = deepElementFromPoint(x, y);
-        if (reaches(el, hit)) return { ok: true, x, y };
+        if (reaches(el, hit, receiver)) return { ok: true, x, y };
         blocker = blocker || hit;
     }
-    return { ok: false, covered: !!blocker, why: blocker ? `a click lands on ${describe(blocker)}` : 'a click lands on nothing' };
+    return { ok: false, covered: !!blocker, category: unreachedBy(el, blocker),
+        why: blocker ? `a click lands on ${describe(blocker)}` : 'a click lands on nothing' };
+}
+
+// Whether the popup that an expanded control opened holds `node`: the
+// elements it names as its own, else the container it shares with them.
+function popupHolds(opener, node) {
+    const root = opener.getRootNode();
+    const popups = ['aria-controls', 'aria-owns'].flatMap(a => (opener.getAttribute(a) || '').split(/\s+/).filter(Boolean))
+        .map(id => root.getElementById ? root.getElementById(id) : document.getElementById(id)).filter(Boolean);
+    if (popups.length) return popups.some(p => containsDeep(p, node));
+    const parent = flatParent(opener);
+    return !!parent && parent !== document.body && containsDeep(parent, node) && !containsDeep(opener, node);
+}
+
+const isDialog = el => el.localName === 'dialog' || /^(dialog|alertdialog)$/.test(el.getAttribute('role') || '') ||
+    el.getAttribute('aria-modal') === 'true';
+
+// Why a click on a listed element lands elsewhere, where the page means it
+// so: it takes no pointer events, a popup that is open lies over it (its
+// own or another control's: a menu), or a box with nothing to use is laid
+// over it (a click then names the cover). Null for anything else.
+function unreachedBy(el, blocker) {
+    if (styleOf(el).pointerEvents === 'none') return 'takes no clicks (pointer-events: none)';
+    if (!blocker || blocker === document.body || blocker === document.documentElement) return null;
+    const opener = allElements().find(n => n.getAttribute('aria-expanded') === 'true' && popupHolds(n, blocker));
+    if (opener) return opener === el ? 'covered by the popup it opened' : 'covered by a popup another control opened (an open menu)';
+    let cover = blocker;
+    while (flatParent(cover) && flatParent(cover).nodeType === 1 && !containsDeep(flatParent(cover), el)) cover = flatParent(cover);
+    if (isDialog(cover) || ancestors(blocker).some(isDialog)) return null;
+    const uses = n => n.matches(CONTROL) || listenerTargets.has(n);
+    if (!uses(cover) && !allElements(cover).some(uses)) {
+        return 'under a box with nothing to use laid over it (a click names the cover)';
+    }
+    return null;
 }
 
 // ---------------------------------------------------------------------------
@@ -281,8 +319,19 @@ function checkContext(el, context) {
         const elsewhere = [...labelsOf(el).map(textOf), referencedText(el, 'aria-labelledby'),
             referencedText(el, 'aria-describedby'), columnHeaderText(el)];
         if (elsewhere.some(t => fold(t).includes(wanted))) return { ok: true, how: 'label or column header' };
+        // A container's own name (a list box labelled "Paragraph format").
+        const named = a => fold(a.getAttribute('aria-label')).includes(wanted) || fold(referencedText(a, 'aria-labelledby')).includes(wanted);
+        if (line.some(named)) return { ok: true, how: 'a container\'s name' };
         const attribute = [el, ...line].find(a => [...a.attributes].some(at => fold(at.value).includes(wanted)));
-        if (attribute) return { ok: false, category: 'an attribute\'s value', why: `the text is no container's text but a value of an attribute of ${describe(attribute)}` };
+        if (attribute) {
+            // The date of the day itself (on it or on the cell it fills),
+            // which the context shortens to its month.
+            const cell = [el, ...line].find(isCell);
+            const own = attribute === el || (cell && (attribute === cell || containsDeep(cell, attribute)));
+            const date = own && [...attribute.attributes].some(at => /^\d{4}-\d{2}(-\d{2})?$/.test(at.value) && at.value.startsWith(context));
+            return { ok: false, category: 'an attribute\'s value', ownDate: !!date,
+                why: `the text is no container's text but a value of an attribute of ${describe(attribute)}` };
+        }
         return { ok: false, category: 'not a container\'s text', why: 'no container, label or column header of the element has this text' };
     }
     // Down from the container to where the text lies: through another
@@ -309,12 +358,20 @@ function checkContext(el, context) {
 // ---------------------------------------------------------------------------
 // Names made of class words.
 
-const ACTION_WORDS = new Set(['add', 'arrow', 'back', 'bell', 'bold', 'calendar', 'cancel', 'caret', 'check', 'chevron',
-    'clear', 'close', 'collapse', 'copy', 'delete', 'dots', 'down', 'download', 'drag', 'edit', 'expand', 'filter',
-    'first', 'forward', 'handle', 'heart', 'help', 'home', 'info', 'italic', 'kebab', 'last', 'left', 'link', 'menu',
-    'minus', 'more', 'next', 'notifications', 'open', 'pause', 'play', 'plus', 'prev', 'previous', 'print', 'redo',
-    'refresh', 'reload', 'remove', 'right', 'save', 'search', 'send', 'settings', 'share', 'sort', 'star', 'stop',
-    'toggle', 'trash', 'underline', 'undo', 'up', 'upload', 'user', 'vertical', 'horizontal', 'zoom', 'in', 'out']);
+// Words that name what an icon shows or the action a control does, and the
+// things such an action is done to: a name made of them alone, taken from a
+// class, describes a nameless icon ("prev month", "toggle all", "trash").
+// A class word that only styles (layout, state, a kit's prefix) is no such
+// word.
+const ICON_WORDS = new Set(['add', 'arrow', 'back', 'bell', 'bold', 'calendar', 'cancel', 'caret', 'check', 'chevron',
+    'clear', 'close', 'collapse', 'copy', 'delete', 'dots', 'down', 'download', 'drag', 'edit', 'ellipsis', 'expand',
+    'filter', 'first', 'forward', 'gear', 'handle', 'heart', 'help', 'home', 'info', 'italic', 'kebab', 'last', 'left',
+    'link', 'menu', 'minus', 'more', 'next', 'notifications', 'open', 'pause', 'pin', 'play', 'plus', 'prev',
+    'previous', 'print', 'redo', 'refresh', 'reload', 'remove', 'resize', 'right', 'save', 'search', 'send',
+    'settings', 'share', 'sort', 'sorting', 'sorter', 'star', 'stop', 'toggle', 'trash', 'underline', 'undo', 'up',
+    'upload', 'user', 'vertical', 'horizontal', 'zoom', 'in', 'out']);
+const ACTED_ON = new Set(['all', 'day', 'month', 'year', 'week', 'page', 'row', 'column', 'col', 'item', 'items', 'list',
+    'file', 'date', 'time', 'today']);
 
 function classWords(el) {
     const words = new Set();
@@ -356,8 +413,29 @@ function checkName(el, name) {
     if (ownTexts(el).includes(fold(name).replace(/[-_]+/g, ' '))) return null;
     const cls = classWords(el);
     if (!words.every(w => cls.has(w))) return null;
-    if (words.every(w => ACTION_WORDS.has(w))) return { category: 'action word of a class', words };
+    if (words.every(w => ICON_WORDS.has(w) || ACTED_ON.has(w)) && words.some(w => ICON_WORDS.has(w))) {
+        return { category: 'icon or action words of a class', words };
+    }
     return { category: 'class words', words };
+}
+
+// What a name may hold besides the text a person reads: the case the style
+// sheets give the text, the text they add before or after it, and what
+// the controls inside it say (an expander's arrow, a filter field).
+function namingParts(el) {
+    const inside = allElements(el).slice(0, 60);
+    const parts = [el, ...labelsOf(el), ...inside];
+    const transform = parts.map(n => styleOf(n).textTransform).find(t => t && t !== 'none') || null;
+    const generated = [];
+    for (const n of parts) {
+        for (const pseudo of ['::before', '::after']) {
+            const quoted = /^"(.*)"$/.exec(builtins.style.call(window, n, pseudo).content || '');
+            if (quoted && quoted[1].trim()) generated.push(quoted[1]);
+        }
+    }
+    const inner = inside.filter(n => n.matches(CONTROL))
+        .flatMap(n => [textOf(n), ...['aria-label', 'placeholder', 'title'].map(a => n.getAttribute(a))]).filter(Boolean);
+    return { transform, generated, inner };
 }
 
 // ---------------------------------------------------------------------------
@@ -438,9 +516,11 @@ function contentHolders() {
 }
 
 // The repeated leaf items (cells, days, short items) inside a listener's
-// box: what a listener on the box handles when the page delegates.
+// box: what a listener on the box handles when the page delegates. Each
+// maps to the repeated element it is or lies in (one of a run of siblings
+// alike).
 function leafItems(box) {
-    const items = new Set();
+    const items = new Map();
     const walk = node => {
         for (const child of flatChildren(node)) {
             if (items.size > 2000) return;
@@ -455,14 +535,28 @@ function leafItems(box) {
             if (!text || text.length > 40) continue;
             for (let step = holder; step && step !== box && step.nodeType === 1; step = flatParent(step)) {
                 if (siblingsOf(step).filter(s => s.localName === step.localName && firstClass(s) === firstClass(step)).length >= 3) {
-                    items.add(holder);
+                    items.set(holder, step);
                     break;
                 }
             }
         }
     };
     walk(box.nodeType === 1 && box.shadowRoot ? box.shadowRoot : box);
-    return [...items];
+    return items;
+}
+
+const shapeOf = el => `${el.localName}.${firstClass(el)}`;
+
+// An item of a listener's box that sits in a run of its own beside runs
+// whose items the list gives, drawn in another shape and without a pointer:
+// a header row such as a calendar's weekday names, which the box's
+// listener lets be.
+function headerRun(item, runs, listedHere) {
+    const own = runs.get(item);
+    if (!own || styleOf(item).cursor === 'pointer' || styleOf(own.step).cursor === 'pointer') return false;
+    const run = flatParent(own.step);
+    return [...runs].some(([other, at]) => at.box === own.box && flatParent(at.step) !== run &&
+        shapeOf(at.step) !== shapeOf(own.step) && listedHere(other));
 }
 
 // A column's header, and one that sorts its column.
@@ -476,6 +570,7 @@ const scrolls = el => el.localName === 'pre' || /auto|scroll/.test(styleOf(el).o
 function clickables(listed) {
     const signs = new Map();
     const delegated = new Map();  // item -> the cell it lies in
+    const runs = new Map();  // item -> {step: the repeated element, box: the listener's}
     const sign = (el, why) => {
         if (!signs.has(el)) signs.set(el, []);
         if (!signs.get(el).includes(why)) signs.get(el).push(why);
@@ -496,12 +591,13 @@ function clickables(listed) {
         if (isRoot(target)) continue;
         const box = target.nodeType === 11 ? target.host : target;
         if (!box || box.nodeType !== 1) continue;
-        const items = types.some(t => DELEGATING.has(t)) ? leafItems(target.nodeType === 11 ? target : box) : [];
-        if (items.length >= 3) {
-            for (const item of items) {
+        const items = types.some(t => DELEGATING.has(t)) ? leafItems(target.nodeType === 11 ? target : box) : new Map();
+        if (items.size >= 3) {
+            for (const [item, step] of items) {
                 const cell = [item, ...ancestors(item)].find(a => a === box || isCell(a));
                 if (cell && cell !== box && isHeader(cell) && !sorts(cell)) continue;
                 delegated.set(item, cell && cell !== box ? cell : item);
+                runs.set(item, { step, box });
                 sign(item, `one of the items of ${describe(box).split(' ')[0]}, whose ${types.join('/')} listener handles them`);
             }
         } else {
@@ -529,15 +625,18 @@ function clickables(listed) {
         [...el.querySelectorAll('img, svg, canvas, i, [class*=icon]')].some(n => visibility(n, true).ok);
     // Handles a person drags rather than clicks.
     const dragged = el => /resize|move|grab/.test(styleOf(el).cursor);
+    // A control both disabled and hidden from assistive technology (a
+    // calendar's blank padding cell) is nothing a person clicks.
+    const inert = el => el.matches(':disabled') && [el, ...ancestors(el)].some(a => a.getAttribute('aria-hidden') === 'true');
+    const listedHere = el => inListed(el) || holdsListed.has(el) || (delegated.has(el) && holdsListed.has(delegated.get(el)));
 
     const missing = [];
     let covered = 0, counted = 0;
     for (const [el, why] of signs) {
-        if (inListed(el) || holdsListed.has(el) || inEditor(el) || labelOfListed(el)) continue;
-        if (delegated.has(el) && holdsListed.has(delegated.get(el))) continue;
+        if (listedHere(el) || inEditor(el) || labelOfListed(el)) continue;
         if (why.length === 1 && why[0] === 'tabindex' && scrolls(el)) continue;
         if (el.localName === 'option' || el.localName === 'optgroup') continue;
-        if (!showsSomething(el) || dragged(el)) continue;
+        if (!showsSomething(el) || dragged(el) || inert(el)) continue;
         const v = visibility(el, true);
         if (!v.ok) continue;
         counted++;
@@ -549,7 +648,9 @@ function clickables(listed) {
                 continue;
             }
         }
-        missing.push({ el, why, onScreen: !!area });
+        const category = why.length === 1 && headerRun(el, runs, listedHere)
+            ? 'a run of its own beside the listed items, in another shape and without a pointer (a header row: weekday names)' : null;
+        missing.push({ el, why, onScreen: !!area, category });
     }
     // One clickable inside another is one thing to click.
     const missingSet = new Set(missing.map(m => m.el));
@@ -557,6 +658,7 @@ function clickables(listed) {
         counted, covered,
         missing: missing.filter(m => !ancestors(m.el).some(a => missingSet.has(a))).map(m => ({
             element: describe(m.el), text: collapse(textOf(m.el)).slice(0, 80), signs: m.why, onScreen: m.onScreen,
+            category: m.category,
         })),
     };
 }
@@ -600,24 +702,152 @@ function frames() {
 
 // ---------------------------------------------------------------------------
 
-// One listed element: where it shows, whether a click reaches it, its
-// context and its name.
+// What stands in on the page for a control that is drawn unseen (a pixel
+// wide, transparent or clipped): a label that shows, the clickable field
+// holding it (the nearest of four above it that shows and takes clicks), or
+// the box it lies over nearly whole. The place a person clicks it.
+function standIn(el) {
+    const label = labelsOf(el).find(l => visibility(l, false).ok);
+    if (label) return { by: label, how: 'its label' };
+    if (!el.matches('input, select, textarea, [role]') || !el.checkVisibility({ checkVisibilityCSS: true })) return null;
+    const clickable = a => styleOf(a).cursor === 'pointer' || listenerTargets.has(a) || (a.hasAttribute('tabindex') && a.tabIndex >= 0) ||
+        WIDGET_ROLES.has((a.getAttribute('role') || '').trim().split(/\s+/)[0]);
+    const above = ancestors(el).slice(0, 4).filter(a => a !== document.body && a !== document.documentElement);
+    const field = above.find(a => clickable(a) && visibility(a, true).ok);
+    if (field) return { by: field, how: 'the clickable field holding it' };
+    const own = boxOf(el);
+    const area = r => r.width * r.height;
+    const box = above.slice(0, 3).find(a => visibility(a, true).ok && area(own) >= 0.8 * area(boxOf(a)));
+    return box ? { by: box, how: 'the box it lies unseen over' } : null;
+}
+
+// One listed element: where it shows (itself, or what stands in for it),
+// whether a click reaches it there, its context and its name.
 function checkElement(el, item, result) {
     result.element = describe(el);
     let v = visibility(el, false);
     let receiver = el;
     if (!v.ok) {
-        const label = labelsOf(el).find(l => visibility(l, false).ok);
-        if (label) {
-            receiver = label;
-            v = visibility(label, false);
-            result.shownBy = 'its label';
+        const stand = standIn(el);
+        const shown = stand && visibility(stand.by, false);
+        if (shown && shown.ok) {
+            receiver = stand.by;
+            result.shownBy = `${stand.how}, ${describe(stand.by)} (itself ${v.why})`;
+            v = shown;
         }
     }
     result.visible = { ok: v.ok, why: v.why || null };
     result.reach = v.ok ? reach(el, receiver, v) : { ok: false, why: 'not visible' };
     if (item.context) result.context = checkContext(el, item.context);
     result.name = checkName(el, item.name || '');
+    result.naming = namingParts(el);
+}
+
+// ---------------------------------------------------------------------------
+// Alike lines: whether anything a person reads tells two listed elements of
+// one role and name apart. Text of other elements of their kind (the other
+// days beside a day) tells nothing; text of their own containers does, and
+// in a grid so does the text level with them in their row or column (a
+// row drawn in two tables, a handle between two columns).
+
+function textApart(node, kind, keep) {
+    if (node.nodeType === 3) return node.data;
+    if (node.nodeType === 1) {
+        if (kind.has(node) && !containsDeep(node, keep)) return '';
+        if (/^(script|style|template|noscript)$/.test(node.localName)) return '';
+        if (node.localName !== 'slot' && !node.checkVisibility({ checkVisibilityCSS: true })) return '';
+    } else if (node.nodeType !== 11) {
+        return '';
+    }
+    return collapse([...flatChildren(node)].map(child => textApart(child, kind, keep)).join(' '));
+}
+
+const inGrid = el => [el, ...ancestors(el)].some(a => isCell(a) || a.localName === 'tr' || a.getAttribute('role') === 'row');
+const isGrid = el => el.localName === 'table' || /^(grid|treegrid|table)$/.test(el.getAttribute('role') || '');
+
+// The text level with the element across `scope`: in its row (`row`) or
+// in its column.
+function bandText(el, scope, kind, row) {
+    const line = [el, ...ancestors(el)];
+    const r = boxOf(row ? line.find(a => a.localName === 'tr' || a.getAttribute('role') === 'row') || line.find(isCell) || el
+        : line.find(isCell) || el);
+    const out = [];
+    const walk = node => {
+        for (const child of flatChildren(node)) {
+            if (child.nodeType === 1) {
+                if ((kind.has(child) && !containsDeep(child, el)) || /^(script|style|template|noscript)$/.test(child.localName) ||
+                    (child.localName !== 'slot' && !child.checkVisibility({ checkVisibilityCSS: true }))) continue;
+                walk(child);
+            } else if (child.nodeType === 3 && /\S/.test(child.data)) {
+                const holder = child.parentElement || child.parentNode.host;
+                const h = boxOf(holder);
+                const level = row ? (h.top + h.bottom) / 2 >= r.top && (h.top + h.bottom) / 2 <= r.bottom
+                    : Math.min(h.right, r.right) - Math.max(h.left, r.left) > 1;
+                if (level) out.push(child.data);
+            }
+        }
+    };
+    walk(scope);
+    return collapse(out.join(' '));
+}
+
+function nearestCommon(a, b) {
+    const above = new Set([a, ...ancestors(a)]);
+    return [b, ...ancestors(b)].find(n => above.has(n)) || document.documentElement;
+}
+
+function tellApart(a, b, kind) {
+    if (containsDeep(a, b) || containsDeep(b, a)) return { apart: true, by: 'inside', category: 'one control inside the other' };
+    const common = nearestCommon(a, b);
+    const top = x => [x, ...ancestors(x)].find(n => flatParent(n) === common) || x;
+    const ta = textApart(top(a), kind, a), tb = textApart(top(b), kind, b);
+    if (ta !== tb) return { apart: true, by: 'containers', category: 'their containers\' text tells them apart', texts: [ta, tb] };
+    if (!inGrid(a) && !inGrid(b)) return { apart: false };
+    // The grid they lie in, or the nearest container above them with text.
+    const above = [common, ...ancestors(common)].filter(n => n !== document.body && n !== document.documentElement);
+    const scope = above.find(n => isGrid(n) && textApart(n, kind, a)) || above.find(n => textApart(n, kind, a)) || common;
+    for (const [by, row] of [['row', true], ['column', false]]) {
+        const ra = bandText(a, scope, kind, row), rb = bandText(b, scope, kind, row);
+        if (ra !== rb) return { apart: true, by, category: `their ${by} tells them apart`, texts: [ra, rb] };
+    }
+    return { apart: false };
+}
+
+// For each pair of listed elements whose lines are alike, or of one role and
+// name where one is placed by its own date, whether they are told apart.
+function judgeAlike(found) {
+    const kinds = new Map();
+    for (const { el, item } of found) {
+        const key = `${item.role}\n${el.localName}`;
+        if (!kinds.has(key)) kinds.set(key, new Set());
+        kinds.get(key).add(el);
+    }
+    const groups = new Map();
+    for (const entry of found) {
+        const key = `${entry.item.role}\n${entry.item.name}`;
+        if (!groups.has(key)) groups.set(key, []);
+        groups.get(key).push(entry);
+    }
+    const lineOf = item => String(item.line || '').replace(/^\[[^\]]*\] /, '');
+    for (const group of groups.values()) {
+        for (let i = 0; i < group.length && i < 40; i++) {
+            for (let j = i + 1; j < group.length && j < 40; j++) {
+                const [x, y] = [group[i], group[j]];
+                const dated = x.result.context?.ownDate || y.result.context?.ownDate;
+                if (lineOf(x.item) !== lineOf(y.item) && !dated) continue;
+                const kind = new Set([...(kinds.get(`${x.item.role}\n${x.el.localName}`) || []),
+                    ...(kinds.get(`${y.item.role}\n${y.el.localName}`) || [])]);
+                let verdict;
+                try {
+                    verdict = tellApart(x.el, y.el, kind);
+                } catch (e) {
+                    verdict = { error: String(e && e.message || e) };
+                }
+                (x.result.alike ||= {})[y.item.ref] = verdict;
+                (y.result.alike ||= {})[x.item.ref] = verdict;
+            }
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -625,6 +855,7 @@ function checkElement(el, item, result) {
 const scrolled = { x: window.scrollX, y: window.scrollY };
 const listed = new Set();
 const results = {};
+const foundHere = [];
 for (const item of args.elements || []) {
     let found = [];
     try {
@@ -637,12 +868,14 @@ for (const item of args.elements || []) {
     results[item.ref] = result;
     if (!el) continue;
     listed.add(el);
+    foundHere.push({ el, item, result });
     try {
         checkElement(el, item, result);
     } catch (e) {
         result.error = String(e && e.message || e);
     }
 }
+judgeAlike(foundHere);
 
 const clickable = clickables(listed);
 const framesHere = frames();

@@ -1,7 +1,8 @@
 // Compares two results of the element-list audit (report.mjs's JSON), page
 // by page and check by check, and lists the breaks that went and those that
-// came. Refs differ between runs, so a break is known by its check, its line
-// without the ref, its element and its reason.
+// came, and the explained differences in all (a result without them counts
+// none). Refs differ between runs, so a break is known by its check, its
+// line and reason without refs, and its element; its category may change.
 //   node compare.mjs BEFORE.json AFTER.json
 
 import { readFileSync } from 'node:fs';
@@ -11,8 +12,8 @@ const before = JSON.parse(readFileSync(beforeFile, 'utf8'));
 const after = JSON.parse(readFileSync(afterFile, 'utf8'));
 const checks = after.checks;
 const key = (page) => `${page.group}/${page.name}`;
-const withoutRef = (line) => String(line ?? '').replace(/\[e\d+(?: to e\d+)?\] /, '');
-const breakKey = (check, b) => [check, withoutRef(b.line), b.element, b.text, b.category, b.chromium, b.why].join(' | ');
+const withoutRef = (line) => String(line ?? '').replace(/\[e\d+(?: to e\d+)?\] /, '').replace(/\[e\d+\]/g, '[e]');
+const breakKey = (check, b) => [check, withoutRef(b.line), b.element, b.text, b.chromium, withoutRef(b.why)].join(' | ');
 
 const beforePages = new Map(before.pages.map((p) => [key(p), p]));
 const out = ['page'.padEnd(46) + checks.map((c) => c.padStart(12)).join('')];
@@ -29,6 +30,7 @@ for (const page of after.pages) {
     for (const k of is) if (!was.has(k)) changes.push(`${key(page)}  new:  ${k}`);
   }
 }
-const total = (result, c) => result.totals.breaks[c];
-out.push('total'.padEnd(46) + checks.map((c) => `${total(before, c)}\u2192${total(after, c)}`.padStart(12)).join(''), '');
+const total = (result, kind, c) => result.totals[kind]?.[c] ?? '-';
+out.push('total'.padEnd(46) + checks.map((c) => `${total(before, 'breaks', c)}\u2192${total(after, 'breaks', c)}`.padStart(12)).join(''));
+out.push('explained'.padEnd(46) + checks.map((c) => `${total(before, 'explained', c)}\u2192${total(after, 'explained', c)}`.padStart(12)).join(''), '');
 process.stdout.write([...out, ...changes].join('\n') + '\n');
