@@ -334,7 +334,7 @@ function walkPage(options) {
             const wraps = WRAPPER_ROLES.has(role) && !isEditableText(el) ? typingTarget(el) : null;
             if (wraps) field = wraps;
             frame.item = { el, role, generic: false, rect: null, view: null, proxy: null, order: frame.order, field: wraps,
-                within: ctx.holder && ctx.holder.role === role ? ctx.holder : null };
+                within: ctx.holder && ctx.holder.role === role && !ITEM_ROLES.has(role) ? ctx.holder : null };
             items.push(frame.item);
         } else if (ctx.inWidget || ctx.editable || NO_CURSOR_TAGS.has(tag)) {
             frame.noCursor = true;
@@ -525,9 +525,9 @@ function walkPage(options) {
                     return;
                 }
                 // A handle that shows nothing to read, listened on to be
-                // dragged (its cursor says so: a column's resize handle), is
-                // nothing to click.
-                if (item.listened && item.described && dragged(item.el)) {
+                // dragged (its cursor says so: a column's resize handle, a
+                // grip), is nothing to click.
+                if (item.listened && (item.described || symbolsOnly(item.name)) && dragged(item.el)) {
                     item.drop = true;
                     return;
                 }
@@ -640,7 +640,8 @@ function walkPage(options) {
     }
 
     // A control that a control of its role and name holds (the page's button
-    // slotted into a component's own button) is that one control.
+    // slotted into a component's own button) is that one control; an item
+    // of a collection holds items of its own by design (a tree's folder).
     function sameAsHolder(item) {
         const holder = item.within;
         if (!holder || holder.drop) return false;

@@ -126,10 +126,12 @@ function contextOf(el, name, grouped, memo, roles, names) {
             // The month of a day's date places it where the page writes it;
             // else a day of the month before or after, drawn in this month's
             // weeks, is placed by its week, not by the month of the caption.
-            const month = monthOf(el);
-            if (month) return month;
-            const own = memo(node, 'month', () => monthDays(node, names));
-            if (own && !own.has(el)) return collapse(visibleText(week));
+            if (DAY_NAME.test(name)) {
+                const month = monthOf(el);
+                if (month) return month;
+                const own = memo(node, 'month', () => monthDays(node, names));
+                if (own && !own.has(el)) return collapse(visibleText(week));
+            }
             return memo(node, 'caption', () => captionOf(node));
         }
         if (tag === 'tr' || nodeRole === 'row') {
@@ -235,6 +237,9 @@ const linesIn = node => Array.from(node.querySelectorAll('tr, [role="row"]'), ro
     return { row, middle: (b.top + b.bottom) / 2 };
 }).sort((x, y) => x.middle - y.middle);
 
+// A day of a calendar is named by its number alone.
+const DAY_NAME = /^\d{1,2}$/;
+
 // The days of a month drawn in a table of weeks: the run of days numbered
 // 1, 2, 3… up to the month's last, one after another; the days before its
 // 1st and after its last are of the months around it. Null for a table
@@ -242,7 +247,7 @@ const linesIn = node => Array.from(node.querySelectorAll('tr, [role="row"]'), ro
 function monthDays(table, names) {
     const days = [];
     for (const [el, name] of names) {
-        if (/^\d{1,2}$/.test(name) && containsDeep(table, el)) days.push({ el, n: Number(name) });
+        if (DAY_NAME.test(name) && containsDeep(table, el)) days.push({ el, n: Number(name) });
     }
     for (let i = 0; i < days.length; i++) {
         if (days[i].n !== 1) continue;
