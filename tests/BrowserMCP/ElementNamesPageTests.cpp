@@ -97,7 +97,8 @@ TEST_F(ElementNames, ControlsAlikeAreToldApartByTheNearestTextOfTheirOwnContaine
     std::string page = open("alike-lines");
     for (const char* line : {"button \"bold\" in \"Description\"", "button \"bold\" in \"Notes\"",
                              "button \"Open Filter Menu\" in \"Merchant\"", "button \"Open Filter Menu\" in \"Amount\"",
-                             "listbox \"\" in \"Approvers\"", "listbox \"\" in \"Watchers\"", "generic \"1\" in \"December 2027\""}) {
+                             "listbox \"\" in \"Approvers\"", "listbox \"\" in \"Watchers\"", "generic \"1\" in \"December 2027\"",
+                             "checkbox \"\" in \"A-101\"", "button \"Next page\""}) {
         ref(page, line);
     }
     std::set<std::string> lines;

@@ -74,13 +74,18 @@ function soleContent(el) {
 }
 
 // The rules that show the pointer hand under the pointer (`.menu a:hover
-// { cursor: pointer }`), their selectors written to match the element at rest
-// and kept per style sheet until its rules change; for each tree, filed once
-// a walk by what the last compound of each selector asks of an element (an
-// id, a class, a tag, or nothing), so that an element is matched only against
-// the selectors that could match it.
-const hoverRules = new WeakMap();   // sheet -> {count, rules: [{selector, key}]}
-let hoverIndexes = new Map();       // tree -> Map(key -> selectors)
+// { cursor: pointer }`), or a cursor that says the element is dragged
+// (`.resize-handle:hover { cursor: ew-resize }`), their selectors written to
+// match the element at rest and kept per style sheet until its rules change;
+// for each tree, filed once a walk by what the last compound of each selector
+// asks of an element (an id, a class, a tag, or nothing), so that an element
+// is matched only against the selectors that could match it.
+const hoverRules = new WeakMap();   // sheet -> {count, rules: [{selector, key, hand}]}
+let hoverIndexes = new Map();       // tree -> Map(key -> [{selector, hand}])
+
+// Cursors that say an element is dragged (moved, resized), not clicked.
+const DRAG_CURSOR = /^(move|grab|grabbing|all-scroll|[a-z]+-resize)$/;
+const lastCursor = cursor => cursor.slice(cursor.lastIndexOf(',') + 1).trim();
 
 function hoverRulesOf(sheet) {
     let list;
@@ -103,14 +108,17 @@ function hoverRulesOf(sheet) {
                 continue;
             }
             const text = rule.selectorText;
-            if (!text || !text.includes(':hover') || !rule.style || rule.style.cursor !== 'pointer') continue;
+            if (!text || !text.includes(':hover') || !rule.style) continue;
+            const cursor = lastCursor(rule.style.cursor);
+            const hand = cursor === 'pointer';
+            if (!hand && !DRAG_CURSOR.test(cursor)) continue;
             for (const part of topLevel(text, ',')) {
                 // The hand shows over the element whose part is hovered; an
                 // element hovered matches at rest what it matches hovered.
                 const selector = part.trim().replace(/(?<!\\):hover\b/g, ':is(*)').replace(/::?(before|after|marker)\b/g, '');
                 try {
                     document.createElement('i').matches(selector);
-                    found.push({ selector, key: lastCompoundKey(selector) });
+                    found.push({ selector, key: lastCompoundKey(selector), hand });
                 } catch (e) { /* a selector this engine cannot match */ }
             }
         }
@@ -171,10 +179,10 @@ function hoverIndex(root) {
         index = new Map();
         const sheets = [...(root.styleSheets || []), ...(root.adoptedStyleSheets || [])];
         for (const sheet of sheets) {
-            for (const { selector, key } of hoverRulesOf(sheet)) {
+            for (const { selector, key, hand } of hoverRulesOf(sheet)) {
                 const filed = index.get(key);
-                if (filed) filed.push(selector);
-                else index.set(key, [selector]);
+                if (filed) filed.push({ selector, hand });
+                else index.set(key, [{ selector, hand }]);
             }
         }
         hoverIndexes.set(root, index);
@@ -182,20 +190,25 @@ function hoverIndex(root) {
     return index;
 }
 
-// Whether the element shows the pointer hand under the pointer by a rule of
-// its own tree's style sheets.
-function hoverPointer(el) {
+// Whether the element shows the pointer hand (`hand`), or a cursor that
+// drags it, under the pointer by a rule of its own tree's style sheets.
+function hoverCursor(el, hand) {
     const index = hoverIndex(el.getRootNode());
     if (!index.size) return false;
     const keys = ['*', el.localName];
     if (el.id) keys.push('#' + el.id);
     for (const name of el.classList) keys.push('.' + name);
     for (const key of keys) {
-        const selectors = index.get(key);
-        if (selectors && selectors.some(selector => matchesSafe(el, selector))) return true;
+        const rules = index.get(key);
+        if (rules && rules.some(rule => rule.hand === hand && matchesSafe(el, rule.selector))) return true;
     }
     return false;
 }
+const hoverPointer = el => hoverCursor(el, true);
+
+// Whether the element's cursor says a person drags it (a column's resize
+// handle, a grip), at rest or under the pointer.
+const dragged = el => DRAG_CURSOR.test(lastCursor(styleOf(el).cursor)) || hoverCursor(el, false);
 
 // An item of a list whose box listens for the clicks on them all (event
 // delegation): an element that repeats among its siblings, at least three of

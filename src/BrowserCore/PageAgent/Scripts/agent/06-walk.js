@@ -333,7 +333,8 @@ function walkPage(options) {
         if (listed) {
             const wraps = WRAPPER_ROLES.has(role) && !isEditableText(el) ? typingTarget(el) : null;
             if (wraps) field = wraps;
-            frame.item = { el, role, generic: false, rect: null, view: null, proxy: null, order: frame.order, field: wraps };
+            frame.item = { el, role, generic: false, rect: null, view: null, proxy: null, order: frame.order, field: wraps,
+                within: ctx.holder && ctx.holder.role === role && !ITEM_ROLES.has(role) ? ctx.holder : null };
             items.push(frame.item);
         } else if (ctx.inWidget || ctx.editable || NO_CURSOR_TAGS.has(tag)) {
             frame.noCursor = true;
@@ -368,7 +369,7 @@ function walkPage(options) {
             ? ctx
             : { region, inWidget: ctx.inWidget || listed, editable, pre, field, delegated,
                 wrapper: listed ? (WRAPPER_ROLES.has(role) ? role : null) : ctx.wrapper,
-                widget: listed ? role : ctx.widget };
+                widget: listed ? role : ctx.widget, holder: listed ? frame.item : ctx.holder };
         const childState = box ? childClips(state, el, cs, position, box, own) : (position === 'static' ? state : {
             hard: own.hard, view: own.view, absHard: own.hard, absView: own.view,
         });
@@ -523,6 +524,13 @@ function walkPage(options) {
                     item.drop = true;
                     return;
                 }
+                // A handle that shows nothing to read, listened on to be
+                // dragged (its cursor says so: a column's resize handle, a
+                // grip), is nothing to click.
+                if (item.listened && (item.described || symbolsOnly(item.name)) && dragged(item.el)) {
+                    item.drop = true;
+                    return;
+                }
                 // An item of a list a listener answers for is one of short text.
                 if (item.delegated && item.name.length > DELEGATED_NAME_LIMIT) {
                     item.drop = true;
@@ -631,11 +639,22 @@ function walkPage(options) {
         kept++;
     }
 
+    // A control that a control of its role and name holds (the page's button
+    // slotted into a component's own button) is that one control; an item
+    // of a collection holds items of its own by design (a tree's folder).
+    function sameAsHolder(item) {
+        const holder = item.within;
+        if (!holder || holder.drop) return false;
+        if (holder.name === undefined) holder.name = itemName(holder);
+        if (item.name === undefined) item.name = itemName(item);
+        return sameName(item.name, holder.name);
+    }
+
     readClickSigns();
     if (html) {
         visit(html, rootClips(), { region: null, inWidget: false, editable: false, pre: false, delegated: false });
     }
-    const kept_ = items.filter(i => !i.drop);
+    const kept_ = items.filter(i => !i.drop && !sameAsHolder(i));
     kept_.sort((a, b) => a.order - b.order);
     return {
         items: kept_,

@@ -108,7 +108,7 @@ function contextOf(el, name, grouped, memo, roles, names) {
     const role = roles.get(el);
     // A row of equals (the days of a week) says nothing of one of them: what
     // holds the rows (the month) does, by its label or the header above it.
-    let rowsOf = null;
+    let rowsOf = null, week = null;
     let node = flatParent(el), from = el;
     for (let depth = 0; node && node.nodeType === 1 && depth < 12; depth++, from = node, node = flatParent(node)) {
         const tag = node.localName;
@@ -123,6 +123,15 @@ function contextOf(el, name, grouped, memo, roles, names) {
         if (grouped) continue;
         if (rowsOf) {
             if (node !== rowsOf) continue;
+            // The month of a day's date places it where the page writes it;
+            // else a day of the month before or after, drawn in this month's
+            // weeks, is placed by its week, not by the month of the caption.
+            if (DAY_NAME.test(name)) {
+                const month = monthOf(el);
+                if (month) return month;
+                const own = memo(node, 'month', () => monthDays(node, names));
+                if (own && !own.has(el)) return collapse(visibleText(week));
+            }
             return memo(node, 'caption', () => captionOf(node));
         }
         if (tag === 'tr' || nodeRole === 'row') {
@@ -132,8 +141,7 @@ function contextOf(el, name, grouped, memo, roles, names) {
                 const t = collapse(visibleText(from, el, child => roles.has(child)));
                 return t !== name ? t : '';
             }
-            const cells = memo(node, 'cells', () => Array.from(node.querySelectorAll(
-                ':scope > td, :scope > th, :scope > [role="cell"], :scope > [role="gridcell"], :scope > [role="rowheader"]')));
+            const cells = memo(node, 'cells', () => rowCells(node));
             const holding = cells.length >= 5 ? memo(node, 'cells by role', () => cellsByRole(cells, roles)).get(role) : null;
             const equals = holding ? cells.filter(cell => cell !== from && holding.has(cell)) : [];
             if (equals.length >= 4 && equals.length >= cells.length - 2) {
@@ -145,18 +153,24 @@ function contextOf(el, name, grouped, memo, roles, names) {
                 }
                 rowsOf = closestDeep(node, n => n.localName === 'table' || /^(grid|treegrid|table)$/.test(explicitRole(n) || ''));
                 if (!rowsOf) return '';
+                week = node;
                 continue;
             }
             // The row's own text: what its controls say is theirs.
-            for (const cell of cells) {
-                if (cell === from) continue;
-                const t = memo(cell, 'own text', () => collapse(visibleText(cell, null, child => roles.has(child))));
-                if (t && t !== name) return t;
-            }
+            const own = rowText(cells, from, name, memo, roles);
+            if (own) return own;
             // A row of controls alone (a grid's filters) is placed by the
             // header of each one's column.
             const header = memo(from, 'column', () => columnHeaderOf(from, memo));
             if (header && header !== name) return header;
+            // A grid that draws its fixed columns (a row's checkbox) in a
+            // table of their own shows each row across both tables: the row
+            // a person sees goes on in the other one, on the same line.
+            const across = lineOf(node, memo);
+            if (across) {
+                const t = rowText(memo(across, 'cells', () => rowCells(across)), null, name, memo, roles);
+                if (t) return t;
+            }
         }
         if (tag === 'li' || tag === 'article' || tag === 'section' || tag === 'tr' ||
             nodeRole === 'listitem' || nodeRole === 'row' || nodeRole === 'article' || depth >= 2) {
@@ -175,6 +189,74 @@ function contextOf(el, name, grouped, memo, roles, names) {
         }
     }
     return '';
+}
+
+const rowCells = row => Array.from(row.querySelectorAll(
+    ':scope > td, :scope > th, :scope > [role="cell"], :scope > [role="gridcell"], :scope > [role="rowheader"]'));
+
+// The first text of a row's cells (but `from`) that is not what their
+// listed elements say.
+function rowText(cells, from, name, memo, roles) {
+    for (const cell of cells) {
+        if (cell === from) continue;
+        const t = memo(cell, 'own text', () => collapse(visibleText(cell, null, child => roles.has(child))));
+        if (t && t !== name) return t;
+    }
+    return '';
+}
+
+// The row of another table of the same grid that lies on the line of `row`
+// (its middle within the row's height), in the nearest of the few boxes
+// above the row's table that holds one.
+function lineOf(row, memo) {
+    const table = closestDeep(flatParent(row), n => n.localName === 'table' || /^(grid|treegrid|table)$/.test(explicitRole(n) || ''));
+    if (!table) return null;
+    const box = row.getBoundingClientRect();
+    let node = flatParent(table);
+    for (let depth = 0; node && node.nodeType === 1 && depth < 6; depth++, node = flatParent(node)) {
+        if (node.localName === 'body' || node.localName === 'html') break;
+        const lines = memo(node, 'lines', () => linesIn(node));
+        // From the first line whose middle lies below the row's top.
+        let lo = 0, hi = lines.length;
+        while (lo < hi) {
+            const mid = (lo + hi) >> 1;
+            if (lines[mid].middle < box.top) lo = mid + 1;
+            else hi = mid;
+        }
+        for (let i = lo; i < lines.length && lines[i].middle < box.bottom; i++) {
+            const other = lines[i].row;
+            if (!containsDeep(table, other) && !containsDeep(other, table)) return other;
+        }
+    }
+    return null;
+}
+
+// The rows a box holds, from top to bottom.
+const linesIn = node => Array.from(node.querySelectorAll('tr, [role="row"]'), row => {
+    const b = row.getBoundingClientRect();
+    return { row, middle: (b.top + b.bottom) / 2 };
+}).sort((x, y) => x.middle - y.middle);
+
+// A day of a calendar is named by its number alone.
+const DAY_NAME = /^\d{1,2}$/;
+
+// The days of a month drawn in a table of weeks: the run of days numbered
+// 1, 2, 3… up to the month's last, one after another; the days before its
+// 1st and after its last are of the months around it. Null for a table
+// that holds no such run (no month).
+function monthDays(table, names) {
+    const days = [];
+    for (const [el, name] of names) {
+        if (DAY_NAME.test(name) && containsDeep(table, el)) days.push({ el, n: Number(name) });
+    }
+    for (let i = 0; i < days.length; i++) {
+        if (days[i].n !== 1) continue;
+        let j = i + 1;
+        while (j < days.length && days[j].n === days[j - 1].n + 1) j++;
+        if (j - i >= 28) return new Set(days.slice(i, j).map(d => d.el));
+        i = j - 1;
+    }
+    return null;
 }
 
 function soleLabel(node) {

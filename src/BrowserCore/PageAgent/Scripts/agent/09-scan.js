@@ -168,7 +168,7 @@ function tellApart(items, contexts, counts, keyOf, memo, roles, names) {
 // The texts that could place an element, nearest first.
 function captionsAbove(item, memo, roles, names) {
     const found = [];
-    if (/^\d{1,2}$/.test(item.name)) {
+    if (DAY_NAME.test(item.name)) {
         const month = monthOf(item.el);
         if (month) found.push(month);
     }
