@@ -19,14 +19,44 @@ function askFrame() {
         requestAnimationFrame(time => {
             frameAsked = false;
             lastFrame = time;
+            // A scroll moves at every frame: one without a step ends it.
+            if (scrolling && !scrolling.stopped && time > scrolling.last) scrolling.stopped = time;
             // The change came during this frame: only the next one shows it over.
-            if (time <= lastChange) askFrame();
+            if (time <= lastChange || time <= actionEnded || (scrolling && !scrolling.stopped)) askFrame();
         });
     } catch (e) {
         frameAsked = false;
     }
 }
 askFrame();
+
+// Scrolling: a box whose position moves from frame to frame (a smooth
+// scroll, a snap) is a page still changing, for a moment after its last step
+// too, since a page that has no scrollend event waits for the steps to stop
+// before it answers. A jump in one step is over once it is made.
+const SCROLL_REST_MS = 150;
+let scrolling = null;  // {target, first, last, steps, stopped}
+
+window.addEventListener('scroll', e => {
+    if (!e.isTrusted) return;
+    const now = performance.now();
+    if (!scrolling || scrolling.stopped) scrolling = { target: e.target, first: now, last: now, steps: 0, stopped: null };
+    scrolling.target = e.target;
+    scrolling.last = now;
+    scrolling.steps++;
+    askFrame();
+}, { capture: true, passive: true });
+
+// What is still scrolling, or null. A scroll that moved on its own since
+// well before the agent's last action (a ticker) does not hold the page.
+function movingScroll() {
+    const s = scrolling;
+    if (!s) return null;
+    const now = performance.now();
+    const moving = s.stopped ? s.steps > 1 && now - s.last < SCROLL_REST_MS : now - s.last < FRAME_WAIT_MS;
+    if (!moving || (actionBegan !== null && s.first < actionBegan && s.last - s.first > LONG_MS)) return null;
+    return s.target === document ? document.scrollingElement || document.documentElement : s.target;
+}
 
 const NOISE_TAGS = new Set(['script', 'style', 'link', 'meta', 'noscript', 'template', 'title', 'head', 'base']);
 
@@ -54,47 +84,70 @@ try {
 } catch (e) { /* no document to watch */ }
 
 const LOADING_LOOK = /spin|load|progress|busy|skeleton|shimmer|wait|pending/i;
+// What only decorates while it runs: a bar that counts a toast's time down,
+// a pulse.
+const DECORATION_LOOK = /progress|countdown|timer|toast|snackbar|pulse|blink|glow/i;
+// Longer than this, an animation brings nothing into place that a person
+// waits for: menus, dialogs and panels arrive well within it.
+const LONG_MS = 1000;
 
-function looksLikeLoading(el) {
+// Whether the element, or one of the three around it, says it is `look`.
+function looksLike(el, look) {
     for (let node = el, depth = 0; node && node.nodeType === 1 && depth < 4; node = flatParent(node), depth++) {
-        const hint = (node.getAttribute('class') || '') + ' ' + node.id + ' ' + (node.getAttribute('role') || '') +
-            ' ' + (node.getAttribute('aria-label') || '');
-        if (LOADING_LOOK.test(hint) || node.getAttribute('aria-busy') === 'true') return true;
+        const hint = node.localName + ' ' + (node.getAttribute('class') || '') + ' ' + node.id + ' ' +
+            (node.getAttribute('role') || '') + ' ' + (node.getAttribute('aria-label') || '');
+        if (look.test(hint) || (look === LOADING_LOOK && node.getAttribute('aria-busy') === 'true')) return true;
     }
     return false;
 }
 
-// Animations that hold the page: running, on something rendered, finite or
-// a loading indicator (an endless decoration would hold it forever).
+// Whether a running animation holds the page: on something rendered, and
+// one that may still bring something into place. An endless one holds only
+// as a loading indicator (an endless decoration would hold it forever); a
+// long or endless one that ran before the agent's last action began is the
+// page's own, and a long one that decorates holds nothing.
+function holdsThePage(animation) {
+    if (animation.playState !== 'running') return false;
+    const effect = animation.effect;
+    const target = effect && effect.target;
+    if (!target || target.nodeType !== 1 || !target.isConnected || !target.checkVisibility()) return false;
+    const timing = effect.getComputedTiming();
+    const endless = timing.endTime === Infinity || timing.activeDuration === Infinity;
+    const long = endless || timing.endTime > LONG_MS;
+    if (long && actionBegan !== null && animation.startTime !== null && animation.startTime < actionBegan) return false;
+    if (endless) return looksLike(target, LOADING_LOOK);
+    return !long || !(looksLike(target, DECORATION_LOOK) || DECORATION_LOOK.test(animation.animationName || ''));
+}
+
 function runningAnimation() {
     if (typeof document.getAnimations !== 'function') return null;
     for (const animation of document.getAnimations()) {
-        if (animation.playState !== 'running') continue;
-        const effect = animation.effect;
-        const target = effect && effect.target;
-        if (!target || target.nodeType !== 1 || !target.isConnected || !target.checkVisibility()) continue;
-        const timing = effect.getComputedTiming();
-        if (timing.endTime === Infinity || timing.activeDuration === Infinity) {
-            if (!looksLikeLoading(target)) continue;
-        }
-        return animation;
+        if (holdsThePage(animation)) return animation;
     }
     return null;
 }
 
 function status() {
-    const since = Math.max(0, performance.now() - lastChange);
+    const now = performance.now();
+    const since = Math.max(0, now - lastChange);
+    // The agent's action too is over only once a frame has shown it: what it
+    // set going (a smooth scroll) moves from that frame on.
+    const awaited = Math.max(lastChange, actionEnded);
     const reply = {
         readyState: document.readyState,
-        quietMs: lastFrame > lastChange || since >= FRAME_WAIT_MS ? since : 0,
+        quietMs: lastFrame > awaited || now - awaited >= FRAME_WAIT_MS ? since : 0,
         animating: false,
     };
     if (lastChanged) reply.mutated = describeNode(lastChanged);
     const animation = runningAnimation();
+    const scroller = animation ? null : movingScroll();
     if (animation) {
         reply.animating = true;
         const what = animation.animationName || animation.transitionProperty || animation.id;
         reply.animated = describeNode(animation.effect.target) + (what ? ` (${what})` : '');
+    } else if (scroller) {
+        reply.animating = true;
+        reply.animated = describeNode(scroller) + ' (scroll)';
     }
     return reply;
 }
