@@ -2,8 +2,8 @@
 // forward, reload, snapshot, find, click, fill, evaluate, screenshot) on
 // loopback pages, in a fixed pseudo-random order. Prints the calls, failures
 // and median time per tool (also of its calls that succeeded), every distinct
-// failure text, the slowest call and the resident memory every 250 calls. Run it under a display after
-// scripts/install-e2e:
+// failure text, the slowest call and the resident memory every 250 calls.
+// Run it under a display after scripts/install-e2e:
 //   VESK_BINARY=build/src/Vesk/vesk scripts/test-session node benchmarks/mixed-calls.mjs [calls]
 
 import { startPages } from '../tests/e2e/support/pages.js';
