@@ -19,10 +19,12 @@ function askFrame() {
         requestAnimationFrame(time => {
             frameAsked = false;
             lastFrame = time;
-            // A scroll moves at every frame: one without a step ends it.
-            if (scrolling && !scrolling.stopped && time > scrolling.last) scrolling.stopped = time;
+            // A scroll moves at every frame: one without a step ends it,
+            // and the next frame tells whether it only paused.
+            const scrollEnds = !!scrolling && !scrolling.stopped && time > scrolling.last;
+            if (scrollEnds) scrolling.stopped = time;
             // The change came during this frame: only the next one shows it over.
-            if (time <= lastChange || time <= actionEnded || (scrolling && !scrolling.stopped)) askFrame();
+            if (time <= lastChange || time <= actionEnded || scrollEnds || (scrolling && !scrolling.stopped)) askFrame();
         });
     } catch (e) {
         frameAsked = false;
@@ -31,15 +33,17 @@ function askFrame() {
 askFrame();
 
 // Scrolling: a box whose position moves from frame to frame (a smooth
-// scroll, a snap) is a page still changing, for a moment after its last step
-// too, since a page that has no scrollend event waits for the steps to stop
-// before it answers. A jump in one step is over once it is made.
-const SCROLL_REST_MS = 150;
+// scroll, a snap) is a page still changing, and its last step is a change
+// the page may answer a moment later (a page without a scrollend event waits
+// for the steps to stop). A jump in one step is over once it is made.
 let scrolling = null;  // {target, first, last, steps, stopped}
 
 window.addEventListener('scroll', e => {
     if (!e.isTrusted) return;
     const now = performance.now();
+    // A step in the frame right after the one without any goes on the same
+    // scroll (its easing paused a frame).
+    if (scrolling && scrolling.stopped === lastFrame && now - scrolling.last < 100) scrolling.stopped = null;
     if (!scrolling || scrolling.stopped) scrolling = { target: e.target, first: now, last: now, steps: 0, stopped: null };
     scrolling.target = e.target;
     scrolling.last = now;
@@ -47,14 +51,19 @@ window.addEventListener('scroll', e => {
     askFrame();
 }, { capture: true, passive: true });
 
-// What is still scrolling, or null. A scroll that moved on its own since
-// well before the agent's last action (a ticker) does not hold the page.
-function movingScroll() {
+// The last scroll that moved over frames, or null. One that has moved on
+// its own since well before the agent's last action (a ticker) holds
+// nothing.
+function scrolled() {
     const s = scrolling;
-    if (!s) return null;
-    const now = performance.now();
-    const moving = s.stopped ? s.steps > 1 && now - s.last < SCROLL_REST_MS : now - s.last < FRAME_WAIT_MS;
-    if (!moving || (actionBegan !== null && s.first < actionBegan && s.last - s.first > LONG_MS)) return null;
+    if (!s || s.steps < 2 || (actionBegan !== null && s.first < actionBegan && s.last - s.first > LONG_MS)) return null;
+    return s;
+}
+
+// What still scrolls: no frame has yet come without a step of it.
+function stillScrolling() {
+    const s = scrolled();
+    if (!s || s.stopped || performance.now() - s.last >= FRAME_WAIT_MS) return null;
     return s.target === document ? document.scrollingElement || document.documentElement : s.target;
 }
 
@@ -129,18 +138,22 @@ function runningAnimation() {
 
 function status() {
     const now = performance.now();
-    const since = Math.max(0, now - lastChange);
+    const scroll = scrolled();
+    const scrolledLast = scroll && scroll.last > lastChange;
+    const changed = scrolledLast ? scroll.last : lastChange;
+    const since = Math.max(0, now - changed);
     // The agent's action too is over only once a frame has shown it: what it
     // set going (a smooth scroll) moves from that frame on.
-    const awaited = Math.max(lastChange, actionEnded);
+    const awaited = Math.max(changed, actionEnded);
     const reply = {
         readyState: document.readyState,
         quietMs: lastFrame > awaited || now - awaited >= FRAME_WAIT_MS ? since : 0,
         animating: false,
     };
-    if (lastChanged) reply.mutated = describeNode(lastChanged);
+    const what = scrolledLast ? scroll.target : lastChanged;
+    if (what) reply.mutated = describeNode(what === document ? document.documentElement : what);
     const animation = runningAnimation();
-    const scroller = animation ? null : movingScroll();
+    const scroller = animation ? null : stillScrolling();
     if (animation) {
         reply.animating = true;
         const what = animation.animationName || animation.transitionProperty || animation.id;
