@@ -16,6 +16,7 @@ function beginActing() {
 function endActing() {
     if (--acting > 0) return;
     actionEnded = performance.now();
+    framesSinceAction = 0;
     askFrame();
 }
 
@@ -37,7 +38,17 @@ async function whileActingAsync(fn) {
     }
 }
 
+// The agent is about to scroll the page itself (bring an element into
+// view, scroll, move a caret or the focus): the scroll shows as a jump in
+// the next frame, which is the agent's, not the page's.
+let ownScrollShowing = false;
+function scrollsItself() {
+    ownScrollShowing = true;
+    askFrame();
+}
+
 function scrollIntoViewNow(el) {
+    scrollsItself();
     try {
         el.scrollIntoView({ block: 'center', inline: 'center', behavior: 'instant' });
     } catch (e) {
@@ -414,6 +425,7 @@ function scrollPageBy(dx, dy, from) {
 }
 
 function scrollBoxBy(box, dx, dy) {
+    scrollsItself();
     try {
         box.scrollBy({ left: dx, top: dy, behavior: 'instant' });
     } catch (e) {
@@ -519,6 +531,7 @@ function fill(args) {
     const written = asWritten(args, value);
     const others = otherFieldValues(field);
     const type = () => {
+        scrollsItself();
         if (field.isContentEditable && field.localName !== 'input' && field.localName !== 'textarea') {
             fillEditable(field, value);
         } else {

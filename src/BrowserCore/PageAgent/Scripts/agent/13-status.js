@@ -11,6 +11,11 @@ let lastChanged = null;
 let lastFrame = -1;
 let frameAsked = false;
 const FRAME_WAIT_MS = 1000;
+// The agent's action is over only once two frames have begun after it: what
+// it set going (a smooth scroll) may first move in the second on a busy
+// machine, whose scrolls step apart from the frames.
+const ACTION_FRAMES = 2;
+let framesSinceAction = ACTION_FRAMES;
 
 function askFrame() {
     if (frameAsked) return;
@@ -19,12 +24,10 @@ function askFrame() {
         requestAnimationFrame(time => {
             frameAsked = false;
             lastFrame = time;
-            // A scroll moves at every frame: one without a step ends it,
-            // and the next frame tells whether it only paused.
-            const scrollEnds = !!scrolling && !scrolling.stopped && time > scrolling.last;
-            if (scrollEnds) scrolling.stopped = time;
+            ownScrollShowing = false;
+            if (time > actionEnded) framesSinceAction++;
             // The change came during this frame: only the next one shows it over.
-            if (time <= lastChange || time <= actionEnded || scrollEnds || (scrolling && !scrolling.stopped)) askFrame();
+            if (time <= lastChange || framesSinceAction < ACTION_FRAMES || (scrolling && time <= scrolling.last)) askFrame();
         });
     } catch (e) {
         frameAsked = false;
@@ -32,39 +35,29 @@ function askFrame() {
 }
 askFrame();
 
-// Scrolling: a box whose position moves from frame to frame (a smooth
-// scroll, a snap) is a page still changing, and its last step is a change
-// the page may answer a moment later (a page without a scrollend event waits
-// for the steps to stop). A jump in one step is over once it is made.
-let scrolling = null;  // {target, first, last, steps, stopped}
+// Scrolling: each step of a box's scroll (a smooth scroll's at every frame,
+// a snap's) is a change of what the page shows, and the page may answer its
+// last a moment later (a page without a scrollend event waits for the steps
+// to stop). The box is still moving while its steps come less than
+// `SCROLL_GAP_MS` apart. The agent's own scrolls are no change of the
+// page's.
+const SCROLL_GAP_MS = 100;
+let scrolling = null;  // {target, first, last}: the page's scroll, from its first step to its last
 
 window.addEventListener('scroll', e => {
-    if (!e.isTrusted) return;
+    if (!e.isTrusted || ownScrollShowing) return;
     const now = performance.now();
-    // A step in the frame right after the one without any goes on the same
-    // scroll (its easing paused a frame).
-    if (scrolling && scrolling.stopped === lastFrame && now - scrolling.last < 100) scrolling.stopped = null;
-    if (!scrolling || scrolling.stopped) scrolling = { target: e.target, first: now, last: now, steps: 0, stopped: null };
-    scrolling.target = e.target;
+    if (!scrolling || now - scrolling.last >= SCROLL_GAP_MS) scrolling = { first: now };
+    scrolling.target = e.target === document ? document.scrollingElement || document.documentElement : e.target;
     scrolling.last = now;
-    scrolling.steps++;
     askFrame();
 }, { capture: true, passive: true });
 
-// The last scroll that moved over frames, or null. One that has moved on
-// its own since well before the agent's last action (a ticker) holds
-// nothing.
+// The page's last scroll, or null. One that has moved on its own since well
+// before the agent's last action (a ticker) changes nothing.
 function scrolled() {
     const s = scrolling;
-    if (!s || s.steps < 2 || (actionBegan !== null && s.first < actionBegan && s.last - s.first > LONG_MS)) return null;
-    return s;
-}
-
-// What still scrolls: no frame has yet come without a step of it.
-function stillScrolling() {
-    const s = scrolled();
-    if (!s || s.stopped || performance.now() - s.last >= FRAME_WAIT_MS) return null;
-    return s.target === document ? document.scrollingElement || document.documentElement : s.target;
+    return s && !(actionBegan !== null && s.first < actionBegan && s.last - s.first > LONG_MS) ? s : null;
 }
 
 const NOISE_TAGS = new Set(['script', 'style', 'link', 'meta', 'noscript', 'template', 'title', 'head', 'base']);
@@ -139,28 +132,25 @@ function runningAnimation() {
 function status() {
     const now = performance.now();
     const scroll = scrolled();
-    const scrolledLast = scroll && scroll.last > lastChange;
+    const scrolledLast = !!scroll && scroll.last > lastChange;
     const changed = scrolledLast ? scroll.last : lastChange;
     const since = Math.max(0, now - changed);
-    // The agent's action too is over only once a frame has shown it: what it
-    // set going (a smooth scroll) moves from that frame on.
-    const awaited = Math.max(changed, actionEnded);
+    const framed = lastFrame > changed && framesSinceAction >= ACTION_FRAMES;
     const reply = {
         readyState: document.readyState,
-        quietMs: lastFrame > awaited || now - awaited >= FRAME_WAIT_MS ? since : 0,
+        quietMs: framed || now - Math.max(changed, actionEnded) >= FRAME_WAIT_MS ? since : 0,
         animating: false,
     };
     const what = scrolledLast ? scroll.target : lastChanged;
-    if (what) reply.mutated = describeNode(what === document ? document.documentElement : what);
+    if (what) reply.mutated = describeNode(what);
     const animation = runningAnimation();
-    const scroller = animation ? null : stillScrolling();
     if (animation) {
         reply.animating = true;
         const what = animation.animationName || animation.transitionProperty || animation.id;
         reply.animated = describeNode(animation.effect.target) + (what ? ` (${what})` : '');
-    } else if (scroller) {
+    } else if (scroll && now - scroll.last < SCROLL_GAP_MS) {
         reply.animating = true;
-        reply.animated = describeNode(scroller) + ' (scroll)';
+        reply.animated = describeNode(scroll.target) + ' (scroll)';
     }
     return reply;
 }
