@@ -141,8 +141,8 @@ function status() {
         quietMs: framed || now - Math.max(changed, actionEnded) >= FRAME_WAIT_MS ? since : 0,
         animating: false,
     };
-    const what = scrolledLast ? scroll.target : lastChanged;
-    if (what) reply.mutated = describeNode(what);
+    const changedLast = scrolledLast ? scroll.target : lastChanged;
+    if (changedLast) reply.mutated = describeNode(changedLast);
     const animation = runningAnimation();
     if (animation) {
         reply.animating = true;
