@@ -1,9 +1,9 @@
 // A long agent session: 1,000 tool calls of every page kind (navigate, back,
 // forward, reload, snapshot, find, click, fill, evaluate, screenshot) on
-// loopback pages, in a fixed pseudo-random order. Prints the calls and
-// failures per tool, every distinct failure text, the slowest call and the
-// resident memory every 250 calls. Run it under a display after
-// scripts/install-e2e:
+// loopback pages, in a fixed pseudo-random order. Prints the calls, failures
+// and median time per tool (also of its calls that succeeded), every distinct
+// failure text, the slowest call and the resident memory every 250 calls.
+// Run it under a display after scripts/install-e2e:
 //   VESK_BINARY=build/src/Vesk/vesk scripts/test-session node benchmarks/mixed-calls.mjs [calls]
 
 import { startPages } from '../tests/e2e/support/pages.js';
@@ -41,8 +41,10 @@ for (let i = 1; i <= calls; i++) {
   const result = await vesk.client.callTool({ name, arguments: args }, undefined, { timeout: 120000 });
   const ms = Date.now() - begun;
   if (ms > slowest.ms) slowest = { ms, name };
-  const entry = stats.get(name) ?? { calls: 0, failed: 0 };
+  const entry = stats.get(name) ?? { calls: 0, failed: 0, times: [], passed: [] };
   entry.calls++;
+  entry.times.push(ms);
+  if (!result.isError) entry.passed.push(ms);
   const text = firstText(result);
   if (result.isError) {
     entry.failed++;
@@ -55,7 +57,16 @@ for (let i = 1; i <= calls; i++) {
   if (i % 250 === 0) console.log(memoryLine(`after ${i} calls (${((Date.now() - started) / 1000).toFixed(0)} s)`, pid));
 }
 
-for (const [name, entry] of stats) console.log(`${name}: ${entry.calls} calls, ${entry.failed} failed`);
+const median = (times) => {
+  if (!times.length) return '-';
+  const sorted = [...times].sort((a, b) => a - b);
+  const mid = sorted.length >> 1;
+  return sorted.length % 2 ? sorted[mid] : (sorted[mid - 1] + sorted[mid]) / 2;
+};
+for (const [name, entry] of stats) {
+  console.log(`${name}: ${entry.calls} calls, ${entry.failed} failed, median ${median(entry.times)} ms ` +
+    `(of those that succeeded ${median(entry.passed)} ms)`);
+}
 for (const [text, count] of failures) console.log(`${count} x ${text}`);
 console.log(`slowest call: ${slowest.name} ${slowest.ms} ms; all ${calls} calls in ${((Date.now() - started) / 1000).toFixed(0)} s`);
 const { exit } = await vesk.stop();

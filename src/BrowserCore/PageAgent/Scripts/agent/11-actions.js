@@ -2,26 +2,53 @@
 // Acting. While the agent acts, the events it makes are not the person's.
 
 let acting = 0;
+// When the agent's last action began, on the document's timeline (what was
+// animating before it is the page's own doing), and when it ended.
+let actionBegan = null;
+let actionEnded = -1;
+
+function beginActing() {
+    if (acting++ > 0) return;
+    const timeline = document.timeline && document.timeline.currentTime;
+    actionBegan = typeof timeline === 'number' ? timeline : performance.now();
+}
+
+function endActing() {
+    if (--acting > 0) return;
+    actionEnded = performance.now();
+    framesSinceAction = 0;
+    askFrame();
+}
 
 function whileActing(fn) {
-    acting++;
+    beginActing();
     try {
         return fn();
     } finally {
-        acting--;
+        endActing();
     }
 }
 
 async function whileActingAsync(fn) {
-    acting++;
+    beginActing();
     try {
         return await fn();
     } finally {
-        acting--;
+        endActing();
     }
 }
 
+// The agent is about to scroll the page itself (bring an element into
+// view, scroll, move a caret or the focus): the scroll shows as a jump in
+// the next frame, which is the agent's, not the page's.
+let ownScrollShowing = false;
+function scrollsItself() {
+    ownScrollShowing = true;
+    askFrame();
+}
+
 function scrollIntoViewNow(el) {
+    scrollsItself();
     try {
         el.scrollIntoView({ block: 'center', inline: 'center', behavior: 'instant' });
     } catch (e) {
@@ -63,16 +90,22 @@ function describeCovering(hit) {
 function clickPoint(target, receiver, label, command) {
     let v = visibility(receiver);
     if (!v) fail('not_visible', notVisibleMessage(label, command));
-    if (styleOf(receiver).pointerEvents === 'none') {
-        fail('disabled', `Element ${label} does not respond to the pointer (the page has turned pointer events off ` +
-            `for it), so a ${command} would reach whatever lies beneath. Pages do this while the element is not ` +
-            'ready: wait for the page, or reach it with press (Tab, then Enter).');
-    }
+    const numb = styleOf(receiver).pointerEvents === 'none';
     const inView = r => r && r.r - r.l >= 1 && r.b - r.t >= 1;
     if (!inView(v.view)) {
         scrollIntoViewNow(receiver);
         v = visibility(receiver);
         if (!v) fail('not_visible', notVisibleMessage(label, command));
+    }
+    // The pointer goes through such an element to what lies beneath: where
+    // that holds the element and takes the click (a component's host, the
+    // card around it), a person's click lands there.
+    if (numb) {
+        const through = pointThrough(receiver, v.view || v.rect);
+        if (through) return through;
+        fail('disabled', `Element ${label} does not respond to the pointer (the page has turned pointer events off ` +
+            `for it), so a ${command} would reach whatever lies beneath. Pages do this while the element is not ` +
+            'ready: wait for the page, or reach it with press (Tab, then Enter).');
     }
     // An element that holds controls of its own (a header its filter field,
     // a day its events) is clicked on its title, clear of them.
@@ -82,13 +115,8 @@ function clickPoint(target, receiver, label, command) {
         const title = titlePoint(target, field);
         if (title) return title;
     }
-    const area = v.view || v.rect;
-    const w = area.r - area.l, h = area.b - area.t;
-    const fractions = [[0.5, 0.5], [0.25, 0.5], [0.75, 0.5], [0.5, 0.25], [0.5, 0.75], [0.2, 0.2], [0.8, 0.8]];
     let blocker = null, onOther = null;
-    for (const [fx, fy] of fractions) {
-        const x = area.l + w * fx, y = area.t + h * fy;
-        if (x < 0 || y < 0 || x >= window.innerWidth || y >= window.innerHeight) continue;
+    for (const { x, y } of pointsIn(v.view || v.rect)) {
         const hit = deepElementFromPoint(x, y);
         if (!hit) continue;
         if (containsDeep(receiver, hit) || containsDeep(target, hit) ||
@@ -105,6 +133,33 @@ function clickPoint(target, receiver, label, command) {
     const covering = describeCovering(blocker);
     fail('obscured', `Element ${label} is covered by ${covering} where a person would ${command === 'hover' ? 'point at' : 'click'} it, ` +
         `so the ${command} would reach that instead. Close or answer what covers it first, or scroll the element clear of it.`);
+}
+
+// The points of the area a person's click may aim at, within the viewport:
+// its middle first.
+function pointsIn(area) {
+    const w = area.r - area.l, h = area.b - area.t;
+    const fractions = [[0.5, 0.5], [0.25, 0.5], [0.75, 0.5], [0.5, 0.25], [0.5, 0.75], [0.2, 0.2], [0.8, 0.8]];
+    return fractions.map(([fx, fy]) => ({ x: area.l + w * fx, y: area.t + h * fy }))
+        .filter(({ x, y }) => x >= 0 && y >= 0 && x < window.innerWidth && y < window.innerHeight);
+}
+
+// A point of the element that the pointer passes through to an element
+// holding it which takes the click, or null. The page itself (its body and
+// root) takes nothing a person aims at.
+function pointThrough(receiver, area) {
+    for (const { x, y } of pointsIn(area)) {
+        const hit = deepElementFromPoint(x, y);
+        if (hit && hit !== receiver && containsDeep(hit, receiver) && takesClicks(hit)) return { x, y, hit };
+    }
+    return null;
+}
+
+function takesClicks(el) {
+    for (let n = el; n && n.nodeType === 1 && n !== document.body && n !== document.documentElement; n = flatParent(n)) {
+        if (styleOf(n).cursor === 'pointer' || actedOnAs(n, n.localName, roleOf(n), 'visible') !== null) return true;
+    }
+    return false;
 }
 
 // Whether `node` lies, within `target`, in a control or clickable element of
@@ -192,7 +247,7 @@ function clickAt(point) {
     const downOk = fire('pointerdown', P, { buttons: 1 }) & fire('mousedown', MouseEvent, { buttons: 1 });
     if (downOk) {
         const focusable = focusableAncestor(hit);
-        if (focusable && hit.isConnected) focusable.focus({ preventScroll: true });
+        if (focusable && hit.isConnected) focusAsPressed(focusable);
         else {
             const active = deepActiveElement();
             if (active && active !== document.body && active.blur) active.blur();
@@ -204,6 +259,33 @@ function clickAt(point) {
     if (!hit.isConnected) return null;
     if (!fire('click', MouseEvent)) return null;
     return linkFollowed(hit);
+}
+
+// Gives the element the focus as the press of a mouse button does. Pressed,
+// a button or a link takes the focus and leaves the text selected in
+// editable content as it was, which an editor's toolbar then acts on. The
+// focus moved by a script clears it, and putting it back gives the editable
+// content the focus again: the selection is worth more to the page.
+function focusAsPressed(el) {
+    const selection = isButton(el) || isLink(el) ? editableSelection() : null;
+    el.focus({ preventScroll: true });
+    if (!selection || !selection.anchorNode.isConnected || !selection.focusNode.isConnected) return;
+    try {
+        getSelection().setBaseAndExtent(selection.anchorNode, selection.anchorOffset, selection.focusNode,
+            selection.focusOffset);
+    } catch (e) {
+        // The page moved the text on in its focus handlers.
+    }
+}
+
+// Where the document's selection lies when it holds text of editable content.
+function editableSelection() {
+    const selection = getSelection();
+    if (!selection || !selection.rangeCount || selection.isCollapsed || !selection.anchorNode) return null;
+    const anchor = selection.anchorNode.nodeType === 1 ? selection.anchorNode : selection.anchorNode.parentElement;
+    if (!anchor || !anchor.isContentEditable) return null;
+    const { anchorNode, anchorOffset, focusNode, focusOffset } = selection;
+    return { anchorNode, anchorOffset, focusNode, focusOffset };
 }
 
 // The address of the link that a click on `hit`, which no listener
@@ -343,6 +425,7 @@ function scrollPageBy(dx, dy, from) {
 }
 
 function scrollBoxBy(box, dx, dy) {
+    scrollsItself();
     try {
         box.scrollBy({ left: dx, top: dy, behavior: 'instant' });
     } catch (e) {
@@ -448,6 +531,7 @@ function fill(args) {
     const written = asWritten(args, value);
     const others = otherFieldValues(field);
     const type = () => {
+        scrollsItself();
         if (field.isContentEditable && field.localName !== 'input' && field.localName !== 'textarea') {
             fillEditable(field, value);
         } else {

@@ -130,6 +130,8 @@ function press(args) {
     if (!target) fail(null, 'The page has nothing to press a key on yet.');
     offeredClipboard = offered;
     copiedText = null;
+    // The focus, a caret or the page may move with the key.
+    scrollsItself();
     try {
         whileActing(() => pressOn(target, parsed.key, parsed.mods));
     } finally {

@@ -11,6 +11,11 @@ let lastChanged = null;
 let lastFrame = -1;
 let frameAsked = false;
 const FRAME_WAIT_MS = 1000;
+// The agent's action is over only once two frames have begun after it: what
+// it set going (a smooth scroll) may first move in the second on a busy
+// machine, whose scrolls step apart from the frames.
+const ACTION_FRAMES = 2;
+let framesSinceAction = ACTION_FRAMES;
 
 function askFrame() {
     if (frameAsked) return;
@@ -19,14 +24,41 @@ function askFrame() {
         requestAnimationFrame(time => {
             frameAsked = false;
             lastFrame = time;
+            ownScrollShowing = false;
+            if (time > actionEnded) framesSinceAction++;
             // The change came during this frame: only the next one shows it over.
-            if (time <= lastChange) askFrame();
+            if (time <= lastChange || framesSinceAction < ACTION_FRAMES || (scrolling && time <= scrolling.last)) askFrame();
         });
     } catch (e) {
         frameAsked = false;
     }
 }
 askFrame();
+
+// Scrolling: each step of a box's scroll (a smooth scroll's at every frame,
+// a snap's) is a change of what the page shows, and the page may answer its
+// last a moment later (a page without a scrollend event waits for the steps
+// to stop). The box is still moving while its steps come less than
+// `SCROLL_GAP_MS` apart. The agent's own scrolls are no change of the
+// page's.
+const SCROLL_GAP_MS = 100;
+let scrolling = null;  // {target, first, last}: the page's scroll, from its first step to its last
+
+window.addEventListener('scroll', e => {
+    if (!e.isTrusted || ownScrollShowing) return;
+    const now = performance.now();
+    if (!scrolling || now - scrolling.last >= SCROLL_GAP_MS) scrolling = { first: now };
+    scrolling.target = e.target === document ? document.scrollingElement || document.documentElement : e.target;
+    scrolling.last = now;
+    askFrame();
+}, { capture: true, passive: true });
+
+// The page's last scroll, or null. One that has moved on its own since well
+// before the agent's last action (a ticker) changes nothing.
+function scrolled() {
+    const s = scrolling;
+    return s && !(actionBegan !== null && s.first < actionBegan && s.last - s.first > LONG_MS) ? s : null;
+}
 
 const NOISE_TAGS = new Set(['script', 'style', 'link', 'meta', 'noscript', 'template', 'title', 'head', 'base']);
 
@@ -54,47 +86,71 @@ try {
 } catch (e) { /* no document to watch */ }
 
 const LOADING_LOOK = /spin|load|progress|busy|skeleton|shimmer|wait|pending/i;
+// What only decorates while it runs: a bar that counts a toast's time down,
+// a pulse.
+const DECORATION_LOOK = /progress|countdown|timer|toast|snackbar|pulse|blink|glow/i;
+// Longer than this, an animation brings nothing into place that a person
+// waits for: menus, dialogs and panels arrive well within it.
+const LONG_MS = 1000;
 
-function looksLikeLoading(el) {
+// Whether the element, or one of the three around it, says it is `look`.
+function looksLike(el, look) {
     for (let node = el, depth = 0; node && node.nodeType === 1 && depth < 4; node = flatParent(node), depth++) {
-        const hint = (node.getAttribute('class') || '') + ' ' + node.id + ' ' + (node.getAttribute('role') || '') +
-            ' ' + (node.getAttribute('aria-label') || '');
-        if (LOADING_LOOK.test(hint) || node.getAttribute('aria-busy') === 'true') return true;
+        const hint = node.localName + ' ' + (node.getAttribute('class') || '') + ' ' + node.id + ' ' +
+            (node.getAttribute('role') || '') + ' ' + (node.getAttribute('aria-label') || '');
+        if (look.test(hint) || (look === LOADING_LOOK && node.getAttribute('aria-busy') === 'true')) return true;
     }
     return false;
 }
 
-// Animations that hold the page: running, on something rendered, finite or
-// a loading indicator (an endless decoration would hold it forever).
+// Whether a running animation holds the page: on something rendered, and
+// one that may still bring something into place. An endless one holds only
+// as a loading indicator (an endless decoration would hold it forever); a
+// long or endless one that ran before the agent's last action began is the
+// page's own, and a long one that decorates holds nothing.
+function holdsThePage(animation) {
+    if (animation.playState !== 'running') return false;
+    const effect = animation.effect;
+    const target = effect && effect.target;
+    if (!target || target.nodeType !== 1 || !target.isConnected || !target.checkVisibility()) return false;
+    const timing = effect.getComputedTiming();
+    const endless = timing.endTime === Infinity || timing.activeDuration === Infinity;
+    const long = endless || timing.endTime > LONG_MS;
+    if (long && actionBegan !== null && animation.startTime !== null && animation.startTime < actionBegan) return false;
+    if (endless) return looksLike(target, LOADING_LOOK);
+    return !long || !(looksLike(target, DECORATION_LOOK) || DECORATION_LOOK.test(animation.animationName || ''));
+}
+
 function runningAnimation() {
     if (typeof document.getAnimations !== 'function') return null;
     for (const animation of document.getAnimations()) {
-        if (animation.playState !== 'running') continue;
-        const effect = animation.effect;
-        const target = effect && effect.target;
-        if (!target || target.nodeType !== 1 || !target.isConnected || !target.checkVisibility()) continue;
-        const timing = effect.getComputedTiming();
-        if (timing.endTime === Infinity || timing.activeDuration === Infinity) {
-            if (!looksLikeLoading(target)) continue;
-        }
-        return animation;
+        if (holdsThePage(animation)) return animation;
     }
     return null;
 }
 
 function status() {
-    const since = Math.max(0, performance.now() - lastChange);
+    const now = performance.now();
+    const scroll = scrolled();
+    const scrolledLast = !!scroll && scroll.last > lastChange;
+    const changed = scrolledLast ? scroll.last : lastChange;
+    const since = Math.max(0, now - changed);
+    const framed = lastFrame > changed && framesSinceAction >= ACTION_FRAMES;
     const reply = {
         readyState: document.readyState,
-        quietMs: lastFrame > lastChange || since >= FRAME_WAIT_MS ? since : 0,
+        quietMs: framed || now - Math.max(changed, actionEnded) >= FRAME_WAIT_MS ? since : 0,
         animating: false,
     };
-    if (lastChanged) reply.mutated = describeNode(lastChanged);
+    const changedLast = scrolledLast ? scroll.target : lastChanged;
+    if (changedLast) reply.mutated = describeNode(changedLast);
     const animation = runningAnimation();
     if (animation) {
         reply.animating = true;
         const what = animation.animationName || animation.transitionProperty || animation.id;
         reply.animated = describeNode(animation.effect.target) + (what ? ` (${what})` : '');
+    } else if (scroll && now - scroll.last < SCROLL_GAP_MS) {
+        reply.animating = true;
+        reply.animated = describeNode(scroll.target) + ' (scroll)';
     }
     return reply;
 }
