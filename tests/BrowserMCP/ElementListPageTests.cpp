@@ -4,9 +4,7 @@
 // script, the pointer hand under the pointer, a listener on a component's
 // box that answers for its items).
 
-#include "BrowserCore/Session/SessionPages.h"
-#include "BrowserMCP/AgentActivity.h"
-#include "BrowserMCP/MCPServer.h"
+#include "ToolPages.h"
 
 #include <gtest/gtest.h>
 
@@ -15,45 +13,13 @@ using namespace vesk::test;
 
 namespace {
 
-class ElementListPages : public testing::Test {
+class ElementListPages : public ToolPages {
 protected:
     void SetUp() override {
-        if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
+        ToolPages::SetUp();
+        if (IsSkipped()) return;
         serveFixtures(server, {"hidden-things.html", "format-menu.html", "clicked-tabs.html", "clicked-grids.html"});
-        session = actionSession();
-        mcp = std::make_unique<MCPServer>(session.get(), activity, nullptr, nullptr);
     }
-
-    // The first text of the tool's answer.
-    std::string call(const std::string& name, Json arguments = Json::object()) {
-        Json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}};
-        request["params"] = {{"name", name}, {"arguments", arguments}};
-        auto reply = runTask(mcp->handle(request.dump()));
-        Json result = reply ? Json::parse(*reply)["result"] : Json();
-        return result.value("content", Json::array()).empty() ? std::string() : result["content"][0].value("text", "");
-    }
-    std::string open(const std::string& page) { return call("navigate", {{"url", server.url("/" + page)}}); }
-    Json evaluate(const std::string& script) { return pageValue(session->page->get(), script); }
-
-    // The ref of the first element line that starts with `line`.
-    static std::string ref(const std::string& answer, const std::string& line) {
-        for (auto at = answer.find("] " + line); at != std::string::npos; at = answer.find("] " + line, at + 1)) {
-            auto open = answer.rfind("\n[e", at);
-            if (open != std::string::npos && answer.find('\n', open + 1) > at) return answer.substr(open + 2, at - open - 2);
-        }
-        ADD_FAILURE() << "no line " << line << " in\n" << answer;
-        return "e0";
-    }
-    static std::size_t count(const std::string& answer, const std::string& part) {
-        std::size_t n = 0;
-        for (auto at = answer.find(part); at != std::string::npos; at = answer.find(part, at + 1)) ++n;
-        return n;
-    }
-
-    LoopbackServer server;
-    std::shared_ptr<BrowserSession> session;
-    AgentActivity activity;
-    std::unique_ptr<MCPServer> mcp;
 };
 
 } // namespace
@@ -66,20 +32,20 @@ protected:
 // not scroll.
 TEST_F(ElementListPages, NothingHiddenIsListed) {
     std::string page = open("hidden-things");
-    std::string format = ref(page, "button \"Paragraph format\"");
+    std::string format = refStartingWith(page, "button \"Paragraph format\"");
     std::string all = call("snapshot");
     EXPECT_EQ(count(all, "switch \"Weekly report by email\""), 1u) << all;
-    ref(all, "combobox \"Pet type\" value=\"Cat\"");
+    refStartingWith(all, "combobox \"Pet type\" value=\"Cat\"");
     EXPECT_EQ(count(all, "value=\"cat\""), 0u) << "the form's copy of the choice\n" << all;
     EXPECT_EQ(count(all, "(disabled)"), 0u) << "blank days\n" << all;
-    ref(all, "button \"Overdue\"");
+    refStartingWith(all, "button \"Overdue\"");
     EXPECT_EQ(count(all, "Archived"), 0u) << "cut away below the row\n" << all;
-    ref(all, "textbox \"Notes\"");
+    refStartingWith(all, "textbox \"Notes\"");
     EXPECT_EQ(count(all, "the plan\"") + count(all, "\"Share\""), 0u) << "an editor's content\n" << all;
     EXPECT_EQ(count(all, "option \""), 0u) << "a frame the page never showed\n" << all;
 
     call("click", {{"ref", format}});
-    ref(call("snapshot"), "option \"Heading 1\"");
+    refStartingWith(call("snapshot"), "option \"Heading 1\"");
     call("click", {{"ref", format}});
     all = call("snapshot");
     EXPECT_EQ(count(all, "option \"") + count(all, "listbox \""), 0u) << "a frame the page hid again\n" << all;
@@ -93,15 +59,15 @@ TEST_F(ElementListPages, NothingHiddenIsListed) {
 // hand marks, and a row's menu trigger while its menu is open.
 TEST_F(ElementListPages, WhatAPersonClicksIsListedByItsOwnSigns) {
     std::string page = open("clicked-tabs");
-    call("click", {{"ref", ref(page, "generic \"Billing\"")}});
+    call("click", {{"ref", refStartingWith(page, "generic \"Billing\"")}});
     EXPECT_EQ(evaluate("billing.hidden"), false);
-    call("click", {{"ref", ref(page, "generic \"14\"")}});
-    call("click", {{"ref", ref(page, "generic \"Urgent\"")}});
+    call("click", {{"ref", refStartingWith(page, "generic \"14\"")}});
+    call("click", {{"ref", refStartingWith(page, "generic \"Urgent\"")}});
     EXPECT_EQ(evaluate("[due.textContent, label.textContent]"), Json::array({"2027-04-14", "urgent"}));
 
-    std::string trigger = ref(page, "generic \"\u22ee\" in \"Invoice 1042\"");
+    std::string trigger = refStartingWith(page, "generic \"\u22ee\" in \"Invoice 1042\"");
     std::string opened = call("click", {{"ref", trigger}});
-    ref(opened, "menuitem \"Download\"");
+    refStartingWith(opened, "menuitem \"Download\"");
     std::string now = call("snapshot");
     EXPECT_NE(now.find("[" + trigger + "] generic \"\u22ee\" in \"Invoice 1042\"\n"), std::string::npos) << now;
     call("click", {{"ref", trigger}});
@@ -114,9 +80,9 @@ TEST_F(ElementListPages, WhatAPersonClicksIsListedByItsOwnSigns) {
 // dragged, lists no handle.
 TEST_F(ElementListPages, TheItemsOfABoxThatAnswersForThemAreListed) {
     std::string page = open("clicked-grids");
-    call("click", {{"ref", ref(page, "columnheader \"Name\"")}});
+    call("click", {{"ref", refStartingWith(page, "columnheader \"Name\"")}});
     EXPECT_EQ(evaluate("grid.querySelector('tbody td').textContent"), "Ann");
-    call("click", {{"ref", ref(page, "generic \"14\"")}});
+    call("click", {{"ref", refStartingWith(page, "generic \"14\"")}});
     EXPECT_EQ(evaluate("chosen.textContent"), "2027-05-14");
     EXPECT_EQ(count(page, "\"Taxes included\"") + count(page, "\"May 2027\"") + count(page, "resize"), 0u) << page;
 }

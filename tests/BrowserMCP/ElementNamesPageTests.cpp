@@ -4,9 +4,7 @@
 // the class names that style them, contexts taken from an element's own
 // containers alone, and no two lines alike.
 
-#include "BrowserCore/Session/RealInputPages.h"
-#include "BrowserMCP/AgentActivity.h"
-#include "BrowserMCP/MCPServer.h"
+#include "ToolPages.h"
 
 #include <gtest/gtest.h>
 
@@ -17,54 +15,27 @@ using namespace vesk::test;
 
 namespace {
 
-class ElementNames : public testing::Test {
+class ElementNames : public ToolPages {
 protected:
     void SetUp() override {
-        if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
+        ToolPages::SetUp();
+        if (IsSkipped()) return;
         for (const char* page : {"claim-form", "own-places", "alike-lines"}) {
             server.serve(std::string("/") + page, sessionPage(page));
         }
-        session = actionSession();
-        mcp = std::make_unique<MCPServer>(session.get(), activity, nullptr, nullptr);
     }
 
-    std::string call(const std::string& name, Json arguments = Json::object()) {
-        Json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}};
-        request["params"] = {{"name", name}, {"arguments", arguments}};
-        auto reply = runTask(mcp->handle(request.dump()));
-        Json result = reply ? Json::parse(*reply)["result"] : Json();
-        return result.value("content", Json::array()).empty() ? std::string() : result["content"][0].value("text", "");
-    }
     // The whole page, every element listed.
-    std::string open(const std::string& page) {
-        call("navigate", {{"url", server.url("/" + page)}});
+    std::string openWhole(const std::string& page) {
+        open(page);
         return call("snapshot");
     }
-
-    // The ref of the one element line that ends with `line`.
-    static std::string ref(const std::string& answer, const std::string& line) {
-        auto at = answer.find("] " + line + "\n");
-        auto open = at == std::string::npos ? at : answer.rfind("\n[e", at);
-        if (open != std::string::npos) return answer.substr(open + 2, at - open - 2);
-        ADD_FAILURE() << "no line " << line << " in\n" << answer;
-        return "e0";
-    }
-    static std::size_t count(const std::string& answer, const std::string& part) {
-        std::size_t n = 0;
-        for (auto at = answer.find(part); at != std::string::npos; at = answer.find(part, at + 1)) ++n;
-        return n;
-    }
-
-    LoopbackServer server;
-    std::shared_ptr<BrowserSession> session;
-    AgentActivity activity;
-    std::unique_ptr<MCPServer> mcp;
 };
 
 } // namespace
 
 TEST_F(ElementNames, NamesAreWhatThePageShowsAndIconsAreDescribedByWhatTheyShow) {
-    std::string page = open("claim-form");
+    std::string page = openWhole("claim-form");
     for (const char* line : {"button \"notifications\"", "textbox \"Search claims\"", "button \"Save draft\"",
                              "radio \"Starter 6 EUR per seat a month Up to 5 seats\" in \"Plan\"",
                              "generic \"Choose a purpose\"", "treeitem \"Projects\"", "button \"\u25be\" in \"Projects\"",
@@ -83,7 +54,7 @@ TEST_F(ElementNames, NamesAreWhatThePageShowsAndIconsAreDescribedByWhatTheyShow)
 }
 
 TEST_F(ElementNames, AContextIsTextOfTheElementsOwnContainersNeverOfWhatStandsBesideIt) {
-    std::string page = open("own-places");
+    std::string page = openWhole("own-places");
     for (const char* line : {"button \"menu\"", "button \"notifications\"", "button \"\"", "checkbox \"toggle all\"",
                              "checkbox \"\" in \"Buy milk\""}) {
         ref(page, line);
@@ -94,7 +65,7 @@ TEST_F(ElementNames, AContextIsTextOfTheElementsOwnContainersNeverOfWhatStandsBe
 }
 
 TEST_F(ElementNames, ControlsAlikeAreToldApartByTheNearestTextOfTheirOwnContainersThatDiffers) {
-    std::string page = open("alike-lines");
+    std::string page = openWhole("alike-lines");
     for (const char* line : {"button \"bold\" in \"Description\"", "button \"bold\" in \"Notes\"",
                              "button \"Open Filter Menu\" in \"Merchant\"", "button \"Open Filter Menu\" in \"Amount\"",
                              "listbox \"\" in \"Approvers\"", "listbox \"\" in \"Watchers\"", "generic \"1\" in \"December 2027\"",

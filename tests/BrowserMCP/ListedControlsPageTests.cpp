@@ -8,8 +8,7 @@
 
 #include "BrowserCore/Secrets/SiteKey.h"
 #include "BrowserCore/Session/RealInputPages.h"
-#include "BrowserMCP/AgentActivity.h"
-#include "BrowserMCP/MCPServer.h"
+#include "ToolPages.h"
 
 #include <gtest/gtest.h>
 
@@ -19,52 +18,17 @@ using namespace vesk::test;
 
 namespace {
 
-class ListedControls : public testing::Test {
+class ListedControls : public ToolPages {
 protected:
     void SetUp() override {
-        if (!gtk_is_initialized()) GTEST_SKIP() << "needs a display: run in scripts/test-session";
+        ToolPages::SetUp();
+        if (IsSkipped()) return;
         for (const char* page : {"month-calendar", "date-picker", "data-grid", "wrapped-fields", "wrapped-passwords",
                                  "sort-buttons", "nav-arrows", "day-table", "overlaid-select", "one-control",
                                  "glyph-names"}) {
             server.serve(std::string("/") + page, sessionPage(page));
         }
-        session = actionSession();
-        mcp = std::make_unique<MCPServer>(session.get(), activity, nullptr, nullptr);
     }
-
-    // The first text of the tool's answer.
-    std::string call(const std::string& name, Json arguments = Json::object()) {
-        Json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}};
-        request["params"] = {{"name", name}, {"arguments", arguments}};
-        auto reply = runTask(mcp->handle(request.dump()));
-        Json result = reply ? Json::parse(*reply)["result"] : Json();
-        return result.value("content", Json::array()).empty() ? std::string() : result["content"][0].value("text", "");
-    }
-    std::string open(const std::string& page) { return call("navigate", {{"url", server.url("/" + page)}}); }
-    Json evaluate(const std::string& script) { return pageValue(session->page->get(), script); }
-
-    // The ref of the one element line that ends with `line` in the answer.
-    static std::string ref(const std::string& answer, const std::string& line) {
-        const std::string tail = "] " + line + "\n";
-        for (auto at = answer.find(tail); at != std::string::npos; at = answer.find(tail, at + 1)) {
-            auto open = answer.rfind("[e", at);
-            if (open == std::string::npos) continue;
-            std::string ref = answer.substr(open + 1, at - open - 1);
-            if (ref.size() > 1 && ref.find_first_not_of("0123456789", 1) == std::string::npos) return ref;
-        }
-        ADD_FAILURE() << "no line " << line << " in\n" << answer;
-        return "e0";
-    }
-    static std::size_t count(const std::string& answer, const std::string& part) {
-        std::size_t n = 0;
-        for (auto at = answer.find(part); at != std::string::npos; at = answer.find(part, at + 1)) ++n;
-        return n;
-    }
-
-    LoopbackServer server;
-    std::shared_ptr<BrowserSession> session;
-    AgentActivity activity;
-    std::unique_ptr<MCPServer> mcp;
 };
 
 } // namespace
