@@ -3,7 +3,7 @@
 // an answer once the page has done what the action set going (a smooth
 // scroll, a panel sliding in, a list loading), not held by decoration.
 
-#include "SessionPages.h"
+#include "RealInputPages.h"
 
 using namespace vesk;
 using namespace vesk::test;
@@ -13,9 +13,12 @@ namespace {
 struct OnPage {
     LoopbackServer server;
     std::shared_ptr<BrowserSession> session = actionSession();
+    std::unique_ptr<Shown> window;
     PageSnapshot page;
 
-    explicit OnPage(const char* file) {
+    // `shown`: in a window of its own, where a person's keys and clicks reach it.
+    explicit OnPage(const char* file, bool shown = false) {
+        if (shown) window = std::make_unique<Shown>(session->page->get(), 900, 700);
         serveFixtures(server, {file});
         std::string name(file);
         page = runTask(session->navigate(server.url("/" + name.substr(0, name.size() - 5))));
@@ -48,7 +51,8 @@ TEST(ActionAnswerPage, AClickGoesThroughATabToTheComponentThatHoldsItAndNoFurthe
 }
 
 TEST(ActionAnswerPage, AToolbarButtonActsOnTheTextSelectedInTheEditor) {
-    OnPage on("editor-toolbar.html");
+    if (!goesOnWithRealInput()) return;
+    OnPage on("editor-toolbar.html", true);
     std::string editor = refOf(on.page, "textbox", "Message");
     runTask(on.session->press("Control+a", editor));
     ActionResult bold = on.click("button", "Bold");
@@ -57,6 +61,31 @@ TEST(ActionAnswerPage, AToolbarButtonActsOnTheTextSelectedInTheEditor) {
     runTask(on.session->press("Control+a", editor));
     on.click("button", "Italic");
     EXPECT_EQ(on.read("editor.innerHTML"), "<b><em>plain words</em></b>");
+
+    // A person's keys and clicks, made by the X server on a fresh load, leave the same.
+    on.page = runTask(on.session->navigate(on.server.url("/editor-toolbar")));
+    WebKitWebView* view = on.session->page->get();
+    GtkWidget* widget = GTK_WIDGET(view);
+    ASSERT_TRUE(spinUntil([&] { return gtk_widget_get_mapped(widget) && gtk_widget_get_width(widget) > 100; }));
+    RealInput& input = *RealInput::get();
+    input.focus(widget);
+    auto press = [&](const char* button, const char* after) {
+        // Each step lands before the next is made, as a person's hand waits;
+        // the selection the last step left would let the wait for Control+a
+        // pass before the keys have landed.
+        on.read("getSelection().removeAllRanges(), document.activeElement.blur(), 0");
+        auto [ex, ey] = centreOf(view, "#editor");
+        input.click(widget, ex, ey);
+        ASSERT_TRUE(spinUntil([&] { return on.read("document.activeElement === editor") == true; }));
+        input.key("a", "Control_L");
+        ASSERT_TRUE(spinUntil([&] { return on.read("getSelection().toString()") == "plain words"; }))
+            << on.read("getSelection().toString()");
+        auto [bx, by] = centreOf(view, button);
+        input.click(widget, bx, by);
+        EXPECT_TRUE(spinUntil([&] { return on.read("editor.innerHTML") == after; })) << on.read("editor.innerHTML");
+    };
+    press("#bold", "<b>plain words</b>");
+    press("#italic", "<b><em>plain words</em></b>");
 }
 
 TEST(ActionAnswerPage, ASmoothScrollIsWaitedForUntilThePageHasFollowedIt) {
