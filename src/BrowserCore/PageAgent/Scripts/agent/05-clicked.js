@@ -236,7 +236,7 @@ function repeatedItem(el) {
     return alikeKeys(el).some(key => counts.get(key) >= 3);
 }
 
-// Signs read afresh for each walk of the page.
+// Signs read afresh for each walk of the page and each click of a person.
 function readClickSigns() {
     hoverIndexes = new Map();
     alike = new Map();

@@ -629,7 +629,7 @@ function walkPage(options) {
         // A switch or a checkbox drawn around a hidden input of its own is
         // that input.
         if (ctx.inWidget && CHECKED_BY_CLICK.has(ctx.widget)) return;
-        const standIn = labelStandIn(el) || (ctx.inWidget ? null : boxStandIn(el) || pickerStandIn(el));
+        const standIn = ctx.inWidget ? labelStandIn(el) : standInFor(el);
         if (!standIn) return;
         items.push({
             el, role: roleOf(el), generic: false, rect: standIn.v.rect,

@@ -151,7 +151,7 @@ function contextOf(el, name, grouped, memo, roles, names) {
                     const t = memo(cell, 'own text', () => collapse(visibleText(cell, null, child => roles.has(child))));
                     if (t && t !== name) return t;
                 }
-                rowsOf = closestDeep(node, n => n.localName === 'table' || /^(grid|treegrid|table)$/.test(explicitRole(n) || ''));
+                rowsOf = closestDeep(node, isTable);
                 if (!rowsOf) return '';
                 week = node;
                 continue;
@@ -191,6 +191,8 @@ function contextOf(el, name, grouped, memo, roles, names) {
     return '';
 }
 
+const isTable = n => n.localName === 'table' || /^(grid|treegrid|table)$/.test(explicitRole(n) || '');
+
 const rowCells = row => Array.from(row.querySelectorAll(
     ':scope > td, :scope > th, :scope > [role="cell"], :scope > [role="gridcell"], :scope > [role="rowheader"]'));
 
@@ -209,7 +211,7 @@ function rowText(cells, from, name, memo, roles) {
 // (its middle within the row's height), in the nearest of the few boxes
 // above the row's table that holds one.
 function lineOf(row, memo) {
-    const table = closestDeep(flatParent(row), n => n.localName === 'table' || /^(grid|treegrid|table)$/.test(explicitRole(n) || ''));
+    const table = closestDeep(flatParent(row), isTable);
     if (!table) return null;
     const box = row.getBoundingClientRect();
     let node = flatParent(table);
@@ -268,7 +270,7 @@ function soleLabel(node) {
 // header of the same column index, or in the same place of a table's header
 // row; '' when none is found.
 function columnHeaderOf(cell, memo) {
-    const table = closestDeep(cell, n => n.localName === 'table' || /^(grid|treegrid|table)$/.test(explicitRole(n) || ''));
+    const table = closestDeep(cell, isTable);
     if (!table) return '';
     let header = null;
     const index = cell.getAttribute('aria-colindex');

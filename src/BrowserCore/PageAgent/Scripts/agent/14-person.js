@@ -59,7 +59,6 @@ function commitTyping(el, trusted) {
 // shows the pointer hand.
 function clickedElement(start) {
     let operated = null, outerPointer = null, item = null;
-    alike = new Map();
     for (let node = start; node && node.nodeType === 1; node = flatParent(node)) {
         const tag = node.localName;
         if (tag === 'body' || tag === 'html') break;
@@ -91,7 +90,7 @@ function onClick(e) {
     if (acting) return;
     const start = eventTarget(e);
     if (!start || start.nodeType !== 1) return;
-    readNotes();
+    readClickSigns();
     const el = clickedElement(start);
     if (!el) return;
     if (el === forwardedFromLabel) return;
