@@ -244,6 +244,18 @@ std::string withoutLineBreaks(std::string_view text) {
     return out;
 }
 
+std::string replacedAll(std::string_view text, std::string_view what, std::string_view by) {
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, from)) {
+        out.append(text, from, at - from);
+        out += by;
+        from = at + what.size();
+    }
+    out.append(text, from, std::string_view::npos);
+    return out;
+}
+
 std::string asciiLower(std::string_view text) {
     std::string out(text);
     for (char& c : out) {

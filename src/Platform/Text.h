@@ -58,6 +58,10 @@ bool containsFolded(std::string_view haystack, std::string_view needle);
 // `isTrimmed` (given a code point) holds; stops at an invalid sequence.
 std::string_view trimmed(std::string_view utf8, bool (*isTrimmed)(int32_t codePoint));
 
+// The text with each occurrence of `what` (not empty), from left to right and
+// not overlapping, replaced by `by`; what `by` brings in is not searched.
+std::string replacedAll(std::string_view text, std::string_view what, std::string_view by);
+
 // Lower-cases ASCII letters only (host names, schemes, status patterns).
 std::string asciiLower(std::string_view text);
 

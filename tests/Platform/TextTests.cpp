@@ -25,3 +25,9 @@ TEST(Text, SearchIgnoresCaseAndDiacritics) {
     EXPECT_TRUE(containsFolded("STRASSE", "straße"));
     EXPECT_FALSE(containsFolded("Cafe", "thé"));
 }
+
+TEST(Text, ReplacesEveryOccurrenceButNotWhatTheReplacementBrings) {
+    EXPECT_EQ(replacedAll("${A}/${A}", "${A}", "${A}${A}"), "${A}${A}/${A}${A}");
+    EXPECT_EQ(replacedAll("aaa", "aa", "b"), "ba");
+    EXPECT_EQ(replacedAll("none here", "${A}", "x"), "none here");
+}

@@ -1,6 +1,7 @@
 #include "BrowserCore/Session/PageSetup.h"
 
 #include "BrowserCore/Session/WebsiteData.h"
+#include "Platform/Text.h"
 
 #include <gio/gio.h>
 
@@ -91,12 +92,8 @@ const std::string& noteType() {
     return type;
 }
 
-std::string withNoteType(std::string script) {
-    const std::string marker = "@VESK_NOTE_TYPE@";
-    for (auto at = script.find(marker); at != std::string::npos; at = script.find(marker, at)) {
-        script.replace(at, marker.size(), noteType());
-    }
-    return script;
+std::string withNoteType(std::string_view script) {
+    return text::replacedAll(script, "@VESK_NOTE_TYPE@", noteType());
 }
 
 } // namespace
